@@ -1,0 +1,68 @@
+# Helpers shared by every CMakeLists.txt of the tree.
+
+# Strict warnings, as errors, on the project's own code only.
+function(kestrel_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion
+    -Wnon-virtual-dtor -Woverloaded-virtual -Wformat=2 -Werror)
+endfunction()
+
+# kestrel_library(name SOURCES ... [LIBS ...] [SHARED])
+function(kestrel_library name)
+  cmake_parse_arguments(ARG "SHARED" "" "SOURCES;LIBS" ${ARGN})
+  if(ARG_SHARED)
+    add_library(${name} SHARED ${ARG_SOURCES})
+  else()
+    add_library(${name} STATIC ${ARG_SOURCES})
+  endif()
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  kestrel_warnings(${name})
+  if(KESTREL_TSAN_ONLY)
+    # The thread sanitizer build compiles only what its tests pull in.
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+  endif()
+endfunction()
+
+# kestrel_test(name SOURCES ... LIBS ... LABELS ...)
+# One GoogleTest program, registered with CTest under the given labels
+# (unit, net, gui, web; tsan marks the threaded tests that the thread
+# sanitizer build runs).
+function(kestrel_test name)
+  if(NOT KESTREL_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(KESTREL_TSAN_ONLY AND NOT "tsan" IN_LIST ARG_LABELS)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  kestrel_warnings(${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "KESTREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};KESTREL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
+
+# kestrel_program(name SOURCES ... LIBS ...): a program of the project.
+function(kestrel_program name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} Threads::Threads)
+  kestrel_warnings(${name})
+  if(KESTREL_TSAN_ONLY)
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+  endif()
+endfunction()
+
+# kestrel_fuzzer(name SOURCES ... LIBS ...): a libFuzzer target fuzz_<name>.
+function(kestrel_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(fuzz_${name} ${ARG_SOURCES})
+  target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzzers)
+endfunction()

@@ -1,0 +1,152 @@
+#include "viewer/intake/command_language.h"
+
+#include <cstring>
+
+#include "viewer/intake/command_codes.h"
+#include "viewer/intake/diagnostic_log.h"
+
+namespace kestrel {
+namespace {
+
+struct Verb {
+  const char* literal;
+  int length;
+  VerbAction action;
+  int code;
+};
+
+// Code of the table entry "mark", which only says "look at kMarks".
+constexpr int kMarkPrefix = -2;
+
+constexpr int len(const char* s) { return static_cast<int>(std::char_traits<char>::length(s)); }
+
+#define STORE(lit, code) {lit, len(lit), VerbAction::kStore, code}
+#define BARE(lit, code) {lit, len(lit), VerbAction::kStoreNoText, code}
+
+// The verbs in matching order. Order matters: a verb captures every longer
+// word that begins with it ("rx" takes "rxyz", "in" takes "inlinex").
+constexpr Verb kVerbs[] = {
+    BARE("mswitch", cmd::kModelSwitch),
+    BARE("rxcc", cmd::kRxcc),
+    BARE("rx", cmd::kRx),
+    BARE("rycc", cmd::kRycc),
+    BARE("ry", cmd::kRy),
+    BARE("rzcc", cmd::kRzcc),
+    BARE("rz", cmd::kRz),
+    BARE("fast", cmd::kFast),
+    BARE("slow", cmd::kSlow),
+    STORE("inlineattributes ", cmd::kInlineAttributes),
+    STORE("setinfo ", cmd::kSetInfo),
+    STORE("setproperty ", cmd::kSetProperty),
+    STORE("setvalue ", cmd::kSetValue),
+    BARE("clear", cmd::kClear),
+    STORE("load ", cmd::kLoad),
+    STORE("loadmap ", cmd::kLoadMap),
+    BARE("reset", cmd::kReset),
+    BARE("show", cmd::kShow),
+    BARE("hide", cmd::kHide),
+    BARE("left", cmd::kLeft),
+    BARE("right", cmd::kRight),
+    STORE("inline ", cmd::kInline),
+    BARE("in", cmd::kIn),
+    BARE("out", cmd::kOut),
+    BARE("up", cmd::kUp),
+    BARE("down", cmd::kDown),
+    BARE("taller", cmd::kTaller),
+    BARE("shorter", cmd::kShorter),
+    BARE("bigger", cmd::kBigger),
+    BARE("smaller", cmd::kSmaller),
+    BARE("fatter", cmd::kFatter),
+    BARE("thinner", cmd::kThinner),
+    BARE("fadeout", cmd::kFadeOut),
+    BARE("fadein", cmd::kFadeIn),
+    BARE("setgroup", cmd::kSetGroup),
+    STORE("modelset ", cmd::kModelSet),
+    BARE("cleargroup", cmd::kClearGroup),
+    BARE("cycle", cmd::kCycle),
+    {"debugoff", 8, VerbAction::kDebugOff, -1},
+    {"debug", 5, VerbAction::kDebugOn, -1},
+    {"mark", 4, VerbAction::kNone, kMarkPrefix},  // resolved by kMarks below
+    STORE("setmax ", cmd::kSetMax),
+    STORE("label ", cmd::kLabel),
+    STORE("infodimension ", cmd::kInfoDimension),
+    STORE("startdata ", cmd::kStartData),
+    STORE("scale ", cmd::kScale),
+    STORE("setobject ", cmd::kSetObject),
+    {"starttemplate ", 14, VerbAction::kStartTemplate, cmd::kStartTemplate},
+    {"startfunction ", 14, VerbAction::kStartFunction, cmd::kStartFunction},
+    BARE("setmarker", cmd::kSetMarker),
+    STORE("call ", cmd::kCall),
+    STORE("spacex ", cmd::kSpaceX),
+    STORE("spacey ", cmd::kSpaceY),
+    STORE("spacez ", cmd::kSpaceZ),
+    STORE("link ", cmd::kLink),
+};
+
+// A line that begins with "mark" is one of these or nothing at all.
+constexpr Verb kMarks[] = {
+    STORE("markx ", cmd::kMarkX),
+    STORE("marky ", cmd::kMarkY),
+    STORE("markz ", cmd::kMarkZ),
+};
+
+#undef STORE
+#undef BARE
+
+VerbMatch matchOf(const Verb& verb) {
+  return VerbMatch{verb.action, verb.code, verb.length};
+}
+
+VerbMatch matchMark(const char* line) {
+  for (const Verb& verb : kMarks) {
+    if (startsWith(line, verb.literal, verb.length)) return matchOf(verb);
+  }
+  return {};
+}
+
+}  // namespace
+
+bool startsWith(const char* line, const char* literal, int length) {
+  return std::strncmp(line, literal, static_cast<size_t>(length)) == 0;
+}
+
+VerbMatch matchVerb(const char* line) {
+  for (const Verb& verb : kVerbs) {
+    // Cheap first-byte test before the compare: most verbs fail here.
+    if (line[0] != verb.literal[0] || !startsWith(line, verb.literal, verb.length)) continue;
+    if (verb.code == kMarkPrefix) return matchMark(line);
+    return matchOf(verb);
+  }
+  return {};
+}
+
+char* splitArgument(char* text) {
+  for (char* p = text; *p != '\0'; ++p) {
+    if ((*p == ':' || *p == ' ') && p - text != 1) {
+      *p = '\0';
+      char* argument = p + 1;
+      if (*argument == '_') ++argument;
+      return argument;
+    }
+  }
+  return nullptr;
+}
+
+const char* commandName(int code) {
+  static const char* const kNames[cmd::kCount] = {
+      "Load", nullptr, nullptr, "ReSetEngine", "Show", "Hide", "Clear", "InfoDimension",
+      nullptr, nullptr, "StartData", "ModelSet", nullptr, "EndData", "Data", "Left",
+      "Right", "Up", "Down", "In", "Out", nullptr, nullptr, nullptr,
+      nullptr, nullptr, nullptr, "MarkX", "MarkY", "MarkZ", nullptr, nullptr,
+      nullptr, nullptr, "Taller", nullptr, "Bigger", "Smaller", "Fatter", "Thinner",
+      "Scale", "SetGroup", nullptr, "SetMax", "Cycle", "FadeOut", "FadeIn", "Inline",
+      "Debug", nullptr, "StartTemplate", "EndTemplate", nullptr, nullptr, nullptr, "CallFunction",
+      nullptr, "SetInfo", "TestDEF", "FastMode", "SlowMode", "SetObject", "SetVizProperty",
+      "SetVizValue",
+  };
+  if (code >= 0 && code < cmd::kCount && kNames[code] != nullptr) return kNames[code];
+  logNumber("unknown", code);
+  return "unknown";
+}
+
+}  // namespace kestrel

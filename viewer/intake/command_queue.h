@@ -1,0 +1,90 @@
+// InternalCommandQueue: the parser of the command language and the queue of
+// parsed commands between the producers and the engine.
+//
+// A queue has a main ring, which every parsed line goes to, and a priority
+// ring, which direct puts go to during a priority batch. The engine, the
+// only taker, prefers a ready priority ring. A data block is never handed
+// out until its end line has been stored.
+//
+// Locking: one mutex per queue. Every public operation takes it for its own
+// duration. A producer that writes a whole block (a command file, a loader's
+// batch) holds it for the whole block through a Writer, so that lines of
+// other producers cannot land inside the block.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "viewer/intake/command_ring.h"
+
+namespace kestrel {
+
+class InternalCommandQueue {
+ public:
+  InternalCommandQueue() = default;
+  InternalCommandQueue(const InternalCommandQueue&) = delete;
+  InternalCommandQueue& operator=(const InternalCommandQueue&) = delete;
+
+  // Parses one NUL-terminated line (without its line end) into the main
+  // ring, whatever the store-to-main flag says and even while it is held.
+  void queue(const char* line);
+  // Direct put of a known code: the main ring, or the priority ring during a
+  // priority batch.
+  void put(int code, const char* text);
+  // The oldest entry of the priority ring when it is ready, else of the main
+  // ring; null when nothing may be taken.
+  std::unique_ptr<QueuedCommand> take();
+  // The same without the open data block check; collects block bodies.
+  std::unique_ptr<QueuedCommand> takeNext();
+
+  void suspend();
+  void resume();
+  void beginPriorityBatch();
+  void endPriorityBatch();
+  // Sets the debug flag of the main ring (command code 48).
+  void setDebug(bool on);
+
+  // Holds the queue's mutex for as long as it lives, so that a producer's
+  // whole block is written without other writers or the taker in between.
+  // Must not outlive the queue; not to be nested on one thread.
+  class Writer {
+   public:
+    explicit Writer(InternalCommandQueue& queue) : queue_(queue), lock_(queue.mutex_) {}
+    void queue(const char* line) { queue_.queueLocked(line); }
+    void put(int code, const char* text) { queue_.putLocked(code, text); }
+    void suspend() { queue_.main_.held = true; }
+    void resume() { queue_.main_.held = false; }
+    void beginPriorityBatch() { queue_.beginBatchLocked(); }
+    void endPriorityBatch() { queue_.endBatchLocked(); }
+
+   private:
+    InternalCommandQueue& queue_;
+    std::lock_guard<std::mutex> lock_;
+  };
+
+  // Observers for tests, benchmarks and status lines; each takes the mutex.
+  int waiting() const;
+  uint64_t dropped() const;
+  bool mainHeld() const;
+  bool debug() const;
+
+ private:
+  void queueLocked(const char* line);
+  void putLocked(int code, const char* text);
+  void beginBatchLocked();
+  void endBatchLocked();
+  CommandRing& chooseRing();
+
+  mutable std::mutex mutex_;
+  CommandRing main_;      // GUARDED_BY(mutex_)
+  CommandRing priority_;  // GUARDED_BY(mutex_)
+  bool storeToMain_ = true;  // GUARDED_BY(mutex_)
+};
+
+// The two process-wide queues. Created on first use and never destroyed, so
+// threads still running while the process exits cannot touch a dead queue.
+InternalCommandQueue& primaryQueue();
+InternalCommandQueue& secondaryQueue();
+
+}  // namespace kestrel

@@ -1,0 +1,134 @@
+#include "viewer/intake/diagnostic_log.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace kestrel {
+namespace {
+
+// Process-wide log state. Never destroyed, so threads that are still running
+// while the process exits can log safely.
+struct LogState {
+  std::mutex mutex;
+  std::string dir;           // GUARDED_BY(mutex); empty: current directory
+  bool firstLine = true;     // GUARDED_BY(mutex)
+};
+
+LogState& state() {
+  static LogState* s = new LogState;
+  return *s;
+}
+
+std::string pathOf(const std::string& dir, const char* name) {
+  return dir.empty() ? std::string(name) : dir + "/" + name;
+}
+
+// Writes one line; the caller holds the mutex.
+void writeLocked(LogState& s, const char* name, bool truncate, const char* message,
+                 size_t length) {
+  std::FILE* f = std::fopen(pathOf(s.dir, name).c_str(), truncate ? "w" : "a");
+  if (f == nullptr) return;  // the line is lost; nothing else happens
+  std::fwrite(message, 1, length, f);
+  std::fputc('\n', f);
+  std::fclose(f);
+}
+
+void logBytes(const char* message, size_t length) {
+  if (length == 0) return;
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  bool truncate = s.firstLine;
+  s.firstLine = false;
+  writeLocked(s, "kestrel.log", truncate, message, length);
+}
+
+const char* orNull(const char* text) { return text == nullptr ? "NULL" : text; }
+
+// The numeric formatters write into fixed local buffers, as the original
+// does, so their output is cut at the buffer size less one.
+void logBuffer(const char* buffer, int formatted) {
+  if (formatted < 0) return;
+  logBytes(buffer, std::strlen(buffer));
+}
+
+}  // namespace
+
+void openLogIn(const std::string& dir) {
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  s.dir = dir;
+  s.firstLine = true;
+}
+
+void logLine(const char* message) {
+  if (message == nullptr) return;
+  logBytes(message, std::strlen(message));
+}
+
+void logText(const char* message, const char* text) {
+  std::string line(orNull(message));
+  line += " \"";
+  line += orNull(text);
+  line += '"';
+  logBytes(line.data(), line.size());
+}
+
+void logTexts(const char* message, const char* text1, const char* text2) {
+  std::string line(orNull(message));
+  line += " \"";
+  line += orNull(text1);
+  line += "\", \"";
+  line += orNull(text2);
+  line += '"';
+  logBytes(line.data(), line.size());
+}
+
+void logNumber(const char* message, long n) {
+  char buffer[100];
+  logBuffer(buffer, std::snprintf(buffer, sizeof buffer, "%s \"%ld\"", orNull(message), n));
+}
+
+void logNumbers(const char* message, long first, long second) {
+  char buffer[100];
+  logBuffer(buffer, std::snprintf(buffer, sizeof buffer, "%s \"%ld\" \"%ld\"", orNull(message),
+                                  first, second));
+}
+
+void logReal(const char* message, float x) {
+  char buffer[100];
+  logBuffer(buffer, std::snprintf(buffer, sizeof buffer, "%s '%f'", orNull(message),
+                                  static_cast<double>(x)));
+}
+
+void logTagged(const char* message, long n, const char* text) {
+  static thread_local char buffer[10000];
+  logBuffer(buffer, std::snprintf(buffer, sizeof buffer, "%s (%ld) '''%s'''", orNull(message), n,
+                                  orNull(text)));
+}
+
+void errorLine(const char* message) {
+  if (message == nullptr) return;
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  writeLocked(s, "kestrel.err", false, message, std::strlen(message));
+}
+
+std::unique_ptr<char[]> copyString(const char* text) {
+  const char* source = orNull(text);
+  size_t length = std::strlen(source);
+  auto copy = std::make_unique_for_overwrite<char[]>(length + 1);
+  std::memcpy(copy.get(), source, length + 1);
+  return copy;
+}
+
+std::optional<std::string> readTextLine(std::FILE* file) {
+  char buffer[999];
+  if (std::fgets(buffer, sizeof buffer, file) == nullptr) return std::nullopt;
+  size_t length = std::strlen(buffer);
+  for (int pass = 0; pass < 2; ++pass) {
+    if (length > 0 && (buffer[length - 1] == '\n' || buffer[length - 1] == '\r')) --length;
+  }
+  return std::string(buffer, length);
+}
+
+}  // namespace kestrel
