@@ -39,6 +39,10 @@ constexpr Verb kVerbs[] = {
     STORE("setinfo ", cmd::kSetInfo),
     STORE("setproperty ", cmd::kSetProperty),
     STORE("setvalue ", cmd::kSetValue),
+    // "cleargroup" and "infodimension " come before the shorter verbs that
+    // would capture them: "clear" would wipe the scene and "in" move the
+    // current object, where both commands are meant to change nothing.
+    BARE("cleargroup", cmd::kClearGroup),
     BARE("clear", cmd::kClear),
     STORE("load ", cmd::kLoad),
     STORE("loadmap ", cmd::kLoadMap),
@@ -47,6 +51,7 @@ constexpr Verb kVerbs[] = {
     BARE("hide", cmd::kHide),
     BARE("left", cmd::kLeft),
     BARE("right", cmd::kRight),
+    STORE("infodimension ", cmd::kInfoDimension),
     STORE("inline ", cmd::kInline),
     BARE("in", cmd::kIn),
     BARE("out", cmd::kOut),
@@ -62,14 +67,12 @@ constexpr Verb kVerbs[] = {
     BARE("fadein", cmd::kFadeIn),
     BARE("setgroup", cmd::kSetGroup),
     STORE("modelset ", cmd::kModelSet),
-    BARE("cleargroup", cmd::kClearGroup),
     BARE("cycle", cmd::kCycle),
     {"debugoff", 8, VerbAction::kDebugOff, -1},
     {"debug", 5, VerbAction::kDebugOn, -1},
     {"mark", 4, VerbAction::kNone, kMarkPrefix},  // resolved by kMarks below
     STORE("setmax ", cmd::kSetMax),
     STORE("label ", cmd::kLabel),
-    STORE("infodimension ", cmd::kInfoDimension),
     STORE("startdata ", cmd::kStartData),
     STORE("scale ", cmd::kScale),
     STORE("setobject ", cmd::kSetObject),

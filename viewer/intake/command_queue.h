@@ -57,6 +57,11 @@ class InternalCommandQueue {
     void resume() { queue_.main_.held = false; }
     void beginPriorityBatch() { queue_.beginBatchLocked(); }
     void endPriorityBatch() { queue_.endBatchLocked(); }
+    // True while the main ring is inside a data, template or function block.
+    bool inBlock() const {
+      const CommandRing& ring = queue_.main_;
+      return ring.inData || ring.inTemplate || ring.inFunction;
+    }
 
    private:
     InternalCommandQueue& queue_;

@@ -1,0 +1,8 @@
+// pokeline: a console client for typing viewer commands by hand.
+#include <cstdio>
+
+#include "client/pokeline_session.h"
+
+int main(int argc, char** argv) {
+  return kestrel::runPokeline(argc, argv, stdin, stdout, kestrel::pokelinePort());
+}

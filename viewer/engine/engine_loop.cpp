@@ -1,0 +1,69 @@
+#include "viewer/engine/engine_loop.h"
+
+#include "viewer/intake/command_codes.h"
+#include "viewer/intake/command_queue.h"
+
+namespace kestrel {
+
+EngineLoop::EngineLoop(InternalCommandQueue& primary, InternalCommandQueue& secondary)
+    : primary_(primary), secondary_(secondary) {}
+
+void EngineLoop::onTimer() {
+  InternalCommandQueue* queue = &primary_;
+  std::unique_ptr<QueuedCommand> entry = primary_.take();
+  if (!entry) {
+    queue = &secondary_;
+    entry = secondary_.take();
+  }
+  while (entry) {
+    execute(*entry, *queue);
+    ++executed_;
+    entry.reset();
+    if (!fastMode_) return;
+    entry = queue->take();
+  }
+}
+
+int EngineLoop::skipBlockBody(InternalCommandQueue& queue, int bodyCode) {
+  int count = 0;
+  for (;;) {
+    std::unique_ptr<QueuedCommand> body = queue.takeNext();
+    if (!body) return count;
+    if (body->code != bodyCode) {
+      // The entry that ends the body is destroyed unexecuted; a data block
+      // destroys strays inside it too and ends only at its end line.
+      if (bodyCode != cmd::kDataLine || body->code == cmd::kEndData) return count;
+      continue;
+    }
+    ++count;
+  }
+}
+
+void EngineLoop::execute(QueuedCommand& entry, InternalCommandQueue& queue) {
+  switch (entry.code) {
+    case cmd::kFast:
+      fastMode_ = true;
+      break;
+    case cmd::kSlow:
+      fastMode_ = false;
+      break;
+    case cmd::kDebugBoth:
+      primary_.setDebug(true);
+      secondary_.setDebug(true);
+      break;
+    case cmd::kStartData:
+    case cmd::kModelSet:
+      skipBlockBody(queue, cmd::kDataLine);
+      break;
+    case cmd::kStartTemplate:
+      skipBlockBody(queue, cmd::kTemplateLine);
+      break;
+    case cmd::kStartFunction:
+      skipBlockBody(queue, cmd::kFunctionLine);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace kestrel

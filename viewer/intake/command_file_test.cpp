@@ -1,0 +1,67 @@
+#include "viewer/intake/command_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "testing/test_support.h"
+#include "viewer/intake/command_codes.h"
+#include "viewer/intake/command_queue.h"
+
+namespace kestrel {
+namespace {
+
+std::vector<std::string> drainTexts(InternalCommandQueue& queue) {
+  std::vector<std::string> texts;
+  while (auto entry = queue.takeNext()) {
+    texts.push_back(std::to_string(entry->code) + ":" + (entry->text ? entry->text.get() : ""));
+  }
+  return texts;
+}
+
+TEST(CommandFile, EveryLineReachesTheParserAndTheLastNeedsNoNewline) {
+  testing::TempDir dir;
+  dir.write("cmds", "setobject ball\n\nstarttemplate t\nTransform {}\nendtemplate\nshow");
+  InternalCommandQueue queue;
+  EXPECT_TRUE(readCommandFile(dir.file("cmds"), queue));
+  EXPECT_EQ(drainTexts(queue), (std::vector<std::string>{"61:ball", "50:t", "52:Transform {}",
+                                                         "51:endtemplate", "4:"}));
+}
+
+TEST(CommandFile, LongLinesArriveInPiecesOf999) {
+  testing::TempDir dir;
+  dir.write("long", "startdata x\n" + std::string(2500, 'q') + "\nenddata\n");
+  InternalCommandQueue queue;
+  readCommandFile(dir.file("long"), queue);
+  std::vector<std::string> texts = drainTexts(queue);
+  ASSERT_EQ(texts.size(), 5u);
+  EXPECT_EQ(texts[1], "14:" + std::string(999, 'q'));
+  EXPECT_EQ(texts[2], "14:" + std::string(999, 'q'));
+  EXPECT_EQ(texts[3], "14:" + std::string(502, 'q'));
+}
+
+TEST(CommandFile, MissingFileIsLoggedWithoutItsPath) {
+  testing::TempDir dir;
+  InternalCommandQueue queue;
+  EXPECT_FALSE(readCommandFile(dir.file("nope.cfg"), queue));
+  EXPECT_EQ(queue.waiting(), 0);
+  EXPECT_EQ(testing::readLines(dir.file("kestrel.log")),
+            (std::vector<std::string>{"could not open file"}));
+}
+
+TEST(CommandFile, BinaryAndDirectoryInputsDoNotCrash) {
+  testing::TempDir dir;
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 37) & 0xff);
+  dir.write("blob", binary);
+  InternalCommandQueue queue;
+  readCommandFile(dir.file("blob"), queue);
+  readCommandFile(dir.path(), queue);  // a directory reads as an empty file
+  while (queue.takeNext()) {
+  }
+  SUCCEED();
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,160 @@
+#include "viewer/intake/command_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "testing/test_support.h"
+#include "viewer/intake/command_codes.h"
+
+namespace kestrel {
+namespace {
+
+int codeOf(const std::unique_ptr<QueuedCommand>& entry) { return entry ? entry->code : -1; }
+
+TEST(CommandQueue, HoldsAtMost29999EntriesAndDropsTheRestSilently) {
+  testing::TempDir dir;
+  InternalCommandQueue queue;
+  for (int i = 0; i < CommandRing::kSlots - 1; ++i) queue.put(cmd::kShow, nullptr);
+  EXPECT_EQ(queue.waiting(), 29999);
+  queue.put(cmd::kHide, "x");
+  queue.put(cmd::kClear, nullptr);  // dropped, but still logged
+  EXPECT_EQ(queue.waiting(), 29999);
+  EXPECT_EQ(queue.dropped(), 2u);
+  EXPECT_EQ(testing::readLines(dir.file("kestrel.log")),
+            (std::vector<std::string>{"INTERNAL QUEUE ADDING CLEAR"}));
+  int taken = 0;
+  while (auto entry = queue.take()) {
+    EXPECT_EQ(entry->code, cmd::kShow);
+    ++taken;
+  }
+  EXPECT_EQ(taken, 29999);
+  // The indices wrap: the ring keeps working after a full turn.
+  queue.queue("setobject ball");
+  EXPECT_STREQ(queue.take()->text.get(), "ball");
+}
+
+TEST(CommandQueue, OpenDataBlockHoldsBackTheWholeRing) {
+  InternalCommandQueue queue;
+  queue.queue("setobject a");
+  queue.queue("startdata b");
+  queue.queue("Shape {}");
+  EXPECT_EQ(queue.take(), nullptr);
+  // The block body is reachable for the engine that collects it.
+  InternalCommandQueue peek;
+  peek.queue("startdata b");
+  peek.queue("Shape {}");
+  EXPECT_EQ(codeOf(peek.takeNext()), cmd::kStartData);
+  EXPECT_EQ(codeOf(peek.takeNext()), cmd::kDataLine);
+
+  queue.queue("enddata");
+  EXPECT_EQ(codeOf(queue.take()), cmd::kSetObject);
+  EXPECT_EQ(codeOf(queue.take()), cmd::kStartData);
+  EXPECT_EQ(codeOf(queue.take()), cmd::kDataLine);
+  EXPECT_EQ(codeOf(queue.take()), cmd::kEndData);
+  EXPECT_EQ(queue.take(), nullptr);
+}
+
+TEST(CommandQueue, PriorityBatchRunsBeforeWaitingEntries) {
+  InternalCommandQueue queue;
+  queue.queue("show");
+  queue.beginPriorityBatch();
+  queue.put(cmd::kStartData, "sphere");
+  queue.queue("hide");  // a port line during the batch goes to the held main ring
+  EXPECT_EQ(queue.take(), nullptr);  // priority block still open, main held
+  queue.put(cmd::kDataLine, "Sphere {}");
+  queue.put(cmd::kEndData, nullptr);
+  EXPECT_EQ(codeOf(queue.take()), cmd::kStartData);
+  EXPECT_EQ(codeOf(queue.take()), cmd::kDataLine);
+  EXPECT_EQ(codeOf(queue.take()), cmd::kEndData);
+  EXPECT_EQ(queue.take(), nullptr);  // main ring still held
+  queue.endPriorityBatch();
+  EXPECT_EQ(codeOf(queue.take()), cmd::kShow);
+  EXPECT_EQ(codeOf(queue.take()), cmd::kHide);
+}
+
+TEST(CommandQueue, SuspendedMainRingYieldsNothingButStillAcceptsLines) {
+  InternalCommandQueue queue;
+  queue.suspend();
+  queue.queue("left");
+  EXPECT_TRUE(queue.mainHeld());
+  EXPECT_EQ(queue.take(), nullptr);
+  queue.resume();
+  EXPECT_EQ(codeOf(queue.take()), cmd::kLeft);
+}
+
+TEST(CommandQueue, DebugFlagTracesEveryTake) {
+  testing::TempDir dir;
+  InternalCommandQueue queue;
+  queue.queue("debug");
+  queue.queue("setobject ball");
+  queue.put(cmd::kRx, nullptr);
+  queue.take();
+  queue.take();
+  EXPECT_EQ(testing::readLines(dir.file("kestrel.log")),
+            (std::vector<std::string>{"InternalCommandQueue::queue \"setobject ball\"",
+                                      "command: \"SetObject\"", "unknown \"21\"",
+                                      "command: \"unknown\""}));
+}
+
+TEST(CommandQueue, EnddataThatDoesNotFitStillEndsTheBlockForTheParser) {
+  InternalCommandQueue queue;
+  queue.queue("startdata x");
+  for (int i = 0; i < CommandRing::kSlots; ++i) queue.queue("line");
+  queue.queue("enddata");  // dropped: the ring is full
+  while (queue.takeNext()) {
+  }
+  queue.queue("show");  // parsed as a verb again, not as a data line
+  auto entry = queue.takeNext();
+  EXPECT_EQ(codeOf(entry), cmd::kShow);
+}
+
+// Several producers write lines and whole blocks while the taker drains;
+// run under the thread sanitizer too. Every block arrives contiguous and
+// nothing is lost.
+TEST(CommandQueue, ConcurrentProducersAndTakerKeepBlocksWhole) {
+  InternalCommandQueue queue;
+  constexpr int kProducers = 4;
+  constexpr int kBlocks = 300;
+  std::atomic<int> running{kProducers};
+  std::vector<std::thread> producers;
+  for (int p = 0; p < kProducers; ++p) {
+    producers.emplace_back([&, p] {
+      std::string name = "startdata p" + std::to_string(p);
+      for (int b = 0; b < kBlocks; ++b) {
+        queue.queue("setobject x");
+        InternalCommandQueue::Writer writer(queue);
+        writer.queue(name.c_str());
+        for (int i = 0; i < 5; ++i) writer.queue("Shape {}");
+        writer.queue("enddata");
+      }
+      running.fetch_sub(1);
+    });
+  }
+  int blocks = 0, objects = 0;
+  auto drain = [&] {
+    while (auto entry = queue.take()) {
+      if (entry->code == cmd::kSetObject) {
+        ++objects;
+      } else if (entry->code == cmd::kStartData) {
+        for (int i = 0; i < 5; ++i) ASSERT_EQ(codeOf(queue.takeNext()), cmd::kDataLine);
+        ASSERT_EQ(codeOf(queue.takeNext()), cmd::kEndData);
+        ++blocks;
+      } else {
+        FAIL() << "unexpected code " << entry->code;
+      }
+    }
+  };
+  while (running.load() > 0) drain();
+  for (std::thread& t : producers) t.join();
+  drain();
+  EXPECT_EQ(blocks, kProducers * kBlocks);
+  EXPECT_EQ(objects, kProducers * kBlocks);
+  EXPECT_EQ(queue.dropped(), 0u);
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,15 @@
+// The viewer without a window: the two command port threads and a loop on
+// the calling thread that runs one engine tick per millisecond, until
+// SIGINT or SIGTERM.
+#pragma once
+
+#include "viewer/shell/viewer_options.h"
+
+namespace kestrel {
+
+// Runs the viewer headless; returns the process exit status. A command port
+// that cannot be bound is written to "kestrel.err" and standard error and
+// gives a non-zero status.
+int runHeadless(const ViewerOptions& options);
+
+}  // namespace kestrel

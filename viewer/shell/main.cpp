@@ -1,0 +1,31 @@
+// kestrel: the scene viewer.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "viewer/shell/headless_run.h"
+#include "viewer/shell/viewer_options.h"
+
+int main(int argc, char** argv) {
+  kestrel::ViewerOptions options;
+  std::string error;
+  if (!kestrel::parseViewerOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "kestrel: %s\n%s", error.c_str(), kestrel::viewerUsage().c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(kestrel::viewerUsage().c_str(), stdout);
+    return 0;
+  }
+  if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
+    std::fprintf(stderr, "kestrel: cannot work in %s: %s\n", options.workingDirectory.c_str(),
+                 std::strerror(errno));
+    return 2;
+  }
+  if (!options.headless) {
+    std::fputs("kestrel: this build has no window yet; running headless\n", stderr);
+  }
+  return kestrel::runHeadless(options);
+}
