@@ -51,17 +51,19 @@ std::vector<std::string> readLines(const std::string& path) {
   return lines;
 }
 
-static std::string fromEnv(const char* name, const std::string& relative) {
+// CTest sets the variables; a test binary started by hand falls back to the
+// directories it was built with.
+static std::string fromEnv(const char* name, const char* fallback, const std::string& relative) {
   const char* dir = std::getenv(name);
-  return std::string(dir ? dir : ".") + "/" + relative;
+  return std::string(dir ? dir : fallback) + "/" + relative;
 }
 
 std::string programPath(const std::string& relative) {
-  return fromEnv("KESTREL_BINARY_DIR", relative);
+  return fromEnv("KESTREL_BINARY_DIR", KESTREL_BUILT_BINARY_DIR, relative);
 }
 
 std::string sourcePath(const std::string& relative) {
-  return fromEnv("KESTREL_SOURCE_DIR", relative);
+  return fromEnv("KESTREL_SOURCE_DIR", KESTREL_BUILT_SOURCE_DIR, relative);
 }
 
 uint16_t freePort() {
