@@ -24,7 +24,7 @@ function(kestrel_library name)
   endif()
 endfunction()
 
-# kestrel_test(name SOURCES ... LIBS ... LABELS ...)
+# kestrel_test(name SOURCES ... LIBS ... LABELS ... [DEPENDS programs...] [TIMEOUT s])
 # One GoogleTest program, registered with CTest under the given labels
 # (unit, net, gui, web; tsan marks the threaded tests that the thread
 # sanitizer build runs).
@@ -32,13 +32,17 @@ function(kestrel_test name)
   if(NOT KESTREL_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;DEPENDS" ${ARGN})
   if(KESTREL_TSAN_ONLY AND NOT "tsan" IN_LIST ARG_LABELS)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   kestrel_warnings(${name})
+  if(ARG_DEPENDS)
+    # Programs that the test starts.
+    add_dependencies(${name} ${ARG_DEPENDS})
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()

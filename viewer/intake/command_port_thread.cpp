@@ -49,6 +49,16 @@ void CommandPortThread::idle() {
   sleepWake_.wait_for(lock, config_.idleSleep, [this] { return server_.stopping(); });
 }
 
+void CommandPortThread::deliver(const char* line) {
+  using namespace std::chrono;
+  auto giveUp = steady_clock::now() + seconds(2);
+  while (config_.queue->mainFullButDraining() && !server_.stopping() &&
+         steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(microseconds(200));
+  }
+  config_.queue->queue(line);
+}
+
 void CommandPortThread::run() {
   if (!config_.startLogLine.empty()) logLine(config_.startLogLine.c_str());
   for (const std::string& file : config_.startupFiles) {
@@ -63,7 +73,7 @@ void CommandPortThread::run() {
       return;
     }
     if (server_.line()[0] != '\0') {
-      config_.queue->queue(server_.line());
+      deliver(server_.line());
     } else {
       idle();
     }

@@ -5,6 +5,10 @@
 //              into the primary queue; sleeps 100 ms when a read gives nothing
 //   secondary: writes "2Creating worker thread", then serves its port
 //              (default 3503) into the secondary queue; sleeps 1000 ms
+//
+// A line that arrives while the queue is full waits (up to two seconds) for
+// the engine to make room instead of being dropped at once, so a fast client
+// is slowed down by TCP rather than losing commands.
 #pragma once
 
 #include <chrono>
@@ -57,6 +61,7 @@ class CommandPortThread {
  private:
   void run();
   void idle();
+  void deliver(const char* line);
 
   CommandPortConfig config_;
   CommandPortServer server_;

@@ -61,6 +61,16 @@ uint64_t InternalCommandQueue::dropped() const {
   return main_.dropped() + priority_.dropped();
 }
 
+bool InternalCommandQueue::mainFullButDraining() const {
+  std::lock_guard lock(mutex_);
+  return main_.full() && !main_.inData;
+}
+
+uint64_t InternalCommandQueue::linesQueued() const {
+  std::lock_guard lock(mutex_);
+  return linesQueued_;
+}
+
 bool InternalCommandQueue::mainHeld() const {
   std::lock_guard lock(mutex_);
   return main_.held;
@@ -93,6 +103,7 @@ CommandRing& InternalCommandQueue::chooseRing() {
 // template or function block), whose state lives in the ring's flags.
 void InternalCommandQueue::queueLocked(const char* line) {
   CommandRing& ring = main_;
+  ++linesQueued_;
   if (ring.debug) logText("InternalCommandQueue::queue", line);
 
   if (ring.inData) {

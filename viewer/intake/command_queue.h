@@ -68,9 +68,15 @@ class InternalCommandQueue {
     std::lock_guard<std::mutex> lock_;
   };
 
+  // True when the main ring is full while the taker can still empty it (no
+  // data block is open on it): a producer that can wait should wait.
+  bool mainFullButDraining() const;
+
   // Observers for tests, benchmarks and status lines; each takes the mutex.
   int waiting() const;
   uint64_t dropped() const;
+  // Lines handed to queue() since construction.
+  uint64_t linesQueued() const;
   bool mainHeld() const;
   bool debug() const;
 
@@ -85,6 +91,7 @@ class InternalCommandQueue {
   CommandRing main_;      // GUARDED_BY(mutex_)
   CommandRing priority_;  // GUARDED_BY(mutex_)
   bool storeToMain_ = true;  // GUARDED_BY(mutex_)
+  uint64_t linesQueued_ = 0;  // GUARDED_BY(mutex_)
 };
 
 // The two process-wide queues. Created on first use and never destroyed, so
