@@ -29,10 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line == "\x01") {
       while (auto entry = queue.take()) {
         if (entry->code < 0 || entry->code >= kestrel::cmd::kCount) std::abort();
-        if (entry->argument != nullptr) {
-          const char* text = entry->text.get();
+        if (entry->argument() != nullptr) {
+          const char* text = entry->text();
+          if (text == nullptr) std::abort();
           size_t length = std::strlen(text);
-          if (entry->argument < text || entry->argument > text + length + 2) std::abort();
+          // The argument starts after the NUL that ended the text, or one
+          // character later past a '_'.
+          if (entry->argument() < text + length + 1 || entry->argument() > text + length + 2) {
+            std::abort();
+          }
         }
       }
     } else if (line == "\x02") {

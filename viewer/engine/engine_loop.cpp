@@ -10,7 +10,7 @@ EngineLoop::EngineLoop(InternalCommandQueue& primary, InternalCommandQueue& seco
 
 void EngineLoop::onTimer() {
   InternalCommandQueue* queue = &primary_;
-  std::unique_ptr<QueuedCommand> entry = primary_.take();
+  std::optional<QueuedCommand> entry = primary_.take();
   if (!entry) {
     queue = &secondary_;
     entry = secondary_.take();
@@ -27,7 +27,7 @@ void EngineLoop::onTimer() {
 int EngineLoop::skipBlockBody(InternalCommandQueue& queue, int bodyCode) {
   int count = 0;
   for (;;) {
-    std::unique_ptr<QueuedCommand> body = queue.takeNext();
+    std::optional<QueuedCommand> body = queue.takeNext();
     if (!body) return count;
     if (body->code != bodyCode) {
       // The entry that ends the body is destroyed unexecuted; a data block

@@ -15,7 +15,7 @@ namespace {
 std::vector<std::string> drainTexts(InternalCommandQueue& queue) {
   std::vector<std::string> texts;
   while (auto entry = queue.takeNext()) {
-    texts.push_back(std::to_string(entry->code) + ":" + (entry->text ? entry->text.get() : ""));
+    texts.push_back(std::to_string(entry->code) + ":" + (entry->text() ? entry->text() : ""));
   }
   return texts;
 }

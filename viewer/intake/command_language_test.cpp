@@ -29,8 +29,8 @@ std::vector<Parsed> parse(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) queue.queue(line.c_str());
   std::vector<Parsed> out;
   while (auto entry = queue.takeNext()) {
-    out.push_back({entry->code, entry->text ? entry->text.get() : "<none>",
-                   entry->argument ? entry->argument : "<none>"});
+    out.push_back({entry->code, entry->text() ? entry->text() : "<none>",
+                   entry->argument() ? entry->argument() : "<none>"});
   }
   return out;
 }

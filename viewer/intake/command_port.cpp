@@ -109,6 +109,13 @@ long CommandPortServer::receive() {
   }
 }
 
+bool CommandPortServer::lineBuffered() const {
+  size_t left = fill_ - readPos_;
+  if (connectionFd_.load() < 0 || left == 0) return false;
+  return left >= LineFramer::kMaxLine ||
+         std::memchr(receiveBuffer_ + readPos_, '\n', left) != nullptr;
+}
+
 CommandPortServer::Status CommandPortServer::readLine() {
   if (connectionFd_.load() < 0 && !acceptClient()) {
     return stopping() ? Status::kStopped : Status::kFatal;

@@ -41,6 +41,10 @@ class CommandPortServer {
   // characters.
   Status readLine();
   const char* line() const { return framer_.lineText(); }
+  std::string_view lineView() const { return framer_.line(); }
+  // True when the receive buffer already holds the end of the next line, so
+  // that readLine() will return without waiting for the network.
+  bool lineBuffered() const;
 
   // Ends a blocking readLine from any thread; readLine then returns kStopped.
   void stop();

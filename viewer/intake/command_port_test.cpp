@@ -4,6 +4,7 @@
 
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -36,7 +37,7 @@ class CommandPortTest : public ::testing::Test {
     std::vector<std::string> got;
     waitFor([&] {
       while (auto entry = queue_.takeNext()) {
-        got.push_back(std::to_string(entry->code) + ":" + (entry->text ? entry->text.get() : ""));
+        got.push_back(std::to_string(entry->code) + ":" + (entry->text() ? entry->text() : ""));
       }
       return got.size() >= count;
     });
@@ -97,6 +98,33 @@ TEST_F(CommandPortTest, HostileClientsNeitherCrashNorLoseFramedLines) {
   sendAll(fd, "show\n");
   EXPECT_EQ(collect(1), (std::vector<std::string>{"4:"}));
   ::close(fd);
+}
+
+TEST_F(CommandPortTest, AFastClientIsSlowedDownInsteadOfLosingLines) {
+  startPort();
+  constexpr int kLines = 100000;  // more than three full rings
+  std::thread client([&] {
+    int fd = connectLoopback(thread_->port());
+    std::string burst;
+    for (int i = 0; i < kLines; ++i) burst += "setobject n" + std::to_string(i) + "\n";
+    sendAll(fd, burst);
+    ::close(fd);
+  });
+  int taken = 0;
+  bool inOrder = true;
+  waitFor([&] {
+    // A slow engine: a burst of takes now and then.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (auto entry = queue_.take()) {
+      inOrder = inOrder && std::string(entry->text()) == "n" + std::to_string(taken);
+      ++taken;
+    }
+    return taken == kLines;
+  }, 30000);
+  client.join();
+  EXPECT_EQ(taken, kLines);
+  EXPECT_TRUE(inOrder);
+  EXPECT_EQ(queue_.dropped(), 0u);
 }
 
 TEST_F(CommandPortTest, PartialLineBeforeCloseIsDelivered) {

@@ -6,6 +6,11 @@
 
 namespace kestrel {
 
+namespace {
+// A batch never holds the queue's mutex for more than this much text.
+constexpr size_t kBatchBytes = 64 * 1024;
+}  // namespace
+
 CommandPortConfig primaryPortConfig(uint16_t port) {
   CommandPortConfig config;
   config.port = port;
@@ -49,14 +54,18 @@ void CommandPortThread::idle() {
   sleepWake_.wait_for(lock, config_.idleSleep, [this] { return server_.stopping(); });
 }
 
-void CommandPortThread::deliver(const char* line) {
+void CommandPortThread::deliver() {
   using namespace std::chrono;
   auto giveUp = steady_clock::now() + seconds(2);
-  while (config_.queue->mainFullButDraining() && !server_.stopping() &&
-         steady_clock::now() < giveUp) {
+  while (batch_.pending() > 0) {
+    config_.queue->queueBatch(batch_);
+    if (batch_.pending() == 0) return;
+    if (server_.stopping() || steady_clock::now() >= giveUp) break;
     std::this_thread::sleep_for(microseconds(200));
   }
-  config_.queue->queue(line);
+  // The engine has not taken anything for too long: the rest is dropped by
+  // the full queue, as any other producer's lines would be.
+  config_.queue->queueBatch(batch_, true);
 }
 
 void CommandPortThread::run() {
@@ -67,14 +76,20 @@ void CommandPortThread::run() {
   }
   for (;;) {
     CommandPortServer::Status status = server_.readLine();
-    if (status == CommandPortServer::Status::kStopped) return;
+    if (status == CommandPortServer::Status::kStopped) {
+      deliver();
+      return;
+    }
     if (status == CommandPortServer::Status::kFatal) {
       if (onFatal_) onFatal_();
       return;
     }
     if (server_.line()[0] != '\0') {
-      deliver(server_.line());
+      batch_.add(server_.lineView());
+      // Hand the batch on before the next read could wait for the network.
+      if (!server_.lineBuffered() || batch_.bytes() > kBatchBytes) deliver();
     } else {
+      deliver();
       idle();
     }
   }

@@ -6,9 +6,11 @@
 //   secondary: writes "2Creating worker thread", then serves its port
 //              (default 3503) into the secondary queue; sleeps 1000 ms
 //
-// A line that arrives while the queue is full waits (up to two seconds) for
-// the engine to make room instead of being dropped at once, so a fast client
-// is slowed down by TCP rather than losing commands.
+// Lines that are already in the receive buffer are parsed together under one
+// hold of the queue's mutex. A line that arrives while the queue is full
+// waits (up to two seconds) for the engine to make room instead of being
+// dropped at once, so a fast client is slowed down by TCP rather than losing
+// commands.
 #pragma once
 
 #include <chrono>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "viewer/intake/command_port.h"
+#include "viewer/intake/line_batch.h"
 
 namespace kestrel {
 
@@ -61,11 +64,12 @@ class CommandPortThread {
  private:
   void run();
   void idle();
-  void deliver(const char* line);
+  void deliver();
 
   CommandPortConfig config_;
   CommandPortServer server_;
   std::function<void()> onFatal_;
+  LineBatch batch_;
   std::thread thread_;
   std::mutex sleepMutex_;
   std::condition_variable sleepWake_;

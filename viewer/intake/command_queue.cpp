@@ -11,17 +11,28 @@ void InternalCommandQueue::queue(const char* line) {
   queueLocked(line);
 }
 
+size_t InternalCommandQueue::queueBatch(LineBatch& batch, bool force) {
+  std::lock_guard lock(mutex_);
+  size_t done = 0;
+  for (size_t n = batch.pending(); done < n; ++done) {
+    if (!force && main_.size() >= CommandRing::kSlots / 2 && !main_.inData) break;
+    queueLocked(batch.line(done));
+  }
+  batch.consume(done);
+  return done;
+}
+
 void InternalCommandQueue::put(int code, const char* text) {
   std::lock_guard lock(mutex_);
   putLocked(code, text);
 }
 
-std::unique_ptr<QueuedCommand> InternalCommandQueue::take() {
+std::optional<QueuedCommand> InternalCommandQueue::take() {
   std::lock_guard lock(mutex_);
   return chooseRing().take();
 }
 
-std::unique_ptr<QueuedCommand> InternalCommandQueue::takeNext() {
+std::optional<QueuedCommand> InternalCommandQueue::takeNext() {
   std::lock_guard lock(mutex_);
   return chooseRing().takeNext();
 }
@@ -59,11 +70,6 @@ int InternalCommandQueue::waiting() const {
 uint64_t InternalCommandQueue::dropped() const {
   std::lock_guard lock(mutex_);
   return main_.dropped() + priority_.dropped();
-}
-
-bool InternalCommandQueue::mainFullButDraining() const {
-  std::lock_guard lock(mutex_);
-  return main_.full() && !main_.inData;
 }
 
 uint64_t InternalCommandQueue::linesQueued() const {

@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "viewer/intake/command_ring.h"
+#include "viewer/intake/line_batch.h"
 
 namespace kestrel {
 
@@ -29,14 +30,21 @@ class InternalCommandQueue {
   // Parses one NUL-terminated line (without its line end) into the main
   // ring, whatever the store-to-main flag says and even while it is held.
   void queue(const char* line);
+  // Parses the pending lines of BATCH under one hold of the mutex, in order.
+  // Unless FORCE is set, it stops before a line that finds the main ring
+  // more than half full outside a data block: the taker can make room, and
+  // waiting for it leaves a data block that starts next enough room to be
+  // stored whole (the ring cannot be taken from while a block is open).
+  // Returns how many lines were parsed; they are consumed from BATCH.
+  size_t queueBatch(LineBatch& batch, bool force = false);
   // Direct put of a known code: the main ring, or the priority ring during a
   // priority batch.
   void put(int code, const char* text);
   // The oldest entry of the priority ring when it is ready, else of the main
-  // ring; null when nothing may be taken.
-  std::unique_ptr<QueuedCommand> take();
+  // ring; none when nothing may be taken.
+  std::optional<QueuedCommand> take();
   // The same without the open data block check; collects block bodies.
-  std::unique_ptr<QueuedCommand> takeNext();
+  std::optional<QueuedCommand> takeNext();
 
   void suspend();
   void resume();
@@ -67,10 +75,6 @@ class InternalCommandQueue {
     InternalCommandQueue& queue_;
     std::lock_guard<std::mutex> lock_;
   };
-
-  // True when the main ring is full while the taker can still empty it (no
-  // data block is open on it): a producer that can wait should wait.
-  bool mainFullButDraining() const;
 
   // Observers for tests, benchmarks and status lines; each takes the mutex.
   int waiting() const;

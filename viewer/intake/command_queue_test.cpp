@@ -13,7 +13,7 @@
 namespace kestrel {
 namespace {
 
-int codeOf(const std::unique_ptr<QueuedCommand>& entry) { return entry ? entry->code : -1; }
+int codeOf(const std::optional<QueuedCommand>& entry) { return entry ? entry->code : -1; }
 
 TEST(CommandQueue, HoldsAtMost29999EntriesAndDropsTheRestSilently) {
   testing::TempDir dir;
@@ -34,7 +34,7 @@ TEST(CommandQueue, HoldsAtMost29999EntriesAndDropsTheRestSilently) {
   EXPECT_EQ(taken, 29999);
   // The indices wrap: the ring keeps working after a full turn.
   queue.queue("setobject ball");
-  EXPECT_STREQ(queue.take()->text.get(), "ball");
+  EXPECT_STREQ(queue.take()->text(), "ball");
 }
 
 TEST(CommandQueue, OpenDataBlockHoldsBackTheWholeRing) {
@@ -42,7 +42,7 @@ TEST(CommandQueue, OpenDataBlockHoldsBackTheWholeRing) {
   queue.queue("setobject a");
   queue.queue("startdata b");
   queue.queue("Shape {}");
-  EXPECT_EQ(queue.take(), nullptr);
+  EXPECT_FALSE(queue.take());
   // The block body is reachable for the engine that collects it.
   InternalCommandQueue peek;
   peek.queue("startdata b");
@@ -55,7 +55,7 @@ TEST(CommandQueue, OpenDataBlockHoldsBackTheWholeRing) {
   EXPECT_EQ(codeOf(queue.take()), cmd::kStartData);
   EXPECT_EQ(codeOf(queue.take()), cmd::kDataLine);
   EXPECT_EQ(codeOf(queue.take()), cmd::kEndData);
-  EXPECT_EQ(queue.take(), nullptr);
+  EXPECT_FALSE(queue.take());
 }
 
 TEST(CommandQueue, PriorityBatchRunsBeforeWaitingEntries) {
@@ -64,13 +64,13 @@ TEST(CommandQueue, PriorityBatchRunsBeforeWaitingEntries) {
   queue.beginPriorityBatch();
   queue.put(cmd::kStartData, "sphere");
   queue.queue("hide");  // a port line during the batch goes to the held main ring
-  EXPECT_EQ(queue.take(), nullptr);  // priority block still open, main held
+  EXPECT_FALSE(queue.take());  // priority block still open, main held
   queue.put(cmd::kDataLine, "Sphere {}");
   queue.put(cmd::kEndData, nullptr);
   EXPECT_EQ(codeOf(queue.take()), cmd::kStartData);
   EXPECT_EQ(codeOf(queue.take()), cmd::kDataLine);
   EXPECT_EQ(codeOf(queue.take()), cmd::kEndData);
-  EXPECT_EQ(queue.take(), nullptr);  // main ring still held
+  EXPECT_FALSE(queue.take());  // main ring still held
   queue.endPriorityBatch();
   EXPECT_EQ(codeOf(queue.take()), cmd::kShow);
   EXPECT_EQ(codeOf(queue.take()), cmd::kHide);
@@ -81,7 +81,7 @@ TEST(CommandQueue, SuspendedMainRingYieldsNothingButStillAcceptsLines) {
   queue.suspend();
   queue.queue("left");
   EXPECT_TRUE(queue.mainHeld());
-  EXPECT_EQ(queue.take(), nullptr);
+  EXPECT_FALSE(queue.take());
   queue.resume();
   EXPECT_EQ(codeOf(queue.take()), cmd::kLeft);
 }
@@ -110,6 +110,25 @@ TEST(CommandQueue, EnddataThatDoesNotFitStillEndsTheBlockForTheParser) {
   queue.queue("show");  // parsed as a verb again, not as a data line
   auto entry = queue.takeNext();
   EXPECT_EQ(codeOf(entry), cmd::kShow);
+}
+
+TEST(CommandQueue, BatchesStopAtHalfFullUnlessADataBlockIsOpenOrForced) {
+  InternalCommandQueue queue;
+  LineBatch batch;
+  for (int i = 0; i < 20000; ++i) batch.add("show");
+  EXPECT_EQ(queue.queueBatch(batch), 15000u);
+  EXPECT_EQ(batch.pending(), 5000u);
+  EXPECT_EQ(queue.queueBatch(batch), 0u);
+  EXPECT_EQ(queue.queueBatch(batch, true), 5000u);
+  EXPECT_EQ(queue.waiting(), 20000);
+  EXPECT_EQ(queue.linesQueued(), 20000u);
+  // Inside an open data block the batch goes on: nothing could be taken.
+  InternalCommandQueue blocked;
+  batch.add("startdata big");
+  for (int i = 0; i < 20000; ++i) batch.add("Shape {}");
+  batch.add("enddata");
+  EXPECT_EQ(blocked.queueBatch(batch), 20002u);
+  EXPECT_EQ(blocked.dropped(), 0u);
 }
 
 // Several producers write lines and whole blocks while the taker drains;

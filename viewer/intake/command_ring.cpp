@@ -15,19 +15,24 @@ bool keepsWholeText(int code) {
 
 }  // namespace
 
+QueuedCommand::QueuedCommand(int commandCode, const char* text, size_t length,
+                             int argumentOffset)
+    : code(commandCode), argumentOffset_(argumentOffset) {
+  if (text != nullptr) {
+    text_.assign(text, length);
+    hasText_ = true;
+  }
+}
+
 CommandRing::CommandRing()
     : codes_(std::make_unique<int32_t[]>(kSlots)),
-      texts_(std::make_unique<char*[]>(kSlots)),
-      arguments_(std::make_unique<char*[]>(kSlots)) {}
+      texts_(std::make_unique<std::string[]>(kSlots)),
+      argumentOffsets_(std::make_unique<int32_t[]>(kSlots)),
+      hasText_(std::make_unique<bool[]>(kSlots)) {}
 
-CommandRing::~CommandRing() { clear(); }
+CommandRing::~CommandRing() = default;
 
 void CommandRing::clear() {
-  for (int i = readIndex_; i != writeIndex_; i = next(i)) {
-    delete[] texts_[i];
-    texts_[i] = nullptr;
-    arguments_[i] = nullptr;
-  }
   writeIndex_ = readIndex_ = 0;
   held = inData = inTemplate = inFunction = false;
 }
@@ -42,40 +47,39 @@ void CommandRing::put(int code, const char* text) {
   if (code == cmd::kStartData || code == cmd::kModelSet) inData = true;
   if (code == cmd::kEndData) inData = false;
 
-  char* copy = nullptr;
-  char* argument = nullptr;
+  int argumentOffset = -1;
+  hasText_[writeIndex_] = text != nullptr;
   if (text != nullptr) {
-    size_t length = std::strlen(text);
-    copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
+    std::string& copy = texts_[writeIndex_];
+    copy.assign(text);
     bool inBlock = inData || inTemplate || inFunction;
     if (code == cmd::kModelSet || (!inBlock && !keepsWholeText(code))) {
-      argument = splitArgument(copy);
+      char* argument = splitArgument(copy.data());
+      if (argument != nullptr) argumentOffset = static_cast<int>(argument - copy.data());
     }
   }
-  texts_[writeIndex_] = copy;
-  arguments_[writeIndex_] = argument;
+  argumentOffsets_[writeIndex_] = argumentOffset;
   writeIndex_ = next(writeIndex_);
 }
 
-std::unique_ptr<QueuedCommand> CommandRing::take() {
-  if (inData || !ready()) return nullptr;
+std::optional<QueuedCommand> CommandRing::take() {
+  if (inData || !ready()) return std::nullopt;
   if (debug) logText("command:", commandName(codes_[readIndex_]));
   return takeSlot();
 }
 
-std::unique_ptr<QueuedCommand> CommandRing::takeNext() {
-  if (!ready()) return nullptr;
+std::optional<QueuedCommand> CommandRing::takeNext() {
+  if (!ready()) return std::nullopt;
   return takeSlot();
 }
 
-std::unique_ptr<QueuedCommand> CommandRing::takeSlot() {
-  auto entry = std::make_unique<QueuedCommand>();
-  entry->code = codes_[readIndex_];
-  entry->text.reset(texts_[readIndex_]);
-  entry->argument = arguments_[readIndex_];
-  texts_[readIndex_] = nullptr;
-  arguments_[readIndex_] = nullptr;
+std::optional<QueuedCommand> CommandRing::takeSlot() {
+  std::string& text = texts_[readIndex_];
+  // The copy keeps the whole stored text, NULs from splitting included.
+  std::optional<QueuedCommand> entry(std::in_place, codes_[readIndex_],
+                                     hasText_[readIndex_] ? text.data() : nullptr, text.size(),
+                                     argumentOffsets_[readIndex_]);
+  if (text.capacity() > kKeptCapacity) std::string().swap(text);
   readIndex_ = next(readIndex_);
   return entry;
 }

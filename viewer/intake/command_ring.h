@@ -3,24 +3,44 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace kestrel {
 
-// One command handed to the taker, which owns it. The argument, when there
-// is one, points into the text and is never freed by itself.
-struct QueuedCommand {
+// One command handed to the taker, which owns it: a code, a text or none,
+// and an argument or none. The argument lies inside the text (after the
+// separator that splitting replaced by a NUL).
+class QueuedCommand {
+ public:
+  QueuedCommand() = default;
+  QueuedCommand(int code, const char* text, size_t length, int argumentOffset);
+
   int code = -1;
-  std::unique_ptr<char[]> text;  // may be null
-  const char* argument = nullptr;
+  // The text, or null when the command has none.
+  const char* text() const { return hasText_ ? text_.c_str() : nullptr; }
+  // The argument, or null when there is none.
+  const char* argument() const {
+    return argumentOffset_ < 0 ? nullptr : text_.c_str() + argumentOffset_;
+  }
+  // The text as a string ("" when there is none); the engine keeps names
+  // this way.
+  std::string takeText() { return std::move(text_); }
+
+ private:
+  std::string text_;
+  bool hasText_ = false;
+  int argumentOffset_ = -1;
 };
 
 // A ring of kSlots slots holding at most kSlots - 1 entries: one slot always
 // stays empty so that full and empty can be told apart.
 //
 // Invariants: 0 <= readIndex, writeIndex < kSlots; the slots from readIndex
-// up to (not including) writeIndex hold entries; texts[i] is owned by the
-// ring for every such slot and null for every other; arguments[i] is null or
-// points into texts[i].
+// up to (not including) writeIndex hold entries; for each of them texts[i]
+// holds the text (split in place) when hasText[i], and argumentOffsets[i] is
+// -1 or an offset inside it. Slot strings keep their capacity between uses
+// (up to kKeptCapacity), so a put allocates nothing once the ring is warm.
 //
 // Not thread-safe: InternalCommandQueue serialises every access.
 class CommandRing {
@@ -38,10 +58,10 @@ class CommandRing {
   void put(int code, const char* text);
   bool ready() const { return !held && writeIndex_ != readIndex_; }
   bool full() const { return next(writeIndex_) == readIndex_; }
-  // The oldest entry, or null when held, empty or inside an open data block.
-  std::unique_ptr<QueuedCommand> take();
+  // The oldest entry, or none when held, empty or inside an open data block.
+  std::optional<QueuedCommand> take();
   // The oldest entry without the data block check and without debug logging.
-  std::unique_ptr<QueuedCommand> takeNext();
+  std::optional<QueuedCommand> takeNext();
   // Clears the indices and the held and block flags; keeps the debug flag.
   void clear();
 
@@ -58,14 +78,18 @@ class CommandRing {
 
  private:
   static int next(int i) { return i + 1 == kSlots ? 0 : i + 1; }
-  std::unique_ptr<QueuedCommand> takeSlot();
+  std::optional<QueuedCommand> takeSlot();
+
+  // A slot string that grew past this gives its memory back when taken.
+  static constexpr size_t kKeptCapacity = 256;
 
   int writeIndex_ = 0;
   int readIndex_ = 0;
   uint64_t dropped_ = 0;
   std::unique_ptr<int32_t[]> codes_;
-  std::unique_ptr<char*[]> texts_;
-  std::unique_ptr<char*[]> arguments_;
+  std::unique_ptr<std::string[]> texts_;
+  std::unique_ptr<int32_t[]> argumentOffsets_;
+  std::unique_ptr<bool[]> hasText_;
 };
 
 }  // namespace kestrel
