@@ -1,0 +1,49 @@
+// kv_rov_portHandler: one multicast group of the port file. Its receiver
+// buffers packets on its own thread; service(), on the host's thread once
+// per clock tick, parses every packet received since the previous tick and
+// hands each well-formed report to the node its id names.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "modules/fleettap/kv_multicast_recv.h"
+#include "modules/fleettap/kv_rov_packet.h"
+
+class kv_rov_registry;
+
+class kv_rov_portHandler {
+ public:
+  // REGISTRY finds nodes by id and must outlive the handler.
+  kv_rov_portHandler(const char* name, const char* groupAddress, int portNumber, int slotSize,
+                     int capacity, kv_rov_registry& registry);
+  ~kv_rov_portHandler();
+  kv_rov_portHandler(const kv_rov_portHandler&) = delete;
+  kv_rov_portHandler& operator=(const kv_rov_portHandler&) = delete;
+
+  void run();
+  void stop();
+  void service();
+
+  const std::string& name() const { return name_; }
+  const std::string& groupAddress() const { return groupAddress_; }
+  int portNumber() const { return portNumber_; }
+  int running() const { return running_; }
+  kv_multicast_recv& receiver() { return *receiver_; }
+  // Reports handed to nodes, and packets dropped as malformed, since
+  // construction.
+  uint64_t delivered() const { return delivered_; }
+  uint64_t malformed() const { return malformed_; }
+
+ private:
+  std::string name_;
+  std::string groupAddress_;
+  int portNumber_;
+  int running_ = 0;
+  kv_rov_registry& registry_;
+  std::unique_ptr<kv_multicast_recv> receiver_;
+  kv_rov_report report_;  // the packet being serviced
+  uint64_t delivered_ = 0;
+  uint64_t malformed_ = 0;
+};

@@ -1,0 +1,133 @@
+#include "modules/fleettap/kv_rov_registry.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "modules/fleettap/kv_olog.h"
+
+namespace {
+
+// The white-space separated tokens of the non-comment lines of a file,
+// one vector a line; lines are read in pieces of up to 255 characters.
+template <typename Visit>
+bool forEachLine(const char* fileName, Visit visit) {
+  std::FILE* file = fileName ? std::fopen(fileName, "r") : nullptr;
+  if (file == nullptr) return false;
+  char line[256];
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    std::istringstream in(line);
+    std::vector<std::string> tokens;
+    for (std::string token; in >> token;) tokens.push_back(token);
+    if (tokens.empty() || tokens[0][0] == '#') continue;
+    visit(tokens);
+  }
+  std::fclose(file);
+  return true;
+}
+
+// The decimal number at the start of TOKEN; 0 without leading digits.
+long leadingNumber(const std::string& token) { return std::strtol(token.c_str(), nullptr, 10); }
+
+// Seconds to whole milliseconds, as an absolute value that fits an int.
+int toMilliseconds(double seconds) {
+  double ms = std::fabs(seconds * 1000);
+  if (!(ms < 2147483647.0)) return 2147483647;  // also catches NaN
+  return static_cast<int>(ms);
+}
+
+}  // namespace
+
+kv_rov_registry::kv_rov_registry(int slotSize, int capacity, const kv_clock& clock)
+    : slotSize_(slotSize), capacity_(capacity), clock_(clock) {}
+
+kv_rov_registry::~kv_rov_registry() {
+  stopAll();
+  unloadPorts();
+  unloadNodes();
+}
+
+bool kv_rov_registry::loadNodeFile(const char* fileName) {
+  fleetLog().printf("loadNodeFile file name is %s\n", fileName ? fileName : "(null)");
+  if (!nodes_.empty()) unloadNodes();
+  int highest = 0;
+  std::vector<bool> seen(kHighestNodeId + 1, false);
+  bool opened = forEachLine(fileName, [&](const std::vector<std::string>& tokens) {
+    long id = leadingNumber(tokens[0]);
+    if (id < 0 || id > kHighestNodeId || seen[static_cast<size_t>(id)]) return;
+    seen[static_cast<size_t>(id)] = true;
+    const char* name = tokens.size() > 1 ? tokens[1].c_str() : "";
+    auto node = std::make_unique<kv_rov_nodeHandler>(name, static_cast<int>(id), clock_);
+    node->setThresholds(mediumMs_, badMs_);
+    nodes_.push_back(std::move(node));
+    if (id > highest) highest = static_cast<int>(id);
+  });
+  if (!opened || nodes_.empty()) return false;
+  highestId_ = highest;
+  nodesById_.assign(static_cast<size_t>(highest) + 1, nullptr);
+  for (auto& node : nodes_) nodesById_[static_cast<size_t>(node->nodeId())] = node.get();
+  return true;
+}
+
+bool kv_rov_registry::unloadNodes() {
+  stopAll();
+  nodesById_.clear();
+  nodes_.clear();
+  highestId_ = 0;
+  return true;
+}
+
+bool kv_rov_registry::loadPortFile(const char* fileName) {
+  unloadPorts();
+  bool opened = forEachLine(fileName, [&](const std::vector<std::string>& tokens) {
+    if (tokens.size() < 3) return;
+    int port = static_cast<int>(leadingNumber(tokens[2]));
+    ports_.push_back(std::make_unique<kv_rov_portHandler>(
+        tokens[0].c_str(), tokens[1].c_str(), port, slotSize_, capacity_, *this));
+  });
+  return opened && !ports_.empty();
+}
+
+bool kv_rov_registry::unloadPorts() {
+  stopAll();
+  ports_.clear();
+  return true;
+}
+
+kv_rov_nodeHandler* kv_rov_registry::nodeAt(uint32_t index) const {
+  return index < nodes_.size() ? nodes_[index].get() : nullptr;
+}
+
+kv_rov_nodeHandler* kv_rov_registry::nodeById(int id) const {
+  if (id < 0 || static_cast<size_t>(id) >= nodesById_.size()) return nullptr;
+  return nodesById_[static_cast<size_t>(id)];
+}
+
+int kv_rov_registry::idAt(uint32_t index) const {
+  kv_rov_nodeHandler* node = nodeAt(index);
+  return node ? node->nodeId() : 0;
+}
+
+kv_rov_portHandler* kv_rov_registry::portAt(int index) const {
+  return index >= 0 && index < portCount() ? ports_[static_cast<size_t>(index)].get() : nullptr;
+}
+
+void kv_rov_registry::serviceAll() {
+  for (auto& port : ports_) port->service();
+}
+
+void kv_rov_registry::runAll() {
+  for (auto& port : ports_) port->run();
+}
+
+void kv_rov_registry::stopAll() {
+  for (auto& port : ports_) port->stop();
+}
+
+void kv_rov_registry::setThresholds(double mediumSeconds, double badSeconds) {
+  mediumMs_ = toMilliseconds(mediumSeconds);
+  badMs_ = toMilliseconds(badSeconds);
+  for (auto& node : nodes_) node->setThresholds(mediumMs_, badMs_);
+}
