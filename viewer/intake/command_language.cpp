@@ -1,6 +1,8 @@
 #include "viewer/intake/command_language.h"
 
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/diagnostic_log.h"
@@ -107,6 +109,34 @@ VerbMatch matchMark(const char* line) {
   return {};
 }
 
+// The verbs of kVerbs grouped by their first byte, each group in table
+// order, so a line is compared only with the verbs that can match it.
+struct VerbIndex {
+  static constexpr int kMaxPerByte = static_cast<int>(std::size(kVerbs));
+  uint8_t count[256] = {};
+  uint8_t verbs[256][kMaxPerByte] = {};
+  VerbIndex() {
+    for (size_t i = 0; i < std::size(kVerbs); ++i) {
+      auto first = static_cast<unsigned char>(kVerbs[i].literal[0]);
+      verbs[first][count[first]++] = static_cast<uint8_t>(i);
+    }
+  }
+};
+
+const VerbIndex& verbIndex() {
+  static const VerbIndex index;
+  return index;
+}
+
+// Compares the literal's bytes after the first; LINE may be shorter, since
+// its NUL differs from every literal byte.
+bool restMatches(const char* line, const Verb& verb) {
+  for (int i = 1; i < verb.length; ++i) {
+    if (line[i] != verb.literal[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool startsWith(const char* line, const char* literal, int length) {
@@ -114,9 +144,11 @@ bool startsWith(const char* line, const char* literal, int length) {
 }
 
 VerbMatch matchVerb(const char* line) {
-  for (const Verb& verb : kVerbs) {
-    // Cheap first-byte test before the compare: most verbs fail here.
-    if (line[0] != verb.literal[0] || !startsWith(line, verb.literal, verb.length)) continue;
+  const VerbIndex& index = verbIndex();
+  auto first = static_cast<unsigned char>(line[0]);
+  for (int i = 0; i < index.count[first]; ++i) {
+    const Verb& verb = kVerbs[index.verbs[first][i]];
+    if (!restMatches(line, verb)) continue;
     if (verb.code == kMarkPrefix) return matchMark(line);
     return matchOf(verb);
   }

@@ -76,7 +76,7 @@ void CommandPortServer::closeConnection() {
   std::lock_guard lock(fdMutex_);
   int fd = connectionFd_.exchange(-1);
   if (fd >= 0) ::close(fd);
-  fill_ = readPos_ = 0;
+  fill_ = readPos_ = lastLineEnd_ = 0;
 }
 
 bool CommandPortServer::acceptClient() {
@@ -112,8 +112,7 @@ long CommandPortServer::receive() {
 bool CommandPortServer::lineBuffered() const {
   size_t left = fill_ - readPos_;
   if (connectionFd_.load() < 0 || left == 0) return false;
-  return left >= LineFramer::kMaxLine ||
-         std::memchr(receiveBuffer_ + readPos_, '\n', left) != nullptr;
+  return left >= LineFramer::kMaxLine || lastLineEnd_ > readPos_;
 }
 
 CommandPortServer::Status CommandPortServer::readLine() {
@@ -144,6 +143,8 @@ CommandPortServer::Status CommandPortServer::readLine() {
       }
       fill_ = static_cast<size_t>(n);
       readPos_ = 0;
+      const void* last = ::memrchr(receiveBuffer_, '\n', fill_);
+      lastLineEnd_ = last ? static_cast<size_t>(static_cast<const char*>(last) - receiveBuffer_) + 1 : 0;
     }
     readPos_ += framer_.feed(receiveBuffer_ + readPos_, fill_ - readPos_);
     if (framer_.lineReady()) return Status::kLine;

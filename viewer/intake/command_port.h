@@ -68,6 +68,9 @@ class CommandPortServer {
   char receiveBuffer_[kReceiveSize] = {};
   size_t fill_ = 0;
   size_t readPos_ = 0;
+  // One past the last newline of the receive buffer, 0 when it has none:
+  // lets lineBuffered() answer without scanning.
+  size_t lastLineEnd_ = 0;
   LineFramer framer_;
 };
 

@@ -18,10 +18,25 @@ bool keepsWholeText(int code) {
 QueuedCommand::QueuedCommand(int commandCode, const char* text, size_t length,
                              int argumentOffset)
     : code(commandCode), argumentOffset_(argumentOffset) {
-  if (text != nullptr) {
-    text_.assign(text, length);
-    hasText_ = true;
+  if (text == nullptr) return;
+  hasText_ = true;
+  char* target = inline_;
+  if (length + 1 > kInline) {
+    heap_ = std::make_unique_for_overwrite<char[]>(length + 1);
+    target = heap_.get();
   }
+  // The whole stored text, NULs from splitting included.
+  std::memcpy(target, text, length);
+  target[length] = '\0';
+}
+
+QueuedCommand& QueuedCommand::operator=(QueuedCommand&& other) noexcept {
+  code = other.code;
+  hasText_ = other.hasText_;
+  argumentOffset_ = other.argumentOffset_;
+  heap_ = std::move(other.heap_);
+  if (!heap_) std::memcpy(inline_, other.inline_, kInline);
+  return *this;
 }
 
 CommandRing::CommandRing()

@@ -15,20 +15,28 @@ class QueuedCommand {
  public:
   QueuedCommand() = default;
   QueuedCommand(int code, const char* text, size_t length, int argumentOffset);
+  QueuedCommand(QueuedCommand&& other) noexcept { *this = std::move(other); }
+  QueuedCommand& operator=(QueuedCommand&& other) noexcept;
 
   int code = -1;
   // The text, or null when the command has none.
-  const char* text() const { return hasText_ ? text_.c_str() : nullptr; }
+  const char* text() const { return hasText_ ? data() : nullptr; }
   // The argument, or null when there is none.
   const char* argument() const {
-    return argumentOffset_ < 0 ? nullptr : text_.c_str() + argumentOffset_;
+    return argumentOffset_ < 0 ? nullptr : data() + argumentOffset_;
   }
   // The text as a string ("" when there is none); the engine keeps names
   // this way.
-  std::string takeText() { return std::move(text_); }
+  std::string takeText() const { return hasText_ ? std::string(data()) : std::string(); }
 
  private:
-  std::string text_;
+  // Texts up to this size live inside the record: taking an entry then
+  // allocates nothing.
+  static constexpr size_t kInline = 80;
+  const char* data() const { return heap_ ? heap_.get() : inline_; }
+
+  char inline_[kInline] = {};
+  std::unique_ptr<char[]> heap_;
   bool hasText_ = false;
   int argumentOffset_ = -1;
 };
