@@ -69,7 +69,8 @@ struct Scene {
 void breakCycles(std::vector<std::weak_ptr<Node>>& holders);
 
 // Calls VISIT(node) once for every node reachable from ROOTS through node
-// fields (not through PROTO bodies or Inline scenes), parents first.
+// fields (not through PROTO bodies or Inline scenes), parents first;
+// VISIT takes a const NodePtr&.
 template <class Visit>
 void forEachNode(const std::vector<NodePtr>& roots, Visit&& visit);
 

@@ -9,21 +9,21 @@ namespace kestrel {
 template <class Visit>
 void forEachNode(const std::vector<NodePtr>& roots, Visit&& visit) {
   std::unordered_set<const Node*> seen;
-  std::vector<Node*> stack;
+  std::vector<NodePtr> stack;
   for (auto it = roots.rbegin(); it != roots.rend(); ++it) {
-    if (*it) stack.push_back(it->get());
+    if (*it) stack.push_back(*it);
   }
   while (!stack.empty()) {
-    Node* n = stack.back();
+    NodePtr n = std::move(stack.back());
     stack.pop_back();
-    if (!seen.insert(n).second) continue;
-    visit(*n);
+    if (!seen.insert(n.get()).second) continue;
+    visit(n);
     for (auto v = n->values.rbegin(); v != n->values.rend(); ++v) {
       if (const NodePtr* one = v->as<NodePtr>()) {
-        if (*one) stack.push_back(one->get());
+        if (*one) stack.push_back(*one);
       } else if (const auto* many = v->as<std::vector<NodePtr>>()) {
         for (auto c = many->rbegin(); c != many->rend(); ++c) {
-          if (*c) stack.push_back(c->get());
+          if (*c) stack.push_back(*c);
         }
       }
     }
