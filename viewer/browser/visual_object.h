@@ -23,7 +23,7 @@ class VisualObject {
   // diffuse r, g, b; emissive r, g, b.
   using Snapshot = std::array<float, 14>;
 
-  explicit VisualObject(NodeHandle content = {}) : content(std::move(content)) {}
+  explicit VisualObject(NodeHandle contentNode = {}) : content(std::move(contentNode)) {}
 
   // Handles, bound by the scene node access code (see the naming
   // conventions there). All start as none.
