@@ -40,6 +40,11 @@ class Lexer {
   bool atEnd();
   // Skips separators; afterwards line()/column() name the next token.
   void skipSeparators();
+  // Moves past N bytes that are not part of any token (a byte order mark).
+  void skipBytes(size_t n) {
+    pos_ += n;
+    lineStart_ = pos_;
+  }
   // The character that starts the next token, or 0 at the end.
   char peekChar();
 

@@ -61,6 +61,8 @@ class Parser {
     cellLimit_ = 16u * 1024 * 1024 + 8 * text.size();
   }
 
+  void skipByteOrderMark() { lex_.skipBytes(3); }
+
   // The Scripts that hold a USE of an enclosing node.
   std::vector<std::weak_ptr<Node>> takeHolders() { return std::move(holders_); }
 
@@ -359,7 +361,11 @@ class Parser {
       bool ok = value(scope, decl.type, node.values.back());
       scriptField_ = nullptr;
       if (!ok) return false;
-      type.fields.back().defaultValue = node.values.back();
+      // The type keeps the value as its default, except node values: the
+      // type must not own nodes (it would keep them, and itself, alive).
+      if (decl.type != FieldType::SFNode && decl.type != FieldType::MFNode) {
+        type.fields.back().defaultValue = node.values.back();
+      }
     }
     return true;
   }
@@ -602,12 +608,17 @@ bool parseVrml(std::string_view text, const ParseOptions& options, Scene& scene,
                ParseError& error) {
   SharedState shared;
   shared.externLoadsLeft = options.maxExternLoads;
+  // The header check sees the byte order mark; the tokens never do.
+  std::string_view body = text;
+  const bool bom = body.starts_with("\xEF\xBB\xBF");
   Scene parsed;
   Parser parser(text, options, shared, error);
+  if (bom) parser.skipByteOrderMark();
   if (!parser.parseScene(parsed)) {
     scene = Scene{};
     return false;
   }
+  parsed.cycleHolders = parser.takeHolders();
   scene = std::move(parsed);
   return true;
 }
