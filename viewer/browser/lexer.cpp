@@ -52,6 +52,7 @@ void Lexer::newline(size_t at) {
 }
 
 void Lexer::skipSeparators() {
+  hasPeek_ = false;  // direct reads move the position themselves
   const size_t n = text_.size();
   while (pos_ < n) {
     char ch = text_[pos_];
@@ -98,6 +99,17 @@ size_t Lexer::numberEnd(size_t from) const {
 }
 
 Token Lexer::next() {
+  if (hasPeek_) {
+    hasPeek_ = false;
+    pos_ = peekPos_;
+    line_ = peekLine_;
+    lineStart_ = peekLineStart_;
+    return peeked_;
+  }
+  return lex();
+}
+
+Token Lexer::lex() {
   skipSeparators();
   Token t;
   t.line = line_;
@@ -159,11 +171,22 @@ Token Lexer::next() {
 }
 
 Token Lexer::peek() {
-  Lexer copy = *this;
-  return copy.next();
+  if (hasPeek_) return peeked_;
+  const size_t pos = pos_, lineStart = lineStart_;
+  const uint32_t line = line_;
+  peeked_ = lex();
+  peekPos_ = pos_;
+  peekLine_ = line_;
+  peekLineStart_ = lineStart_;
+  pos_ = pos;
+  line_ = line;
+  lineStart_ = lineStart;
+  hasPeek_ = true;
+  return peeked_;
 }
 
 bool Lexer::readFloat(float& value) {
+  hasPeek_ = false;
   skipSeparators();
   const char* first = text_.data() + pos_;
   const char* last = text_.data() + text_.size();
@@ -186,6 +209,7 @@ bool Lexer::readFloat(float& value) {
 }
 
 bool Lexer::readDouble(double& value) {
+  hasPeek_ = false;
   skipSeparators();
   const char* first = text_.data() + pos_;
   const char* last = text_.data() + text_.size();
@@ -202,19 +226,17 @@ bool Lexer::readDouble(double& value) {
   return true;
 }
 
-bool Lexer::readUint32(uint32_t& value) {
-  skipSeparators();
+bool Lexer::readMagnitude(uint32_t& value, bool& hex) {
   const char* first = text_.data() + pos_;
   const char* last = text_.data() + text_.size();
   const char* p = first;
-  if (p != last && *p == '+') ++p;
-  int base = 10;
+  hex = false;
   if (last - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-    base = 16;
+    hex = true;
     p += 2;
   }
   if (p == last) return false;
-  auto [end, ec] = std::from_chars(p, last, value, base);
+  auto [end, ec] = std::from_chars(p, last, value, hex ? 16 : 10);
   if (ec != std::errc() || (end < last && (continuesIdentifier(*end) || *end == '.'))) {
     return false;
   }
@@ -222,26 +244,36 @@ bool Lexer::readUint32(uint32_t& value) {
   return true;
 }
 
+bool Lexer::readUint32(uint32_t& value) {
+  hasPeek_ = false;
+  skipSeparators();
+  const size_t save = pos_;
+  if (pos_ < text_.size() && text_[pos_] == '+') ++pos_;
+  bool hex = false;
+  if (!readMagnitude(value, hex)) {
+    pos_ = save;
+    return false;
+  }
+  return true;
+}
+
 bool Lexer::readInt32(int32_t& value) {
+  hasPeek_ = false;
   skipSeparators();
   const size_t save = pos_;
   bool negative = false;
-  if (pos_ < text_.size() && text_[pos_] == '-') {
-    negative = true;
+  if (pos_ < text_.size() && (text_[pos_] == '-' || text_[pos_] == '+')) {
+    negative = text_[pos_] == '-';
     ++pos_;
-    if (pos_ < text_.size() && text_[pos_] == '+') {
-      pos_ = save;
-      return false;
-    }
   }
   uint32_t magnitude = 0;
-  if (!readUint32(magnitude)) {
+  bool hex = false;
+  if (!readMagnitude(magnitude, hex)) {
     pos_ = save;
     return false;
   }
   // Hexadecimal values are bit patterns (0xFFFFFFFF is -1); decimal ones
   // must fit the signed range.
-  const bool hex = text_.substr(save, pos_ - save).find_first_of("xX") != std::string_view::npos;
   if (negative) {
     if (magnitude > 0x80000000u) {
       pos_ = save;

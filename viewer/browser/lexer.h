@@ -42,6 +42,7 @@ class Lexer {
   void skipSeparators();
   // Moves past N bytes that are not part of any token (a byte order mark).
   void skipBytes(size_t n) {
+    hasPeek_ = false;
     pos_ += n;
     lineStart_ = pos_;
   }
@@ -64,6 +65,15 @@ class Lexer {
  private:
   void newline(size_t at);
   size_t numberEnd(size_t from) const;
+  Token lex();
+  // Unsigned magnitude at pos_, decimal or 0x hexadecimal; HEX tells which.
+  bool readMagnitude(uint32_t& value, bool& hex);
+
+  // One token of look-ahead, kept so that peek() then next() lexes once.
+  bool hasPeek_ = false;
+  Token peeked_;
+  size_t peekPos_ = 0, peekLineStart_ = 0;
+  uint32_t peekLine_ = 1;
 
   std::string_view text_;
   size_t pos_ = 0;

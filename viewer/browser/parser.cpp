@@ -214,10 +214,12 @@ class Parser {
   }
 
   NodeTypePtr findType(Scope& scope, std::string_view name) {
-    std::string key(name);
-    for (Scope* s = &scope; s != nullptr; s = s->parent) {
-      auto it = s->protos.find(key);
-      if (it != s->protos.end()) return it->second;
+    if (protoCount_ != 0) {
+      std::string key(name);
+      for (Scope* s = &scope; s != nullptr; s = s->parent) {
+        auto it = s->protos.find(key);
+        if (it != s->protos.end()) return it->second;
+      }
     }
     return findStandardType(name);
   }
@@ -513,6 +515,7 @@ class Parser {
       }
     }
     scope.protos[decl->name] = makeProtoType(decl);
+    ++protoCount_;
     return true;
   }
 
@@ -596,6 +599,7 @@ class Parser {
   ParseError& error_;
   Token lastName_;
   size_t depth_ = 0;
+  size_t protoCount_ = 0;  // PROTOs declared so far, in any scope
   size_t nodes_ = 0;
   size_t nodeLimit_ = 0;
   size_t cells_ = 0;
