@@ -39,10 +39,10 @@ std::string terrainText(int size = 700) {
 std::string objectText(int i) {
   char buf[400];
   std::snprintf(buf, sizeof buf,
-                "DEF obj_%d Transform {\n  translation %d %d 0\n  children [\n"
-                "    Shape {\n      appearance Appearance {\n"
-                "        material DEF Mat_obj_%d Material { diffuseColor 0.8 0.2 0.1 }\n"
-                "      }\n      geometry Box { size 1 1 1 }\n    }\n  ]\n}\n",
+                "DEF obj_%d Transform {\n translation %d %d 0\n children [\n"
+                "  Shape {\n   appearance Appearance {\n"
+                "    material DEF Mat_obj_%d Material { diffuseColor 0.8 0.2 0.1 }\n"
+                "   }\n   geometry Box { size 1 1 1 }\n  }\n ]\n}\n",
                 i, i % 100, i / 100, i);
   return buf;
 }

@@ -45,7 +45,7 @@ struct SharedState {
 struct Scope {
   Scope* parent = nullptr;
   ProtoDecl* proto = nullptr;  // the PROTO whose body this is, or null
-  std::unordered_map<std::string, NodePtr> names;
+  NameMap names;
   std::unordered_map<std::string, NodeTypePtr> protos;
   std::vector<SceneItem>* items = nullptr;
   std::vector<SceneItem> before;  // PROTOs declared inside the current statement
@@ -182,7 +182,7 @@ class Parser {
       lex_.next();
       Token name;
       if (!identifier(name, "a node name")) return false;
-      auto it = scope.names.find(std::string(name.text));
+      auto it = scope.names.find(name.text);
       if (it == scope.names.end()) {
         return fail(name, "USE of " + quoted(name.text) + ", which no DEF names");
       }
@@ -251,7 +251,7 @@ class Parser {
     building_.erase(node.get());
     if (!ok) return false;
     if (type->proto && scope.proto == nullptr) {
-      if (!instantiateProto(node, cells_, cellLimit_, nodes_, nodeLimit_)) {
+      if (!instantiateProto(node, cells_, cellLimit_, nodes_, nodeLimit_, holders_)) {
         return fail(typeName, "PROTO " + quoted(type->name) + " expands beyond the size limit");
       }
     }
@@ -429,7 +429,7 @@ class Parser {
   bool routeEnd(Scope& scope, NodePtr& node, Token& field) {
     Token name;
     if (!identifier(name, "a node name")) return false;
-    auto it = scope.names.find(std::string(name.text));
+    auto it = scope.names.find(name.text);
     if (it == scope.names.end()) return fail(name, "ROUTE names " + quoted(name.text) +
                                                        ", which no DEF names");
     node = it->second;

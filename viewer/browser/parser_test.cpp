@@ -270,6 +270,23 @@ TEST(Parser, ScriptMayHoldItsEnclosingNode) {
   EXPECT_TRUE(weak.expired());  // the cycle was broken, nothing leaked
 }
 
+TEST(Parser, ProtoCopiesOfSuchScriptsAreFreedToo) {
+  std::weak_ptr<Node> copy;
+  {
+    Scene scene;
+    ParseError error;
+    ASSERT_TRUE(parse("PROTO P [] { DEF G Group { children DEF S Script { field SFNode g USE G } } }"
+                      "DEF I P {}",
+                      scene, error))
+        << error.text();
+    NodePtr body = scene.names.at("I")->protoBody.at(0);
+    NodePtr script = body->field("children")->as<std::vector<NodePtr>>()->at(0);
+    EXPECT_EQ(*script->field("g")->as<NodePtr>(), body);  // the copy's own group
+    copy = script;
+  }
+  EXPECT_TRUE(copy.expired());
+}
+
 TEST(Parser, ExternProtoResolvesThroughTheLoader) {
   ParseOptions o = stringOptions();
   int loads = 0;

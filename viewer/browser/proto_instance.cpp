@@ -1,6 +1,7 @@
 #include "viewer/browser/proto_instance.h"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "viewer/browser/routes.h"
 #include "viewer/browser/scene.h"
@@ -31,8 +32,10 @@ size_t cellsOf(const FieldValue& v) {
 
 class Expander {
  public:
-  Expander(size_t& cells, size_t cellLimit, size_t& nodes, size_t nodeLimit)
-      : cells_(cells), cellLimit_(cellLimit), nodes_(nodes), nodeLimit_(nodeLimit) {}
+  Expander(size_t& cells, size_t cellLimit, size_t& nodes, size_t nodeLimit,
+           std::vector<std::weak_ptr<Node>>& holders)
+      : cells_(cells), cellLimit_(cellLimit), nodes_(nodes), nodeLimit_(nodeLimit),
+        holders_(holders) {}
 
   bool expand(const NodePtr& instance) {
     const ProtoDecl* impl = instance->type->proto ? instance->type->proto->implementation()
@@ -65,6 +68,7 @@ class Expander {
     if (!src) return true;
     if (auto it = copies.find(src.get()); it != copies.end()) {
       out = it->second;
+      if (building_.count(out.get()) != 0 && holder_) holders_.push_back(holder_);
       return true;
     }
     if (++nodes_ > nodeLimit_ || depth_ >= kMaxDepth) return false;
@@ -77,12 +81,27 @@ class Expander {
     dst->type = src->type;
     dst->name = src->name;
     copies.emplace(src.get(), dst);
-    dst->values.reserve(src->values.size());
-    for (const FieldValue& v : src->values) {
+    building_.insert(dst.get());
+    NodePtr outerHolder = holder_;
+    holder_ = dst->type->script ? dst : nullptr;
+    bool ok = copyValues(*src, *dst, instance, instancePtr, copies);
+    holder_ = outerHolder;
+    building_.erase(dst.get());
+    if (!ok) return false;
+    for (const IsLink& link : src->isLinks) join(*dst, dst, link, instance, instancePtr);
+    if (dst->type->proto && !expand(dst)) return false;
+    out = dst;
+    return true;
+  }
+
+  bool copyValues(const Node& src, Node& dst, Node& instance, const NodePtr& instancePtr,
+                  std::unordered_map<const Node*, NodePtr>& copies) {
+    dst.values.reserve(src.values.size());
+    for (const FieldValue& v : src.values) {
       if (const NodePtr* one = v.as<NodePtr>()) {
         NodePtr c;
         if (!clone(*one, instance, instancePtr, copies, c)) return false;
-        dst->values.push_back({v.type, c});
+        dst.values.push_back({v.type, c});
       } else if (const auto* many = v.as<std::vector<NodePtr>>()) {
         std::vector<NodePtr> list;
         list.reserve(many->size());
@@ -91,16 +110,13 @@ class Expander {
           if (!clone(child, instance, instancePtr, copies, c)) return false;
           if (c) list.push_back(c);
         }
-        dst->values.push_back({v.type, std::move(list)});
+        dst.values.push_back({v.type, std::move(list)});
       } else {
         cells_ += cellsOf(v);
         if (cells_ > cellLimit_) return false;
-        dst->values.push_back(v);
+        dst.values.push_back(v);
       }
     }
-    for (const IsLink& link : src->isLinks) join(*dst, dst, link, instance, instancePtr);
-    if (dst->type->proto && !expand(dst)) return false;
-    out = dst;
     return true;
   }
 
@@ -133,13 +149,16 @@ class Expander {
   size_t cellLimit_;
   size_t& nodes_;
   size_t nodeLimit_;
+  std::vector<std::weak_ptr<Node>>& holders_;
+  std::unordered_set<const Node*> building_;  // copies whose values are being made
+  NodePtr holder_;  // the Script whose values are being copied, if any
 };
 
 }  // namespace
 
 bool instantiateProto(const NodePtr& instance, size_t& cells, size_t cellLimit, size_t& nodes,
-                      size_t nodeLimit) {
-  Expander expander(cells, cellLimit, nodes, nodeLimit);
+                      size_t nodeLimit, std::vector<std::weak_ptr<Node>>& holders) {
+  Expander expander(cells, cellLimit, nodes, nodeLimit, holders);
   if (expander.expand(instance)) return true;
   instance->protoBody.clear();
   return false;

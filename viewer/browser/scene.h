@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -13,6 +14,13 @@
 namespace kestrel {
 
 struct ProtoDecl;
+
+// DEF name -> node, looked up by string_view without a copy of the name.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using NameMap = std::unordered_map<std::string, NodePtr, NameHash, std::equal_to<>>;
 
 // A ROUTE statement as written, kept for writing the scene back out.
 struct RouteDecl {
@@ -53,7 +61,7 @@ struct Scene {
 
   std::vector<SceneItem> items;
   // DEF name -> node; a name defined twice maps to its latest node.
-  std::unordered_map<std::string, NodePtr> names;
+  NameMap names;
   std::string baseDir;  // empty: the current directory
   // Scripts whose fields hold an enclosing node; their node fields are
   // cleared when the scene goes away so the cycle is freed.

@@ -48,7 +48,7 @@ bool CVrmlBrowser::findInlineNode(const NodeHandle& inlineNode, std::string_view
   node = NodeHandle();
   if (!inlineNode.valid() || !inlineNode.node()->inlineScene) return false;
   const auto& names = inlineNode.node()->inlineScene->names;
-  auto it = names.find(std::string(name));
+  auto it = names.find(name);
   if (it == names.end()) return false;
   node = NodeHandle(it->second);
   return true;

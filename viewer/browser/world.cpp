@@ -112,7 +112,7 @@ void World::clear() {
 }
 
 NodePtr World::find(std::string_view name) const {
-  auto it = names_.find(std::string(name));
+  auto it = names_.find(name);
   return it == names_.end() ? nullptr : it->second;
 }
 

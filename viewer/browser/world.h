@@ -53,7 +53,7 @@ class World {
   void loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth);
 
   Scene scene_;
-  std::unordered_map<std::string, NodePtr> names_;
+  NameMap names_;
   std::vector<std::weak_ptr<Node>> sensors_;
   std::vector<std::weak_ptr<Node>> holders_;
   UrlResolver resolver_;
