@@ -11,7 +11,6 @@
 #include "viewer/browser/vrml_browser.h"
 
 namespace kestrel {
-namespace {
 
 // A 700 x 700 height field as one IndexedFaceSet (about 26 MB).
 std::string terrainText(int size = 700) {
@@ -53,6 +52,8 @@ std::string objectsText(int count = 20000) {
   for (int i = 0; i < count; ++i) text += objectText(i);
   return text;
 }
+
+namespace {
 
 void parseBench(benchmark::State& state, const std::string& text) {
   ParseOptions options;
@@ -148,4 +149,24 @@ BENCHMARK(BM_AddTypicalObject)->Unit(benchmark::kMicrosecond);
 }  // namespace
 }  // namespace kestrel
 
-BENCHMARK_MAIN();
+// "--write-inputs DIR" writes the two generated scenes as terrain.wrl and
+// objects.wrl (for timing other programs on the same files) and exits.
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--write-inputs") {
+    const std::string dir = argv[2];
+    std::FILE* t = std::fopen((dir + "/terrain.wrl").c_str(), "wb");
+    std::FILE* o = std::fopen((dir + "/objects.wrl").c_str(), "wb");
+    if (t == nullptr || o == nullptr) return 1;
+    const std::string terrain = kestrel::terrainText();
+    const std::string objects = kestrel::objectsText();
+    std::fwrite(terrain.data(), 1, terrain.size(), t);
+    std::fwrite(objects.data(), 1, objects.size(), o);
+    std::fclose(t);
+    std::fclose(o);
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

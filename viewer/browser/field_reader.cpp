@@ -123,8 +123,10 @@ bool readMultiple(Lexer& lexer, FieldValue& value, ParseError& error) {
     items.push_back(std::move(one));
   } else {
     lexer.next();
-    while (lexer.peekChar() != ']') {
-      if (lexer.atEnd()) {
+    while (true) {
+      const char c = lexer.peekChar();
+      if (c == ']') break;
+      if (c == '\0' && lexer.atEnd()) {
         expectedError(lexer, "']'", error);
         return false;
       }

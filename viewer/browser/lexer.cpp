@@ -20,6 +20,19 @@ constexpr std::array<uint8_t, 256> makeClasses() {
 }
 constexpr std::array<uint8_t, 256> kClasses = makeClasses();
 
+// Bytes skipped between tokens without further thought: blanks, commas and
+// control characters other than the line ends and NUL.
+constexpr std::array<bool, 256> makePlainSeparators() {
+  std::array<bool, 256> c{};
+  for (int i = 1; i < 0x20; ++i) c[static_cast<size_t>(i)] = true;
+  c['\n'] = false;
+  c['\r'] = false;
+  c[' '] = true;
+  c[','] = true;
+  return c;
+}
+constexpr std::array<bool, 256> kPlainSeparators = makePlainSeparators();
+
 bool startsIdentifier(char ch) { return (kClasses[static_cast<unsigned char>(ch)] & 1) != 0; }
 bool continuesIdentifier(char ch) {
   return (kClasses[static_cast<unsigned char>(ch)] & 2) != 0;
@@ -56,7 +69,7 @@ void Lexer::skipSeparators() {
   const size_t n = text_.size();
   while (pos_ < n) {
     char ch = text_[pos_];
-    if (ch == ' ' || ch == '\t' || ch == ',') {
+    if (kPlainSeparators[static_cast<unsigned char>(ch)]) {
       ++pos_;
     } else if (ch == '\n') {
       newline(++pos_);
@@ -66,8 +79,6 @@ void Lexer::skipSeparators() {
       newline(pos_);
     } else if (ch == '#') {
       while (pos_ < n && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
-    } else if (static_cast<unsigned char>(ch) < 0x20 && ch != 0) {
-      ++pos_;  // other control characters count as white space
     } else {
       return;
     }
@@ -236,10 +247,23 @@ bool Lexer::readMagnitude(uint32_t& value, bool& hex) {
     p += 2;
   }
   if (p == last) return false;
-  auto [end, ec] = std::from_chars(p, last, value, hex ? 16 : 10);
-  if (ec != std::errc() || (end < last && (continuesIdentifier(*end) || *end == '.'))) {
-    return false;
+  const char* end = p;
+  if (hex) {
+    auto r = std::from_chars(p, last, value, 16);
+    if (r.ec != std::errc()) return false;
+    end = r.ptr;
+  } else {
+    // Decimal by hand: the common case in index lists, and simple.
+    uint64_t v = 0;
+    while (end < last && isDigit(*end)) {
+      v = v * 10 + static_cast<uint64_t>(*end - '0');
+      if (v > 0xffffffffu) return false;
+      ++end;
+    }
+    if (end == p) return false;
+    value = static_cast<uint32_t>(v);
   }
+  if (end < last && (continuesIdentifier(*end) || *end == '.')) return false;
   pos_ += static_cast<size_t>(end - first);
   return true;
 }

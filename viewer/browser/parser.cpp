@@ -285,8 +285,13 @@ class Parser {
   bool fieldEntry(Scope& scope, Node& node) {
     Token name = lex_.next();
     int index = node.type->findField(name.text);
-    Token next = lex_.peek();
-    const bool isMapping = next.kind == TokenKind::Identifier && next.text == "IS";
+    // Only look a whole token ahead when it can be IS: a value's first
+    // token is then lexed once, by the value reader.
+    bool isMapping = false;
+    if (lex_.peekChar() == 'I') {
+      Token next = lex_.peek();
+      isMapping = next.kind == TokenKind::Identifier && next.text == "IS";
+    }
     if (index < 0 && isMapping) {
       index = node.type->findEventIn(name.text);
       if (index < 0) index = node.type->findEventOut(name.text);
