@@ -53,7 +53,13 @@ int printSceneFile(const std::string& path, std::ostream& out) {
     out << path << ": " << problem << '\n';
     return 1;
   }
-  out << writeScene(scene).text;
+  WriteResult written = writeScene(scene);
+  out << written.text;
+  if (!written.exact) {
+    // Comments are VRML too, so the output stays readable as a scene.
+    out << "# Some nodes are shared without a name, or a name is defined again before a\n"
+           "# USE or ROUTE of its earlier node: this text does not read back identically.\n";
+  }
   return 0;
 }
 

@@ -13,7 +13,8 @@ namespace kestrel {
 // parsed, 1 otherwise.
 int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out);
 
-// Parses PATH and writes the scene back to OUT as VRML97. On failure writes
+// Parses PATH and writes the scene back to OUT as VRML97 (ending with a
+// comment when the graph could not be written exactly). On failure writes
 // the "PATH: ..." error line instead and returns 1; 0 on success.
 int printSceneFile(const std::string& path, std::ostream& out);
 

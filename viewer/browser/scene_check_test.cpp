@@ -50,6 +50,17 @@ TEST(SceneCheck, PrintWritesTheParsedSceneBack) {
             "  translation 1 0 0\n}\n");
 }
 
+TEST(SceneCheck, PrintSaysWhenTheTextWouldNotReadBackTheSame) {
+  // The ROUTE inside the Group names the first T; written after the Group
+  // it would name the second.
+  std::string file = tempFile("rebind.wrl",
+                              "#VRML V2.0 utf8\nDEF T TimeSensor {}\n"
+                              "Group { ROUTE T.isActive TO T.set_loop children DEF T TimeSensor {} }\n");
+  std::ostringstream printed;
+  EXPECT_EQ(printSceneFile(file, printed), 0);
+  EXPECT_NE(printed.str().find("does not read back identically"), std::string::npos);
+}
+
 TEST(Writer, RoundTripsSharingProtosScriptsAndNumbers) {
   const char* text = R"(#VRML V2.0 utf8
 PROTO P [ field SFFloat f 0.1 eventIn SFTime go exposedField MFNode kids [] ]
