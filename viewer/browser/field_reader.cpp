@@ -1,0 +1,192 @@
+#include "viewer/browser/field_reader.h"
+
+#include <string>
+
+namespace kestrel {
+
+std::string ParseError::text() const {
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " +
+         message;
+}
+
+void expectedError(Lexer& lexer, const char* what, ParseError& error) {
+  Token t = lexer.peek();
+  error.line = t.line;
+  error.column = t.column;
+  error.message = std::string("expected ") + what + " but found ";
+  if (t.kind == TokenKind::Identifier || t.kind == TokenKind::Number) {
+    error.message += "'" + std::string(t.text.substr(0, 40)) + "'";
+  } else {
+    error.message += tokenKindName(t.kind);
+  }
+}
+
+namespace {
+
+bool readBool(Lexer& lexer, bool& out, ParseError& error) {
+  Token t = lexer.peek();
+  if (t.kind == TokenKind::Identifier && (t.text == "TRUE" || t.text == "FALSE")) {
+    lexer.next();
+    out = t.text == "TRUE";
+    return true;
+  }
+  expectedError(lexer, "TRUE or FALSE", error);
+  return false;
+}
+
+bool readString(Lexer& lexer, std::string& out, ParseError& error) {
+  if (lexer.peekChar() != '"') {
+    expectedError(lexer, "a string", error);
+    return false;
+  }
+  Token t = lexer.next();
+  if (t.kind != TokenKind::String) {
+    error.line = t.line;
+    error.column = t.column;
+    error.message = "string is not closed";
+    return false;
+  }
+  out = unescapeString(t.text);
+  return true;
+}
+
+bool floatOr(Lexer& lexer, float& v, ParseError& error) {
+  if (lexer.readFloat(v)) return true;
+  expectedError(lexer, "a number", error);
+  return false;
+}
+
+bool readOne(Lexer& lexer, float& v, ParseError& e) { return floatOr(lexer, v, e); }
+bool readOne(Lexer& lexer, double& v, ParseError& e) {
+  if (lexer.readDouble(v)) return true;
+  expectedError(lexer, "a number", e);
+  return false;
+}
+bool readOne(Lexer& lexer, int32_t& v, ParseError& e) {
+  if (lexer.readInt32(v)) return true;
+  expectedError(lexer, "an integer", e);
+  return false;
+}
+bool readOne(Lexer& lexer, std::string& v, ParseError& e) { return readString(lexer, v, e); }
+bool readOne(Lexer& lexer, Vec2f& v, ParseError& e) {
+  return floatOr(lexer, v.x, e) && floatOr(lexer, v.y, e);
+}
+bool readOne(Lexer& lexer, Vec3f& v, ParseError& e) {
+  return floatOr(lexer, v.x, e) && floatOr(lexer, v.y, e) && floatOr(lexer, v.z, e);
+}
+bool readOne(Lexer& lexer, Rotation& v, ParseError& e) {
+  return floatOr(lexer, v.x, e) && floatOr(lexer, v.y, e) && floatOr(lexer, v.z, e) &&
+         floatOr(lexer, v.angle, e);
+}
+
+bool readImage(Lexer& lexer, Image& image, ParseError& error, const ReadLimits& limits) {
+  const uint32_t line = lexer.line();
+  const uint32_t column = lexer.column();
+  if (!readOne(lexer, image.width, error) || !readOne(lexer, image.height, error) ||
+      !readOne(lexer, image.components, error)) {
+    return false;
+  }
+  const uint64_t count =
+      static_cast<uint64_t>(image.width < 0 ? 0 : image.width) *
+      static_cast<uint64_t>(image.height < 0 ? 0 : image.height);
+  if (image.width < 0 || image.height < 0 || image.components < 0 ||
+      image.components > 4 || count > limits.maxImagePixels) {
+    error.line = line;
+    error.column = column;
+    error.message = "image size is out of range";
+    return false;
+  }
+  // Never reserve by the declared size: a short text may declare a huge
+  // image. The pixels present are read and counted.
+  image.pixels.clear();
+  for (uint64_t i = 0; i < count; ++i) {
+    uint32_t pixel = 0;
+    if (!lexer.readUint32(pixel)) {
+      int32_t negative = 0;
+      if (!lexer.readInt32(negative)) {
+        expectedError(lexer, "a pixel value", error);
+        return false;
+      }
+      pixel = static_cast<uint32_t>(negative);
+    }
+    image.pixels.push_back(pixel);
+  }
+  return true;
+}
+
+template <class T>
+bool readMultiple(Lexer& lexer, FieldValue& value, ParseError& error) {
+  std::vector<T> items;
+  if (lexer.peekChar() != '[') {
+    T one{};
+    if (!readOne(lexer, one, error)) return false;
+    items.push_back(std::move(one));
+  } else {
+    lexer.next();
+    while (true) {
+      const char c = lexer.peekChar();
+      if (c == ']') break;
+      if (c == '\0' && lexer.atEnd()) {
+        expectedError(lexer, "']'", error);
+        return false;
+      }
+      T one{};
+      if (!readOne(lexer, one, error)) return false;
+      items.push_back(std::move(one));
+    }
+    lexer.next();
+  }
+  value.data = std::move(items);
+  return true;
+}
+
+template <class T>
+bool readSingle(Lexer& lexer, FieldValue& value, ParseError& error) {
+  T one{};
+  if (!readOne(lexer, one, error)) return false;
+  value.data = std::move(one);
+  return true;
+}
+
+}  // namespace
+
+bool readFieldValue(Lexer& lexer, FieldType type, FieldValue& value, ParseError& error,
+                    const ReadLimits& limits) {
+  value.type = type;
+  switch (type) {
+    case FieldType::SFBool: {
+      bool b = false;
+      if (!readBool(lexer, b, error)) return false;
+      value.data = b;
+      return true;
+    }
+    case FieldType::SFColor:
+    case FieldType::SFVec3f: return readSingle<Vec3f>(lexer, value, error);
+    case FieldType::SFFloat: return readSingle<float>(lexer, value, error);
+    case FieldType::SFImage: {
+      Image image;
+      if (!readImage(lexer, image, error, limits)) return false;
+      value.data = std::move(image);
+      return true;
+    }
+    case FieldType::SFInt32: return readSingle<int32_t>(lexer, value, error);
+    case FieldType::SFRotation: return readSingle<Rotation>(lexer, value, error);
+    case FieldType::SFString: return readSingle<std::string>(lexer, value, error);
+    case FieldType::SFTime: return readSingle<double>(lexer, value, error);
+    case FieldType::SFVec2f: return readSingle<Vec2f>(lexer, value, error);
+    case FieldType::MFColor:
+    case FieldType::MFVec3f: return readMultiple<Vec3f>(lexer, value, error);
+    case FieldType::MFFloat: return readMultiple<float>(lexer, value, error);
+    case FieldType::MFInt32: return readMultiple<int32_t>(lexer, value, error);
+    case FieldType::MFRotation: return readMultiple<Rotation>(lexer, value, error);
+    case FieldType::MFString: return readMultiple<std::string>(lexer, value, error);
+    case FieldType::MFTime: return readMultiple<double>(lexer, value, error);
+    case FieldType::MFVec2f: return readMultiple<Vec2f>(lexer, value, error);
+    case FieldType::SFNode:
+    case FieldType::MFNode: break;
+  }
+  expectedError(lexer, "a value", error);
+  return false;
+}
+
+}  // namespace kestrel

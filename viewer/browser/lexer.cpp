@@ -1,0 +1,336 @@
+#include "viewer/browser/lexer.h"
+
+#include <array>
+#include <charconv>
+
+namespace kestrel {
+namespace {
+
+// Character classes, built once: bit 1 may start an identifier, bit 2 may
+// continue one.
+constexpr std::array<uint8_t, 256> makeClasses() {
+  std::array<uint8_t, 256> c{};
+  for (int i = 0x21; i < 256; ++i) c[static_cast<size_t>(i)] = 3;
+  for (char ch : std::string_view("\"#',.[\\]{}")) c[static_cast<unsigned char>(ch)] = 0;
+  c[0x7f] = 0;
+  for (int d = '0'; d <= '9'; ++d) c[static_cast<size_t>(d)] = 2;
+  c['+'] = 2;
+  c['-'] = 2;
+  return c;
+}
+constexpr std::array<uint8_t, 256> kClasses = makeClasses();
+
+// Bytes skipped between tokens without further thought: blanks, commas and
+// control characters other than the line ends and NUL.
+constexpr std::array<bool, 256> makePlainSeparators() {
+  std::array<bool, 256> c{};
+  for (int i = 1; i < 0x20; ++i) c[static_cast<size_t>(i)] = true;
+  c['\n'] = false;
+  c['\r'] = false;
+  c[' '] = true;
+  c[','] = true;
+  return c;
+}
+constexpr std::array<bool, 256> kPlainSeparators = makePlainSeparators();
+
+bool startsIdentifier(char ch) { return (kClasses[static_cast<unsigned char>(ch)] & 1) != 0; }
+bool continuesIdentifier(char ch) {
+  return (kClasses[static_cast<unsigned char>(ch)] & 2) != 0;
+}
+bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+}  // namespace
+
+const char* tokenKindName(TokenKind kind) {
+  switch (kind) {
+    case TokenKind::End: return "end of text";
+    case TokenKind::Identifier: return "a name";
+    case TokenKind::Number: return "a number";
+    case TokenKind::String: return "a string";
+    case TokenKind::OpenBrace: return "'{'";
+    case TokenKind::CloseBrace: return "'}'";
+    case TokenKind::OpenBracket: return "'['";
+    case TokenKind::CloseBracket: return "']'";
+    case TokenKind::Period: return "'.'";
+    case TokenKind::Invalid: return "an invalid character";
+  }
+  return "?";
+}
+
+Lexer::Lexer(std::string_view text) : text_(text) {}
+
+void Lexer::newline(size_t at) {
+  ++line_;
+  lineStart_ = at;
+}
+
+void Lexer::skipSeparators() {
+  hasPeek_ = false;  // direct reads move the position themselves
+  const size_t n = text_.size();
+  while (pos_ < n) {
+    char ch = text_[pos_];
+    if (kPlainSeparators[static_cast<unsigned char>(ch)]) {
+      ++pos_;
+    } else if (ch == '\n') {
+      newline(++pos_);
+    } else if (ch == '\r') {
+      ++pos_;
+      if (pos_ < n && text_[pos_] == '\n') ++pos_;
+      newline(pos_);
+    } else if (ch == '#') {
+      while (pos_ < n && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
+    } else {
+      return;
+    }
+  }
+}
+
+char Lexer::peekChar() {
+  skipSeparators();
+  return pos_ < text_.size() ? text_[pos_] : '\0';
+}
+
+bool Lexer::atEnd() {
+  skipSeparators();
+  return pos_ >= text_.size();
+}
+
+size_t Lexer::numberEnd(size_t from) const {
+  size_t p = from;
+  while (p < text_.size()) {
+    char ch = text_[p];
+    if (isDigit(ch) || ch == '.' || ch == '+' || ch == '-' || (ch >= 'a' && ch <= 'f') ||
+        (ch >= 'A' && ch <= 'F') || ch == 'x' || ch == 'X') {
+      ++p;
+    } else {
+      break;
+    }
+  }
+  return p;
+}
+
+Token Lexer::next() {
+  if (hasPeek_) {
+    hasPeek_ = false;
+    pos_ = peekPos_;
+    line_ = peekLine_;
+    lineStart_ = peekLineStart_;
+    return peeked_;
+  }
+  return lex();
+}
+
+Token Lexer::lex() {
+  skipSeparators();
+  Token t;
+  t.line = line_;
+  t.column = column();
+  const size_t n = text_.size();
+  if (pos_ >= n) return t;
+  const size_t start = pos_;
+  char ch = text_[pos_];
+  switch (ch) {
+    case '{': t.kind = TokenKind::OpenBrace; ++pos_; break;
+    case '}': t.kind = TokenKind::CloseBrace; ++pos_; break;
+    case '[': t.kind = TokenKind::OpenBracket; ++pos_; break;
+    case ']': t.kind = TokenKind::CloseBracket; ++pos_; break;
+    case '"': {
+      ++pos_;
+      while (pos_ < n && text_[pos_] != '"') {
+        char c = text_[pos_];
+        if (c == '\\' && pos_ + 1 < n) {
+          pos_ += 2;
+          continue;
+        }
+        ++pos_;
+        if (c == '\n') {
+          newline(pos_);
+        } else if (c == '\r') {
+          if (pos_ < n && text_[pos_] == '\n') ++pos_;
+          newline(pos_);
+        }
+      }
+      if (pos_ >= n) {
+        t.kind = TokenKind::Invalid;  // unterminated string
+        t.text = text_.substr(start, 1);
+        return t;
+      }
+      t.kind = TokenKind::String;
+      t.text = text_.substr(start + 1, pos_ - start - 1);
+      ++pos_;
+      return t;
+    }
+    default:
+      if (isDigit(ch) || ch == '+' || ch == '-' ||
+          (ch == '.' && pos_ + 1 < n && isDigit(text_[pos_ + 1]))) {
+        t.kind = TokenKind::Number;
+        pos_ = numberEnd(pos_ + 1);
+      } else if (ch == '.') {
+        t.kind = TokenKind::Period;
+        ++pos_;
+      } else if (startsIdentifier(ch)) {
+        t.kind = TokenKind::Identifier;
+        ++pos_;
+        while (pos_ < n && continuesIdentifier(text_[pos_])) ++pos_;
+      } else {
+        t.kind = TokenKind::Invalid;
+        ++pos_;
+      }
+  }
+  t.text = text_.substr(start, pos_ - start);
+  return t;
+}
+
+Token Lexer::peek() {
+  if (hasPeek_) return peeked_;
+  const size_t pos = pos_, lineStart = lineStart_;
+  const uint32_t line = line_;
+  peeked_ = lex();
+  peekPos_ = pos_;
+  peekLine_ = line_;
+  peekLineStart_ = lineStart_;
+  pos_ = pos;
+  line_ = line;
+  lineStart_ = lineStart;
+  hasPeek_ = true;
+  return peeked_;
+}
+
+bool Lexer::readFloat(float& value) {
+  hasPeek_ = false;
+  skipSeparators();
+  const char* first = text_.data() + pos_;
+  const char* last = text_.data() + text_.size();
+  if (first == last) return false;
+  // from_chars accepts no leading '+', and would accept "inf"/"nan", which
+  // VRML does not.
+  const char* p = first;
+  if (*p == '+') ++p;
+  if (p == last || !(isDigit(*p) || *p == '.' || *p == '-')) return false;
+  if (*p == '-' && (p + 1 == last || !(isDigit(p[1]) || p[1] == '.'))) return false;
+  auto [end, ec] = std::from_chars(p, last, value);
+  if (ec == std::errc::result_out_of_range) {
+    return false;
+  }
+  if (ec != std::errc() || (end < last && (continuesIdentifier(*end) || *end == '.'))) {
+    return false;
+  }
+  pos_ += static_cast<size_t>(end - first);
+  return true;
+}
+
+bool Lexer::readDouble(double& value) {
+  hasPeek_ = false;
+  skipSeparators();
+  const char* first = text_.data() + pos_;
+  const char* last = text_.data() + text_.size();
+  if (first == last) return false;
+  const char* p = first;
+  if (*p == '+') ++p;
+  if (p == last || !(isDigit(*p) || *p == '.' || *p == '-')) return false;
+  if (*p == '-' && (p + 1 == last || !(isDigit(p[1]) || p[1] == '.'))) return false;
+  auto [end, ec] = std::from_chars(p, last, value);
+  if (ec != std::errc() || (end < last && (continuesIdentifier(*end) || *end == '.'))) {
+    return false;
+  }
+  pos_ += static_cast<size_t>(end - first);
+  return true;
+}
+
+bool Lexer::readMagnitude(uint32_t& value, bool& hex) {
+  const char* first = text_.data() + pos_;
+  const char* last = text_.data() + text_.size();
+  const char* p = first;
+  hex = false;
+  if (last - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    hex = true;
+    p += 2;
+  }
+  if (p == last) return false;
+  const char* end = p;
+  if (hex) {
+    auto r = std::from_chars(p, last, value, 16);
+    if (r.ec != std::errc()) return false;
+    end = r.ptr;
+  } else {
+    // Decimal by hand: the common case in index lists, and simple.
+    uint64_t v = 0;
+    while (end < last && isDigit(*end)) {
+      v = v * 10 + static_cast<uint64_t>(*end - '0');
+      if (v > 0xffffffffu) return false;
+      ++end;
+    }
+    if (end == p) return false;
+    value = static_cast<uint32_t>(v);
+  }
+  if (end < last && (continuesIdentifier(*end) || *end == '.')) return false;
+  pos_ += static_cast<size_t>(end - first);
+  return true;
+}
+
+bool Lexer::readUint32(uint32_t& value) {
+  hasPeek_ = false;
+  skipSeparators();
+  const size_t save = pos_;
+  if (pos_ < text_.size() && text_[pos_] == '+') ++pos_;
+  bool hex = false;
+  if (!readMagnitude(value, hex)) {
+    pos_ = save;
+    return false;
+  }
+  return true;
+}
+
+bool Lexer::readInt32(int32_t& value) {
+  hasPeek_ = false;
+  skipSeparators();
+  const size_t save = pos_;
+  bool negative = false;
+  if (pos_ < text_.size() && (text_[pos_] == '-' || text_[pos_] == '+')) {
+    negative = text_[pos_] == '-';
+    ++pos_;
+  }
+  uint32_t magnitude = 0;
+  bool hex = false;
+  if (!readMagnitude(magnitude, hex)) {
+    pos_ = save;
+    return false;
+  }
+  // Hexadecimal values are bit patterns (0xFFFFFFFF is -1); decimal ones
+  // must fit the signed range.
+  if (negative) {
+    if (magnitude > 0x80000000u) {
+      pos_ = save;
+      return false;
+    }
+    value = static_cast<int32_t>(0u - magnitude);
+  } else {
+    if (!hex && magnitude > 0x7fffffffu) {
+      pos_ = save;
+      return false;
+    }
+    value = static_cast<int32_t>(magnitude);
+  }
+  return true;
+}
+
+std::string unescapeString(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\\' && i + 1 < raw.size()) ++i;
+    out.push_back(raw[i]);
+  }
+  return out;
+}
+
+void appendQuoted(std::string& out, std::string_view text) {
+  out.push_back('"');
+  for (char ch : text) {
+    if (ch == '"' || ch == '\\') out.push_back('\\');
+    out.push_back(ch);
+  }
+  out.push_back('"');
+}
+
+}  // namespace kestrel

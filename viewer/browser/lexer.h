@@ -1,0 +1,89 @@
+// Tokeniser for the VRML97 classic encoding.
+//
+// Works in place over a text that must outlive the lexer: tokens are views
+// into it, so no token allocates. Commas, white space and '#' comments
+// separate tokens. Lines and columns count from 1; "\r\n", "\n" and a lone
+// "\r" each end a line. Numbers are read without locale (std::from_chars).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+enum class TokenKind : uint8_t {
+  End, Identifier, Number, String, OpenBrace, CloseBrace, OpenBracket, CloseBracket,
+  Period, Invalid,
+};
+
+struct Token {
+  TokenKind kind = TokenKind::End;
+  std::string_view text;  // a String's text is its raw inside, escapes kept
+  uint32_t line = 1;
+  uint32_t column = 1;
+};
+
+// A human name for KIND, for error messages ("'{'", "a string" ...).
+const char* tokenKindName(TokenKind kind);
+
+class Lexer {
+ public:
+  explicit Lexer(std::string_view text);
+
+  // The next token, consumed.
+  Token next();
+  // The next token, left in place.
+  Token peek();
+  // True when only separators remain.
+  bool atEnd();
+  // Skips separators; afterwards line()/column() name the next token.
+  void skipSeparators();
+  // Moves past N bytes that are not part of any token (a byte order mark).
+  void skipBytes(size_t n) {
+    hasPeek_ = false;
+    pos_ += n;
+    lineStart_ = pos_;
+  }
+  // The character that starts the next token, or 0 at the end.
+  char peekChar();
+
+  // Numbers read straight from the text (separators skipped first). Each
+  // fails, consuming nothing, unless a well-formed number of that kind is
+  // next. Integers accept 0x hexadecimal and a sign.
+  bool readFloat(float& value);
+  bool readDouble(double& value);
+  bool readInt32(int32_t& value);
+  bool readUint32(uint32_t& value);
+
+  uint32_t line() const { return line_; }
+  uint32_t column() const { return static_cast<uint32_t>(pos_ - lineStart_ + 1); }
+  size_t offset() const { return pos_; }
+  std::string_view text() const { return text_; }
+
+ private:
+  void newline(size_t at);
+  size_t numberEnd(size_t from) const;
+  Token lex();
+  // Unsigned magnitude at pos_, decimal or 0x hexadecimal; HEX tells which.
+  bool readMagnitude(uint32_t& value, bool& hex);
+
+  // One token of look-ahead, kept so that peek() then next() lexes once.
+  bool hasPeek_ = false;
+  Token peeked_;
+  size_t peekPos_ = 0, peekLineStart_ = 0;
+  uint32_t peekLine_ = 1;
+
+  std::string_view text_;
+  size_t pos_ = 0;
+  size_t lineStart_ = 0;
+  uint32_t line_ = 1;
+};
+
+// The text of a String token with its \" and \\ escapes undone.
+std::string unescapeString(std::string_view raw);
+// TEXT as a quoted VRML string, with " and \ escaped.
+void appendQuoted(std::string& out, std::string_view text);
+
+}  // namespace kestrel

@@ -1,0 +1,59 @@
+// One node of a scene graph: its type, the value of each member of that
+// type, its DEF name, its outgoing routes and, for PROTO instances and
+// Inlines, the content behind it.
+//
+// Nodes are shared (a USE adds another owner). Routes hold their targets
+// weakly, so a route never keeps a node alive and a cycle of routes leaks
+// nothing. Invariant: values.size() == type->fields.size() and
+// values[i].type == type->fields[i].type.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "viewer/browser/field_value.h"
+#include "viewer/browser/node_type.h"
+
+namespace kestrel {
+
+struct Scene;
+
+// Sends the events of member FROMFIELD to member TOFIELD of node TO.
+struct Route {
+  int fromField = -1;
+  std::weak_ptr<Node> to;
+  int toField = -1;
+};
+
+// In a PROTO body: member FIELD of this node stands for the interface
+// member INTERFACENAME of each instance.
+struct IsLink {
+  int field = -1;
+  std::string interfaceName;
+};
+
+struct Node {
+  NodeTypePtr type;
+  std::vector<FieldValue> values;
+  std::string name;             // DEF name, empty when none
+  std::vector<Route> routes;    // outgoing
+  std::vector<IsLink> isLinks;  // only on nodes inside a PROTO body
+  std::vector<NodePtr> protoBody;      // a PROTO instance's own copy of the body
+  std::shared_ptr<Scene> inlineScene;  // an Inline's loaded scene, once loaded
+  bool inlineTried = false;            // loading was attempted
+
+  // TimeSensor state between clock ticks.
+  bool sensorActive = false;
+  double cycleStart = 0;
+
+  // A node of TYPE with every member at its default.
+  static NodePtr create(NodeTypePtr type);
+
+  // The value of the member named NAME, or null.
+  FieldValue* field(std::string_view memberName);
+  const FieldValue* field(std::string_view memberName) const;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,12 @@
+#include "viewer/browser/routes.h"
+
+namespace kestrel {
+
+void addRoute(Node& from, int fromField, const NodePtr& to, int toField) {
+  for (const Route& r : from.routes) {
+    if (r.fromField == fromField && r.toField == toField && r.to.lock() == to) return;
+  }
+  from.routes.push_back({fromField, to, toField});
+}
+
+}  // namespace kestrel

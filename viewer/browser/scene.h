@@ -1,0 +1,87 @@
+// A parsed scene: its top-level statements in their order, its DEF names
+// and the directory its relative URLs resolve against. Also the PROTO
+// declarations, whose bodies are scopes of the same shape.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "viewer/browser/node.h"
+
+namespace kestrel {
+
+struct ProtoDecl;
+
+// DEF name -> node, looked up by string_view without a copy of the name.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using NameMap = std::unordered_map<std::string, NodePtr, NameHash, std::equal_to<>>;
+
+// A ROUTE statement as written, kept for writing the scene back out.
+struct RouteDecl {
+  NodePtr from;
+  std::string fromField;
+  NodePtr to;
+  std::string toField;
+};
+
+// One top-level statement of a scope.
+struct SceneItem {
+  enum class Kind { Node, Proto, Route } kind = Kind::Node;
+  NodePtr node;
+  std::shared_ptr<ProtoDecl> proto;
+  RouteDecl route;
+};
+
+struct ProtoDecl {
+  std::string name;
+  bool external = false;
+  std::vector<FieldDecl> interface;
+  std::vector<SceneItem> body;        // PROTO only
+  std::vector<std::string> urls;      // EXTERNPROTO only
+  std::shared_ptr<ProtoDecl> resolved;  // EXTERNPROTO: the PROTO it names, once loaded
+
+  // The declaration whose body instances are made of: this one, the
+  // resolved one, or null for an unresolved EXTERNPROTO.
+  const ProtoDecl* implementation() const;
+};
+
+struct Scene {
+  Scene() = default;
+  Scene(const Scene&) = delete;
+  Scene& operator=(const Scene&) = delete;
+  Scene(Scene&& other) noexcept = default;
+  Scene& operator=(Scene&& other) noexcept;
+  ~Scene();
+
+  std::vector<SceneItem> items;
+  // DEF name -> node; a name defined twice maps to its latest node.
+  NameMap names;
+  std::string baseDir;  // empty: the current directory
+  // Scripts whose fields hold an enclosing node; their node fields are
+  // cleared when the scene goes away so the cycle is freed.
+  std::vector<std::weak_ptr<Node>> cycleHolders;
+
+  // The top-level nodes, in order.
+  std::vector<NodePtr> rootNodes() const;
+  // The first top-level node, or null.
+  NodePtr firstNode() const;
+};
+
+// Clears the node-valued fields of every live node in HOLDERS.
+void breakCycles(std::vector<std::weak_ptr<Node>>& holders);
+
+// Calls VISIT(node) once for every node reachable from ROOTS through node
+// fields (not through PROTO bodies or Inline scenes), parents first;
+// VISIT takes a const NodePtr&.
+template <class Visit>
+void forEachNode(const std::vector<NodePtr>& roots, Visit&& visit);
+
+}  // namespace kestrel
+
+#include "viewer/browser/scene_walk.h"

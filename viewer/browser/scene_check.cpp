@@ -1,0 +1,66 @@
+#include "viewer/browser/scene_check.h"
+
+#include "viewer/browser/parser.h"
+#include "viewer/browser/url_resolver.h"
+#include "viewer/browser/writer.h"
+
+namespace kestrel {
+namespace {
+
+// Parses the file at PATH; on failure returns false with the error line.
+bool parseFile(const std::string& path, Scene& scene, std::string& problem) {
+  std::string text;
+  if (!readWholeFile(path, text)) {
+    problem = "cannot read the file";
+    return false;
+  }
+  UrlResolver resolver;
+  ParseOptions options;
+  options.baseDir = UrlResolver::directoryOf(path);
+  options.load = [&resolver](const std::string& url, const std::string& base,
+                             std::string& fetched, std::string& dir) {
+    return resolver.load(url, base, fetched, dir);
+  };
+  ParseError error;
+  if (!parseVrml(text, options, scene, error)) {
+    problem = error.text();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out) {
+  int status = 0;
+  for (const std::string& path : paths) {
+    Scene scene;
+    std::string problem;
+    if (parseFile(path, scene, problem)) {
+      out << path << ": ok\n";
+    } else {
+      out << path << ": " << problem << '\n';
+      status = 1;
+    }
+  }
+  return status;
+}
+
+int printSceneFile(const std::string& path, std::ostream& out) {
+  Scene scene;
+  std::string problem;
+  if (!parseFile(path, scene, problem)) {
+    out << path << ": " << problem << '\n';
+    return 1;
+  }
+  WriteResult written = writeScene(scene);
+  out << written.text;
+  if (!written.exact) {
+    // Comments are VRML too, so the output stays readable as a scene.
+    out << "# Some nodes are shared without a name, or a name is defined again before a\n"
+           "# USE or ROUTE of its earlier node: this text does not read back identically.\n";
+  }
+  return 0;
+}
+
+}  // namespace kestrel

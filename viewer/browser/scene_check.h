@@ -1,0 +1,21 @@
+// Command-line helpers over the parser: checking scene files and printing a
+// parsed scene back as VRML97 text.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+// Parses each file and prints one line per file: "PATH: ok" or
+// "PATH: line L, column C: what was expected". Returns 0 when every file
+// parsed, 1 otherwise.
+int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out);
+
+// Parses PATH and writes the scene back to OUT as VRML97 (ending with a
+// comment when the graph could not be written exactly). On failure writes
+// the "PATH: ..." error line instead and returns 1; 0 on success.
+int printSceneFile(const std::string& path, std::ostream& out);
+
+}  // namespace kestrel

@@ -1,0 +1,64 @@
+// The browser's live scene: the root statements, the DEF-name index over
+// every node that entered the scene, the TimeSensors the clock drives, the
+// loaded Inlines and the browser clock.
+//
+// Owned by CVrmlBrowser and shared with the field handles it gives out, so
+// a handle stays usable (and harmless) after the browser is gone. Window
+// thread only; nothing here locks.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "viewer/browser/parse_error.h"
+#include "viewer/browser/scene.h"
+#include "viewer/browser/url_resolver.h"
+
+namespace kestrel {
+
+class World {
+ public:
+  explicit World(std::string renderRoot) : resolver_(std::move(renderRoot)) {}
+
+  // Parses TEXT ("#VRML V2.0 utf8" optional) as content not yet in the scene.
+  bool parseContent(std::string_view text, Scene& content, ParseError& error) const;
+  // Parses the file at PATH (header required); relative URLs resolve
+  // against the file's directory.
+  bool parseFile(const std::string& path, Scene& content, ParseError& error) const;
+
+  // Moves CONTENT's statements to the end of the root list.
+  void appendRoots(Scene&& content);
+  // Makes CONTENT's top-level nodes part of the scene below another node
+  // (the caller puts them into the node's field): indexes their names,
+  // loads their Inlines, and registers their TimeSensors.
+  void adopt(Scene& content);
+  // Empties the scene: roots, names, sensors.
+  void clear();
+
+  // The node named NAME anywhere in the scene, or null (latest DEF wins).
+  NodePtr find(std::string_view name) const;
+  size_t nameCount() const { return names_.size(); }
+
+  const Scene& scene() const { return scene_; }
+  const UrlResolver& resolver() const { return resolver_; }
+
+  double now() const { return now_; }
+  // Moves the clock to NOW and runs every TimeSensor; the clock never goes back.
+  void advanceTime(double now);
+
+ private:
+  void enter(const std::vector<NodePtr>& roots, const std::string& baseDir, int inlineDepth);
+  void loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth);
+
+  Scene scene_;
+  NameMap names_;
+  std::vector<std::weak_ptr<Node>> sensors_;
+  std::vector<std::weak_ptr<Node>> holders_;
+  UrlResolver resolver_;
+  double now_ = 0;
+  int inlineBudget_ = 0;
+};
+
+}  // namespace kestrel

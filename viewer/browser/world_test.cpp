@@ -1,0 +1,199 @@
+// The live scene with real files: corpus scenes whose Inlines exist or are
+// missing, loading limits, and the event behaviour of grouping nodes and
+// the list interpolators.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "viewer/browser/url_resolver.h"
+#include "viewer/browser/vrml_browser.h"
+#include "viewer/intake/diagnostic_log.h"
+
+namespace kestrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path corpus(const char* name) {
+  const char* src = std::getenv("KESTREL_SOURCE_DIR");
+  return fs::path(src ? src : ".") / ".." / "shared" / "corpus" / "vrml" / name;
+}
+
+class LogDir {
+ public:
+  LogDir() : path_(fs::temp_directory_path() / ("kestrel-world-" + std::to_string(::getpid()))) {
+    fs::create_directories(path_);
+    openLogIn(path_.string());
+  }
+  ~LogDir() {
+    openLogIn("");
+    fs::remove_all(path_);
+  }
+  std::vector<std::string> lines() const {
+    std::vector<std::string> out;
+    std::ifstream in(path_ / "kestrel.log");
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+TEST(World, CorpusInlineLoadsItsNeighbourFile) {
+  LogDir log;
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile(corpus("bradenmcd__openvrml__Inline.wrl").string(), content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  int loaded = 0;
+  for (const NodePtr& n : browser.scene().rootNodes()) {
+    if (n->type->name == "Inline" && n->inlineScene) {
+      ++loaded;
+      EXPECT_FALSE(n->inlineScene->rootNodes().empty());
+    }
+  }
+  EXPECT_EQ(loaded, 1);
+  EXPECT_TRUE(log.lines().empty());
+}
+
+TEST(World, CorpusSceneWithMissingInlinesStillLoads) {
+  LogDir log;
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile(corpus("Floppy__web3dguide__tut38.wrl").string(), content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  EXPECT_FALSE(browser.scene().rootNodes().empty());
+  auto lines = log.lines();
+  EXPECT_EQ(lines.size(), 3u);  // one per missing LOD level
+  for (const std::string& l : lines) EXPECT_NE(l.find("lump_"), std::string::npos) << l;
+}
+
+TEST(World, CorpusAnimationRunsFromTheClock) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile(
+      corpus("castle-engine__demo-models__orientation_interpolator_alum_box.wrl").string(),
+      content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  // Every Transform rotation at the start, then after some time.
+  auto rotations = [&browser]() {
+    std::vector<Rotation> out;
+    for (const NodePtr& n : browser.scene().rootNodes()) {
+      forEachNode({n}, [&out](const NodePtr& m) {
+        if (m->type->name == "Transform") out.push_back(*m->field("rotation")->as<Rotation>());
+      });
+    }
+    return out;
+  };
+  browser.advanceTime(100.0);
+  auto before = rotations();
+  browser.advanceTime(100.3);
+  auto after = rotations();
+  EXPECT_NE(before, after);
+}
+
+TEST(World, GzipAndOversizedInputAreNotRead) {
+  LogDir log;
+  std::ofstream(log.path() / "packed.wrl", std::ios::binary) << "\x1f\x8b\x08rest";
+  UrlResolver resolver(log.path().string());
+  std::string text, dir;
+  EXPECT_FALSE(resolver.load("c:/corvid/render/packed.wrl", "", text, dir));
+  std::ofstream(log.path() / "plain.wrl") << "#VRML V2.0 utf8\n";
+  ASSERT_TRUE(resolver.load("c:/corvid/render/plain.wrl", "", text, dir));
+  EXPECT_EQ(dir, log.path().string());
+}
+
+TEST(World, AddAndRemoveChildrenEvents) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(
+      "DEF G Group { children [ DEF A Shape {} ] } DEF B Shape {}", content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle g, a, b;
+  ASSERT_TRUE(browser.findNode("G", g));
+  ASSERT_TRUE(browser.findNode("A", a));
+  ASSERT_TRUE(browser.findNode("B", b));
+  FieldHandle add, remove;
+  ASSERT_TRUE(browser.field(g, "addChildren", add));
+  ASSERT_TRUE(browser.field(g, "removeChildren", remove));
+  ASSERT_TRUE(add.set({FieldType::MFNode, std::vector<NodePtr>{b.node(), a.node()}}));
+  const auto& children = *g.node()->field("children")->as<std::vector<NodePtr>>();
+  ASSERT_EQ(children.size(), 2u);  // A was there already
+  EXPECT_EQ(children[1], b.node());
+  ASSERT_TRUE(remove.set({FieldType::MFNode, std::vector<NodePtr>{a.node()}}));
+  ASSERT_EQ(g.node()->field("children")->as<std::vector<NodePtr>>()->size(), 1u);
+  EXPECT_FALSE(add.set({FieldType::SFNode, NodePtr{}}));  // wrong type
+}
+
+TEST(World, CoordinateAndColorInterpolators) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(R"(
+    DEF CI CoordinateInterpolator { key [0 1] keyValue [0 0 0, 2 2 2, 10 0 0, 12 2 2] }
+    DEF C Coordinate {}
+    DEF K ColorInterpolator { key [0 1] keyValue [1 0 0, 0 0 1] }
+    DEF M Material {}
+    ROUTE CI.value_changed TO C.set_point
+    ROUTE K.value_changed TO M.set_diffuseColor)",
+                                       content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle ci, c, k, m;
+  ASSERT_TRUE(browser.findNode("CI", ci));
+  ASSERT_TRUE(browser.findNode("C", c));
+  ASSERT_TRUE(browser.findNode("K", k));
+  ASSERT_TRUE(browser.findNode("M", m));
+  SFFloatHandle f1, f2;
+  ASSERT_TRUE(browser.field(ci, "set_fraction", f1));
+  ASSERT_TRUE(browser.field(k, "set_fraction", f2));
+  ASSERT_TRUE(f1.set(0.5f));
+  const auto& points = *c.node()->field("point")->as<std::vector<Vec3f>>();
+  ASSERT_EQ(points.size(), 2u);
+  EXPECT_EQ(points[0], (Vec3f{5, 0, 0}));
+  EXPECT_EQ(points[1], (Vec3f{7, 2, 2}));
+  ASSERT_TRUE(f2.set(0.25f));
+  EXPECT_EQ(*m.node()->field("diffuseColor")->as<Vec3f>(), (Vec3f{0.75f, 0, 0.25f}));
+  ASSERT_TRUE(f2.set(-3.0f));  // clamps to the first key
+  EXPECT_EQ(*m.node()->field("diffuseColor")->as<Vec3f>(), (Vec3f{1, 0, 0}));
+}
+
+TEST(World, EventsLeaveAProtoBodyThroughItsInterface) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(R"(
+    PROTO Clock [ eventOut SFFloat tick exposedField SFTime period 4 ]
+      { DEF T TimeSensor { loop TRUE cycleInterval IS period fraction_changed IS tick } }
+    DEF clock Clock {}
+    DEF S ScalarInterpolator { key [0 1] keyValue [0 8] }
+    DEF M Material {}
+    ROUTE clock.tick TO S.set_fraction
+    ROUTE S.value_changed TO M.set_shininess)",
+                                       content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle m;
+  ASSERT_TRUE(browser.findNode("M", m));
+  browser.advanceTime(1.0);  // a quarter of the 4 s period
+  EXPECT_FLOAT_EQ(*m.node()->field("shininess")->as<float>(), 2.0f);
+}
+
+TEST(World, ContentAppendedTwiceKeepsBothButFindsTheLatest) {
+  CVrmlBrowser browser;
+  for (int i = 0; i < 2; ++i) {
+    VrmlContent content;
+    ASSERT_TRUE(browser.createFromString(
+        "DEF label Transform { translation " + std::to_string(i) + " 0 0 }", content));
+    ASSERT_TRUE(browser.appendToRoot(content));
+  }
+  EXPECT_EQ(browser.scene().rootNodes().size(), 2u);
+  NodeHandle n;
+  ASSERT_TRUE(browser.findNode("label", n));
+  EXPECT_EQ(n.node()->field("translation")->as<Vec3f>()->x, 1.0f);
+}
+
+}  // namespace
+}  // namespace kestrel
