@@ -39,6 +39,10 @@ class EngineLoop {
   // loop itself (fast, slow, debug) and collects and drops block bodies.
   virtual void execute(QueuedCommand& entry, InternalCommandQueue& queue);
 
+  void setFastMode(bool on) { fastMode_ = on; }
+  InternalCommandQueue& primary() { return primary_; }
+  InternalCommandQueue& secondary() { return secondary_; }
+
   // Takes block body entries of BODY_CODE from QUEUE until another code or an
   // empty queue; returns how many. A data block also ends at its end line.
   int skipBlockBody(InternalCommandQueue& queue, int bodyCode);

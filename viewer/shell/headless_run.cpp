@@ -7,7 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "viewer/engine/engine_loop.h"
+#include "viewer/engine/engine.h"
+#include "viewer/engine/state_file.h"
 #include "viewer/intake/command_port_thread.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
@@ -40,11 +41,17 @@ bool openPort(CommandPortThread& thread, uint16_t port) {
 
 // One tick per millisecond on a fixed grid; a late tick does not make the
 // loop rush to catch up.
-void runTicks(EngineLoop& engine) {
+void runTicks(Engine& engine) {
   using clock = std::chrono::steady_clock;
-  auto next = clock::now();
-  while (stopSignal == 0 && fatalStatus.load() == 0) {
+  auto start = clock::now();
+  auto next = start;
+  for (unsigned tick = 0; stopSignal == 0 && fatalStatus.load() == 0; ++tick) {
     engine.onTimer();
+    // The browser clock runs TimeSensors and interpolators; a frame's worth
+    // of ticks is fine enough for a scene nobody looks at.
+    if (tick % 16 == 0) {
+      engine.browser().advanceTime(std::chrono::duration<double>(clock::now() - start).count());
+    }
     next += std::chrono::milliseconds(1);
     auto now = clock::now();
     if (next < now) next = now;
@@ -65,11 +72,15 @@ int runHeadless(const ViewerOptions& options) {
   primary.start(onFatal);
   secondary.start(onFatal);
 
-  EngineLoop engine(primaryQueue(), secondaryQueue());
+  Engine engine(primaryQueue(), secondaryQueue(), options.renderRoot);
   runTicks(engine);
 
   primary.stop();
   secondary.stop();
+  if (!options.saveStatePath.empty() && !saveState(engine.registry(), options.saveStatePath)) {
+    std::fprintf(stderr, "kestrel: cannot write the state file %s\n", options.saveStatePath.c_str());
+    return 1;
+  }
   return fatalStatus.load();
 }
 

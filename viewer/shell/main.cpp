@@ -5,6 +5,9 @@
 #include <string>
 #include <unistd.h>
 
+#include <iostream>
+
+#include "viewer/browser/scene_check.h"
 #include "viewer/shell/headless_run.h"
 #include "viewer/shell/viewer_options.h"
 
@@ -19,6 +22,8 @@ int main(int argc, char** argv) {
     std::fputs(kestrel::viewerUsage().c_str(), stdout);
     return 0;
   }
+  if (options.check) return kestrel::checkSceneFiles(options.files, std::cout);
+  if (options.print) return kestrel::printSceneFile(options.files.front(), std::cout);
   if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
     std::fprintf(stderr, "kestrel: cannot work in %s: %s\n", options.workingDirectory.c_str(),
                  std::strerror(errno));

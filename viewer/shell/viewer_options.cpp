@@ -27,6 +27,12 @@ std::string viewerUsage() {
          "  --command-port PORT      primary command port (default 3502)\n"
          "  --secondary-port PORT    secondary command port (default 3503)\n"
          "  -C DIR                   work in DIR (start-up files, logs)\n"
+         "  --render-root DIR        where c:/corvid/render/ paths lead\n"
+         "                           (default $KESTREL_RENDER_ROOT or the installed\n"
+         "                           share/kestrel/render)\n"
+         "  --save-state FILE        on SIGINT or SIGTERM, save every object to FILE\n"
+         "  --check FILE...          parse scene files, print ok or the error of each\n"
+         "  --print FILE             print a scene file as parsed, in VRML97\n"
          "  --help                   print this text\n";
 }
 
@@ -54,15 +60,26 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
         *error = "bad port for " + arg + ": " + text;
         return false;
       }
-    } else if (arg == "-C") {
+    } else if (arg == "-C" || arg == "--render-root" || arg == "--save-state") {
       if (!value(&text)) return false;
-      options->workingDirectory = text;
+      std::string& target = arg == "-C"              ? options->workingDirectory
+                            : arg == "--render-root" ? options->renderRoot
+                                                     : options->saveStatePath;
+      target = text;
+    } else if (arg == "--check") {
+      options->check = true;
+    } else if (arg == "--print") {
+      options->print = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
     } else {
       options->files.push_back(arg);
     }
+  }
+  if ((options->check || options->print) && options->files.empty()) {
+    *error = "--check and --print need a scene file";
+    return false;
   }
   return true;
 }

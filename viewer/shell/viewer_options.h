@@ -13,6 +13,10 @@ struct ViewerOptions {
   uint16_t commandPort = 3502;
   uint16_t secondaryPort = 3503;
   std::string workingDirectory;     // -C DIR; empty: stay where started
+  std::string renderRoot;           // --render-root DIR; empty: the default
+  std::string saveStatePath;        // --save-state FILE; empty: none
+  bool check = false;               // --check FILE...: parse scene files
+  bool print = false;               // --print FILE: write a parsed scene
   std::vector<std::string> files;   // files named on the command line
 };
 

@@ -1,0 +1,134 @@
+#include "viewer/engine/visual_object_registry.h"
+
+#include <mutex>
+
+#include "viewer/engine/text_values.h"
+#include "viewer/intake/diagnostic_log.h"
+
+namespace kestrel {
+
+bool VisualObjectRegistry::registerObject(std::unique_ptr<VisualObject> object,
+                                          const std::string& name) {
+  if (full()) {
+    logText("object registry full, object not registered:", name.c_str());
+    return false;
+  }
+  object->takeSnapshot();
+  std::unique_lock lock(mutex_);
+  objects_.push_back(std::move(object));
+  names_.push_back(name);
+  shown_.push_back(true);
+  current_ = count() - 1;
+  return true;
+}
+
+int VisualObjectRegistry::find(const std::string& name) const {
+  for (size_t i = 0; i < names_.size(); ++i) {
+    if (names_[i] == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void VisualObjectRegistry::setCurrentByName(const std::string& name) { current_ = find(name); }
+
+void VisualObjectRegistry::selectObject(const std::string& name) {
+  int set = sets_.find(name);
+  if (set < 0) {
+    setCurrentByName(name);
+    return;
+  }
+  sets_.setCurrent(set);
+  ModelSet& chosen = sets_.at(set);
+  setCurrentByName(chosen.instanceName(chosen.currentInstance));
+  chosen.tellSelected(current_);
+}
+
+void VisualObjectRegistry::clear() {
+  std::unique_lock lock(mutex_);
+  objects_.clear();
+  names_.clear();
+  shown_.clear();
+  current_ = -1;
+  currentGroup_ = "__root__";
+}
+
+void VisualObjectRegistry::restoreAll() {
+  for (auto& object : objects_) object->restoreSnapshot();
+}
+
+std::string VisualObjectRegistry::nameAt(int index) const {
+  std::shared_lock lock(mutex_);
+  return index >= 0 && index < count() ? names_[static_cast<size_t>(index)] : std::string();
+}
+
+bool VisualObjectRegistry::isShown(int index) const {
+  std::shared_lock lock(mutex_);
+  return index >= 0 && index < count() && shown_[static_cast<size_t>(index)];
+}
+
+int VisualObjectRegistry::size() const {
+  std::shared_lock lock(mutex_);
+  return count();
+}
+
+std::string VisualObjectRegistry::objectListHtml(const std::string& type) const {
+  std::shared_lock lock(mutex_);
+  if (names_.empty()) return "No visual objects are loaded";
+  std::string out;
+  for (const std::string& name : names_) {
+    out += "<input type=\"" + type + "\" name=\"object_" + name + "\">" + name + "<br>\n";
+  }
+  out += "\n\n<script language=\"JavaScript\">\nfunction checkAllViz() {\n";
+  for (const std::string& name : names_) {
+    out += "document.vizForm.object_" + name + ".checked = true;\n";
+  }
+  out += "}\n\nfunction uncheckAllViz() {\n";
+  for (const std::string& name : names_) {
+    out += "document.vizForm.object_" + name + ".checked = false;\n";
+  }
+  out += "}\n\n</script>\n";
+  // The page buffer held 10000 bytes.
+  if (out.size() > 9999) out.resize(9999);
+  return out;
+}
+
+VisualObject* VisualObjectRegistry::currentObject() const { return objectAt(current_); }
+
+VisualObject* VisualObjectRegistry::objectAt(int index) const {
+  return index >= 0 && index < count() ? objects_[static_cast<size_t>(index)].get() : nullptr;
+}
+
+void VisualObjectRegistry::link(const char* first, const char* second) {
+  logText("First object in link: ", first);
+  logText("Second object in link: ", second);
+  if (first == nullptr || second == nullptr) return;
+  VisualObject* from = objectAt(find(first));
+  VisualObject* to = objectAt(find(second));
+  if (from != nullptr && to != nullptr) from->setLinkedObject(to);
+}
+
+void VisualObjectRegistry::bindTransparency(const SFFloatHandle& field) {
+  if (!field.valid()) logLine("NULL transparency");
+  if (VisualObject* object = currentObject()) object->transparency = field;
+}
+
+void VisualObjectRegistry::setBound(const std::string& name, const std::string& text) {
+  static const char* const kNames[6] = {"xmin", "xmax", "ymin", "ymax", "zmin", "zmax"};
+  static const char* const kMessages[6] = {"XMIN now set", "XMAX now set", "YMIN now set",
+                                           "YMAX now set", "ZMIN now set", "ZMAX now set"};
+  for (int i = 0; i < 6; ++i) {
+    if (name != kNames[i]) continue;
+    bounds_[i] = realValue(text.c_str());
+    logReal(kMessages[i], bounds_[i]);
+  }
+}
+
+void VisualObjectRegistry::setFadeStep(const char* text) {
+  if (text != nullptr) fadeStep_ = integerValue(text);
+}
+
+void VisualObjectRegistry::setScaleStep(const char* text) {
+  if (text != nullptr) scaleStep_ = integerValue(text);
+}
+
+}  // namespace kestrel
