@@ -136,7 +136,7 @@ TEST(JRegistry, RegisterKeepsOnePrototypePerClass) {
   EXPECT_EQ(made->className(), "AddOne");
   EXPECT_EQ(r.create("Nothing"), nullptr);
   JComponent palette;
-  r.forEach([&](const JAddObj& p) { const_cast<JAddObj&>(p).addButton(palette); });
+  for (const auto& name : r.classNames()) r.create(name)->addButton(palette);
   EXPECT_EQ(palette.buttons(), std::vector<std::string>{"AddOne"});
   r.remove("AddOne");
   EXPECT_FALSE(r.contains("AddOne"));

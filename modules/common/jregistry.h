@@ -36,12 +36,7 @@ class KESTREL_API JModuleRegistry {
   bool contains(std::string_view className) const;
   // A new module made by clone() of the prototype, or null for an unknown class.
   std::unique_ptr<JAddObj> create(std::string_view className) const;
-  // Runs f(prototype) for each class in name order.
-  template <class F>
-  void forEach(F f) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& p : prototypes_) f(*p);
-  }
+  // The registered class names, in name order.
   std::vector<std::string> classNames() const;
   void remove(std::string_view className);
 
