@@ -148,10 +148,15 @@ Driven::Clock::time_point JByteSource::wakeAt() const {
   if (fd_ < 0 || !regular_) return Clock::time_point::max();
   if (rate_ <= 0) return Clock::time_point::min();
   // The time at which the next piece of the replay is due.
-  const long long piece = std::max(1, std::min(blockSize_, rate_ / 50));
+  const long long piece = replayPiece();
   const double seconds = static_cast<double>(sent_ + piece) / rate_;
   return started_ + std::chrono::duration_cast<Clock::duration>(
                         std::chrono::duration<double>(seconds));
+}
+
+int JByteSource::replayPiece() const {
+  // Fifty pieces a second at most, so a replay flows like a receiver's output.
+  return std::max(1, std::min(blockSize_, rate_ / 50));
 }
 
 void JByteSource::wake(Clock::time_point now, bool) {
@@ -161,7 +166,7 @@ void JByteSource::wake(Clock::time_point now, bool) {
     const double elapsed = std::chrono::duration<double>(now - started_).count();
     const long long allowed = static_cast<long long>(elapsed * rate_) - sent_;
     if (allowed <= 0) return;
-    wanted = static_cast<int>(std::min<long long>(allowed, blockSize_));
+    wanted = static_cast<int>(std::min<long long>(allowed, replayPiece()));
   }
   deliver(wanted);
 }

@@ -43,6 +43,7 @@ class JByteSource : public JAddObj, public Driven {
  private:
   bool configureTerminal();
   void deliver(int wanted);
+  int replayPiece() const;
   void finish();
 
   JString path_ = JString("-");
