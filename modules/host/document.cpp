@@ -111,7 +111,7 @@ class Builder {
     if (m.contains("properties")) {
       if (!m["properties"].is_object()) return "module '" + name + "': \"properties\" must be an object";
       for (const auto& [key, value] : m["properties"].items()) {
-        if (!(e = setProperty(module, name, key, value)).empty()) return e;
+        if (!(e = setProperty(module, name, key, value, options_.baseDir)).empty()) return e;
       }
     }
     if (m.contains("content")) {

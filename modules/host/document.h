@@ -12,7 +12,8 @@
 // A library entry is a name (looked up as libNAME.so in the plug-in
 // directory) or a path (relative paths start at the document's directory).
 // A class that no library named provides is looked up as libCLASS.so in the
-// plug-in directory. Ports are numbers or tags. Properties are set in the
+// plug-in directory. Relative paths in file properties start at the
+// document's directory too. Ports are numbers or tags. Properties are set in the
 // order given, then the content is read, then the links are made.
 //
 // Any problem (not JSON, unknown key, unknown class, a library that did not

@@ -16,8 +16,13 @@ std::string propertyNames(const JArray& list) {
 }
 
 // The new property built from the JSON value, or null with the problem in *why.
+std::string located(const std::string& path, const std::string& baseDir) {
+  if (path.empty() || path == "-" || path[0] == '/' || baseDir.empty()) return path;
+  return baseDir + "/" + path;
+}
+
 std::unique_ptr<JProperty> withValue(const JProperty& current, const Json& value,
-                                     std::string* why) {
+                                     const std::string& baseDir, std::string* why) {
   auto changed = current.copy();
   switch (current.kind()) {
     case JProperty::Kind::String:
@@ -29,7 +34,8 @@ std::unique_ptr<JProperty> withValue(const JProperty& current, const Json& value
       if (current.kind() == JProperty::Kind::String) {
         static_cast<JStringProperty&>(*changed).setText(JString(value.get<std::string>()));
       } else {
-        static_cast<JFileProperty&>(*changed).setPath(JString(value.get<std::string>()));
+        static_cast<JFileProperty&>(*changed).setPath(
+            JString(located(value.get<std::string>(), baseDir)));
       }
       return changed;
     case JProperty::Kind::Integer: {
@@ -62,7 +68,7 @@ std::unique_ptr<JProperty> withValue(const JProperty& current, const Json& value
 }  // namespace
 
 std::string setProperty(JAddObj& module, const std::string& moduleName, const std::string& key,
-                        const Json& value) {
+                        const Json& value, const std::string& baseDir) {
   const std::string where = "module '" + moduleName + "': property '" + key + "'";
   JArray list = module.getProperties();
   const JProperty* current = list.find(key);
@@ -71,7 +77,7 @@ std::string setProperty(JAddObj& module, const std::string& moduleName, const st
            propertyNames(list) + ")";
   }
   std::string why;
-  auto changed = withValue(*current, value, &why);
+  auto changed = withValue(*current, value, baseDir, &why);
   if (!changed) return where + " " + why;
   if (!module.updateProperty(*changed)) return where + " refused the value " + value.dump();
   return "";
