@@ -95,6 +95,16 @@ TEST_F(BuiltinTest, ConstantBroadcastsItsValueOnceAtTheStart) {
   EXPECT_EQ(joined(*p), "-12");
 }
 
+TEST_F(BuiltinTest, ConstantsArriveBeforeAnySourceDelivers) {
+  auto* src = add<JByteSource>("src");
+  ASSERT_TRUE(src->updateProperty(JFileProperty(JString("path"), JString(dir.write("log", "x")), JString("*"))));
+  add<JConstant>("debug");
+  Probe* p = probe("src", 2);
+  ASSERT_EQ(graph.link("debug", 0, "probe", 1), "");
+  run();
+  EXPECT_EQ(p->ports(), (std::vector<int>{1, 0}));
+}
+
 TEST_F(BuiltinTest, FileSourceDeliversTheWholeFileInOrderInBlocks) {
   std::string text;
   for (int i = 0; i < 500; ++i) text += "$GPGSV,1,1," + std::to_string(i) + "\r\n";

@@ -112,7 +112,8 @@ void JByteSource::startup() {
   }
   struct stat info = {};
   regular_ = fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
-  if (!regular_) fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+  // Standard input stays as it is: O_NONBLOCK would also change the shell's
+  // terminal. A read after poll() said "readable" does not block anyway.
   if (isatty(fd_) && baud_ != 0 && !configureTerminal()) finish();
 }
 

@@ -114,11 +114,7 @@ void JConstant::access(int port, JLinkObj&, JData& data) {
   if (port == 0) data.setInteger(value_);
 }
 
-Driven::Clock::time_point JConstant::wakeAt() const {
-  return pending_ ? Clock::time_point::min() : Clock::time_point::max();
-}
-
-void JConstant::wake(Clock::time_point, bool) {
+void JConstant::begin() {
   if (!pending_) return;
   pending_ = false;
   broadcast(0);

@@ -8,7 +8,7 @@
 // A clock that falls behind does not catch up in a burst.
 //
 // JConstant offers its "value" and broadcasts it once, at the start of the
-// run.
+// run, before any other module is woken. It does not keep the run going.
 #pragma once
 
 #include "modules/common/jmodule.h"
@@ -64,9 +64,8 @@ class JConstant : public JAddObj, public Driven {
   void draw(JGraphics& graphics, int x, int y, int w, int h) override;
   void access(int port, JLinkObj& link, JData& data) override;
 
-  Clock::time_point wakeAt() const override;
-  void wake(Clock::time_point now, bool readable) override;
-  bool live() const override { return pending_; }
+  void begin() override;
+  void wake(Clock::time_point, bool) override {}
 
  private:
   int value_ = 0;

@@ -17,6 +17,9 @@ class Driven {
   using Clock = std::chrono::steady_clock;
 
   virtual ~Driven() = default;
+  // Called once at the start of a run, for every driven module before any
+  // is woken: values that hold from the start are sent here.
+  virtual void begin() {}
   // A descriptor to wait on for reading, or -1.
   virtual int waitFd() const { return -1; }
   // When to be woken without input; max() for never.

@@ -65,6 +65,7 @@ Runner::End Runner::run(ModuleGraph& graph) {
   for (const auto& n : graph.nodes()) {
     if (auto* d = dynamic_cast<Driven*>(n.module.get())) driven.push_back(d);
   }
+  for (Driven* d : driven) d->begin();
   std::vector<pollfd> fds;
   std::vector<int> owners;  // index into driven for fds[1..]
   for (;;) {
