@@ -48,21 +48,21 @@ std::string toText(const FormatArg& a) {
   return std::get<std::string>(a);
 }
 
-// The spec was checked by compile(): one conversion, no '*', no %n, no
+// The conversion was checked by compile(): one conversion, no '*', no %n, no
 // length modifier, and the argument's C type matches the conversion.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 template <class T>
-void appendFormatted(std::string& out, const std::string& spec, T value) {
+void appendFormatted(std::string& out, const std::string& conversion, T value) {
   char small[128];
-  int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+  int n = std::snprintf(small, sizeof small, conversion.c_str(), value);
   if (n < 0) return;
   if (n < static_cast<int>(sizeof small)) {
     out.append(small, static_cast<std::size_t>(n));
     return;
   }
   std::string big(static_cast<std::size_t>(n) + 1, '\0');
-  std::snprintf(big.data(), big.size(), spec.c_str(), value);
+  std::snprintf(big.data(), big.size(), conversion.c_str(), value);
   out.append(big.data(), static_cast<std::size_t>(n));
 }
 #pragma GCC diagnostic pop

@@ -26,7 +26,7 @@ class FormatPattern {
 
  private:
   struct Piece {
-    std::string text;  // literal text, or the whole conversion spec
+    std::string text;  // literal text, or the whole conversion ("%-5.2f")
     char conversion;   // 0 for literal text
   };
   std::vector<Piece> pieces_;

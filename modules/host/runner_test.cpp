@@ -1,4 +1,4 @@
-// The parts of the host that other threads touch: a stop request for the
+// What other threads touch in the host: a stop request for the
 // main loop, and the debug echo that receive threads of modules may call.
 #include "modules/host/runner.h"
 
