@@ -149,6 +149,23 @@ TEST(LoomProgram, RefusedDocumentsRunNothingAndSayWhy) {
   EXPECT_NE(usage.err().find("usage: loom"), std::string::npos);
 }
 
+TEST(LoomProgram, AnUnusedBrokenPluginIsReportedAndTheRestRunsUntilSigint) {
+  TempDir dir;
+  const std::string doc = R"({"libraries": [")" + testing::testPluginDir() + R"(/libNoEntry.so"],
+      "modules": [{"name": "clock", "class": "JClock", "properties": {"period": 5}},
+                  {"name": "show", "class": "JPrinter", "properties": {"tag": "tick"}}],
+      "links": [{"from": "clock", "output": 0, "to": "show", "input": 0}]})";
+  LoomProcess loom(dir, {kPluginDirFlag, testing::pluginDir(), dir.write("doc.json", doc)});
+  for (int i = 0; i < 400 && loom.out().find("tick: 0\ntick: 1\n") == std::string::npos; ++i) {
+    usleep(5000);
+  }
+  loom.signal(SIGINT);
+  EXPECT_EQ(loom.wait(), 0) << loom.err();
+  EXPECT_EQ(loom.out().rfind("tick: 1\ntick: 0\ntick: 1\n", 0), 0u) << loom.out();
+  EXPECT_NE(loom.err().find("warning: plug-in '"), std::string::npos) << loom.err();
+  EXPECT_NE(loom.err().find("undefined symbol: kestrelModuleEntry"), std::string::npos) << loom.err();
+}
+
 TEST(LoomProgram, ListShowsEveryClassWithItsPorts) {
   TempDir dir;
   LoomProcess list(dir, {kPluginDirFlag, testing::pluginDir(), "--list"});
