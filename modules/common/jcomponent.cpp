@@ -1,0 +1,47 @@
+#include "modules/common/jcomponent.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "modules/common/jmodule.h"
+
+namespace kestrel {
+namespace {
+
+void toStandardError(void*, const JString& line) {
+  std::fprintf(stderr, "debug: %s\n", line.c_str());
+}
+
+struct DebugState {
+  std::mutex mutex;
+  JComponent::DebugSink sink = toStandardError;  // GUARDED_BY(mutex)
+  void* context = nullptr;                        // GUARDED_BY(mutex)
+};
+
+DebugState& debugState() {
+  static DebugState* state = new DebugState();  // never destroyed: used until exit
+  return *state;
+}
+
+}  // namespace
+
+void JComponent::debug(const JString& line) {
+  DebugState& s = debugState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.sink(s.context, line);
+}
+
+JComponent::DebugSink JComponent::setDebugSink(DebugSink sink, void* context) {
+  DebugState& s = debugState();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  DebugSink previous = s.sink;
+  s.sink = sink ? sink : toStandardError;
+  s.context = sink ? context : nullptr;
+  return previous;
+}
+
+void JComponent::addModuleButton(const JModuleObj& prototype) {
+  buttons_.push_back(prototype.className().str());
+}
+
+}  // namespace kestrel

@@ -1,0 +1,131 @@
+// Every receiver log of the shared corpus, fed through JSatFix in the host's
+// module graph. For each GGA and GLL sentence the decimal outputs must match
+// the sentence's own latitude and longitude fields, and the texts must be
+// those fields with a space between degrees and minutes and the hemisphere.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "modules/host/module_graph.h"
+#include "modules/host/probe_modules.h"
+#include "modules/satfix/jsatfix.h"
+
+namespace kestrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Feeder;
+using testing::Probe;
+
+fs::path corpusDir() {
+  const char* source = std::getenv("KESTREL_SOURCE_DIR");
+  return fs::path(source ? source : ".") / ".." / "shared" / "corpus" / "nmea";
+}
+
+std::vector<std::string> splitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::stringstream in(line);
+  for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
+  if (!line.empty() && line.back() == ',') fields.emplace_back();
+  return fields;
+}
+
+// ddmm.mmmm (or dddmm.mmmm) as decimal degrees; an empty field is 0.
+double fieldDegrees(const std::string& field, int degreeDigits) {
+  if (field.empty()) return 0.0;
+  return std::stod(field.substr(0, static_cast<std::size_t>(degreeDigits))) +
+         std::stod(field.substr(static_cast<std::size_t>(degreeDigits))) / 60.0;
+}
+
+std::string fieldText(const std::string& field, const std::string& hemisphere, int degreeDigits) {
+  const auto d = static_cast<std::size_t>(degreeDigits);
+  return field.substr(0, d) + " " + field.substr(d) + " " + hemisphere;
+}
+
+struct Tally {
+  int positions = 0;  // GGA and GLL sentences checked
+  int satellites = 0; // GSV sentences
+  std::map<std::string, int> ignored;
+};
+
+Tally feedFile(const fs::path& file) {
+  ModuleGraph graph;
+  EXPECT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
+  EXPECT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
+  EXPECT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
+  auto* feed = static_cast<Feeder*>(graph.find("feed"));
+  auto* probe = static_cast<Probe*>(graph.find("probe"));
+  EXPECT_EQ(graph.link("feed", 0, "gps", 0), "");
+  for (int p = 0; p < 5; ++p) EXPECT_EQ(graph.link("gps", p, "probe", p), "");
+
+  Tally tally;
+  std::ifstream in(file, std::ios::binary);
+  for (std::string raw; std::getline(in, raw);) {
+    probe->events.clear();
+    feed->sendBytes(0, raw + "\n");  // the log's own CR stays in the line
+    std::string line = raw;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string type = line.size() >= 6 ? line.substr(0, 6) : line;
+    if (type == "$GPGSV") {
+      ++tally.satellites;
+      EXPECT_EQ(probe->ports(), std::vector<int>{2}) << line;
+      EXPECT_EQ(probe->last(2)->text, std::to_string(std::atoi(splitFields(line).at(3).c_str()))) << line;
+      continue;
+    }
+    if (type != "$GPGGA" && type != "$GPGLL") {
+      ++tally.ignored[line.empty() ? "(empty)" : line[0] == '#' ? "# comment" : type];
+      continue;
+    }
+    ++tally.positions;
+    std::vector<std::string> f = splitFields(line);
+    const std::size_t lat = type == "$GPGGA" ? 2 : 1;
+    EXPECT_EQ(probe->ports(), (std::vector<int>{0, 1, 3, 4})) << line;
+    if (probe->events.size() != 4) continue;
+    EXPECT_NEAR(probe->last(3)->real, fieldDegrees(f[lat], 2), 1e-9) << line;
+    EXPECT_NEAR(probe->last(4)->real, fieldDegrees(f[lat + 2], 3), 1e-9) << line;
+    if (!f[lat].empty()) {
+      EXPECT_EQ(probe->last(0)->text, fieldText(f[lat], f[lat + 1], 2)) << line;
+      EXPECT_EQ(probe->last(1)->text, fieldText(f[lat + 2], f[lat + 3], 3)) << line;
+    }
+  }
+  return tally;
+}
+
+TEST(SatFixCorpus, EveryPositionSentenceMatchesItsFields) {
+  int files = 0;
+  Tally all;
+  for (const auto& entry : fs::directory_iterator(corpusDir())) {
+    if (entry.path().extension() != ".log") continue;
+    ++files;
+    Tally t = feedFile(entry.path());
+    EXPECT_GT(t.positions + t.satellites, 0) << entry.path();
+    all.positions += t.positions;
+    all.satellites += t.satellites;
+    for (const auto& [type, n] : t.ignored) all.ignored[type] += n;
+  }
+  EXPECT_EQ(files, 6);
+  // 45 GGA and 16 GLL sentences are checked against their fields, 73 GSV
+  // sentences set the satellite count (the truncated Garmin GSV too: its
+  // count field is intact, and checksums are not verified).
+  EXPECT_EQ(all.positions, 61);
+  EXPECT_EQ(all.satellites, 73);
+  // Ignored, as the module recognises only GSV, GLL and GGA: the gpsd logs'
+  // '#' header lines (53), and every other sentence type -- RMC 47, GSA 20,
+  // GPTXT banners 7, VTG 6, the Garmin route and proprietary sentences
+  // (RMB, BOD, RTE, PGRME, PGRMZ, PGRMM: 7 each), the PolaRx2 extras (ZDA,
+  // GST, GBS, GNS, GRS: 5 each) and the two MTK replies.
+  int ignored = 0;
+  for (const auto& [type, n] : all.ignored) ignored += n;
+  EXPECT_EQ(all.ignored["# comment"], 53);
+  EXPECT_EQ(all.ignored["$GPRMC"], 47);
+  EXPECT_EQ(ignored, 53 + 47 + 20 + 7 + 6 + 6 * 7 + 5 * 5 + 2);
+}
+
+}  // namespace
+}  // namespace kestrel
