@@ -1,0 +1,58 @@
+// A headless viewer driven over TCP keeps its work in the state file it
+// writes when it is stopped.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+#include <string>
+#include <unistd.h>
+
+#include "testing/child_process.h"
+#include "testing/test_support.h"
+
+namespace kestrel {
+namespace {
+
+TEST(HeadlessState, CommandsOverTcpShowInTheStateFileWrittenAtShutdown) {
+  testing::TempDir dir(false);
+  dir.write("config.template", "starttemplate transform\nTransform { children [ %s ] }\nendtemplate\n");
+  uint16_t port = testing::freePort(), secondary = testing::freePort();
+  std::string state = dir.file("saved.state");
+  testing::ChildProcess viewer(
+      testing::programPath("viewer/shell/kestrel"),
+      {"--headless", "--command-port", std::to_string(port), "--secondary-port",
+       std::to_string(secondary), "-C", dir.path(), "--save-state", state});
+  int fd = testing::connectLoopback(port);
+  ASSERT_GE(fd, 0);
+  testing::sendAll(fd,
+                   "startdata ball\n"
+                   "DEF Xform_ball Transform { children [ Shape { appearance Appearance { "
+                   "material DEF Mat_ball Material { } } geometry Sphere { } } ] }\n"
+                   "enddata\n"
+                   "setinfo xmin -5\nsetinfo xmax 5\n"
+                   "setproperty x\nsetvalue 65535\n"
+                   "setproperty transparency\nsetvalue 32767\n"
+                   "up\n");
+  ::close(fd);
+  // The low-priority port reaches the same engine.
+  int low = testing::connectLoopback(secondary);
+  testing::sendAll(low, "taller\n");
+  ::close(low);
+  ASSERT_TRUE(testing::waitFor([&] {
+    return testing::readFile(dir.file("kestrel.log")).find("Setting") != std::string::npos ||
+           testing::readFile(dir.file("kestrel.log")).find("XMAX now set") != std::string::npos;
+  }));
+  // Every command is taken within a few ticks; give the secondary port's
+  // idle reader its second.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  viewer.signal(SIGTERM);
+  ASSERT_EQ(viewer.wait(), 0) << viewer.output();
+  EXPECT_EQ(testing::readFile(state),
+            "2\nball\n5.000000 0.200000 0.000000\n1.000000 1.100000 1.000000\n0.500000\n"
+            "0.800000 0.800000 0.800000\n0.000000 0.000000 0.000000\n"
+            "0.000000 0.000000 1.000000\n0.000000\n\n");
+}
+
+}  // namespace
+}  // namespace kestrel
