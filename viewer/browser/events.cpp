@@ -189,6 +189,11 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
     return;
   }
   const NodeType& type = *node->type;
+  // A running TimeSensor ignores a new start time until it stops.
+  if (node->sensorActive && decl.name == "startTime" && type.standard &&
+      type.name == "TimeSensor") {
+    return;
+  }
   if (type.standard && decl.access == Access::EventIn) {
     if (decl.name == "set_fraction" && isInterpolator(type)) {
       FieldValue out;
@@ -243,7 +248,10 @@ void tickTimeSensor(const NodePtr& sensor, Cascade& c) {
     out("isActive", false);
   };
   if (!enabled || interval <= 0) {
-    if (n.sensorActive) finish(0.0f);
+    if (n.sensorActive) {  // stops where it is: no last fraction
+      n.sensorActive = false;
+      out("isActive", false);
+    }
     return;
   }
   const bool stopped = stop > start && now >= stop;
