@@ -45,7 +45,7 @@ struct SharedState {
 struct Scope {
   Scope* parent = nullptr;
   ProtoDecl* proto = nullptr;  // the PROTO whose body this is, or null
-  NameMap names;
+  NameTable names;
   std::unordered_map<std::string, NodeTypePtr> protos;
   std::vector<SceneItem>* items = nullptr;
   std::vector<SceneItem> before;  // PROTOs declared inside the current statement
@@ -182,11 +182,8 @@ class Parser {
       lex_.next();
       Token name;
       if (!identifier(name, "a node name")) return false;
-      auto it = scope.names.find(name.text);
-      if (it == scope.names.end()) {
-        return fail(name, "USE of " + quoted(name.text) + ", which no DEF names");
-      }
-      node = it->second;
+      node = scope.names.find(name.text);
+      if (!node) return fail(name, "USE of " + quoted(name.text) + ", which no DEF names");
       return useOfEnclosing(name, node);
     }
     std::string defName;
@@ -241,7 +238,7 @@ class Parser {
     node = Node::create(type);
     if (!defName.empty()) {
       node->name = defName;
-      scope.names[defName] = node;
+      scope.names.assign(defName, node);
     }
     building_.insert(node.get());
     NodePtr outerScript = std::move(scriptField_);
@@ -434,10 +431,8 @@ class Parser {
   bool routeEnd(Scope& scope, NodePtr& node, Token& field) {
     Token name;
     if (!identifier(name, "a node name")) return false;
-    auto it = scope.names.find(name.text);
-    if (it == scope.names.end()) return fail(name, "ROUTE names " + quoted(name.text) +
-                                                       ", which no DEF names");
-    node = it->second;
+    node = scope.names.find(name.text);
+    if (!node) return fail(name, "ROUTE names " + quoted(name.text) + ", which no DEF names");
     if (!punct(TokenKind::Period)) return false;
     return identifier(field, "a field name");
   }
