@@ -98,6 +98,17 @@ TEST(Browser, CreatedContentIsNotInTheSceneUntilAppended) {
   EXPECT_TRUE(transparency.set(0.5f));
 }
 
+TEST(Browser, ContentWithoutNodesHasNoFirstNode) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString("PROTO P [] { Box {} }", content));
+  EXPECT_FALSE(content.firstNode().valid());
+  FieldHandle any;
+  EXPECT_FALSE(browser.field(content.firstNode(), "size", any));
+  EXPECT_TRUE(browser.appendToRoot(content));
+  EXPECT_TRUE(browser.scene().rootNodes().empty());
+}
+
 TEST(Browser, FailedCreateReportsTheErrorAndAddsNothing) {
   CVrmlBrowser browser;
   VrmlContent content;
