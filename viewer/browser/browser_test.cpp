@@ -58,6 +58,8 @@ TEST(UrlResolver, MapsRenderRootFileUrlsAndRelativePaths) {
   EXPECT_EQ(p, "/base/sub/c.wrl");
   ASSERT_TRUE(r.resolve("file:///tmp/x%20y.wrl", "/base", p));
   EXPECT_EQ(p, "/tmp/x y.wrl");
+  ASSERT_TRUE(r.resolve("file:///tmp/%00x%2", "/base", p));
+  EXPECT_EQ(p, "/tmp/%00x%2");
   ASSERT_TRUE(r.resolve("file:c:/corvid/render/d.wrl", "/base", p));
   EXPECT_EQ(p, "/srv/render/d.wrl");
   ASSERT_TRUE(r.resolve("/abs/e.wrl", "/base", p));
