@@ -37,10 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     browser.appendToRoot(content);
     browser.advanceTime(1.5);
     browser.advanceTime(3.0);
-    for (const auto& item : scene.names) {
+    scene.names.forEach([&browser](std::string_view name, const kestrel::NodePtr&) {
       kestrel::NodeHandle node;
-      if (!browser.findNode(item.first, node)) std::abort();
-    }
+      if (!browser.findNode(name, node)) std::abort();
+    });
     browser.removeAllRoots();
   }
   return 0;

@@ -58,6 +58,8 @@ TEST(UrlResolver, MapsRenderRootFileUrlsAndRelativePaths) {
   EXPECT_EQ(p, "/base/sub/c.wrl");
   ASSERT_TRUE(r.resolve("file:///tmp/x%20y.wrl", "/base", p));
   EXPECT_EQ(p, "/tmp/x y.wrl");
+  ASSERT_TRUE(r.resolve("file:///tmp/%00x%2", "/base", p));
+  EXPECT_EQ(p, "/tmp/%00x%2");
   ASSERT_TRUE(r.resolve("file:c:/corvid/render/d.wrl", "/base", p));
   EXPECT_EQ(p, "/srv/render/d.wrl");
   ASSERT_TRUE(r.resolve("/abs/e.wrl", "/base", p));
@@ -96,6 +98,17 @@ TEST(Browser, CreatedContentIsNotInTheSceneUntilAppended) {
   EXPECT_FALSE(browser.findNode("Mat_ball", node));
   // The handle still works on the node it holds.
   EXPECT_TRUE(transparency.set(0.5f));
+}
+
+TEST(Browser, ContentWithoutNodesHasNoFirstNode) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString("PROTO P [] { Box {} }", content));
+  EXPECT_FALSE(content.firstNode().valid());
+  FieldHandle any;
+  EXPECT_FALSE(browser.field(content.firstNode(), "size", any));
+  EXPECT_TRUE(browser.appendToRoot(content));
+  EXPECT_TRUE(browser.scene().rootNodes().empty());
 }
 
 TEST(Browser, FailedCreateReportsTheErrorAndAddsNothing) {

@@ -6,21 +6,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "viewer/browser/name_table.h"
 #include "viewer/browser/node.h"
 
 namespace kestrel {
 
 struct ProtoDecl;
-
-// DEF name -> node, looked up by string_view without a copy of the name.
-struct NameHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-using NameMap = std::unordered_map<std::string, NodePtr, NameHash, std::equal_to<>>;
 
 // A ROUTE statement as written, kept for writing the scene back out.
 struct RouteDecl {
@@ -61,7 +54,7 @@ struct Scene {
 
   std::vector<SceneItem> items;
   // DEF name -> node; a name defined twice maps to its latest node.
-  NameMap names;
+  NameTable names;
   std::string baseDir;  // empty: the current directory
   // Scripts whose fields hold an enclosing node; their node fields are
   // cleared when the scene goes away so the cycle is freed.

@@ -29,10 +29,11 @@ int hexValue(char c) {
 std::string percentDecoded(std::string_view s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() + 0 && i + 2 <= s.size() - 1 + 1) {
-      int hi = i + 1 < s.size() ? hexValue(s[i + 1]) : -1;
-      int lo = i + 2 < s.size() ? hexValue(s[i + 2]) : -1;
-      if (hi >= 0 && lo >= 0) {
+    if (s[i] == '%' && i + 2 < s.size()) {
+      int hi = hexValue(s[i + 1]);
+      int lo = hexValue(s[i + 2]);
+      // %00 would cut the path short; it stays as written.
+      if (hi >= 0 && lo >= 0 && hi * 16 + lo != 0) {
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;
         continue;

@@ -47,11 +47,8 @@ bool CVrmlBrowser::findInlineNode(const NodeHandle& inlineNode, std::string_view
                                   NodeHandle& node) const {
   node = NodeHandle();
   if (!inlineNode.valid() || !inlineNode.node()->inlineScene) return false;
-  const auto& names = inlineNode.node()->inlineScene->names;
-  auto it = names.find(name);
-  if (it == names.end()) return false;
-  node = NodeHandle(it->second);
-  return true;
+  node = NodeHandle(inlineNode.node()->inlineScene->names.find(name));
+  return node.valid();
 }
 
 bool CVrmlBrowser::field(const NodeHandle& node, std::string_view name,

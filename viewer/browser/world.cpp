@@ -54,7 +54,8 @@ void World::appendRoots(Scene&& content) {
 }
 
 void World::adopt(Scene& content) {
-  for (auto& [name, node] : content.names) names_[name] = node;
+  content.names.forEach(
+      [this](std::string_view name, const NodePtr& node) { names_.assign(name, node); });
   for (auto& h : content.cycleHolders) holders_.push_back(h);
   content.cycleHolders.clear();
   inlineBudget_ = kMaxInlineLoads;
@@ -112,8 +113,7 @@ void World::clear() {
 }
 
 NodePtr World::find(std::string_view name) const {
-  auto it = names_.find(name);
-  return it == names_.end() ? nullptr : it->second;
+  return names_.find(name);
 }
 
 void World::advanceTime(double now) {

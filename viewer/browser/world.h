@@ -9,7 +9,6 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "viewer/browser/parse_error.h"
@@ -53,7 +52,7 @@ class World {
   void loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth);
 
   Scene scene_;
-  NameMap names_;
+  NameTable names_;
   std::vector<std::weak_ptr<Node>> sensors_;
   std::vector<std::weak_ptr<Node>> holders_;
   UrlResolver resolver_;

@@ -181,6 +181,29 @@ TEST(World, EventsLeaveAProtoBodyThroughItsInterface) {
   EXPECT_FLOAT_EQ(*m.node()->field("shininess")->as<float>(), 2.0f);
 }
 
+TEST(World, RunningTimeSensorIgnoresStartTimeAndStopsWhenDisabled) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(
+      "DEF T TimeSensor { loop TRUE startTime 1 cycleInterval 10 }", content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle t;
+  ASSERT_TRUE(browser.findNode("T", t));
+  browser.advanceTime(2);
+  ASSERT_TRUE(*t.node()->field("isActive")->as<bool>());
+  FieldHandle start, enabled;
+  ASSERT_TRUE(browser.field(t, "startTime", start));
+  ASSERT_TRUE(browser.field(t, "enabled", enabled));
+  ASSERT_TRUE(start.set({FieldType::SFTime, 50.0}));
+  EXPECT_EQ(*t.node()->field("startTime")->as<double>(), 1.0);
+  browser.advanceTime(3);
+  EXPECT_FLOAT_EQ(*t.node()->field("fraction_changed")->as<float>(), 0.2f);
+  ASSERT_TRUE(enabled.set({FieldType::SFBool, false}));
+  browser.advanceTime(4);
+  EXPECT_FALSE(*t.node()->field("isActive")->as<bool>());
+  EXPECT_FLOAT_EQ(*t.node()->field("fraction_changed")->as<float>(), 0.2f);
+}
+
 TEST(World, ContentAppendedTwiceKeepsBothButFindsTheLatest) {
   CVrmlBrowser browser;
   for (int i = 0; i < 2; ++i) {

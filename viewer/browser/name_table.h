@@ -1,0 +1,53 @@
+// DEF name -> node, with constant-time lookup by string_view.
+//
+// Open addressing with linear probing over one contiguous slot array that
+// keeps each name's hash beside it, so a lookup usually touches one cache
+// line. Assigning a name that is already present replaces its node: the
+// latest DEF wins. Nothing is ever removed one by one; clear() empties all.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "viewer/browser/field_value.h"
+
+namespace kestrel {
+
+class NameTable {
+ public:
+  // The node named NAME, or null.
+  NodePtr find(std::string_view name) const;
+  // Same as find(); kept for callers that read like a map.
+  NodePtr at(std::string_view name) const { return find(name); }
+  size_t count(std::string_view name) const { return find(name) ? 1 : 0; }
+  // Names NAME NODE, replacing any earlier node of that name.
+  void assign(std::string_view name, NodePtr node);
+  void reserve(size_t names);
+  void clear();
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  // Calls VISIT(name, node) for every entry, in no particular order.
+  template <class Visit>
+  void forEach(Visit&& visit) const {
+    for (const Slot& s : slots_) {
+      if (s.node) visit(std::string_view(s.name), s.node);
+    }
+  }
+
+ private:
+  struct Slot {
+    uint64_t hash = 0;
+    std::string name;
+    NodePtr node;  // null: the slot is free
+  };
+  size_t slotOf(std::string_view name, uint64_t hash) const;
+  void grow(size_t capacity);
+
+  std::vector<Slot> slots_;  // size is 0 or a power of two
+  size_t size_ = 0;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,150 @@
+// The parser's inner workings, shared by its two source files (parser.cpp:
+// statements, nodes and values; parser_proto.cpp: ROUTE, PROTO,
+// EXTERNPROTO and interface declarations). Not for use outside them; the
+// interface is parser.h.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "viewer/browser/lexer.h"
+#include "viewer/browser/parser.h"
+
+namespace kestrel::vrml_parse {
+
+bool isKeyword(std::string_view s);
+bool isInterfaceKeyword(std::string_view s);
+Access accessFromKeyword(std::string_view s);
+
+// State shared by a parse and the EXTERNPROTO parses it starts.
+struct SharedState {
+  size_t externLoadsLeft = 0;
+  std::unordered_map<std::string, std::shared_ptr<Scene>> loaded;  // by url and base
+};
+
+// One naming scope: the file itself or one PROTO body.
+struct Scope {
+  Scope* parent = nullptr;
+  ProtoDecl* proto = nullptr;  // the PROTO whose body this is, or null
+  NameTable names;
+  std::unordered_map<std::string, NodeTypePtr> protos;
+  std::vector<SceneItem>* items = nullptr;
+  std::vector<SceneItem> before;  // PROTOs declared inside the current statement
+  std::vector<SceneItem> after;   // ROUTEs written inside the current statement
+};
+
+// One parse of one text. Errors go to the ParseError given at construction;
+// every parse function returns false after the first one.
+class Parser {
+ public:
+  Parser(std::string_view text, const ParseOptions& options, SharedState& shared,
+         ParseError& error)
+      : lex_(text), options_(options), shared_(shared), error_(error) {
+    nodeLimit_ = options.maxNodes != 0 ? options.maxNodes : 100000 + text.size();
+    cellLimit_ = 16u * 1024 * 1024 + 8 * text.size();
+  }
+
+  void skipByteOrderMark() { lex_.skipBytes(3); }
+
+  // The Scripts that hold a USE of an enclosing node.
+  std::vector<std::weak_ptr<Node>> takeHolders() { return std::move(holders_); }
+
+  // Breaks the cycles made by a failed parse, so nothing leaks.
+  ~Parser() { breakCycles(holders_); }
+
+  bool parseScene(Scene& scene);
+
+ private:
+  // ---- errors -------------------------------------------------------------
+  bool fail(const Token& at, std::string message);
+  bool expected(const char* what);
+  static std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
+
+  bool header();
+
+  bool identifier(Token& t, const char* what);
+  bool keyword(std::string_view word);
+  bool punct(TokenKind kind);
+
+  // ---- limits -------------------------------------------------------------
+  struct DepthGuard {
+    Parser& p;
+    explicit DepthGuard(Parser& parser) : p(parser) { ++p.depth_; }
+    ~DepthGuard() { --p.depth_; }
+  };
+  bool depthOk();
+  bool countNode();
+
+  // ---- statements ---------------------------------------------------------
+  bool statement(Scope& scope);
+
+  // DEF name node | USE name | node | NULL (NODE stays null).
+  bool nodeStatement(Scope& scope, NodePtr& node);
+
+  // A USE of a node whose body is still being read would make the node
+  // contain itself. Scripts commonly keep such a reference to an enclosing
+  // node in an SFNode field, so that one case is allowed; the script is
+  // recorded so the cycle can be broken when the scene goes away.
+  bool useOfEnclosing(const Token& name, const NodePtr& target);
+
+  NodeTypePtr findType(Scope& scope, std::string_view name);
+
+  // TypeName { body }
+  bool nodeBody(Scope& scope, NodePtr& node, const std::string& defName);
+
+  bool nodeMembers(Scope& scope, const NodePtr& node,
+                   const std::shared_ptr<NodeType>& scriptType);
+
+  // name value | name IS interfaceName
+  bool fieldEntry(Scope& scope, Node& node);
+
+  static bool accessCompatible(Access body, Access outer);
+
+  bool isMappingOf(Scope& scope, Node& node, int index, const FieldDecl& decl);
+
+  // eventIn|eventOut|field|exposedField type name [value | IS name]
+  bool scriptDecl(Scope& scope, const NodePtr& nodePtr, NodeType& type);
+
+  bool interfaceHead(FieldDecl& decl);
+
+  // ---- values -------------------------------------------------------------
+  bool value(Scope& scope, FieldType type, FieldValue& out);
+
+  bool nodeList(Scope& scope, FieldValue& out);
+
+  // ---- ROUTE --------------------------------------------------------------
+  bool routeEnd(Scope& scope, NodePtr& node, Token& field);
+
+  bool route(Scope& scope, std::vector<SceneItem>& into);
+
+  // ---- PROTO and EXTERNPROTO -----------------------------------------------
+  bool protoStatement(Scope& scope, std::shared_ptr<ProtoDecl>& decl);
+
+  static bool firstBodyNode(const ProtoDecl& decl);
+
+  void resolveExtern(ProtoDecl& decl);
+
+  std::shared_ptr<Scene> loadExternScene(const std::string& file);
+
+  NodeTypePtr makeProtoType(const std::shared_ptr<ProtoDecl>& decl);
+
+  Lexer lex_;
+  std::unordered_set<const Node*> building_;
+  NodePtr scriptField_;  // the Script whose interface value is being read
+  std::vector<std::weak_ptr<Node>> holders_;
+  const ParseOptions& options_;
+  SharedState& shared_;
+  ParseError& error_;
+  Token lastName_;
+  size_t depth_ = 0;
+  size_t protoCount_ = 0;  // PROTOs declared so far, in any scope
+  size_t nodes_ = 0;
+  size_t nodeLimit_ = 0;
+  size_t cells_ = 0;
+  size_t cellLimit_ = 0;
+};
+
+}  // namespace kestrel::vrml_parse
