@@ -17,16 +17,15 @@ bool VisualObjectRegistry::registerObject(std::unique_ptr<VisualObject> object,
   std::unique_lock lock(mutex_);
   objects_.push_back(std::move(object));
   names_.push_back(name);
+  firstByName_.emplace(name, count() - 1);  // keeps an earlier object's entry
   shown_.push_back(true);
   current_ = count() - 1;
   return true;
 }
 
 int VisualObjectRegistry::find(const std::string& name) const {
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (names_[i] == name) return static_cast<int>(i);
-  }
-  return -1;
+  auto it = firstByName_.find(name);
+  return it == firstByName_.end() ? -1 : it->second;
 }
 
 void VisualObjectRegistry::setCurrentByName(const std::string& name) { current_ = find(name); }
@@ -47,6 +46,7 @@ void VisualObjectRegistry::clear() {
   std::unique_lock lock(mutex_);
   objects_.clear();
   names_.clear();
+  firstByName_.clear();
   shown_.clear();
   current_ = -1;
   currentGroup_ = "__root__";

@@ -13,6 +13,7 @@
 #include <optional>
 #include <shared_mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "viewer/browser/visual_object.h"
@@ -95,6 +96,8 @@ class VisualObjectRegistry {
   mutable std::shared_mutex mutex_;  // guards objects_ (shape), names_, shown_
   std::vector<std::unique_ptr<VisualObject>> objects_;
   std::vector<std::string> names_;
+  // Name -> index of the first object registered under it.
+  std::unordered_map<std::string, int> firstByName_;
   std::vector<bool> shown_;
   int current_ = -1;
   int marker_ = -1;
