@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the viewer and starts it on the bundled
-# demo directory. Extra arguments go to kestrel (for example --headless).
+# demo directory, in a window when there is a display. Extra arguments go to
+# kestrel (for example --headless).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$(nproc)" --target kestrel pokeline
-exec build/default/viewer/shell/kestrel -C share/kestrel --headless "$@"
+# The window needs a display; without one the viewer runs headless.
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  set -- --headless "$@"
+fi
+exec build/default/viewer/shell/kestrel -C share/kestrel "$@"

@@ -31,10 +31,13 @@ class Engine : public EngineLoop {
   // The builders that serve load, label, inline, loadmap, "*" and map
   // requests; without one those commands only write their log lines.
   void setBuilders(SceneBuilders* builders) { builders_ = builders; }
+  SceneBuilders& builders() { return *builders_; }
 
   CVrmlBrowser& browser() { return browser_; }
   SceneView& view() { return view_; }
+  const SceneView& view() const { return view_; }
   VisualObjectRegistry& registry() { return registry_; }
+  const VisualObjectRegistry& registry() const { return registry_; }
   TemplateList& templates() { return templates_; }
   InfoTable& info() { return info_; }
   FunctionManager& functions() { return functions_; }

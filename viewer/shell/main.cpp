@@ -10,6 +10,9 @@
 #include "viewer/browser/scene_check.h"
 #include "viewer/shell/headless_run.h"
 #include "viewer/shell/viewer_options.h"
+#ifdef KESTREL_HAVE_WINDOW
+#include "viewer/shell/window_run.h"
+#endif
 
 int main(int argc, char** argv) {
   kestrel::ViewerOptions options;
@@ -29,8 +32,12 @@ int main(int argc, char** argv) {
                  std::strerror(errno));
     return 2;
   }
+#ifdef KESTREL_HAVE_WINDOW
+  if (!options.headless) return kestrel::runWindow(options, argc, argv);
+#else
   if (!options.headless) {
-    std::fputs("kestrel: this build has no window yet; running headless\n", stderr);
+    std::fputs("kestrel: this build has no window; running headless\n", stderr);
   }
+#endif
   return kestrel::runHeadless(options);
 }

@@ -1,0 +1,107 @@
+#include "viewer/shell/prism_view.h"
+
+#include <QColorDialog>
+#include <QDateTime>
+#include <QPainter>
+
+#include "viewer/intake/command_codes.h"
+#include "viewer/intake/command_queue.h"
+#include "viewer/shell/command_ids.h"
+
+
+CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
+    : QWidget(parent),
+      options_(options),
+      engine_(kestrel::primaryQueue(), kestrel::secondaryQueue(), options.renderRoot),
+      primary_(kestrel::primaryPortConfig(options.commandPort)),
+      secondary_(kestrel::secondaryPortConfig(options.secondaryPort)) {
+  setObjectName("control101");
+  setMinimumSize(320, 240);
+  timer_.setTimerType(Qt::PreciseTimer);
+  timer_.setInterval(1);
+  connect(&timer_, &QTimer::timeout, this, &CPrismView::onTimer);
+}
+
+CPrismView::~CPrismView() {
+  timer_.stop();
+  primary_.stop();
+  secondary_.stop();
+}
+
+bool CPrismView::start(std::string* error) {
+  if (!primary_.open(error) || !secondary_.open(error)) return false;
+  primary_.start();
+  secondary_.start();
+  startSeconds_ = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+  timer_.start();
+  return true;
+}
+
+void CPrismView::onTimer() {
+  engine_.onTimer();
+  if (++ticks_ % 16 == 0) {
+    double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    engine_.browser().advanceTime(now - startSeconds_);
+    update();
+  }
+  bool content = sceneContent();
+  if (content != lastContent_) {
+    lastContent_ = content;
+    emit sceneContentChanged(content);
+  }
+}
+
+void CPrismView::runCommand(int id) {
+  using namespace kestrel;
+  VisualObjectRegistry& r = engine_.registry();
+  switch (id) {
+    case 32773: r.move(1, -0.2f); break;
+    case 32774: r.move(1, 0.2f); break;
+    case 32775: r.move(0, 0.2f); break;
+    case 32776: r.move(0, -0.2f); break;
+    case 32777: r.move(2, 0.2f); break;
+    case 32778: r.move(2, -0.2f); break;
+    case 32781: r.scaleCommand(cmd::kTaller); break;
+    case 32782: r.scaleCommand(cmd::kShorter); break;
+    case 32783: r.scaleCommand(cmd::kFatter); break;
+    case 32784: r.scaleCommand(cmd::kThinner); break;
+    case 32785: engine_.cycleObjects(); break;
+    case 32788: r.fadeOut(); break;
+    case 32789: r.fadeIn(); break;
+    case 32792: r.rotate(1, true); break;
+    case 32793: r.rotate(1, false); break;
+    case 32794: r.rotate(0, true); break;
+    case 32795: r.rotate(0, false); break;
+    case 32796: r.rotate(2, true); break;
+    case 32797: r.rotate(2, false); break;
+    case 32798: engine_.functions().execute(primaryQueue(), "jiggle"); break;
+    case 32799:
+      r.markToMarker(0);
+      r.markToMarker(2);
+      break;
+    case 32772: engine_.view().ClearScene(); break;
+    case 32780:
+      engine_.view().ChangeObjectColor([this](std::array<int, 3> initial) {
+        QColor chosen = QColorDialog::getColor(QColor(initial[0], initial[1], initial[2]), this);
+        return chosen.isValid()
+                   ? std::optional<std::array<int, 3>>({chosen.red(), chosen.green(), chosen.blue()})
+                   : std::nullopt;
+      });
+      break;
+    default: break;
+  }
+  update();
+}
+
+void CPrismView::paintEvent(QPaintEvent*) {
+  // Until the scene renderer is in, the view shows what the scene holds.
+  QPainter painter(this);
+  painter.fillRect(rect(), QColor(0, 0, 0));
+  painter.setPen(QColor(200, 200, 200));
+  const kestrel::VisualObjectRegistry& r = engine_.registry();
+  QString text = QString("%1 objects").arg(r.size());
+  if (r.currentIndex() >= 0) {
+    text += QString(", current: %1").arg(QString::fromStdString(r.nameAt(r.currentIndex())));
+  }
+  painter.drawText(rect(), Qt::AlignCenter, text);
+}
