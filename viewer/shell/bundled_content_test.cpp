@@ -119,5 +119,43 @@ TEST_F(BundledContent, TheTourCommandFileUsesEveryKindOfFile) {
   EXPECT_NEAR(t, 0.25f, 0.001f);
 }
 
+// The command examples of the guide (its fenced blocks without a language
+// tag), pasted after the demo scene has started.
+std::vector<std::vector<std::string>> guideExamples() {
+  std::vector<std::vector<std::string>> blocks;
+  std::vector<std::string> lines = testing::readLines("GUIDE.md");
+  bool inBlock = false, wanted = false;
+  for (const std::string& line : lines) {
+    if (line.starts_with("```")) {
+      if (!inBlock) {
+        wanted = line == "```";
+        if (wanted) blocks.emplace_back();
+      }
+      inBlock = !inBlock;
+    } else if (inBlock && wanted) {
+      blocks.back().push_back(line);
+    }
+  }
+  return blocks;
+}
+
+TEST_F(BundledContent, GuideExamplesRunWithoutErrors) {
+  std::vector<std::vector<std::string>> blocks = guideExamples();
+  ASSERT_GE(blocks.size(), 5u);
+  for (const std::vector<std::string>& block : blocks) {
+    ShellRig rig;
+    startUp(rig);
+    rig.run(block);
+    EXPECT_EQ(errorLines(rig.log()), "") << block.front() << "\n" << rig.log();
+    EXPECT_EQ(rig.primary.dropped(), 0u);
+  }
+  ShellRig all;
+  startUp(all);
+  for (const std::vector<std::string>& block : blocks) all.run(block);
+  for (const char* name : {"red", "far", "label_2", "box", "molecule", "hill", "grid", "label"}) {
+    EXPECT_NE(all.object(name), nullptr) << "object " << name;
+  }
+}
+
 }  // namespace
 }  // namespace kestrel
