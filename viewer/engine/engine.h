@@ -52,6 +52,10 @@ class Engine : public EngineLoop {
   // The counter of "map_%d" names; the first is 1.
   int nextMapNumber() { return mapCounter_++; }
 
+  // Fast mode on or off, as `fast` and `slow` do; the .wrl loader turns it
+  // on so that a whole scene file runs in one tick.
+  using EngineLoop::setFastMode;
+
   // Cycles to the next object and runs "jiggle", as `cycle` does.
   void cycleObjects();
 

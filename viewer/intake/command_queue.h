@@ -65,6 +65,11 @@ class InternalCommandQueue {
     void resume() { queue_.main_.held = false; }
     void beginPriorityBatch() { queue_.beginBatchLocked(); }
     void endPriorityBatch() { queue_.endBatchLocked(); }
+    // Free slots of the ring that puts go to now.
+    long freeSlots() const {
+      const CommandRing& ring = queue_.storeToMain_ ? queue_.main_ : queue_.priority_;
+      return CommandRing::kSlots - 1 - ring.size();
+    }
     // True while the main ring is inside a data, template or function block.
     bool inBlock() const {
       const CommandRing& ring = queue_.main_;

@@ -3,15 +3,20 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "viewer/engine/engine.h"
 #include "viewer/engine/state_file.h"
+#include "viewer/intake/command_file.h"
 #include "viewer/intake/command_port_thread.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
+#include "viewer/shell/shell_builders.h"
 
 namespace kestrel {
 namespace {
@@ -39,14 +44,33 @@ bool openPort(CommandPortThread& thread, uint16_t port) {
   return false;
 }
 
+// Files named on the command line are opened once the start-up files have
+// been executed (the primary queue has run empty), so that they meet the
+// templates those files define; at the latest after five seconds.
+class PendingFiles {
+ public:
+  PendingFiles(std::vector<std::string> files, SceneBuilders& builders)
+      : files_(std::move(files)), builders_(builders) {}
+  void afterTick(unsigned tick) {
+    if (files_.empty() || (primaryQueue().waiting() != 0 && tick < 5000)) return;
+    for (const std::string& file : files_) builders_.openFile(file);
+    files_.clear();
+  }
+
+ private:
+  std::vector<std::string> files_;
+  SceneBuilders& builders_;
+};
+
 // One tick per millisecond on a fixed grid; a late tick does not make the
 // loop rush to catch up.
-void runTicks(Engine& engine) {
+void runTicks(Engine& engine, PendingFiles& pending) {
   using clock = std::chrono::steady_clock;
   auto start = clock::now();
   auto next = start;
   for (unsigned tick = 0; stopSignal == 0 && fatalStatus.load() == 0; ++tick) {
     engine.onTimer();
+    pending.afterTick(tick);
     // The browser clock runs TimeSensors and interpolators; a frame's worth
     // of ticks is fine enough for a scene nobody looks at.
     if (tick % 16 == 0) {
@@ -61,19 +85,46 @@ void runTicks(Engine& engine) {
 
 }  // namespace
 
+// The render root when none is given: KESTREL_RENDER_ROOT (read by the URL
+// resolver), else the installed share/kestrel/render beside the program,
+// else a render/ directory in the working directory (the bundled working
+// directory share/kestrel has one), else the resolver's default.
+std::string chooseRenderRoot(const std::string& given) {
+  namespace fs = std::filesystem;
+  if (!given.empty() || std::getenv("KESTREL_RENDER_ROOT") != nullptr) return given;
+  std::error_code error;
+  fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    fs::path installed = program.parent_path().parent_path() / "share/kestrel/render";
+    if (fs::is_directory(installed, error)) return installed.string();
+  }
+  if (fs::is_directory("render", error)) return fs::absolute("render", error).string();
+  return given;
+}
+
 int runHeadless(const ViewerOptions& options) {
   installSignalHandlers();
-  CommandPortThread primary(primaryPortConfig(options.commandPort));
+  // The start-up files are read here, before the port is served, so that
+  // their lines are all queued when the named files are opened.
+  CommandPortConfig primaryConfig = primaryPortConfig(options.commandPort);
+  std::vector<std::string> startupFiles = std::move(primaryConfig.startupFiles);
+  primaryConfig.startupFiles.clear();
+  CommandPortThread primary(std::move(primaryConfig));
   CommandPortThread secondary(secondaryPortConfig(options.secondaryPort));
   if (!openPort(primary, options.commandPort) || !openPort(secondary, options.secondaryPort)) {
     return 2;
   }
   auto onFatal = [] { fatalStatus.store(1); };
+  for (const std::string& file : startupFiles) readCommandFile(file, primaryQueue());
   primary.start(onFatal);
   secondary.start(onFatal);
 
-  Engine engine(primaryQueue(), secondaryQueue(), options.renderRoot);
-  runTicks(engine);
+  std::string renderRoot = chooseRenderRoot(options.renderRoot);
+  Engine engine(primaryQueue(), secondaryQueue(), renderRoot);
+  ShellBuilders builders(engine, primaryQueue(), renderRoot);
+  engine.setBuilders(&builders);
+  PendingFiles pending(options.files, builders);
+  runTicks(engine, pending);
 
   primary.stop();
   secondary.stop();

@@ -3,6 +3,8 @@
 // SIGINT or SIGTERM.
 #pragma once
 
+#include <string>
+
 #include "viewer/shell/viewer_options.h"
 
 namespace kestrel {
@@ -11,5 +13,10 @@ namespace kestrel {
 // that cannot be bound is written to "kestrel.err" and standard error and
 // gives a non-zero status.
 int runHeadless(const ViewerOptions& options);
+
+// The render root when GIVEN is empty: KESTREL_RENDER_ROOT (read by the URL
+// resolver), else the installed share/kestrel/render beside the program,
+// else a render/ directory in the working directory.
+std::string chooseRenderRoot(const std::string& given);
 
 }  // namespace kestrel

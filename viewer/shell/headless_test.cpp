@@ -1,10 +1,12 @@
 // The kestrel program itself, run headless in a temporary directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 #include "testing/child_process.h"
 #include "testing/test_support.h"
@@ -66,6 +68,50 @@ TEST(Headless, PortInUseEndsWithAClearErrorAndNonZeroStatus) {
   EXPECT_NE(readFile(other.file("kestrel.err")).find(expected), std::string::npos);
   first.signal(SIGINT);
   EXPECT_EQ(first.wait(), 0);
+}
+
+std::vector<std::string> stateLines(const testing::TempDir& dir) {
+  return testing::readLines(dir.file("scene.state"));
+}
+
+bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The bundled start-up files, a file named on the command line and a load
+// sent to the port end up as objects in the state file written at exit.
+TEST(Headless, BundledSceneNamedFilesAndLoadsReachTheStateFile) {
+  testing::TempDir dir(false);
+  for (const char* file : {"config.template", "kestrel.cfg"}) {
+    dir.write(file, readFile(testing::sourcePath(std::string("share/kestrel/") + file)));
+  }
+  dir.write("atoms.sphere", "0 0 0 1 1 0 0\n2 0 0 1 0 1 0\n");
+  dir.write("m.mesh", "m 2 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n");
+  uint16_t port = testing::freePort();
+  ChildProcess viewer(kestrelPath(),
+                      {"--headless", "--command-port", std::to_string(port), "--secondary-port",
+                       std::to_string(testing::freePort()), "-C", dir.path(), "--render-root",
+                       testing::sourcePath("share/kestrel/render"), "--save-state",
+                       dir.file("scene.state"), "atoms.sphere"});
+  ASSERT_TRUE(viewer.started());
+  EXPECT_TRUE(testing::waitFor(
+      [&] { return logHas(dir, "DONE WITH PUTTING SPHERE IN COMMAND QUEUE"); }, 10000));
+  int fd = testing::connectLoopback(port);
+  ASSERT_GE(fd, 0);
+  testing::sendAll(fd, "load m.mesh\n");
+  EXPECT_TRUE(testing::waitFor(
+      [&] { return logHas(dir, "DONE WITH PUTTING MESH IN COMMAND QUEUE"); }, 10000));
+  EXPECT_TRUE(testing::waitFor([&] { return logHas(dir, "Creating:  \"m\""); }, 10000));
+  ::close(fd);
+  viewer.signal(SIGTERM);
+  EXPECT_EQ(viewer.wait(), 0) << viewer.output();
+  std::vector<std::string> lines = stateLines(dir);
+  for (const char* name : {"ball", "label_1", "marker_0", "house", "atoms", "m"}) {
+    EXPECT_TRUE(hasLine(lines, name)) << name << "\n" << readFile(dir.file("kestrel.log"));
+  }
+  // The start-up files ran first: the sphere met the transform template.
+  EXPECT_FALSE(logHas(dir, "NO transform template"));
+  EXPECT_FALSE(logHas(dir, "FAILED"));
 }
 
 TEST(Headless, HelpAndBadOptions) {

@@ -7,12 +7,15 @@
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/shell/command_ids.h"
+#include "viewer/shell/headless_run.h"
 
 
 CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     : QWidget(parent),
       options_(options),
-      engine_(kestrel::primaryQueue(), kestrel::secondaryQueue(), options.renderRoot),
+      engine_(kestrel::primaryQueue(), kestrel::secondaryQueue(),
+              kestrel::chooseRenderRoot(options.renderRoot)),
+      builders_(engine_, kestrel::primaryQueue(), kestrel::chooseRenderRoot(options.renderRoot)),
       primary_(kestrel::primaryPortConfig(options.commandPort)),
       secondary_(kestrel::secondaryPortConfig(options.secondaryPort)) {
   setObjectName("control101");
@@ -20,6 +23,7 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(1);
   connect(&timer_, &QTimer::timeout, this, &CPrismView::onTimer);
+  engine_.setBuilders(&builders_);
 }
 
 CPrismView::~CPrismView() {

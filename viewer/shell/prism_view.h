@@ -11,6 +11,7 @@
 
 #include "viewer/engine/engine.h"
 #include "viewer/intake/command_port_thread.h"
+#include "viewer/shell/shell_builders.h"
 #include "viewer/shell/viewer_options.h"
 
 class CPrismView : public QWidget {
@@ -40,6 +41,7 @@ class CPrismView : public QWidget {
 
   kestrel::ViewerOptions options_;
   kestrel::Engine engine_;
+  kestrel::ShellBuilders builders_;
   kestrel::CommandPortThread primary_;
   kestrel::CommandPortThread secondary_;
   QTimer timer_;

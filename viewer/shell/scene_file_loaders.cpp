@@ -1,0 +1,177 @@
+#include "viewer/shell/scene_file_loaders.h"
+
+#include <cctype>
+
+#include "viewer/engine/engine.h"
+#include "viewer/engine/state_file.h"
+#include "viewer/intake/command_codes.h"
+#include "viewer/intake/command_file.h"
+#include "viewer/intake/command_queue.h"
+#include "viewer/intake/diagnostic_log.h"
+#include "viewer/shell/mesh_processor.h"
+#include "viewer/shell/scene_block.h"
+#include "viewer/shell/sphere_processor.h"
+#include "viewer/shell/text_files.h"
+
+namespace kestrel {
+namespace {
+
+bool endsWith(const std::string& path, const char* suffix, bool anyCase = false) {
+  std::string s(suffix);
+  if (path.size() < s.size()) return false;
+  std::string end = path.substr(path.size() - s.size());
+  if (!anyCase) return end == s;
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == s;
+}
+
+bool hasSeparator(const std::string& path) { return path.find_first_of("/\\") != std::string::npos; }
+
+void logCannotRead(const char* what, const std::string& path, const std::string& why) {
+  std::string message = std::string("could not read ") + what + " (" + why + "):";
+  logText(message.c_str(), path.c_str());
+}
+
+}  // namespace
+
+SceneFileLoaders::SceneFileLoaders(Engine& engine, InternalCommandQueue& primary,
+                                   std::string renderRoot)
+    : engine_(engine), primary_(primary), resolver_(std::move(renderRoot)) {}
+
+std::string SceneFileLoaders::localPath(const std::string& path) const {
+  std::string folded = path.substr(0, 17);
+  for (char& c : folded) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string local;
+  if (folded == "c:/corvid/render/" && resolver_.resolve(path, "", local)) return local;
+  return path;
+}
+
+void SceneFileLoaders::openSceneFile(const std::string& path) {
+  logText("OPEN FILE:", path.c_str());
+  if (path.size() > 4) {
+    if (endsWith(path, ".wrl", true)) {
+      loadVrmlFile(path);
+      logLine("WRL FILE LINES HAVE BEEN QUEUED");
+      return;
+    }
+    if (endsWith(path, ".sphere")) {
+      logLine("Opening sphere file");
+      return loadSphereFile(path);
+    }
+    if (endsWith(path, ".state")) {
+      logLine("Opening state file");
+      return loadStateFile(path);
+    }
+    if (endsWith(path, ".mesh")) {
+      logLine("Opening mesh file");
+      return loadMeshFile(path);
+    }
+    if (endsWith(path, ".jpg") || endsWith(path, ".JPG")) {
+      logLine("Opening jpg file");
+      return setImageFile(path);
+    }
+    if (endsWith(path, ".png") || endsWith(path, ".PNG")) {
+      logLine("Opening png file");
+      return setImageFile(path);
+    }
+  }
+  loadCommandFile(path);
+}
+
+void SceneFileLoaders::loadVrmlFile(const std::string& path) {
+  engine_.setFastMode(true);
+  logLine("Adding openvrml file command");
+  logLine(path.c_str());
+  SceneBlock block;
+  if (const std::optional<std::string>& v = engine_.infoText()) {
+    logText("Creating a setInfo based on last label value", v->c_str());
+    block.setInfo = "info " + *v;
+  } else {
+    logLine("setInfo but no real value");
+    block.setInfo = "not set";
+  }
+  std::string first = localPath(path), fallback, why;
+  TextFile file = openTextFile(first, &why);
+  if (!file && !hasSeparator(path)) {
+    fallback = localPath("C:/corvid/render/vrml/" + path);
+    file = openTextFile(fallback, &why);
+  }
+  if (!file) {
+    if (fallback.empty()) {
+      logCannotRead("VRML file", first, why);
+    } else {
+      std::string message = "could not read VRML file (" + why + "), tried:";
+      logTexts(message.c_str(), first.c_str(), fallback.c_str());
+    }
+    primary_.put(cmd::kSetInfo, block.setInfo->c_str());
+    return;
+  }
+  block.name = baseName(path);
+  std::string image = engine_.currentImageFile();
+  while (std::optional<std::string> line = readWholeLine(file.get())) {
+    if (*line != "addtexture") {
+      block.pieces.push_back(std::move(*line));
+    } else if (!image.empty()) {
+      block.pieces.push_back("texture ImageTexture { url \"" + image + "\" }");
+    }
+  }
+  queueSceneBlock(primary_, BlockRoute::kSuspended, block);
+}
+
+void SceneFileLoaders::loadSphereFile(const std::string& path) {
+  std::string why;
+  TextFile file = openTextFile(localPath(path), &why);
+  if (!file) return logCannotRead("sphere file", path, why);
+  SceneBlock block{path, baseName(path), {}};
+  SphereProcessor processor;
+  processor.reset(block.name);
+  engine_.setCurrentObjectName(block.name);
+  while (std::optional<std::string> line = readWholeLine(file.get())) {
+    processor.convertLine(*line, block.pieces);
+  }
+  SphereProcessor::finish(block.pieces);
+  queueSceneBlock(primary_, BlockRoute::kPriority, block);
+  logLine("DONE WITH PUTTING SPHERE IN COMMAND QUEUE");
+}
+
+void SceneFileLoaders::loadMeshFile(const std::string& path) {
+  std::string why;
+  TextFile file = openTextFile(localPath(path), &why);
+  if (!file) return logCannotRead("mesh file", path, why);
+  SceneBlock block{path, baseName(path), {}};
+  MeshProcessor mesh;
+  mesh.reset(block.name);
+  while (std::optional<std::string> line = readWholeLine(file.get())) mesh.addLine(*line);
+  file.reset();
+  std::string image = engine_.currentImageFile();
+  if (!mesh.generate(image.empty() ? std::nullopt : std::optional(image), block.pieces)) return;
+  queueSceneBlock(primary_, BlockRoute::kPriority, block);
+  logLine("DONE WITH PUTTING MESH IN COMMAND QUEUE");
+}
+
+void SceneFileLoaders::setImageFile(const std::string& path) {
+  std::string image = hasSeparator(path) ? path : "C:/corvid/render/textures/" + path;
+  engine_.setCurrentImageFile(image);
+  logText("image file: ", image.c_str());
+}
+
+void SceneFileLoaders::loadStateFile(const std::string& path) {
+  if (!loadState(engine_.registry(), localPath(path))) {
+    logText("could not load state file", path.c_str());
+  }
+}
+
+void SceneFileLoaders::loadCommandFile(const std::string& path) {
+  const std::optional<std::string>& last = engine_.lastCommandFile();
+  if (last && *last == path) {
+    logText("NOT OPENING, FILE ALREADY OPEN", last->c_str());
+    return;
+  }
+  std::string why;
+  std::string local = localPath(path);
+  if (!openTextFile(local, &why)) return logCannotRead("command file", path, why);
+  engine_.setLastCommandFile(path);
+  readCommandFile(local, primary_);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,48 @@
+// The loaders behind `load`, the File Open menu and files named on the
+// command line. openSceneFile chooses by the name's suffix: VRML files are
+// passed into the primary queue line by line as a data block, sphere and
+// mesh files are converted into VRML data blocks, image files set the
+// current image file, state files restore object appearances, and anything
+// else is read as a command file.
+//
+// Paths under "c:/corvid/render/" (either drive letter case, either slash)
+// are read from the render root. A file that cannot be read (missing,
+// unreadable, a directory, binary) gets one log line naming it; the sphere
+// and mesh loaders then queue nothing, so no batch is left open.
+//
+// Engine thread only (the loaders run inside the tick that executes `load`).
+#pragma once
+
+#include <string>
+
+#include "viewer/browser/url_resolver.h"
+
+namespace kestrel {
+
+class Engine;
+class InternalCommandQueue;
+
+class SceneFileLoaders {
+ public:
+  // ENGINE and PRIMARY must outlive the loaders. RENDER_ROOT as for the
+  // browser (empty: the environment's or the default).
+  SceneFileLoaders(Engine& engine, InternalCommandQueue& primary, std::string renderRoot);
+
+  void openSceneFile(const std::string& path);
+  void loadVrmlFile(const std::string& path);
+  void loadSphereFile(const std::string& path);
+  void loadMeshFile(const std::string& path);
+  void setImageFile(const std::string& path);
+  void loadStateFile(const std::string& path);
+  void loadCommandFile(const std::string& path);
+
+  // Where PATH is read from: render root paths mapped, others unchanged.
+  std::string localPath(const std::string& path) const;
+
+ private:
+  Engine& engine_;
+  InternalCommandQueue& primary_;
+  UrlResolver resolver_;
+};
+
+}  // namespace kestrel
