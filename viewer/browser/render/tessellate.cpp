@@ -92,11 +92,13 @@ Mesh pointSetMesh(const Node& n) {
 
 Mesh elevationGridMesh(const Node& n) {
   int32_t xd = fieldOr(n, "xDimension", int32_t{0}), zd = fieldOr(n, "zDimension", int32_t{0});
-  // A grid needs two rows each way; a huge one is refused rather than
-  // allocated (the height list could never be that long anyway).
-  if (xd < 2 || zd < 2 || static_cast<int64_t>(xd) * zd > (int64_t{1} << 26)) return {};
-  float xs = fieldOr(n, "xSpacing", 1.0f), zs = fieldOr(n, "zSpacing", 1.0f);
   const auto& height = listOf<float>(n, "height");
+  // A grid needs two rows each way. Missing heights lie flat, but a grid
+  // far larger than its height list is refused rather than allocated.
+  int64_t cells = static_cast<int64_t>(xd) * zd;
+  if (xd < 2 || zd < 2 || cells > std::max<int64_t>(static_cast<int64_t>(height.size()), 65536))
+    return {};
+  float xs = fieldOr(n, "xSpacing", 1.0f), zs = fieldOr(n, "zSpacing", 1.0f);
   std::vector<Vec3f> coords;
   std::vector<Vec2f> tex;
   coords.reserve(static_cast<size_t>(xd) * static_cast<size_t>(zd));

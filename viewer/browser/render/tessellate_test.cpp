@@ -150,6 +150,7 @@ TEST(Tessellate, ElevationGridFacesUpAndFillsMissingHeights) {
   m.bounds(lo, hi);
   EXPECT_EQ(hi, (Vec3f{4, 1, 2}));
   EXPECT_TRUE(meshOf("ElevationGrid { xDimension 1 zDimension 5 }").empty());
+  EXPECT_TRUE(meshOf("ElevationGrid { xDimension 100000 zDimension 100000 }").empty());
 }
 
 TEST(Tessellate, DefaultExtrusionIsAClosedBoxFacingOut) {
