@@ -30,7 +30,8 @@ TEST(Traversal, SwitchDrawsOnlyItsChoice) {
   std::string choices = " choice [Shape { geometry Box {} } Shape { geometry Sphere {} }] }";
   EXPECT_TRUE(drawListOf(parseScene("Switch {" + choices)).items.empty());
   EXPECT_TRUE(drawListOf(parseScene("Switch { whichChoice 7" + choices)).items.empty());
-  DrawList one = drawListOf(parseScene("Switch { whichChoice 1" + choices));
+  Scene chosen = parseScene("Switch { whichChoice 1" + choices);
+  DrawList one = drawListOf(chosen);
   ASSERT_EQ(one.items.size(), 1u);
   EXPECT_EQ(typeName(*one.items[0].geometry), "Sphere");
 }
