@@ -1,0 +1,47 @@
+#include "viewer/browser/render/camera.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "viewer/browser/render/node_fields.h"
+
+namespace kestrel {
+
+Camera cameraFor(const Bindings& bound, int width, int height, Vec3f sceneCentre,
+                 float sceneRadius) {
+  Camera cam;
+  Vec3f position{0, 0, 10};
+  Rotation orientation;
+  float fov = 0.785398f;
+  Mat4 parent;
+  if (bound.viewpoint) {
+    position = fieldOr(*bound.viewpoint, "position", position);
+    orientation = fieldOr(*bound.viewpoint, "orientation", orientation);
+    fov = fieldOr(*bound.viewpoint, "fieldOfView", fov);
+    parent = bound.viewpointMatrix;
+  }
+  if (!(fov > 0.01f && fov < 3.1f)) fov = 0.785398f;
+  Mat4 eyeToWorld = parent * Mat4::translation(position) * Mat4::rotation(orientation);
+  cam.view = eyeToWorld.inverse();
+  cam.viewer.position = eyeToWorld.transformPoint({0, 0, 0});
+  cam.viewer.up = normalized(eyeToWorld.transformDir({0, 1, 0}));
+
+  float avatar = 0.25f, limit = 0;
+  if (bound.navigationInfo) {
+    const auto& size = listOf<float>(*bound.navigationInfo, "avatarSize");
+    if (!size.empty() && size[0] > 0) avatar = size[0];
+    limit = fieldOr(*bound.navigationInfo, "visibilityLimit", 0.0f);
+    cam.headlight = fieldOr(*bound.navigationInfo, "headlight", true);
+  }
+  float reach = length(cam.viewer.position - sceneCentre) + sceneRadius;
+  cam.farZ = limit > 0 ? limit : std::max(reach * 1.05f, 1.0f);
+  // Keep the depth range within what a 24-bit buffer resolves.
+  cam.nearZ = std::max(std::min(avatar / 2, cam.farZ / 10), cam.farZ / 100000);
+  float aspect = float(std::max(width, 1)) / float(std::max(height, 1));
+  // fieldOfView is the angle across the image's smaller side.
+  float fovy = aspect >= 1 ? fov : 2 * std::atan(std::tan(fov / 2) / aspect);
+  cam.projection = Mat4::perspective(fovy, aspect, cam.nearZ, cam.farZ);
+  return cam;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,23 @@
+// The camera of a frame: from the bound Viewpoint (or the default one at
+// 0 0 10 looking down -Z) and NavigationInfo, for an image of a given size.
+#pragma once
+
+#include "viewer/browser/render/draw_list.h"
+#include "viewer/browser/render/traversal.h"
+
+namespace kestrel {
+
+struct Camera {
+  Mat4 view;        // world to eye
+  Mat4 projection;  // eye to clip
+  Viewer viewer;    // position and up in the world
+  float nearZ = 0.125f, farZ = 1000;
+  bool headlight = true;
+};
+
+// SCENERADIUS/SCENECENTRE bound what is drawn, so the far plane can enclose
+// it when NavigationInfo sets no visibility limit.
+Camera cameraFor(const Bindings& bound, int width, int height, Vec3f sceneCentre,
+                 float sceneRadius);
+
+}  // namespace kestrel

@@ -1,0 +1,25 @@
+// A headless OpenGL 3.3 core context through EGL (Mesa's surfaceless
+// platform first, then the default display), made current on the calling
+// thread, with no window or display server needed.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace kestrel {
+
+class EglContext {
+ public:
+  // Null with ERROR filled when no context can be made.
+  static std::unique_ptr<EglContext> create(std::string* error);
+  ~EglContext();
+  EglContext(const EglContext&) = delete;
+  EglContext& operator=(const EglContext&) = delete;
+
+ private:
+  EglContext() = default;
+  void* display_ = nullptr;
+  void* context_ = nullptr;
+};
+
+}  // namespace kestrel

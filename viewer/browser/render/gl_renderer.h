@@ -1,0 +1,51 @@
+// Draws a scene graph with OpenGL 3.3 core into an off-screen framebuffer.
+//
+// Needs a current OpenGL 3.3 context (EglContext, or a window's) for its
+// whole life, on the thread that made it. Meshes and textures are cached
+// by node and kept until clearCaches(): call it when geometry or texture
+// nodes change or the scene is replaced.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "viewer/browser/render/image_io.h"
+#include "viewer/browser/scene.h"
+
+namespace kestrel {
+
+// Maps a texture URL found in a scene to a local file; false when it is not local.
+using TextureResolver =
+    std::function<bool(const std::string& url, const std::string& baseDir, std::string& path)>;
+
+class GlRenderer {
+ public:
+  GlRenderer();
+  ~GlRenderer();
+  GlRenderer(const GlRenderer&) = delete;
+  GlRenderer& operator=(const GlRenderer&) = delete;
+
+  // Compiles the program; false with ERROR filled when it cannot.
+  bool init(std::string* error);
+  void setResolver(TextureResolver resolver) { resolver_ = std::move(resolver); }
+
+  // Draws ROOTS from the bound (or default) viewpoint into a WIDTH x HEIGHT
+  // image. BASEDIR: where the roots' relative texture URLs resolve.
+  bool render(const std::vector<NodePtr>& roots, const std::string& baseDir, int width,
+              int height, RgbaImage& out, std::string* error);
+  void clearCaches();
+
+  // Texture files that could not be read in the last frames.
+  const std::vector<std::string>& textureProblems() const { return textureProblems_; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  TextureResolver resolver_;
+  std::vector<std::string> textureProblems_;
+};
+
+}  // namespace kestrel

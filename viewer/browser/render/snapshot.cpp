@@ -1,0 +1,38 @@
+#include "viewer/browser/render/snapshot.h"
+
+#include "viewer/browser/render/egl_context.h"
+#include "viewer/browser/render/gl_renderer.h"
+#include "viewer/browser/url_resolver.h"
+
+namespace kestrel {
+
+bool renderImage(const Scene& scene, int width, int height, RgbaImage& image,
+                 std::string* error, const std::string& renderRoot) {
+  std::unique_ptr<EglContext> context = EglContext::create(error);
+  if (!context) return false;
+  bool ok;
+  {
+    GlRenderer renderer;  // its GL objects go before the context does
+    UrlResolver resolver(renderRoot);
+    renderer.setResolver([&](const std::string& url, const std::string& dir, std::string& path) {
+      return resolver.resolve(url, dir, path);
+    });
+    ok = renderer.init(error) &&
+         renderer.render(scene.rootNodes(), scene.baseDir, width, height, image, error);
+  }
+  return ok;
+}
+
+int renderSnapshot(const Scene& scene, int width, int height, const std::string& pngPath,
+                   std::string* error, const std::string& renderRoot) {
+  RgbaImage image;
+  if (!renderImage(scene, width, height, image, error, renderRoot)) return 1;
+  return writePng(pngPath, image, error) ? 0 : 1;
+}
+
+int renderSnapshot(CVrmlBrowser& browser, int width, int height, const std::string& pngPath,
+                   std::string* error) {
+  return renderSnapshot(browser.scene(), width, height, pngPath, error);
+}
+
+}  // namespace kestrel
