@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   // Keep grids small enough for many runs a second.
   kestrel::GeneratorArgs args(text);
-  std::vector<std::string> size = args.list("size", 'x', {"10", "10"});
-  long long w = std::strtoll(size[0].c_str(), nullptr, 10);
-  long long h = std::strtoll(size[1].c_str(), nullptr, 10);
+  std::vector<std::string> cells = args.list("size", 'x', {"10", "10"});
+  long long w = std::strtoll(cells[0].c_str(), nullptr, 10);
+  long long h = std::strtoll(cells[1].c_str(), nullptr, 10);
   if (w > 100 || h > 100) return 0;
   kestrel::generateBlock(text);
   std::string out = kestrel::formatText(
