@@ -1,6 +1,7 @@
 #include "modules/fleettap/kv_rov_packet.h"
 
 #include <climits>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +70,20 @@ int64_t secondsSince1970(long year, long month, long day, int hour, int minute, 
   return days * 86400 + hour * 3600 + minute * 60 + second;
 }
 
+bool sentenceChecksumOk(const char* sentence) {
+  if (sentence == nullptr || sentence[0] != '$') return false;
+  unsigned sum = 0;
+  size_t length = 1;
+  for (; sentence[length] != '\0'; ++length) sum ^= static_cast<unsigned char>(sentence[length]);
+  // The digits follow the cut "*"; the one after it is read only when the
+  // first is not the packet's own end.
+  const char* digits = sentence + length + 1;
+  if (!std::isxdigit(static_cast<unsigned char>(digits[0]))) return false;
+  if (!std::isxdigit(static_cast<unsigned char>(digits[1]))) return false;
+  const char hex[3] = {digits[0], digits[1], '\0'};
+  return std::strtoul(hex, nullptr, 16) == sum;
+}
+
 int parsePacket_full(char* packet, char** first, char** second) {
   *first = *second = nullptr;
   fleetLog().printf("parsePacket_full 01\n");
@@ -126,6 +141,10 @@ bool parsePacket_s1(const char* sentence, kv_rov_report* report) {
   }
   if (!f[5].empty() && !readLong(f[5], &zoneMinutes)) return false;
   if (!std::isfinite(seconds) || std::fabs(seconds) > 1e9) return false;
+  // Far beyond any clock: such numbers would overflow the day count.
+  if (std::labs(year) > 1000000 || std::labs(month) > 1000000 || std::labs(day) > 100000000) {
+    return false;
+  }
   int wholeSeconds = static_cast<int>(seconds);
   report->time = kv_brokenTime{wholeSeconds, minute, hour, static_cast<int>(day),
                                static_cast<int>(month), static_cast<int>(year), 0, 0, -1};

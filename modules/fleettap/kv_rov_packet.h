@@ -23,6 +23,11 @@ bool parsePacket_s1(const char* sentence, kv_rov_report* report);
 // Parses the position sentence into REPORT; false when malformed.
 bool parsePacket_s2(const char* sentence, kv_rov_report* report);
 
+// True when the two hexadecimal digits after the "*" of SENTENCE (as cut by
+// parsePacket_full, so the "*" is now the terminator) equal the exclusive-or
+// of the characters between "$" and "*".
+bool sentenceChecksumOk(const char* sentence);
+
 // Seconds since 1970-01-01 00:00:00 UTC of a civil date and time (month 1
 // is January), without the time zone of the process.
 int64_t secondsSince1970(long year, long month, long day, int hour, int minute, int second);

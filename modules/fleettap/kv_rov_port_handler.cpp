@@ -49,6 +49,11 @@ void kv_rov_portHandler::service() {
       ++malformed_;
       continue;
     }
+    if (verifyChecksum_ && (!sentenceChecksumOk(first) || !sentenceChecksumOk(second))) {
+      fleetLog().printf("service nodeId is %d checksum mismatch\n", nodeId);
+      ++malformed_;
+      continue;
+    }
     bool timeOk = parsePacket_s1(first, &report_);
     bool positionOk = parsePacket_s2(second, &report_);
     fleetLog().printf("parsedPacket ok %d %d\n", timeOk, positionOk);
