@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <string>
 
 #include "modules/common/jcomponent.h"
+#include "modules/common/jregistry.h"
 #include "modules/fleettap/fleet_test_support.h"
 #include "modules/host/module_graph.h"
 #include "modules/host/probe_modules.h"
@@ -329,6 +332,33 @@ TEST_F(FleetTapTest, PaintDrawsTheBodyThenTheRaisedSquare) {
   ASSERT_FALSE(g.calls().empty());
   EXPECT_EQ(g.calls().back(), "rect3d 14 24 4 4 3");
   EXPECT_EQ(g.texts().size(), 3u);
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// The built plug-in: its entry registers JFleetTap, and it exports the
+// trace log beside the module class.
+TEST(FleetTapPlugin, LoadingRegistersTheModuleAndExportsTheLog) {
+  const std::string path = kestrel::testing::programPath("modules/plugins/libJFleetTap.so");
+  void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << ::dlerror();
+  auto entry = reinterpret_cast<ModuleEntry>(::dlsym(library, kModuleEntrySymbol));
+  ASSERT_NE(entry, nullptr);
+  EXPECT_STREQ(entry(), "JFleetTap");
+  EXPECT_TRUE(JModuleRegistry::global().contains("JFleetTap"));
+  EXPECT_NE(::dlsym(library, "_Z8fleetLogv"), nullptr);
+  EXPECT_NE(::dlsym(library, "_ZN7KV_OLog6printfEPKcz"), nullptr);
+  EXPECT_NE(::dlsym(library, "_ZN7KV_OLog4openEPKcz"), nullptr);
+  std::unique_ptr<JAddObj> made = JModuleRegistry::global().create("JFleetTap");
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->inputTag(1), "on off");
+  made.reset();
+  // The prototype's code lives in the library, which therefore stays loaded.
+  JModuleRegistry::global().remove("JFleetTap");
 }
 
 }  // namespace
