@@ -6,11 +6,14 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "modules/common/jcomponent.h"
 #include "modules/common/jregistry.h"
 #include "modules/fleettap/fleet_test_support.h"
+#include "modules/fleettap/kv_olog.h"
 #include "modules/host/module_graph.h"
 #include "modules/host/probe_modules.h"
 #include "testing/test_support.h"
@@ -359,6 +362,59 @@ TEST(FleetTapPlugin, LoadingRegistersTheModuleAndExportsTheLog) {
   made.reset();
   // The prototype's code lives in the library, which therefore stays loaded.
   JModuleRegistry::global().remove("JFleetTap");
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+using kestrel::testing::readFile;
+
+bool hasLineStarting(const std::string& text, const std::string& start) {
+  return text.find("\n" + start) != std::string::npos || text.rfind(start, 0) == 0;
+}
+
+TEST_F(FleetTapTest, EveryStepTracesThroughTheSharedLog) {
+  ASSERT_EQ(fleetLog().open("%s", dir.file("trace.log").c_str()), 1);
+  startWithFiles();
+  feed->sendInteger(0, 1);
+  feed->sendInteger(1, 0);
+  fleetLog().close();
+  const std::string trace = readFile(dir.file("trace.log"));
+  EXPECT_TRUE(hasLineStarting(trace, "JFleetTap::startup() 0x")) << trace.substr(0, 400);
+  EXPECT_TRUE(hasLineStarting(trace, "loadNodeFile file name is " + dir.file("fleet.nod")));
+  EXPECT_TRUE(hasLineStarting(trace, "JFleetTap::engine() n=0 "));
+  EXPECT_NE(trace.find("  ----- ogm is 24\n"), std::string::npos);
+  EXPECT_TRUE(hasLineStarting(trace, "JFleetTap::engine() processing tick\n"));
+  EXPECT_TRUE(hasLineStarting(trace, "In kv_rov_portHandler::service() running is 0\n"));
+  EXPECT_TRUE(hasLineStarting(trace, "JFleetTap::engine() on-off is 0\n"));
+  EXPECT_TRUE(hasLineStarting(trace, "JFleetTap::access getTimeString \n"));
+  // Closed again: nothing more is written.
+  tap->close();
+  EXPECT_EQ(readFile(dir.file("trace.log")), trace);
+}
+
+// The shared log opens only when KV_OLOG names a file; `loom --check` loads
+// the plug-in, whose entry constructs the prototype.
+TEST(FleetTapLogSwitch, KvOlogNamesTheTraceFile) {
+  kestrel::testing::TempDir dir(false);
+  dir.write("fleet.json",
+            R"({"libraries": ["JFleetTap"], "modules": [{"name": "tap", "class": "JFleetTap"}]})");
+  const std::string loom = kestrel::testing::programPath("modules/host/loom");
+  const std::string plugins = kestrel::testing::programPath("modules/plugins");
+  const std::string command = "KV_OLOG=" + dir.file("trace.log") + " " + loom + " --plugin-dir " +
+                              plugins + " --check " + dir.file("fleet.json") + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string trace = readFile(dir.file("trace.log"));
+  EXPECT_TRUE(hasLineStarting(trace, "JFleetTap::JFleetTap() 0x")) << trace;
+  EXPECT_NE(trace.find("----------- #0\n"), std::string::npos);
+  const std::string quiet = loom + " --plugin-dir " + plugins + " --check " + dir.file("fleet.json") +
+                            " >/dev/null 2>&1";
+  std::remove(dir.file("trace.log").c_str());
+  ASSERT_EQ(std::system(("env -u KV_OLOG " + quiet).c_str()), 0);
+  EXPECT_EQ(readFile(dir.file("trace.log")), "");
 }
 
 }  // namespace
