@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* second = nullptr;
   parsePacket_full(slot, &first, &second);
   if (!inside(first, slot) || !inside(second, slot)) __builtin_trap();
-  if (first != nullptr) sentenceChecksumOk(first);
-  if (second != nullptr) sentenceChecksumOk(second);
+  const char* end = slot + length;
+  sentenceChecksumOk(first, end);
+  sentenceChecksumOk(second, end);
   kv_rov_report report;
   if (parsePacket_s1(first, &report)) {
     if (report.utc1970_.millis > 999) __builtin_trap();

@@ -70,14 +70,14 @@ int64_t secondsSince1970(long year, long month, long day, int hour, int minute, 
   return days * 86400 + hour * 3600 + minute * 60 + second;
 }
 
-bool sentenceChecksumOk(const char* sentence) {
-  if (sentence == nullptr || sentence[0] != '$') return false;
+bool sentenceChecksumOk(const char* sentence, const char* packetEnd) {
+  if (sentence == nullptr || sentence >= packetEnd || sentence[0] != '$') return false;
   unsigned sum = 0;
-  size_t length = 1;
-  for (; sentence[length] != '\0'; ++length) sum ^= static_cast<unsigned char>(sentence[length]);
-  // The digits follow the cut "*"; the one after it is read only when the
-  // first is not the packet's own end.
-  const char* digits = sentence + length + 1;
+  const char* p = sentence + 1;
+  for (; p < packetEnd && *p != '\0'; ++p) sum ^= static_cast<unsigned char>(*p);
+  // The digits follow the cut "*", inside the packet.
+  const char* digits = p + 1;
+  if (packetEnd - digits < 2) return false;
   if (!std::isxdigit(static_cast<unsigned char>(digits[0]))) return false;
   if (!std::isxdigit(static_cast<unsigned char>(digits[1]))) return false;
   const char hex[3] = {digits[0], digits[1], '\0'};

@@ -109,21 +109,26 @@ namespace {
 TEST(SentenceChecksum, DigitsMissingOrWrong) {
   char good[] = "$AB*03";  // 'A' ^ 'B' = 0x03
   good[3] = '\0';
-  EXPECT_TRUE(sentenceChecksumOk(good));
+  EXPECT_TRUE(sentenceChecksumOk(good, good + 6));
+  EXPECT_FALSE(sentenceChecksumOk(good, good + 5));  // the packet ends before the second digit
   char upper[] = "$ab*43";  // 'a' ^ 'b' = 0x03 as well
   upper[3] = '\0';
-  EXPECT_FALSE(sentenceChecksumOk(upper));
+  EXPECT_FALSE(sentenceChecksumOk(upper, upper + 6));
   char wrong[] = "$AB*0F";
   wrong[3] = '\0';
-  EXPECT_FALSE(sentenceChecksumOk(wrong));
+  EXPECT_FALSE(sentenceChecksumOk(wrong, wrong + 6));
   char none[] = "$AB*";
   none[3] = '\0';
-  EXPECT_FALSE(sentenceChecksumOk(none));
+  EXPECT_FALSE(sentenceChecksumOk(none, none + 4));
   char one[] = "$AB*3";
   one[3] = '\0';
-  EXPECT_FALSE(sentenceChecksumOk(one));
-  EXPECT_FALSE(sentenceChecksumOk("AB"));
-  EXPECT_FALSE(sentenceChecksumOk(nullptr));
+  EXPECT_FALSE(sentenceChecksumOk(one, one + 5));
+  const char* plain = "AB";
+  EXPECT_FALSE(sentenceChecksumOk(plain, plain + 2));
+  EXPECT_FALSE(sentenceChecksumOk(nullptr, plain));
+  // A sentence that was never cut runs to the packet's end and fails.
+  const char* uncut = "$AB*03";
+  EXPECT_FALSE(sentenceChecksumOk(uncut, uncut + 6));
 }
 
 TEST(PacketDates, HugeYearsAreRejectedNotOverflowed) {

@@ -40,6 +40,7 @@ void kv_rov_portHandler::service() {
     // The packet is split in place, in the back buffer that only this thread
     // reads until the next swap.
     char* packet = const_cast<char*>(stored);
+    const char* packetEnd = packet + std::strlen(packet);
     char* first = nullptr;
     char* second = nullptr;
     int nodeId = parsePacket_full(packet, &first, &second);
@@ -49,7 +50,8 @@ void kv_rov_portHandler::service() {
       ++malformed_;
       continue;
     }
-    if (verifyChecksum_ && (!sentenceChecksumOk(first) || !sentenceChecksumOk(second))) {
+    if (verifyChecksum_ && (!sentenceChecksumOk(first, packetEnd) ||
+                            !sentenceChecksumOk(second, packetEnd))) {
       fleetLog().printf("service nodeId is %d checksum mismatch\n", nodeId);
       ++malformed_;
       continue;
