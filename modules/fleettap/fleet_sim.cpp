@@ -49,6 +49,9 @@ std::string fleetSimUsage() {
          "  --out-of-order F    send a fraction F with a time in the past\n"
          "  --silent ID         node ID stops reporting (repeatable)\n"
          "  --silent-after S    silent nodes stop S seconds after the start (default 0)\n"
+         "  --latitude D        latitude of the tracks' centre, degrees (default 49.2827)\n"
+         "  --longitude D       longitude of the tracks' centre, degrees (default -123.1207)\n"
+         "  --radius D          radius of the tracks, degrees (default 0.01)\n"
          "  --seed N            random seed (default 1)\n";
 }
 
@@ -94,6 +97,12 @@ bool parseFleetSimOptions(int argc, const char* const* argv, FleetSimOptions* o,
       o->silent.push_back(static_cast<int>(number));
     } else if (arg == "--silent-after" && number >= 0) {
       o->silentAfter = number;
+    } else if (arg == "--latitude" && number >= -89 && number <= 89) {
+      o->centerLatitude = number;
+    } else if (arg == "--longitude" && number >= -179 && number <= 179) {
+      o->centerLongitude = number;
+    } else if (arg == "--radius" && number >= 0 && number <= 10) {
+      o->radiusDegrees = number;
     } else if (arg == "--seed") {
       o->seed = static_cast<uint32_t>(number);
     } else {

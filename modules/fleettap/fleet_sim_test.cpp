@@ -60,3 +60,19 @@ TEST(FleetSim, OptionsAreChecked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FleetSimOptions, TheTracksCentreAndRadiusCanBeMoved) {
+  FleetSimOptions options;
+  std::string error;
+  const char* args[] = {"fleetsim", "--latitude", "-2.5", "--longitude", "0", "--radius", "3"};
+  ASSERT_TRUE(parseFleetSimOptions(7, args, &options, &error)) << error;
+  EXPECT_DOUBLE_EQ(options.centerLatitude, -2.5);
+  EXPECT_DOUBLE_EQ(options.centerLongitude, 0);
+  EXPECT_DOUBLE_EQ(options.radiusDegrees, 3);
+  const char* far[] = {"fleetsim", "--latitude", "95"};
+  EXPECT_FALSE(parseFleetSimOptions(3, far, &options, &error));
+}
+
+}  // namespace

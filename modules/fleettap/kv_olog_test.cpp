@@ -60,6 +60,12 @@ TEST(KvOLog, DestructorLineOnlyWhenOpen) {
     log.open("%s", dir.file("a.log").c_str());
   }
   EXPECT_EQ(readFile(dir.file("a.log")).rfind("KV_OLog::~KV_OLog() 0x", 0), 0u);
+  {
+    KV_OLog log;
+    log.open("%s", dir.file("b.log").c_str());
+    log.closeSoft();
+  }
+  EXPECT_EQ(readFile(dir.file("b.log")), "");
 }
 
 TEST(KvOLog, ConcurrentWritersWriteWholeLines) {

@@ -39,13 +39,11 @@ void kv_rov_nodeHandler::markPacket() {
 int kv_rov_nodeHandler::updateHealth() {
   fleetLog().printf("kv_rov_nodeHandler::updateHealth() %p\n", static_cast<void*>(this));
   kv_time now = clock_.now();
-  int64_t secondDiff = now.seconds - lastReceive_.seconds;
-  if (secondDiff > badMs_ / 999) {
-    health_ = 2;
-  } else {
-    int64_t idleMs = secondDiff * 1000 + now.millis - lastReceive_.millis;
-    health_ = idleMs >= badMs_ ? 2 : idleMs >= mediumMs_ ? 1 : 0;
-  }
+  // Judged on the idle milliseconds alone: a shortcut on whole seconds
+  // would call a node bad up to a second early when the bad threshold is
+  // not a whole number of seconds.
+  int64_t idleMs = (now.seconds - lastReceive_.seconds) * 1000 + now.millis - lastReceive_.millis;
+  health_ = idleMs >= badMs_ ? 2 : idleMs >= mediumMs_ ? 1 : 0;
   return health_;
 }
 

@@ -1,6 +1,7 @@
 #include "modules/fleettap/kv_rov_packet.h"
 
 #include <climits>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +70,20 @@ int64_t secondsSince1970(long year, long month, long day, int hour, int minute, 
   return days * 86400 + hour * 3600 + minute * 60 + second;
 }
 
+bool sentenceChecksumOk(const char* sentence, const char* packetEnd) {
+  if (sentence == nullptr || sentence >= packetEnd || sentence[0] != '$') return false;
+  unsigned sum = 0;
+  const char* p = sentence + 1;
+  for (; p < packetEnd && *p != '\0'; ++p) sum ^= static_cast<unsigned char>(*p);
+  // The digits follow the cut "*", inside the packet.
+  const char* digits = p + 1;
+  if (packetEnd - digits < 2) return false;
+  if (!std::isxdigit(static_cast<unsigned char>(digits[0]))) return false;
+  if (!std::isxdigit(static_cast<unsigned char>(digits[1]))) return false;
+  const char hex[3] = {digits[0], digits[1], '\0'};
+  return std::strtoul(hex, nullptr, 16) == sum;
+}
+
 int parsePacket_full(char* packet, char** first, char** second) {
   *first = *second = nullptr;
   fleetLog().printf("parsePacket_full 01\n");
@@ -126,6 +141,10 @@ bool parsePacket_s1(const char* sentence, kv_rov_report* report) {
   }
   if (!f[5].empty() && !readLong(f[5], &zoneMinutes)) return false;
   if (!std::isfinite(seconds) || std::fabs(seconds) > 1e9) return false;
+  // Far beyond any clock: such numbers would overflow the day count.
+  if (std::labs(year) > 1000000 || std::labs(month) > 1000000 || std::labs(day) > 100000000) {
+    return false;
+  }
   int wholeSeconds = static_cast<int>(seconds);
   report->time = kv_brokenTime{wholeSeconds, minute, hour, static_cast<int>(day),
                                static_cast<int>(month), static_cast<int>(year), 0, 0, -1};

@@ -23,6 +23,13 @@ bool parsePacket_s1(const char* sentence, kv_rov_report* report);
 // Parses the position sentence into REPORT; false when malformed.
 bool parsePacket_s2(const char* sentence, kv_rov_report* report);
 
+// True when the two hexadecimal digits after the "*" of SENTENCE (as cut by
+// parsePacket_full, so the "*" is now its terminator) equal the exclusive-or
+// of the characters between "$" and "*". PACKET_END is the packet's own
+// terminator; nothing at or beyond it is read, so a sentence that was not
+// cut simply fails.
+bool sentenceChecksumOk(const char* sentence, const char* packetEnd);
+
 // Seconds since 1970-01-01 00:00:00 UTC of a civil date and time (month 1
 // is January), without the time zone of the process.
 int64_t secondsSince1970(long year, long month, long day, int hour, int minute, int second);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -99,6 +100,41 @@ TEST(NodePacket, SecondsSince1970) {
   EXPECT_EQ(secondsSince1970(1970, 1, 1, 0, 0, 0), 0);
   EXPECT_EQ(secondsSince1970(2000, 3, 1, 0, 0, 0), 951868800);
   EXPECT_EQ(secondsSince1970(2004, 1, 30, 16, 11, 56), 1075479116);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SentenceChecksum, DigitsMissingOrWrong) {
+  char good[] = "$AB*03";  // 'A' ^ 'B' = 0x03
+  good[3] = '\0';
+  EXPECT_TRUE(sentenceChecksumOk(good, good + 6));
+  EXPECT_FALSE(sentenceChecksumOk(good, good + 5));  // the packet ends before the second digit
+  char upper[] = "$ab*43";  // 'a' ^ 'b' = 0x03 as well
+  upper[3] = '\0';
+  EXPECT_FALSE(sentenceChecksumOk(upper, upper + 6));
+  char wrong[] = "$AB*0F";
+  wrong[3] = '\0';
+  EXPECT_FALSE(sentenceChecksumOk(wrong, wrong + 6));
+  char none[] = "$AB*";
+  none[3] = '\0';
+  EXPECT_FALSE(sentenceChecksumOk(none, none + 4));
+  char one[] = "$AB*3";
+  one[3] = '\0';
+  EXPECT_FALSE(sentenceChecksumOk(one, one + 5));
+  const char* plain = "AB";
+  EXPECT_FALSE(sentenceChecksumOk(plain, plain + 2));
+  EXPECT_FALSE(sentenceChecksumOk(nullptr, plain));
+  // A sentence that was never cut runs to the packet's end and fails.
+  const char* uncut = "$AB*03";
+  EXPECT_FALSE(sentenceChecksumOk(uncut, uncut + 6));
+}
+
+TEST(PacketDates, HugeYearsAreRejectedNotOverflowed) {
+  kv_rov_report report;
+  EXPECT_FALSE(parsePacket_s1("$GPZDA,161156.25,30,01,9223372036854775807,00,00", &report));
+  EXPECT_TRUE(parsePacket_s1("$GPZDA,161156.25,30,01,2004,00,00", &report));
 }
 
 }  // namespace

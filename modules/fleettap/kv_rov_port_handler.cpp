@@ -40,12 +40,19 @@ void kv_rov_portHandler::service() {
     // The packet is split in place, in the back buffer that only this thread
     // reads until the next swap.
     char* packet = const_cast<char*>(stored);
+    const char* packetEnd = packet + std::strlen(packet);
     char* first = nullptr;
     char* second = nullptr;
     int nodeId = parsePacket_full(packet, &first, &second);
     fleetLog().printf("service nodeId is %d sent %s\n", nodeId, first ? first : "(null)");
     fleetLog().printf("service nodeId is %d sent %s\n", nodeId, second ? second : "(null)");
     if (first == nullptr || second == nullptr) {
+      ++malformed_;
+      continue;
+    }
+    if (verifyChecksum_ && (!sentenceChecksumOk(first, packetEnd) ||
+                            !sentenceChecksumOk(second, packetEnd))) {
+      fleetLog().printf("service nodeId is %d checksum mismatch\n", nodeId);
       ++malformed_;
       continue;
     }

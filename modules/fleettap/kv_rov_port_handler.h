@@ -25,6 +25,8 @@ class kv_rov_portHandler {
   void run();
   void stop();
   void service();
+  // Drops packets whose sentences fail their NMEA checksum; off by default.
+  void setVerifyChecksum(bool verify) { verifyChecksum_ = verify; }
 
   const std::string& name() const { return name_; }
   const std::string& groupAddress() const { return groupAddress_; }
@@ -41,6 +43,7 @@ class kv_rov_portHandler {
   std::string groupAddress_;
   int portNumber_;
   int running_ = 0;
+  bool verifyChecksum_ = false;
   kv_rov_registry& registry_;
   std::unique_ptr<kv_multicast_recv> receiver_;
   kv_rov_report report_;  // the packet being serviced

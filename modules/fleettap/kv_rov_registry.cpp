@@ -11,13 +11,22 @@
 namespace {
 
 // The white-space separated tokens of the non-comment lines of a file,
-// one vector a line; lines are read in pieces of up to 255 characters.
+// one vector a line. Lines hold up to 255 characters; a longer line is
+// skipped whole, so that its tail is never read as a line of its own.
 template <typename Visit>
 bool forEachLine(const char* fileName, Visit visit) {
   std::FILE* file = fileName ? std::fopen(fileName, "r") : nullptr;
   if (file == nullptr) return false;
-  char line[256];
+  char line[257];
+  bool skipping = false;
   while (std::fgets(line, sizeof line, file) != nullptr) {
+    const size_t length = std::strlen(line);
+    const bool ended = length > 0 && line[length - 1] == '\n';
+    const size_t text = ended ? length - 1 : length;
+    if (skipping || text > 255) {
+      skipping = !ended;
+      continue;
+    }
     std::istringstream in(line);
     std::vector<std::string> tokens;
     for (std::string token; in >> token;) tokens.push_back(token);
@@ -83,9 +92,12 @@ bool kv_rov_registry::loadPortFile(const char* fileName) {
   unloadPorts();
   bool opened = forEachLine(fileName, [&](const std::vector<std::string>& tokens) {
     if (tokens.size() < 3) return;
-    int port = static_cast<int>(leadingNumber(tokens[2]));
+    long port = leadingNumber(tokens[2]);
+    // A number that is no UDP port would be bound as some other port.
+    if (port < 0 || port > 65535) return;
     ports_.push_back(std::make_unique<kv_rov_portHandler>(
-        tokens[0].c_str(), tokens[1].c_str(), port, slotSize_, capacity_, *this));
+        tokens[0].c_str(), tokens[1].c_str(), static_cast<int>(port), slotSize_, capacity_, *this));
+    ports_.back()->setVerifyChecksum(verifyChecksum_);
   });
   return opened && !ports_.empty();
 }
@@ -124,6 +136,11 @@ void kv_rov_registry::runAll() {
 
 void kv_rov_registry::stopAll() {
   for (auto& port : ports_) port->stop();
+}
+
+void kv_rov_registry::setVerifyChecksum(bool verify) {
+  verifyChecksum_ = verify;
+  for (auto& port : ports_) port->setVerifyChecksum(verify);
 }
 
 void kv_rov_registry::setThresholds(double mediumSeconds, double badSeconds) {

@@ -43,6 +43,10 @@ class kv_rov_registry {
   void stopAll();
   // Thresholds in seconds; negative values act as their absolute values.
   void setThresholds(double mediumSeconds, double badSeconds);
+  // Whether packets whose sentences fail their NMEA checksum are dropped;
+  // given to every port handler, now and when the port file is loaded.
+  void setVerifyChecksum(bool verify);
+  bool verifyChecksum() const { return verifyChecksum_; }
 
   uint32_t nodeCount() const { return static_cast<uint32_t>(nodes_.size()); }
   int portCount() const { return static_cast<int>(ports_.size()); }
@@ -60,4 +64,5 @@ class kv_rov_registry {
   std::vector<std::unique_ptr<kv_rov_portHandler>> ports_;  // file order
   int mediumMs_ = 4000;
   int badMs_ = 2000;
+  bool verifyChecksum_ = false;
 };

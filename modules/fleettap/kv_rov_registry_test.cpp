@@ -115,3 +115,50 @@ TEST_F(RegistryTest, OlderReportsAreIgnoredAndEqualOnesReplace) {
 }
 
 }  // namespace
+
+namespace {
+
+class RegistryFilesTest : public ::testing::Test {
+ protected:
+  kestrel::testing::TempDir dir_{false};
+  ManualClock clock_;
+  kv_rov_registry registry_{250, 20, clock_};
+};
+
+TEST_F(RegistryFilesTest, AnOverlongLineIsSkippedWholeNotReadInPieces) {
+  // The tail of the long line starts with a number; it must not become a node.
+  std::string longLine = "5 " + std::string(300, 'x') + " 9 tail\n";
+  std::string huge = "6 " + std::string(5000, 'y') + "\n";
+  dir_.write("fleet.nod", "1 one\n" + longLine + huge + "2 two\n");
+  ASSERT_TRUE(registry_.loadNodeFile(dir_.file("fleet.nod").c_str()));
+  EXPECT_EQ(registry_.nodeCount(), 2u);
+  EXPECT_EQ(registry_.idAt(0), 1);
+  EXPECT_EQ(registry_.idAt(1), 2);
+  EXPECT_EQ(registry_.nodeById(5), nullptr);
+}
+
+TEST_F(RegistryFilesTest, ALineOf255CharactersIsRead) {
+  std::string line = "4 " + std::string(253, 'n');
+  ASSERT_EQ(line.size(), 255u);
+  dir_.write("fleet.nod", line + "\n");
+  ASSERT_TRUE(registry_.loadNodeFile(dir_.file("fleet.nod").c_str()));
+  EXPECT_EQ(registry_.nodeById(4)->name().size(), 253u);
+}
+
+TEST_F(RegistryFilesTest, PortNumbersOutsideUdpAreSkipped) {
+  dir_.write("fleet.mcp", "a 239.255.1.1 70000\nb 239.255.1.1 -1\nc 239.255.1.1 65535\n");
+  ASSERT_TRUE(registry_.loadPortFile(dir_.file("fleet.mcp").c_str()));
+  ASSERT_EQ(registry_.portCount(), 1);
+  EXPECT_EQ(registry_.portAt(0)->name(), "c");
+}
+
+TEST_F(RegistryFilesTest, ThresholdsAndChecksumFlagReachPortsAndNodesLoadedLater) {
+  registry_.setVerifyChecksum(true);
+  registry_.setThresholds(1.0, 3.0);
+  dir_.write("fleet.nod", "1\n");
+  ASSERT_TRUE(registry_.loadNodeFile(dir_.file("fleet.nod").c_str()));
+  EXPECT_EQ(registry_.nodeAt(0)->badThreshold(), 3000);
+  EXPECT_TRUE(registry_.verifyChecksum());
+}
+
+}  // namespace
