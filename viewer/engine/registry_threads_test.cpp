@@ -39,6 +39,9 @@ TEST(RegistryThreads, PagesAreBuiltWhileTheEngineAddsShowsHidesAndClears) {
     }
     h.run({"clear"});
   }
+  // On a loaded machine the readers may not have run yet: let them build a
+  // few pages before they stop.
+  while (pages.load() < 3) std::this_thread::yield();
   done.store(true);
   for (std::thread& t : readers) t.join();
   EXPECT_GT(pages.load(), 0);
