@@ -21,23 +21,30 @@ void replaceAt(std::string& page, size_t at, size_t length, const std::string& w
   page.replace(at, length, with);
 }
 
+// Every "<<<viz>>>" is expanded, so that one page can carry both a radio
+// and a check-box list.
 void expandViz(std::string& page, const WebContext& context) {
-  size_t at = page.find("<<<viz>>>");
-  if (at == std::string::npos) return;
-  size_t length = 9;
-  std::string type = "RADIO";
-  std::string_view rest(page.data() + at + 9, page.size() - at - 9);
-  if (rest.substr(0, 11) == "<<<radio>>>") {
-    length += 11;
-  } else if (rest.substr(0, 11) == "<<<check>>>") {
-    length += 11;
-    type = "CHECKBOX";
+  size_t from = 0;
+  for (;;) {
+    size_t at = page.find("<<<viz>>>", from);
+    if (at == std::string::npos) return;
+    size_t length = 9;
+    std::string type = "RADIO";
+    std::string_view rest(page.data() + at + 9, page.size() - at - 9);
+    if (rest.substr(0, 11) == "<<<radio>>>") {
+      length += 11;
+    } else if (rest.substr(0, 11) == "<<<check>>>") {
+      length += 11;
+      type = "CHECKBOX";
+    }
+    std::string list = context.engine != nullptr
+                           ? context.engine->registry().objectListHtml(type)
+                           : std::string("No visual objects are loaded");
+    logNumber("old length: ", static_cast<long>(page.size()));
+    replaceAt(page, at, length, list);
+    logNumber("new length: ", static_cast<long>(page.size()));
+    from = at + list.size();  // never rescans the inserted text
   }
-  std::string list = context.engine != nullptr ? context.engine->registry().objectListHtml(type)
-                                               : std::string("No visual objects are loaded");
-  logNumber("old length: ", static_cast<long>(page.size()));
-  replaceAt(page, at, length, list);
-  logNumber("new length: ", static_cast<long>(page.size()));
 }
 
 void expandConfig(std::string& page, const WebContext& context) {

@@ -3,7 +3,7 @@
 //
 // Tags (expanded in HTML pages only, over the whole page, in this order):
 //   <<<%i>>>            first: the page counter, "0" and seven spaces
-//   <<<viz>>><<<check>>> first <<<viz>>>: the object list with check boxes
+//   <<<viz>>><<<check>>> every <<<viz>>>: the object list with check boxes
 //   <<<viz>>><<<radio>>> or <<<viz>>> alone: the object list with radio buttons
 //   <<<config>>>NAME␠   first: the configuration table loaded from NAME
 //   <<<image>>>         every one: the current image file, "NULL" when none

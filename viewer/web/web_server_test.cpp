@@ -335,3 +335,24 @@ TEST(WebForms, ManyConnectionsPostAtOnce) {
 
 }  // namespace
 }  // namespace kestrel::testing
+
+namespace kestrel::testing {
+namespace {
+
+TEST(ControlPage, BundledPageIsServedWithEveryTagFilledIn) {
+  WebHarness web;
+  web.dir.write("kestrel.html", readFile(sourcePath("share/kestrel/kestrel.html")));
+  web.dir.write("kestrel.settings", "speed=3\n");
+  web.engine.run({kTransformTemplate, objectBlock("ball")});
+  std::string body = bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\n\r\n"));
+  EXPECT_EQ(body.find("<<<"), std::string::npos);
+  for (const char* part : {"name=\"object_ball\"", "value=\"viz_command\"", "value=\"viz_command_set\"",
+                           "value=\"direct_command\"", "value=\"kestrel_config\"",
+                           "value=\"viz_command_reset\"", "value=\"generate_map\"",
+                           "name=\"speed\" value=\"3\"", "/snapshot.png"}) {
+    EXPECT_NE(body.find(part), std::string::npos) << part;
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::testing
