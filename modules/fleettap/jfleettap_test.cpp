@@ -419,3 +419,20 @@ TEST(FleetTapLogSwitch, KvOlogNamesTheTraceFile) {
 
 }  // namespace
 }  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// The demo documents load: every class, property, port and link is sound.
+TEST(FleetTapDemo, TheSharedDocumentsPassTheCheck) {
+  const std::string loom = kestrel::testing::programPath("modules/host/loom");
+  const std::string plugins = kestrel::testing::programPath("modules/plugins");
+  for (const char* doc : {"share/loom/fleet_viewer.json", "share/loom/fleet_print.json"}) {
+    const std::string command = loom + " --plugin-dir " + plugins + " --check " +
+                                kestrel::testing::sourcePath(doc) + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << doc;
+  }
+}
+
+}  // namespace
+}  // namespace kestrel

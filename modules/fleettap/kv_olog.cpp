@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 KV_OLog::KV_OLog() = default;
 
@@ -54,10 +55,13 @@ int KV_OLog::printf(const char* format, ...) {
 
 KV_OLog& fleetLog() {
   // Created on first use (at the latest when the library registers its
-  // module) and never destroyed, so receive threads that outlive the host's
-  // last call still find it.
+  // module) and never destroyed, so that whatever runs during the process's
+  // or the library's end (a prototype's destructor, say) still finds it. It
+  // lives in the library's static storage rather than on the heap, so that
+  // unloading the library leaves no allocation behind.
+  alignas(KV_OLog) static unsigned char storage[sizeof(KV_OLog)];
   static KV_OLog* log = [] {
-    auto* created = new KV_OLog;
+    auto* created = new (storage) KV_OLog;
     if (const char* path = std::getenv("KV_OLOG"); path != nullptr && *path != '\0') {
       created->open("%s", path);
     }
