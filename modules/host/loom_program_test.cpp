@@ -60,7 +60,10 @@ class LoomProcess {
     }
     return -1;
   }
-  void signal(int number) { kill(pid_, number); }
+  // Never kill(-1, ...): that would signal every process we may signal.
+  void signal(int number) {
+    if (pid_ > 0) kill(pid_, number);
+  }
   std::string out() const { return dir_.read("out"); }
   std::string err() const { return dir_.read("err"); }
 
