@@ -24,6 +24,18 @@ class ManualClock : public kv_clock {
   kv_time now_{1000000, 0};
 };
 
+// A UDP port that was free a moment ago.
+inline uint16_t freeUdpPort() {
+  int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
 class MulticastSender {
  public:
   MulticastSender(const char* group, uint16_t port) {

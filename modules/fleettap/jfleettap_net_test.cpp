@@ -22,17 +22,6 @@ using kestrel::testing::waitFor;
 
 const char* kGroup = "239.255.77.3";
 
-uint16_t freeUdpPort() {
-  int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 const std::string kZda = "$GPZDA,161156.25,30,01,2004,00,00*61";
 const std::string kGll = "$GPGLL,4916.45,N,12311.12,W,161156,A,A*59";
 

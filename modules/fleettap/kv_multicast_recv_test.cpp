@@ -17,17 +17,6 @@ using kestrel::testing::waitFor;
 
 const char* kGroup = "239.255.77.1";
 
-uint16_t freeUdpPort() {
-  int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 std::string packetFor(int id, const char* time, const char* latitude) {
   return std::to_string(id) + " $GPZDA," + time + ",30,01,2004,00,00*61\r\n$GPGLL," + latitude +
          ",N,12311.12,W,161156,A,A*59";
