@@ -11,4 +11,5 @@ cmake --build --preset default -j"$(nproc)" --target kestrel pokeline
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   set -- --headless "$@"
 fi
-exec build/default/viewer/shell/kestrel -C share/kestrel "$@"
+# The control page (http://localhost:3504/kestrel.html) shows snapshot.png.
+exec build/default/viewer/shell/kestrel -C share/kestrel --snapshot-every 1000 snapshot.png "$@"

@@ -17,6 +17,8 @@
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/shell_builders.h"
+#include "viewer/shell/viewer_services.h"
+#include "viewer/browser/render/snapshot.h"
 
 namespace kestrel {
 namespace {
@@ -56,6 +58,7 @@ class PendingFiles {
     for (const std::string& file : files_) builders_.openFile(file);
     files_.clear();
   }
+  bool done() const { return files_.empty(); }
 
  private:
   std::vector<std::string> files_;
@@ -64,13 +67,14 @@ class PendingFiles {
 
 // One tick per millisecond on a fixed grid; a late tick does not make the
 // loop rush to catch up.
-void runTicks(Engine& engine, PendingFiles& pending) {
+void runTicks(Engine& engine, PendingFiles& pending, ViewerServices& services) {
   using clock = std::chrono::steady_clock;
   auto start = clock::now();
   auto next = start;
   for (unsigned tick = 0; stopSignal == 0 && fatalStatus.load() == 0; ++tick) {
     engine.onTimer();
     pending.afterTick(tick);
+    services.afterTick(engine);
     // The browser clock runs TimeSensors and interpolators; a frame's worth
     // of ticks is fine enough for a scene nobody looks at.
     if (tick % 16 == 0) {
@@ -123,9 +127,18 @@ int runHeadless(const ViewerOptions& options) {
   Engine engine(primaryQueue(), secondaryQueue(), renderRoot);
   ShellBuilders builders(engine, primaryQueue(), renderRoot);
   engine.setBuilders(&builders);
+  ViewerServices services;
+  std::string reason;
+  if (!services.start(engine, builders, options, &reason)) {
+    std::fprintf(stderr, "kestrel: %s\n", reason.c_str());
+    primary.stop();
+    secondary.stop();
+    return 2;
+  }
   PendingFiles pending(options.files, builders);
-  runTicks(engine, pending);
+  runTicks(engine, pending, services);
 
+  services.stop();
   primary.stop();
   secondary.stop();
   if (!options.saveStatePath.empty() && !saveState(engine.registry(), options.saveStatePath)) {
@@ -133,6 +146,40 @@ int runHeadless(const ViewerOptions& options) {
     return 1;
   }
   return fatalStatus.load();
+}
+
+int runSnapshot(const ViewerOptions& options) {
+  std::signal(SIGPIPE, SIG_IGN);
+  for (const std::string& file : primaryPortConfig(options.commandPort).startupFiles) {
+    readCommandFile(file, primaryQueue());
+  }
+  std::string renderRoot = chooseRenderRoot(options.renderRoot);
+  Engine engine(primaryQueue(), secondaryQueue(), renderRoot);
+  ShellBuilders builders(engine, primaryQueue(), renderRoot);
+  engine.setBuilders(&builders);
+  PendingFiles pending(options.files, builders);
+  // Ticks without waiting: the scene is complete once the named files are
+  // open and both queues have stayed empty for a frame's worth of ticks
+  // (functions and scene blocks queue further lines while they run).
+  using clock = std::chrono::steady_clock;
+  auto start = clock::now();
+  unsigned quiet = 0;
+  for (unsigned tick = 0; tick < 2000000 && quiet < 16; ++tick) {
+    engine.onTimer();
+    pending.afterTick(tick);
+    bool idle = primaryQueue().waiting() == 0 && secondaryQueue().waiting() == 0 && tick > 0 &&
+                pending.done();
+    quiet = idle ? quiet + 1 : 0;
+  }
+  engine.browser().advanceTime(std::chrono::duration<double>(clock::now() - start).count());
+  std::string error;
+  if (renderSnapshot(engine.browser(), options.snapshotWidth, options.snapshotHeight,
+                     options.snapshotPath, &error) != 0) {
+    std::fprintf(stderr, "kestrel: cannot write the snapshot %s: %s\n",
+                 options.snapshotPath.c_str(), error.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace kestrel

@@ -14,6 +14,12 @@ namespace kestrel {
 // gives a non-zero status.
 int runHeadless(const ViewerOptions& options);
 
+// kestrel --snapshot: builds the scene from the start-up files and the
+// named files without serving any port, renders one frame from the bound or
+// default viewpoint into options.snapshotPath and returns 0; 1 when the
+// picture cannot be made or written.
+int runSnapshot(const ViewerOptions& options);
+
 // The render root when GIVEN is empty: KESTREL_RENDER_ROOT (read by the URL
 // resolver), else the installed share/kestrel/render beside the program,
 // else a render/ directory in the working directory.

@@ -21,7 +21,7 @@ TEST(HeadlessState, CommandsOverTcpShowInTheStateFileWrittenAtShutdown) {
   std::string state = dir.file("saved.state");
   testing::ChildProcess viewer(
       testing::programPath("viewer/shell/kestrel"),
-      {"--headless", "--command-port", std::to_string(port), "--secondary-port",
+      {"--headless", "--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
        std::to_string(secondary), "-C", dir.path(), "--save-state", state});
   int fd = testing::connectLoopback(port);
   ASSERT_GE(fd, 0);

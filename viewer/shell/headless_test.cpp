@@ -28,7 +28,7 @@ TEST(Headless, CommandsFromFilesAndBothPortsAreTakenAndSignalsEndCleanly) {
   dir.write("config.template", "debug\nstarttemplate transform\nTransform {}\nendtemplate\n");
   uint16_t port = testing::freePort(), secondary = testing::freePort();
   ChildProcess viewer(kestrelPath(),
-                      {"--headless", "--command-port", std::to_string(port), "--secondary-port",
+                      {"--headless", "--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
                        std::to_string(secondary), "-C", dir.path()});
   ASSERT_TRUE(viewer.started());
   int fd = testing::connectLoopback(port);
@@ -54,12 +54,12 @@ TEST(Headless, CommandsFromFilesAndBothPortsAreTakenAndSignalsEndCleanly) {
 TEST(Headless, PortInUseEndsWithAClearErrorAndNonZeroStatus) {
   testing::TempDir dir(false);
   uint16_t port = testing::freePort();
-  ChildProcess first(kestrelPath(), {"--headless", "--command-port", std::to_string(port),
+  ChildProcess first(kestrelPath(), {"--headless", "--web-port", "0", "--command-port", std::to_string(port),
                                      "--secondary-port", std::to_string(testing::freePort()),
                                      "-C", dir.path()});
   ASSERT_GE(testing::connectLoopback(port), 0);
   testing::TempDir other(false);
-  ChildProcess second(kestrelPath(), {"--headless", "--command-port", std::to_string(port),
+  ChildProcess second(kestrelPath(), {"--headless", "--web-port", "0", "--command-port", std::to_string(port),
                                       "--secondary-port", std::to_string(testing::freePort()),
                                       "-C", other.path()});
   EXPECT_EQ(second.wait(), 2);
@@ -89,7 +89,7 @@ TEST(Headless, BundledSceneNamedFilesAndLoadsReachTheStateFile) {
   dir.write("m.mesh", "m 2 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n");
   uint16_t port = testing::freePort();
   ChildProcess viewer(kestrelPath(),
-                      {"--headless", "--command-port", std::to_string(port), "--secondary-port",
+                      {"--headless", "--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
                        std::to_string(testing::freePort()), "-C", dir.path(), "--render-root",
                        testing::sourcePath("share/kestrel/render"), "--save-state",
                        dir.file("scene.state"), "atoms.sphere"});

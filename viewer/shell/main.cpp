@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -27,11 +28,16 @@ int main(int argc, char** argv) {
   }
   if (options.check) return kestrel::checkSceneFiles(options.files, std::cout);
   if (options.print) return kestrel::printSceneFile(options.files.front(), std::cout);
+  // Snapshot paths name places where the user started, not below -C.
+  if (!options.snapshotPath.empty()) {
+    options.snapshotPath = std::filesystem::absolute(options.snapshotPath).string();
+  }
   if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
     std::fprintf(stderr, "kestrel: cannot work in %s: %s\n", options.workingDirectory.c_str(),
                  std::strerror(errno));
     return 2;
   }
+  if (!options.snapshotPath.empty()) return kestrel::runSnapshot(options);
 #ifdef KESTREL_HAVE_WINDOW
   if (!options.headless) return kestrel::runWindow(options, argc, argv);
 #else

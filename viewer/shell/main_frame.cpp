@@ -141,7 +141,10 @@ void CMainFrame::onCommand(int id) {
       break;
     case kSearch: {
       CSearchDialog dialog(this);
-      dialog.exec();  // the search service comes with the web control
+      if (dialog.exec() != QDialog::Accepted) break;
+      // An unreachable service changes nothing and says nothing; the
+      // request is bounded by the endpoint's timeout.
+      view_->search(dialog.text().toStdString());
       break;
     }
     default: view_->runCommand(id);

@@ -28,12 +28,14 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
 
 CPrismView::~CPrismView() {
   timer_.stop();
+  services_.stop();
   primary_.stop();
   secondary_.stop();
 }
 
 bool CPrismView::start(std::string* error) {
   if (!primary_.open(error) || !secondary_.open(error)) return false;
+  if (!services_.start(engine_, builders_, options_, error)) return false;
   primary_.start();
   secondary_.start();
   startSeconds_ = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
@@ -43,6 +45,7 @@ bool CPrismView::start(std::string* error) {
 
 void CPrismView::onTimer() {
   engine_.onTimer();
+  services_.afterTick(engine_);
   if (++ticks_ % 16 == 0) {
     double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     engine_.browser().advanceTime(now - startSeconds_);

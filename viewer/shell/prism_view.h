@@ -13,6 +13,7 @@
 #include "viewer/intake/command_port_thread.h"
 #include "viewer/shell/shell_builders.h"
 #include "viewer/shell/viewer_options.h"
+#include "viewer/shell/viewer_services.h"
 
 class CPrismView : public QWidget {
   Q_OBJECT
@@ -28,6 +29,9 @@ class CPrismView : public QWidget {
   // The command ids of the toolbar (and "Clear space!", the colour change).
   void runCommand(int id);
   bool sceneContent() const { return engine_.view().hasSceneContent(); }
+  // The Search command's request for TEXT; false when the service is not there.
+  bool search(const std::string& text) { return services_.search(engine_, text); }
+  kestrel::ViewerServices& services() { return services_; }
 
  signals:
   // The scene-content flag changed: the frame enables its commands anew.
@@ -44,6 +48,7 @@ class CPrismView : public QWidget {
   kestrel::ShellBuilders builders_;
   kestrel::CommandPortThread primary_;
   kestrel::CommandPortThread secondary_;
+  kestrel::ViewerServices services_;
   QTimer timer_;
   unsigned ticks_ = 0;
   bool lastContent_ = false;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include <arpa/inet.h>
+
 namespace kestrel {
 namespace {
 
@@ -13,6 +15,26 @@ bool parsePort(const char* text, uint16_t* port) {
   if (ec != std::errc() || rest != end || value > 65535) return false;
   *port = static_cast<uint16_t>(value);
   return true;
+}
+
+bool parseSize(const char* text, int* width, int* height) {
+  const char* end = text + std::strlen(text);
+  auto [x, ec] = std::from_chars(text, end, *width);
+  if (ec != std::errc() || x == end || (*x != 'x' && *x != 'X')) return false;
+  auto [rest, ec2] = std::from_chars(x + 1, end, *height);
+  return ec2 == std::errc() && rest == end && *width > 0 && *height > 0 && *width <= 8192 &&
+         *height <= 8192;
+}
+
+bool parseMilliseconds(const char* text, int* ms) {
+  const char* end = text + std::strlen(text);
+  auto [rest, ec] = std::from_chars(text, end, *ms);
+  return ec == std::errc() && rest == end && *ms >= 10 && *ms <= 3600000;
+}
+
+bool isDottedIpv4(const char* text) {
+  in_addr address{};
+  return ::inet_pton(AF_INET, text, &address) == 1;
 }
 
 }  // namespace
@@ -26,6 +48,8 @@ std::string viewerUsage() {
          "  --headless               run the engine and ports without a window\n"
          "  --command-port PORT      primary command port (default 3502)\n"
          "  --secondary-port PORT    secondary command port (default 3503)\n"
+         "  --web-port PORT          web control port (default 3504; 0: none)\n"
+         "  --search-host ADDRESS    IPv4 address of the search service (port 12080)\n"
          "  -C DIR                   work in DIR (start-up files, logs)\n"
          "  --render-root DIR        where c:/corvid/render/ paths lead\n"
          "                           (default $KESTREL_RENDER_ROOT or the installed\n"
@@ -33,6 +57,11 @@ std::string viewerUsage() {
          "  --save-state FILE        on SIGINT or SIGTERM, save every object to FILE\n"
          "  --check FILE...          parse scene files, print ok or the error of each\n"
          "  --print FILE             print a scene file as parsed, in VRML97\n"
+         "  --snapshot OUT.png       build the scene from the start-up files and FILE,\n"
+         "                           render one frame to OUT.png and end\n"
+         "  --size WxH               size of snapshots (default 640x480)\n"
+         "  --snapshot-every MS FILE while running, render the scene to FILE every MS\n"
+         "                           milliseconds (the control page shows snapshot.png)\n"
          "  --help                   print this text\n";
 }
 
@@ -60,6 +89,36 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
         *error = "bad port for " + arg + ": " + text;
         return false;
       }
+    } else if (arg == "--web-port") {
+      if (!value(&text)) return false;
+      if (!parsePort(text, &options->webPort)) {
+        *error = "bad port for " + arg + ": " + text;
+        return false;
+      }
+    } else if (arg == "--search-host") {
+      if (!value(&text)) return false;
+      if (!isDottedIpv4(text)) {
+        *error = std::string("--search-host needs a dotted IPv4 address: ") + text;
+        return false;
+      }
+      options->searchHost = text;
+    } else if (arg == "--snapshot") {
+      if (!value(&text)) return false;
+      options->snapshotPath = text;
+    } else if (arg == "--size") {
+      if (!value(&text)) return false;
+      if (!parseSize(text, &options->snapshotWidth, &options->snapshotHeight)) {
+        *error = std::string("bad size (WIDTHxHEIGHT, at most 8192 each): ") + text;
+        return false;
+      }
+    } else if (arg == "--snapshot-every") {
+      if (!value(&text)) return false;
+      if (!parseMilliseconds(text, &options->snapshotEveryMs)) {
+        *error = std::string("bad period for --snapshot-every (10 to 3600000 ms): ") + text;
+        return false;
+      }
+      if (!value(&text)) return false;
+      options->snapshotEveryPath = text;
     } else if (arg == "-C" || arg == "--render-root" || arg == "--save-state") {
       if (!value(&text)) return false;
       std::string& target = arg == "-C"              ? options->workingDirectory

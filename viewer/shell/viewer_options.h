@@ -12,11 +12,18 @@ struct ViewerOptions {
   bool help = false;
   uint16_t commandPort = 3502;
   uint16_t secondaryPort = 3503;
+  uint16_t webPort = 3504;          // --web-port PORT; 0: no web server
+  std::string searchHost = "127.0.0.1";  // --search-host: the search service (IPv4)
   std::string workingDirectory;     // -C DIR; empty: stay where started
   std::string renderRoot;           // --render-root DIR; empty: the default
   std::string saveStatePath;        // --save-state FILE; empty: none
   bool check = false;               // --check FILE...: parse scene files
   bool print = false;               // --print FILE: write a parsed scene
+  std::string snapshotPath;         // --snapshot OUT.png: render one frame and end
+  int snapshotWidth = 640;          // --size WxH of either kind of snapshot
+  int snapshotHeight = 480;
+  int snapshotEveryMs = 0;          // --snapshot-every MS FILE; 0: none
+  std::string snapshotEveryPath;
   std::vector<std::string> files;   // files named on the command line
 };
 

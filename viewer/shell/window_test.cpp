@@ -36,6 +36,7 @@ class WindowTest : public ::testing::Test {
     kestrel::ViewerOptions options;
     options.commandPort = 0;  // any free ports
     options.secondaryPort = 0;
+    options.webPort = 0;  // no web server
     view_ = new CPrismView(options);
     doc_ = std::make_unique<CPrismDoc>(*view_);
     frame_ = std::make_unique<CMainFrame>(view_, doc_.get());

@@ -1,0 +1,55 @@
+#include "viewer/web/config_table.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "viewer/intake/diagnostic_log.h"
+#include "viewer/web/http_request.h"
+
+namespace kestrel {
+
+void ConfigTable::clear() {
+  std::lock_guard lock(mutex_);
+  entries_.clear();
+}
+
+void ConfigTable::load(const std::string& path) {
+  // Read outside the lock; swap the new entries in at once.
+  std::vector<std::pair<std::string, std::string>> entries;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (file) {
+    while (entries.size() < kCapacity) {
+      std::optional<std::string> line = readTextLine(file.get());
+      if (!line) break;
+      size_t equals = line->find('=');
+      if (equals == std::string::npos) continue;
+      entries.emplace_back(line->substr(0, equals), line->substr(equals + 1));
+    }
+  }
+  std::lock_guard lock(mutex_);
+  entries_ = std::move(entries);
+}
+
+std::string ConfigTable::render() const {
+  std::lock_guard lock(mutex_);
+  std::string out = "<table>\n";
+  for (const auto& [key, value] : entries_) {
+    std::string k = htmlEscape(key);
+    out += "<tr><td>" + k + "</td><td><input type=\"TEXT\" name=\"" + k + "\" value=\"" +
+           htmlEscape(value) + "\"></td></tr>\n";
+  }
+  out += "</table>\n";
+  return out;
+}
+
+size_t ConfigTable::size() const {
+  std::lock_guard lock(mutex_);
+  return entries_.size();
+}
+
+ConfigTable& configTable() {
+  static ConfigTable* table = new ConfigTable;  // never destroyed: threads may outlive main
+  return *table;
+}
+
+}  // namespace kestrel

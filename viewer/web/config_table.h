@@ -1,0 +1,36 @@
+// ConfigTable: the key=value settings that the "<<<config>>>" tag shows and
+// the "kestrel_config" form reloads. At most 100 entries in file order.
+//
+// Threads: every operation takes the table's mutex, so connection threads
+// may load and render at the same time; a render never sees half a load.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kestrel {
+
+class ConfigTable {
+ public:
+  static constexpr size_t kCapacity = 100;
+
+  void clear();
+  // Clears, then reads PATH line by line, splitting each at its first "=";
+  // lines without "=" are skipped. A missing file leaves the table empty.
+  void load(const std::string& path);
+  // "<table>\n", one row with a text input per entry, "</table>\n". Keys
+  // and values are HTML-escaped.
+  std::string render() const;
+  size_t size() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::pair<std::string, std::string>> entries_;  // GUARDED_BY(mutex_)
+};
+
+// The process-wide table.
+ConfigTable& configTable();
+
+}  // namespace kestrel

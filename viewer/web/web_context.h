@@ -1,0 +1,28 @@
+// WebContext: what the page and form code of the web server reach: the page
+// directory, the primary command queue, the engine's thread-safe read side,
+// the configuration table, the map region and the engine task queue.
+//
+// None of the pointers is owned; all outlive the server. Connection threads
+// use only the thread-safe members of each (see their headers).
+#pragma once
+
+#include <string>
+
+namespace kestrel {
+
+class ConfigTable;
+class Engine;
+class EngineTasks;
+class InternalCommandQueue;
+class MapRegion;
+
+struct WebContext {
+  std::string root = ".";  // the directory of the page files
+  InternalCommandQueue* queue = nullptr;
+  Engine* engine = nullptr;
+  ConfigTable* config = nullptr;
+  MapRegion* map = nullptr;
+  EngineTasks* tasks = nullptr;
+};
+
+}  // namespace kestrel
