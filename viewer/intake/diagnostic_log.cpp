@@ -10,8 +10,9 @@ namespace {
 // while the process exits can log safely.
 struct LogState {
   std::mutex mutex;
-  std::string dir;           // GUARDED_BY(mutex); empty: current directory
-  bool firstLine = true;     // GUARDED_BY(mutex)
+  std::string dir;              // GUARDED_BY(mutex); empty: current directory
+  bool firstLine = true;        // GUARDED_BY(mutex)
+  std::FILE* trace = nullptr;   // GUARDED_BY(mutex); kestrel.log once opened
 };
 
 LogState& state() {
@@ -33,13 +34,35 @@ void writeLocked(LogState& s, const char* name, bool truncate, const char* messa
   std::fclose(f);
 }
 
-void logBytes(const char* message, size_t length) {
-  if (length == 0) return;
+// The trace log stays open between lines (opening and closing it around
+// every line serialised busy threads on the file system); each line is
+// flushed, so the file on disk is still complete at any moment.
+void writeTrace(const char* bytes, size_t length) {
   LogState& s = state();
   std::lock_guard lock(s.mutex);
-  bool truncate = s.firstLine;
-  s.firstLine = false;
-  writeLocked(s, "kestrel.log", truncate, message, length);
+  if (s.firstLine || s.trace == nullptr) {
+    if (s.trace != nullptr) std::fclose(s.trace);
+    s.trace = std::fopen(pathOf(s.dir, "kestrel.log").c_str(), s.firstLine ? "w" : "a");
+    s.firstLine = false;
+    if (s.trace == nullptr) return;  // the lines are lost; the next ones try again
+  }
+  std::fwrite(bytes, 1, length, s.trace);
+  std::fflush(s.trace);
+}
+
+// The lines of this thread's open LogBatch, if any.
+thread_local std::string* batchLines = nullptr;
+
+void logBytes(const char* message, size_t length) {
+  if (length == 0) return;
+  if (batchLines != nullptr) {
+    batchLines->append(message, length);
+    batchLines->push_back('\n');
+    return;
+  }
+  std::string line(message, length);
+  line.push_back('\n');
+  writeTrace(line.data(), line.size());
 }
 
 const char* orNull(const char* text) { return text == nullptr ? "NULL" : text; }
@@ -53,11 +76,27 @@ void logBuffer(const char* buffer, int formatted) {
 
 }  // namespace
 
+LogBatch::LogBatch() {
+  if (batchLines == nullptr) {
+    lines_.reserve(4096);
+    batchLines = &lines_;
+    owner_ = true;
+  }
+}
+
+LogBatch::~LogBatch() {
+  if (!owner_) return;
+  batchLines = nullptr;
+  if (!lines_.empty()) writeTrace(lines_.data(), lines_.size());
+}
+
 void openLogIn(const std::string& dir) {
   LogState& s = state();
   std::lock_guard lock(s.mutex);
   s.dir = dir;
   s.firstLine = true;
+  if (s.trace != nullptr) std::fclose(s.trace);
+  s.trace = nullptr;
 }
 
 void logLine(const char* message) {

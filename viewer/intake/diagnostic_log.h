@@ -4,8 +4,8 @@
 // "kestrel.log" is the trace log: the first line written in a run truncates
 // it, every later line is appended. "kestrel.err" is the error log of the
 // network layer: only ever appended to. Each call writes exactly one line and
-// the file is opened and closed around it, so the log on disk is complete at
-// any moment. All functions are safe to call from any thread: one
+// flushes it, so the log on disk is complete at any moment ("kestrel.log"
+// stays open between lines; "kestrel.err" is opened around each line). All functions are safe to call from any thread: one
 // process-wide mutex serialises formatting and writing.
 #pragma once
 
@@ -38,6 +38,23 @@ void logReal(const char* message, float x);
 void logTagged(const char* message, long n, const char* text);
 // The message unchanged, appended to "kestrel.err".
 void errorLine(const char* message);
+
+// While a LogBatch lives, the trace lines its thread logs are kept and
+// written together when it ends (one lock and one write instead of one per
+// line, for threads that log many lines per unit of work, such as a web
+// request). Batches on one thread do not nest: an inner one adds to the
+// outer one.
+class LogBatch {
+ public:
+  LogBatch();
+  ~LogBatch();
+  LogBatch(const LogBatch&) = delete;
+  LogBatch& operator=(const LogBatch&) = delete;
+
+ private:
+  std::string lines_;
+  bool owner_ = false;
+};
 
 // A heap copy of TEXT; a null TEXT yields a copy of "NULL", never null.
 std::unique_ptr<char[]> copyString(const char* text);

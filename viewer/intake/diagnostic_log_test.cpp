@@ -80,6 +80,35 @@ TEST(DiagnosticLog, ConcurrentWritersNeverInterleaveLines) {
   for (const std::string& line : lines) EXPECT_EQ(line.rfind("writer \"", 0), 0u) << line;
 }
 
+TEST(DiagnosticLog, ABatchWritesItsLinesTogetherWhenItEnds) {
+  TempDir dir;
+  logLine("before");
+  {
+    LogBatch batch;
+    logLine("one");
+    {
+      LogBatch inner;  // adds to the outer batch
+      logNumber("two", 2);
+    }
+    EXPECT_EQ(readFile(dir.file("kestrel.log")), "before\n");
+    std::thread other([] { logLine("other thread"); });  // not part of the batch
+    other.join();
+    EXPECT_EQ(readFile(dir.file("kestrel.log")), "before\nother thread\n");
+    logLine("three");
+  }
+  logLine("after");
+  EXPECT_EQ(readLines(dir.file("kestrel.log")),
+            (std::vector<std::string>{"before", "other thread", "one", "two \"2\"", "three",
+                                      "after"}));
+  // A batch that is the run's first output still truncates the old log.
+  openLogIn(dir.path());
+  {
+    LogBatch batch;
+    logLine("new run");
+  }
+  EXPECT_EQ(readFile(dir.file("kestrel.log")), "new run\n");
+}
+
 TEST(CopyString, CopiesAndTurnsNullIntoNULL) {
   EXPECT_STREQ(copyString("ball").get(), "ball");
   EXPECT_STREQ(copyString(nullptr).get(), "NULL");

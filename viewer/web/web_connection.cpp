@@ -118,15 +118,19 @@ bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) 
   buffer.erase(0, length);
   bool keepAlive = wantsKeepAlive(request);
   PageReply reply;
-  if (request.compare(0, 4, "GET ") == 0) {
-    std::printf("getPage: %s\n", target->c_str());
-    reply = pageFor(*target, context);
-  } else if (post) {
-    std::optional<std::string> path = pagePath(*target);
-    doPost(path ? *path : "." + *target, body, context);
-    reply = pageFor(*target, context);
-  } else {
-    reply = errorReply(501, "Method not implemented");
+  {
+    // The request's log lines reach the file together, before the reply.
+    LogBatch batch;
+    if (request.compare(0, 4, "GET ") == 0) {
+      std::printf("getPage: %s\n", target->c_str());
+      reply = pageFor(*target, context);
+    } else if (post) {
+      std::optional<std::string> path = pagePath(*target);
+      doPost(path ? *path : "." + *target, body, context);
+      reply = pageFor(*target, context);
+    } else {
+      reply = errorReply(501, "Method not implemented");
+    }
   }
   if (!sendReply(socket, reply, !keepAlive)) return false;
   if (!keepAlive) logLine("did not got keep-alive");
