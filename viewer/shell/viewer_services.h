@@ -55,6 +55,7 @@ class ViewerServices {
 
   uint16_t webPort() const { return web_.port(); }
   const SearchEndpoint& searchEndpoint() const { return search_; }
+  void setSearchEndpoint(const SearchEndpoint& endpoint) { search_ = endpoint; }
 
  private:
   void writeSnapshot(Engine& engine);

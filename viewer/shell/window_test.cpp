@@ -7,7 +7,9 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
+#include "testing/child_process.h"
 #include "testing/test_support.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/shell/command_ids.h"
@@ -134,6 +136,49 @@ TEST_F(WindowTest, VisibilityDialogWithTheLastBoxTickedEndsTheProgram) {
   dialog->box(23)->setChecked(true);
   doc_->applyVisibility(*dialog);
   EXPECT_EQ(exitCode, 0);
+}
+
+// Answers the Search dialog that the next command opens: with TEXT and OK,
+// or with Cancel when TEXT is empty.
+void answerSearchDialog(const QString& text) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, text] {
+    auto* dialog = qobject_cast<CSearchDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    poll->stop();
+    poll->deleteLater();
+    if (text.isEmpty()) {
+      dialog->reject();
+      return;
+    }
+    dialog->findChild<QLineEdit*>()->setText(text);
+    dialog->accept();
+  });
+  poll->start(10);
+}
+
+TEST_F(WindowTest, SearchCommandAsksTheServiceForTheTypedText) {
+  using kestrel::testing::ChildProcess;
+  ChildProcess service("/usr/bin/python3",
+                       {kestrel::testing::sourcePath("viewer/web/testdata/search_service.py"),
+                        "int"});
+  ASSERT_TRUE(processUntil([&] { return service.output().find('\n') != std::string::npos; }));
+  ASSERT_EQ(service.output().rfind("port ", 0), 0u) << service.output();
+  kestrel::SearchEndpoint endpoint = view_->services().searchEndpoint();
+  EXPECT_EQ(endpoint.port, 12080);
+  EXPECT_EQ(endpoint.path, "/search");
+  endpoint.port = static_cast<uint16_t>(std::stoi(service.output().substr(5)));
+  view_->services().setSearchEndpoint(endpoint);
+
+  answerSearchDialog("");  // Cancel asks nothing
+  frame_->action(kestrel::shell::kSearch)->trigger();
+  answerSearchDialog("kestrel");
+  frame_->action(kestrel::shell::kSearch)->trigger();
+  ASSERT_TRUE(processUntil([&] { return service.output().find("asked") != std::string::npos; }));
+  EXPECT_EQ(service.output().find("asked"), service.output().find("asked 'kestrel'"));
+  EXPECT_NE(kestrel::testing::readFile(dir_.file("kestrel.log"))
+                .find("Result of search is: \"7\""),
+            std::string::npos);
 }
 
 }  // namespace
