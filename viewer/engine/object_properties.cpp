@@ -50,6 +50,11 @@ void VisualObjectRegistry::setScaleComponent(int component, float value) {
   }
 }
 
+void VisualObjectRegistry::setCurrentScale(int axis, int value) {
+  if (currentObject() == nullptr) return;
+  setScaleComponent(axis, static_cast<float>(value) / 21845.0f);
+}
+
 void VisualObjectRegistry::setValue(const std::string& text) {
   VisualObject* object = currentObject();
   if (!propertyName_ || object == nullptr) return;

@@ -52,6 +52,10 @@ class VisualObjectRegistry {
   VisualObject* objectAt(int index) const;
   void setProperty(const std::string& name) { propertyName_ = name; }
   void setValue(const std::string& text);
+  // The "xscale"/"yscale"/"zscale" rule of setValue with VALUE on AXIS of
+  // the current object (the link effect included), without marking the
+  // value applied for model sets. Nothing without a current object.
+  void setCurrentScale(int axis, int value);
   void move(int axis, float delta);      // left/right/up/down/in/out
   void rotate(int axis, bool clockwise);  // rx .. rzcc
   void scaleBy(const char* components, int percent);  // "y", "zx", "xyz"

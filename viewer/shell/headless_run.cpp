@@ -128,13 +128,7 @@ int runHeadless(const ViewerOptions& options) {
   ShellBuilders builders(engine, primaryQueue(), renderRoot);
   engine.setBuilders(&builders);
   ViewerServices services;
-  std::string reason;
-  if (!services.start(engine, builders, options, &reason)) {
-    std::fprintf(stderr, "kestrel: %s\n", reason.c_str());
-    primary.stop();
-    secondary.stop();
-    return 2;
-  }
+  services.start(engine, builders, options);
   PendingFiles pending(options.files, builders);
   runTicks(engine, pending, services);
 

@@ -35,7 +35,7 @@ CPrismView::~CPrismView() {
 
 bool CPrismView::start(std::string* error) {
   if (!primary_.open(error) || !secondary_.open(error)) return false;
-  if (!services_.start(engine_, builders_, options_, error)) return false;
+  services_.start(engine_, builders_, options_);
   primary_.start();
   secondary_.start();
   startSeconds_ = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;

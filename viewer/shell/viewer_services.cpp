@@ -44,8 +44,8 @@ bool writeSceneSnapshot(Engine& engine, int width, int height, const std::string
   return true;
 }
 
-bool ViewerServices::start(Engine& engine, ShellBuilders& builders, const ViewerOptions& options,
-                           std::string* error) {
+void ViewerServices::start(Engine& engine, ShellBuilders& builders,
+                           const ViewerOptions& options) {
   search_.host = options.searchHost;
   snapshotPath_ = options.snapshotEveryPath;
   width_ = options.snapshotWidth;
@@ -53,8 +53,10 @@ bool ViewerServices::start(Engine& engine, ShellBuilders& builders, const Viewer
   period_ = std::chrono::milliseconds(options.snapshotEveryMs);
   nextSnapshot_ = std::chrono::steady_clock::now();
   builders.textBuilders().setMapSource([] { return mapInputsFrom(mapRegion().get()); });
-  if (options.webPort == 0) return true;
-  return web_.start(options.webPort, engine, error);
+  std::string reason;
+  if (options.webPort != 0 && !web_.start(options.webPort, engine, &reason)) {
+    std::fprintf(stderr, "kestrel: no web control: %s\n", reason.c_str());
+  }
 }
 
 void ViewerServices::afterTick(Engine& engine) {

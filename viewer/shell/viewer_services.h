@@ -36,10 +36,10 @@ class ViewerServices {
  public:
   // Starts the web server on OPTIONS.webPort (none when 0), serving the
   // working directory, and takes the snapshot and search settings. Flat
-  // maps of BUILDERS take their box from the web page's map form. False
-  // with a reason in *error when the web port cannot be bound.
-  bool start(Engine& engine, ShellBuilders& builders, const ViewerOptions& options,
-             std::string* error);
+  // maps of BUILDERS take their box from the web page's map form. A web
+  // port that cannot be bound is reported on standard error and in
+  // kestrel.err, and the viewer runs on without its web control.
+  void start(Engine& engine, ShellBuilders& builders, const ViewerOptions& options);
   void stop() { web_.stop(); }
 
   // Once per engine tick: runs the work forms handed to the engine and

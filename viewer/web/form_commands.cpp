@@ -30,10 +30,11 @@ void queueTriple(const std::optional<std::string>& object, const std::optional<s
       return;
     }
   }
-  for (const std::string& line : lines) {
-    logLine(line.c_str());
-    context.queue->queue(line.c_str());
-  }
+  for (const std::string& line : lines) logLine(line.c_str());
+  // One writer for the three lines: no other producer's line can land
+  // between them and send the value to another object.
+  InternalCommandQueue::Writer writer(*context.queue);
+  for (const std::string& line : lines) writer.queue(line.c_str());
 }
 
 void mapBox(const FormValues& form, const WebContext& context, bool request) {

@@ -1,6 +1,7 @@
 #include "viewer/web/page_templates.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -70,6 +71,8 @@ void expandConfig(std::string& page, const WebContext& context) {
 void expandImage(std::string& page, const WebContext& context) {
   std::string image = context.engine != nullptr ? context.engine->currentImageFile() : "";
   if (image.empty()) image = "NULL";
+  // The image name carries text of posted map forms: it must not become markup.
+  image = htmlEscape(image);
   size_t from = 0;
   for (;;) {
     size_t at = page.find("<<<image>>>", from);
@@ -101,7 +104,13 @@ PageReply getPage(const std::string& path, const WebContext& context, bool refus
   std::printf("\n\nGetting page %s\n", path.c_str());
   PageReply reply;
   std::ifstream file;
-  if (!refused) file.open(context.root + "/" + path, std::ios::binary);
+  // Only regular files: opening a FIFO would block this thread for good, and
+  // a directory has no page to give.
+  std::error_code statError;
+  std::string full = context.root + "/" + path;
+  if (!refused && std::filesystem::is_regular_file(full, statError)) {
+    file.open(full, std::ios::binary);
+  }
   std::streamoff size = -1;
   if (file) {
     file.seekg(0, std::ios::end);

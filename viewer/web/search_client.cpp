@@ -1,5 +1,8 @@
 #include "viewer/web/search_client.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <chrono>
 #include <cstdlib>
 
@@ -65,17 +68,29 @@ std::optional<long> xmlRpcStringCall(const SearchEndpoint& endpoint, const std::
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(endpoint.timeoutMs);
   std::string reply;
   char piece[1000];
+  bool answered = false;  // an integer arrived, or the service ended its reply
   while (reply.size() < kMaxReply) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now()).count();
     if (left <= 0) break;
     long n = client.socket().receive(piece, sizeof piece - 1, static_cast<int>(left));
+    if (n == 0) answered = true;
     if (n <= 0) break;
     reply.append(piece, static_cast<size_t>(n));
     size_t at = reply.find("<int>");
-    if (at != std::string::npos && reply.find('<', at + 5) != std::string::npos) break;
+    if (at != std::string::npos && reply.find('<', at + 5) != std::string::npos) {
+      answered = true;
+      break;
+    }
   }
   client.socket().close();
+  // A service that fell silent or failed mid-reply gave no answer: that is
+  // not a result of 0.
+  if (!answered && reply.size() < kMaxReply) {
+    *error = "no complete reply from the search service within " +
+             std::to_string(endpoint.timeoutMs) + " ms";
+    return std::nullopt;
+  }
   long value = readXmlRpcInteger(reply);
   return value == -1 && reply.find("<int>") == std::string::npos ? 0 : value;
 }
@@ -84,8 +99,12 @@ void showSearchResult(VisualObjectRegistry& registry, const std::string& text, l
   registry.selectObject("cylinder");
   if (VisualObject* object = registry.currentObject()) {
     object->setInfoText(text);
-    // The "yscale" rule of setValue, without its model-set notification.
-    object->scale.set(1, static_cast<float>(result * 1000) / 21845.0f);
+    // The "yscale" rule of setValue, without its model-set notification;
+    // the value is an int there, so a huge answer is held at its range.
+    long long scaled = std::clamp<long long>(static_cast<long long>(result) * 1000,
+                                             std::numeric_limits<int>::min(),
+                                             std::numeric_limits<int>::max());
+    registry.setCurrentScale(1, static_cast<int>(scaled));
   }
   registry.markToMarker(0);
   registry.markToMarker(2);

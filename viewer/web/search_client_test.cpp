@@ -68,11 +68,24 @@ TEST(SearchClient, RefusedAndSilentServicesFailInTime) {
   EXPECT_FALSE(xmlRpcStringCall(nowhere, "rpc_search", "q", &error));
   EXPECT_NE(error.find("refused"), std::string::npos) << error;
 
+  // A silent service is given up in time, and that is no answer of 0.
   Service service("silent");
   service.endpoint.timeoutMs = 500;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(xmlRpcStringCall(service.endpoint, "rpc_search", "q", &error), 0);
+  EXPECT_FALSE(xmlRpcStringCall(service.endpoint, "rpc_search", "q", &error));
+  EXPECT_NE(error.find("no complete reply"), std::string::npos) << error;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+
+  EngineHarness harness;
+  harness.run({kTransformTemplate, "modelset cylinder 1\nDEF Xform_x Transform { }\nenddata"});
+  EXPECT_FALSE(runSearch(harness.engine, service.endpoint, "q"));
+  EXPECT_FLOAT_EQ(harness.scale("cylinder_0").y, 1.0f);  // the scene is unchanged
+}
+
+TEST(SearchClient, AReplyEndedBeforeAnyIntegerGivesZero) {
+  Service service("closes");
+  std::string error;
+  EXPECT_EQ(xmlRpcStringCall(service.endpoint, "rpc_search", "q", &error), 0) << error;
 }
 
 TEST(SearchClient, ResultScalesLabelsAndMovesTheCylinder) {
@@ -92,6 +105,15 @@ TEST(SearchClient, ResultScalesLabelsAndMovesTheCylinder) {
   EXPECT_FLOAT_EQ(at.z, 6.0f);
   ASSERT_TRUE(runSearch(harness.engine, service.endpoint, "abcd"));
   EXPECT_NEAR(harness.scale("cylinder_1").y, 4000.0f / 21845.0f, 1e-5);
+}
+
+TEST(SearchClient, TheShownHeightIsHeldAtTheRangeOfAValue) {
+  EngineHarness harness;
+  harness.run({kTransformTemplate, "modelset cylinder 1\nDEF Xform_x Transform { }\nenddata"});
+  showSearchResult(harness.engine.registry(), "huge", 9000000000L);
+  EXPECT_NEAR(harness.scale("cylinder_0").y, 2147483647.0f / 21845.0f, 1.0f);
+  showSearchResult(harness.engine.registry(), "negative", -9000000000L);
+  EXPECT_NEAR(harness.scale("cylinder_0").y, -2147483648.0f / 21845.0f, 1.0f);
 }
 
 }  // namespace

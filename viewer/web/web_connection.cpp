@@ -99,7 +99,8 @@ bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) 
       sendReply(socket, errorReply(400, "Bad Content-Length"), true);
       return false;
     }
-    size_t bodyLength = declared ? static_cast<size_t>(*declared) : 0;
+    // Without a Content-Length the body is what came with the header.
+    size_t bodyLength = declared ? static_cast<size_t>(*declared) : buffer.size() - end;
     if (end + bodyLength > kMaxRequestBytes) {
       logLine("request too large");
       sendReply(socket, errorReply(413, "Request too large"), true);
@@ -129,7 +130,11 @@ bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) 
       doPost(path ? *path : "." + *target, body, context);
       reply = pageFor(*target, context);
     } else {
+      // Any body of the request is not known to us: the connection ends
+      // rather than read it as the next request.
       reply = errorReply(501, "Method not implemented");
+      if (request.compare(0, 5, "HEAD ") == 0) reply.body.clear();
+      keepAlive = false;
     }
   }
   if (!sendReply(socket, reply, !keepAlive)) return false;

@@ -6,6 +6,7 @@ usage: search_service.py MODE
   i4      the same, but the integer is tagged <i4>
   cut     a raw server whose reply splits "<int>" across two sends
   silent  accepts and never answers
+  closes  sends the start of a reply without an integer, then closes
 Prints "port N" once it listens on 127.0.0.1, then the texts it was asked for.
 """
 import socket
@@ -54,6 +55,10 @@ else:
             time.sleep(30)
             continue
         conn.recv(4096)
+        if mode == "closes":
+            conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n<methodResponse><par")
+            conn.close()
+            continue
         conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n<methodResponse><params><param><value><in")
         time.sleep(0.2)
         conn.sendall(b"t>77</int></value></param></params></methodResponse>\n")
