@@ -46,28 +46,48 @@ size_t headerEnd(std::string_view request) {
   return at == std::string_view::npos ? std::string_view::npos : at + 4;
 }
 
-std::optional<long> contentLength(std::string_view header) {
+std::optional<std::string_view> headerValue(std::string_view header, std::string_view name) {
   size_t lineStart = header.find("\r\n");
   while (lineStart != std::string_view::npos) {
     lineStart += 2;
     size_t lineEnd = header.find("\r\n", lineStart);
     std::string_view line = header.substr(
         lineStart, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - lineStart);
-    if (startsWithNoCase(line, "content-length:")) {
-      std::string_view value = line.substr(15);
+    if (line.size() > name.size() && line[name.size()] == ':' && startsWithNoCase(line, name)) {
+      std::string_view value = line.substr(name.size() + 1);
       while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
       while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-      if (value.empty() || value.size() > 9) return -1;
-      long n = 0;
-      for (char c : value) {
-        if (c < '0' || c > '9') return -1;
-        n = n * 10 + (c - '0');
-      }
-      return n;
+      return value;
     }
     lineStart = lineEnd;
   }
   return std::nullopt;
+}
+
+std::optional<long> contentLength(std::string_view header) {
+  std::optional<std::string_view> value = headerValue(header, "content-length");
+  if (!value) return std::nullopt;
+  if (value->empty() || value->size() > 9) return -1;
+  long n = 0;
+  for (char c : *value) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+bool crossSiteForm(std::string_view header) {
+  std::optional<std::string_view> origin = headerValue(header, "origin");
+  if (!origin) return false;  // not sent by a browser's cross-site form
+  std::optional<std::string_view> host = headerValue(header, "host");
+  if (!host) return true;
+  for (std::string_view scheme : {"http://", "https://"}) {
+    if (origin->size() == scheme.size() + host->size() && origin->substr(0, scheme.size()) == scheme &&
+        startsWithNoCase(origin->substr(scheme.size()), *host)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool wantsKeepAlive(std::string_view request) {

@@ -21,6 +21,15 @@ std::optional<std::string> requestTarget(std::string_view request);
 // The offset just past the first "\r\n\r\n", or npos.
 size_t headerEnd(std::string_view request);
 
+// The value of the header field NAME (without regard to case) within
+// HEADER, without surrounding blanks; nullopt when there is none.
+std::optional<std::string_view> headerValue(std::string_view header, std::string_view name);
+
+// True for a form a browser posts from a page of another site: the header
+// has an Origin that is not this server's own Host. Such forms are refused,
+// so that no web page the user visits can drive the viewer.
+bool crossSiteForm(std::string_view header);
+
 // The value of the Content-Length header field (name without regard to
 // case) within HEADER; nullopt when there is none, -1 when it is not a
 // plain decimal number.

@@ -134,6 +134,7 @@ std::string replyHeader(const PageReply& reply, bool closing) {
   switch (reply.status) {
     case 200: break;
     case 400: status = "400 Bad Request"; break;
+    case 403: status = "403 Forbidden"; break;
     case 404: status = "404 Not Found"; break;
     case 408: status = "408 Request Timeout"; break;
     case 413: status = "413 Content Too Large"; break;

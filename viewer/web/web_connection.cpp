@@ -1,5 +1,7 @@
 #include "viewer/web/web_connection.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -15,6 +17,11 @@ namespace {
 
 enum class Read { kOk, kClosed, kTimedOut, kTooLarge };
 
+// A request must be complete three idle timeouts after its first byte,
+// however slowly its bytes trickle in: slow senders cannot keep every
+// connection slot for good.
+constexpr int kDeadlineInIdleTimeouts = 3;
+
 class RequestReader {
  public:
   RequestReader(Socket& socket, int idleTimeoutMs) : socket_(socket), timeoutMs_(idleTimeoutMs) {}
@@ -22,18 +29,39 @@ class RequestReader {
   // Receives until BUFFER holds at least WANTED bytes (at most the request
   // bound), or until it holds a header end when WANTED is 0.
   Read fill(size_t wanted) {
+    using clock = std::chrono::steady_clock;
+    if (buffer.empty()) started_.reset();
     for (;;) {
       if (wanted == 0 ? headerEnd(buffer) != std::string::npos : buffer.size() >= wanted) {
         return Read::kOk;
       }
       if (buffer.size() >= kMaxRequestBytes) return Read::kTooLarge;
+      int timeoutMs = timeoutMs_;
+      if (started_) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        *started_ + std::chrono::milliseconds(timeoutMs_) * kDeadlineInIdleTimeouts -
+                        clock::now()).count();
+        if (left <= 0) return Read::kTimedOut;
+        timeoutMs = static_cast<int>(std::min<long long>(timeoutMs, left));
+      }
       char chunk[kMaxRequestBytes + 1];
-      long n = socket_.receive(chunk, kMaxRequestBytes - buffer.size(), timeoutMs_);
+      long n = socket_.receive(chunk, kMaxRequestBytes - buffer.size(), timeoutMs);
       if (n == Socket::kTimedOut) return Read::kTimedOut;
+      if (!started_) started_ = clock::now();
       if (n <= 0) return Read::kClosed;
       chunk[n] = '\0';
       logTagged(buffer.empty() ? "Received: " : "Second recv result:", n, chunk);
       buffer.append(chunk, static_cast<size_t>(n));
+    }
+  }
+
+  // The front request has been taken from BUFFER: what is left, if
+  // anything, starts the next one now.
+  void nextRequest() {
+    if (buffer.empty()) {
+      started_.reset();
+    } else {
+      started_ = std::chrono::steady_clock::now();
     }
   }
 
@@ -42,6 +70,7 @@ class RequestReader {
  private:
   Socket& socket_;
   int timeoutMs_;
+  std::optional<std::chrono::steady_clock::time_point> started_;  // first byte of the request
 };
 
 bool sendReply(Socket& socket, const PageReply& reply, bool closing) {
@@ -99,6 +128,11 @@ bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) 
       sendReply(socket, errorReply(400, "Bad Content-Length"), true);
       return false;
     }
+    if (crossSiteForm(std::string_view(buffer).substr(0, end))) {
+      logLine("form from another site refused");
+      sendReply(socket, errorReply(403, "Forms from other sites are refused"), true);
+      return false;
+    }
     // Without a Content-Length the body is what came with the header.
     size_t bodyLength = declared ? static_cast<size_t>(*declared) : buffer.size() - end;
     if (end + bodyLength > kMaxRequestBytes) {
@@ -117,6 +151,7 @@ bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) 
   }
   std::string request = buffer.substr(0, length);
   buffer.erase(0, length);
+  reader.nextRequest();
   bool keepAlive = wantsKeepAlive(request);
   PageReply reply;
   {

@@ -4,12 +4,14 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "viewer/intake/command_queue.h"
 #include "viewer/web/config_table.h"
+#include "viewer/web/http_request.h"
 #include "viewer/web/map_region.h"
 #include "viewer/web/web_test_support.h"
 
@@ -230,6 +232,47 @@ TEST(WebServer, SilentConnectionIsClosedAfterTheIdleTimeout) {
   int fd = connectLoopback(web.server.port());
   EXPECT_TRUE(peerCloses(fd, 3000));
   ::close(fd);
+}
+
+TEST(WebServer, ARequestTricklingInIsCutOffAtItsDeadline) {
+  WebHarness web(300);  // idle timeout 300 ms: a request gets 900 ms
+  web.dir.write("kestrel.html", "page");
+  int fd = connectLoopback(web.server.port());
+  ASSERT_GE(fd, 0);
+  auto start = std::chrono::steady_clock::now();
+  bool closed = false;
+  for (char c : std::string("GET / HTTP/1.1\r\nX-Slow: ") + std::string(40, 'x')) {
+    if (::send(fd, &c, 1, MSG_NOSIGNAL) != 1) {
+      closed = true;
+      break;
+    }
+    if (peerCloses(fd, 100)) {
+      closed = true;
+      break;
+    }
+  }
+  EXPECT_TRUE(closed);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  ::close(fd);
+}
+
+TEST(WebForms, FormsFromOtherSitesAreRefused) {
+  WebHarness web;
+  web.dir.write("kestrel.html", "page");
+  std::string body = "kestrel_command=direct_command&direct_to_kestrel=hide";
+  auto formFrom = [&](const std::string& origin) {
+    return "POST / HTTP/1.1\r\nHost: 127.0.0.1:3504\r\n" + origin +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  std::string refused = httpRequest(web.server.port(), formFrom("Origin: http://evil.example\r\n"));
+  EXPECT_EQ(refused.rfind("HTTP/1.1 403", 0), 0u) << refused;
+  EXPECT_TRUE(takeAll(web.engine.primary).empty());
+  for (const char* own : {"Origin: http://127.0.0.1:3504\r\n", ""}) {
+    EXPECT_EQ(bodyOf(httpRequest(web.server.port(), formFrom(own))), "page") << own;
+  }
+  EXPECT_EQ(takeAll(web.engine.primary).size(), 2u);
+  EXPECT_EQ(headerValue("GET / HTTP/1.1\r\nHOST:  a:1 \r\n\r\n", "host"), "a:1");
+  EXPECT_FALSE(headerValue("GET / HTTP/1.1\r\nHostile: a\r\n\r\n", "host"));
 }
 
 TEST(WebServer, ConnectionsAreBoundedAndLaterOnesWait) {
