@@ -57,15 +57,22 @@ std::optional<long> xmlRpcStringCall(const SearchEndpoint& endpoint, const std::
     *error = "search text too long";
     return std::nullopt;
   }
+  // One deadline for the whole call (connect, send and reply), so that the
+  // window waits at most the endpoint's timeout, however the service stalls.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(endpoint.timeoutMs);
+  auto msLeft = [&] {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now()).count();
+    return static_cast<int>(std::max<long long>(left, 1));
+  };
   SocketClient client(endpoint.host, endpoint.port);
-  if (!client.connect(endpoint.timeoutMs, error)) return std::nullopt;
-  if (!client.socket().sendAll(*request, endpoint.timeoutMs)) {
+  if (!client.connect(msLeft(), error)) return std::nullopt;
+  if (!client.socket().sendAll(*request, msLeft())) {
     *error = "search request could not be sent";
     return std::nullopt;
   }
   // The whole reply is gathered, so an "<int>" cut between pieces still
-  // counts; the overall deadline keeps a trickling service from holding us.
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(endpoint.timeoutMs);
+  // counts.
   std::string reply;
   char piece[1000];
   bool answered = false;  // an integer arrived, or the service ended its reply

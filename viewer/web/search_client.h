@@ -3,7 +3,7 @@
 // answer as the height of a labelled cylinder.
 //
 // xmlRpcStringCall() blocks its caller for at most about the endpoint's
-// timeout (connect, send and reply each bounded) and closes the connection
+// timeout (one deadline for connect, send and reply) and closes the connection
 // after the reply. runSearch() and showSearchResult() touch the registry
 // and so run on the engine thread.
 #pragma once
