@@ -5,6 +5,7 @@
 #include <csignal>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "testing/child_process.h"
 #include "testing/test_support.h"
@@ -17,6 +18,11 @@ namespace {
 using testing::ChildProcess;
 
 std::string kestrelPath() { return testing::programPath("viewer/shell/kestrel"); }
+
+// Mesa's drivers leave a few hundred bytes unfreed when EGL lets them go, in
+// code the leak checker cannot name; rendering runs are not leak-checked
+// (the other program tests are).
+const std::vector<std::string> kRenderingEnv{"ASAN_OPTIONS=detect_leaks=0"};
 
 const char* kRedBall =
     "#VRML V2.0 utf8\n"
@@ -42,7 +48,7 @@ TEST(HeadlessSnapshot, RendersTheNamedSceneAtTheGivenSizeAndReportsFailures) {
   testing::TempDir dir(false);
   dir.write("ball.wrl", kRedBall);
   ChildProcess shot(kestrelPath(), {"--snapshot", dir.file("out.png"), "--size", "64x48", "-C",
-                                    dir.path(), "ball.wrl"});
+                                    dir.path(), "ball.wrl"}, "", kRenderingEnv);
   ASSERT_EQ(shot.wait(30000), 0) << shot.output();
   RgbaImage image;
   ASSERT_TRUE(readPicture(dir.file("out.png"), image));
@@ -54,13 +60,13 @@ TEST(HeadlessSnapshot, RendersTheNamedSceneAtTheGivenSizeAndReportsFailures) {
   // Command files build the scene too: the ball is loaded by a command.
   dir.write("scene.cmd", "load ball.wrl\n");
   ChildProcess viaCommands(kestrelPath(), {"--snapshot", dir.file("cmd.png"), "--size", "32x32",
-                                           "-C", dir.path(), "scene.cmd"});
+                                           "-C", dir.path(), "scene.cmd"}, "", kRenderingEnv);
   ASSERT_EQ(viaCommands.wait(30000), 0) << viaCommands.output();
   ASSERT_TRUE(readPicture(dir.file("cmd.png"), image));
   EXPECT_TRUE(reddish(image.at(16, 16)));
 
   ChildProcess nowhere(kestrelPath(), {"--snapshot", dir.file("no/such/dir/out.png"), "-C",
-                                       dir.path(), "ball.wrl"});
+                                       dir.path(), "ball.wrl"}, "", kRenderingEnv);
   EXPECT_EQ(nowhere.wait(30000), 1);
   EXPECT_NE(nowhere.output().find("cannot write the snapshot"), std::string::npos)
       << nowhere.output();
@@ -93,7 +99,8 @@ class HeadlessWeb : public ::testing::Test {
                         {"--headless", "--command-port", std::to_string(testing::freePort()),
                          "--secondary-port", std::to_string(testing::freePort()), "--web-port",
                          std::to_string(web), "--snapshot-every", "100", "snapshot.png",
-                         "--size", "40x30", "-C", dir.path()});
+                         "--size", "40x30", "-C", dir.path()},
+                        "", kRenderingEnv);
   }
   testing::TempDir dir{false};
 };
