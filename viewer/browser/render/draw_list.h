@@ -49,6 +49,7 @@ struct Bindings {
   const Node* viewpoint = nullptr;
   Mat4 viewpointMatrix;
   const Node* background = nullptr;
+  Mat4 backgroundMatrix;  // only its rotation turns the sky
   const Node* fog = nullptr;
   Mat4 fogMatrix;
   const Node* navigationInfo = nullptr;

@@ -82,7 +82,10 @@ class Traverser {
         out_.bound.viewpointMatrix = m;
       }
     } else if (t == "Background") {
-      if (!out_.bound.background) out_.bound.background = &n;
+      if (!out_.bound.background) {
+        out_.bound.background = &n;
+        out_.bound.backgroundMatrix = m;
+      }
     } else if (t == "Fog") {
       if (!out_.bound.fog) {
         out_.bound.fog = &n;
