@@ -6,12 +6,20 @@
 #include <algorithm>
 #include <string>
 
+#include "viewer/browser/render/image_io.h"
+#include "viewer/browser/render/node_fields.h"
+
 #include "viewer/browser/render/sky_gradient.h"
 
 namespace kestrel {
 namespace {
 
 constexpr int kMaxBands = 16;  // colours per sphere the shader takes
+
+// The panorama fields and their samplers, in the order of the shader's bits.
+const char* const kSideField[6] = {"frontUrl", "backUrl",  "leftUrl",
+                                   "rightUrl", "topUrl",   "bottomUrl"};
+const char* const kSideSampler[6] = {"uFront", "uBack", "uLeft", "uRight", "uTop", "uBottom"};
 
 const char* const kVertex = R"(#version 330 core
 out vec2 vNdc;
@@ -33,6 +41,22 @@ uniform vec3 uSkyColor[16];
 uniform int uGroundN;
 uniform float uGroundAngle[16];
 uniform vec3 uGroundColor[16];
+uniform int uFaces;  // bit i: panorama image i is there
+uniform sampler2D uFront, uBack, uLeft, uRight, uTop, uBottom;
+vec4 side(int bit, sampler2D s, float u, float v) {
+  if ((uFaces & bit) == 0) return vec4(0.0);
+  return texture(s, vec2(u, v) * 0.5 + 0.5);
+}
+// The panorama seen along D: each image as seen from the cube's centre,
+// the top one with its upper edge towards +Z, the bottom one towards -Z.
+vec4 panorama(vec3 d) {
+  vec3 a = abs(d);
+  if (a.z >= a.x && a.z >= a.y)
+    return d.z < 0.0 ? side(1, uFront, d.x / a.z, d.y / a.z) : side(2, uBack, -d.x / a.z, d.y / a.z);
+  if (a.x >= a.y)
+    return d.x < 0.0 ? side(4, uLeft, -d.z / a.x, d.y / a.x) : side(8, uRight, d.z / a.x, d.y / a.x);
+  return d.y > 0.0 ? side(16, uTop, d.x / a.y, d.z / a.y) : side(32, uBottom, d.x / a.y, -d.z / a.y);
+}
 vec3 band(int n, float angles[16], vec3 colors[16], float a) {
   float from = 0.0;
   for (int i = 0; i + 1 < n; ++i) {
@@ -55,6 +79,10 @@ void main() {
     float fromBottom = 3.14159265 - fromTop;
     if (fromBottom <= uGroundAngle[uGroundN - 2])
       c = band(uGroundN, uGroundAngle, uGroundColor, fromBottom);
+  }
+  if (uFaces != 0) {
+    vec4 p = panorama(dir);
+    c = mix(c, p.rgb, p.a);
   }
   fragColor = vec4(c, 1.0);
 }
@@ -103,9 +131,57 @@ void setBands(GLuint program, const char* count, const char* angle, const char* 
   glUniform3fv(glGetUniformLocation(program, color), kMaxBands, c.data());
 }
 
+GLuint uploadImage(const RgbaImage& img) {
+  GLuint id = 0;
+  glGenTextures(1, &id);
+  glBindTexture(GL_TEXTURE_2D, id);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  // Rows are stored top first; texture coordinate t = 0 is the bottom.
+  std::vector<uint8_t> flipped(img.pixels.size());
+  size_t row = size_t(img.width) * 4;
+  for (int y = 0; y < img.height; ++y)
+    std::copy_n(&img.pixels[size_t(img.height - 1 - y) * row], row, &flipped[size_t(y) * row]);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, img.width, img.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               flipped.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  return id;
+}
+
 }  // namespace
 
+const BackgroundPass::Faces& BackgroundPass::facesFor(const Node& bg, const std::string& dir,
+                                                      const TextureResolver& resolver,
+                                                      std::vector<std::string>& problems) {
+  auto found = faces_.find(&bg);
+  if (found != faces_.end()) return found->second;
+  Faces f;
+  for (int i = 0; i < 6; ++i) {
+    for (const std::string& url : listOf<std::string>(bg, kSideField[i])) {
+      std::string path, why;
+      if (!resolver || !resolver(url, dir, path)) continue;
+      RgbaImage img;
+      if (readImageFile(path, img, &why) && img.width > 0) {
+        f.texture[i] = uploadImage(img);
+        break;
+      }
+      problems.push_back(why);
+    }
+  }
+  return faces_.emplace(&bg, f).first->second;
+}
+
+void BackgroundPass::clear() {
+  for (auto& [node, f] : faces_)
+    for (unsigned& t : f.texture)
+      if (t) glDeleteTextures(1, &t);
+  faces_.clear();
+}
+
 BackgroundPass::~BackgroundPass() {
+  clear();
   if (program_) glDeleteProgram(program_);
   if (vao_) glDeleteVertexArrays(1, &vao_);
 }
@@ -135,9 +211,11 @@ bool BackgroundPass::init(std::string* error) {
   return true;
 }
 
-void BackgroundPass::draw(const Node* background, const Mat4& backgroundMatrix,
-                          const Camera& cam) {
+void BackgroundPass::draw(const Bindings& bound, const Camera& cam,
+                          const TextureResolver& resolver, std::vector<std::string>& problems) {
   if (!program_) return;
+  const Node* background = bound.background;
+  const Mat4& backgroundMatrix = bound.backgroundMatrix;
   SkyGradient sky = skyGradientOf(background);
   // Clip space back to directions in the Background's frame, with every
   // translation dropped: the spheres stay centred on the viewer.
@@ -148,6 +226,18 @@ void BackgroundPass::draw(const Node* background, const Mat4& backgroundMatrix,
   setBands(program_, "uSkyN", "uSkyAngle", "uSkyColor", sky.skyAngles, sky.skyColors);
   setBands(program_, "uGroundN", "uGroundAngle", "uGroundColor", sky.groundAngles,
            sky.groundColors);
+  int present = 0;
+  if (background) {
+    const Faces& f = facesFor(*background, bound.backgroundDir, resolver, problems);
+    for (int i = 0; i < 6; ++i) {
+      glActiveTexture(GLenum(GL_TEXTURE1 + i));
+      glBindTexture(GL_TEXTURE_2D, f.texture[i]);
+      glUniform1i(glGetUniformLocation(program_, kSideSampler[i]), 1 + i);
+      if (f.texture[i]) present |= 1 << i;
+    }
+    glActiveTexture(GL_TEXTURE0);
+  }
+  glUniform1i(glGetUniformLocation(program_, "uFaces"), present);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
   glDisable(GL_CULL_FACE);

@@ -153,7 +153,7 @@ const Glyph* FontLibrary::glyph(const FontKey& key, char32_t c) {
   if (found != font->glyphs.end()) return &found->second;
   std::vector<std::vector<Vec2f>> contours;
   Glyph g;
-  if (readGlyphOutline(font->face, c, contours, g.advance)) g.shape = fillContours(contours);
+  if (readGlyphOutline(font->face, c, contours, g.advance)) g.shape = fillContours(contours, FillRule::Winding);
   return &font->glyphs.emplace(c, std::move(g)).first->second;
 }
 

@@ -55,6 +55,7 @@ struct GlRenderer::Impl {
       if (t.id) glDeleteTextures(1, &t.id);
     meshes.clear();
     textures.clear();
+    background.clear();
   }
 
   const GpuMesh& meshFor(const Node& g) {
@@ -263,7 +264,7 @@ bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& ba
   }
   glClearColor(sky.x, sky.y, sky.z, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  im.background.draw(list.bound.background, list.bound.backgroundMatrix, cam);
+  im.background.draw(list.bound, cam, resolver_, textureProblems_);
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_PROGRAM_POINT_SIZE);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

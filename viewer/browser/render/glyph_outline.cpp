@@ -91,6 +91,10 @@ bool readGlyphOutline(FT_Face face, char32_t c, std::vector<std::vector<Vec2f>>&
     contours.clear();
     return false;
   }
+  // TrueType fills clockwise contours, PostScript counter-clockwise ones;
+  // outlines are handed on counter-clockwise.
+  if (FT_Outline_Get_Orientation(&face->glyph->outline) == FT_ORIENTATION_TRUETYPE)
+    for (auto& ring : contours) std::reverse(ring.begin(), ring.end());
   return true;
 }
 

@@ -12,7 +12,8 @@
 namespace kestrel {
 
 // The closed contours (em units, baseline at y = 0) and the advance of
-// the glyph for C in FACE. False when FreeType cannot load it.
+// the glyph for C in FACE: outlines counter-clockwise, holes clockwise.
+// False when FreeType cannot load it.
 bool readGlyphOutline(FT_Face face, char32_t c, std::vector<std::vector<Vec2f>>& contours,
                       float& advance);
 

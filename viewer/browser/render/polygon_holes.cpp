@@ -129,10 +129,11 @@ class Filler {
       else if (b.y == mp.y && b.x == x) target = r[(k + 1) % r.size()];
       else target = a.x > b.x ? r[k] : r[(k + 1) % r.size()];
     }
-    if (target >= 0) {
+    P hit{bestX, mp.y};
+    if (target >= 0 && !same(hit, at(target))) {
       // A corner inside the triangle M, hit point, target would block the
       // view; the one nearest in angle to the ray is visible.
-      P hit{bestX, mp.y}, t = at(target);
+      P t = at(target);
       double bestTan = std::numeric_limits<double>::infinity(), bestD = bestTan;
       for (int i : r) {
         P v = at(i);
@@ -208,7 +209,49 @@ class Filler {
 
 }  // namespace
 
-FilledShape fillContours(const std::vector<std::vector<Vec2f>>& contours) {
+namespace {
+
+// For each ring, whether it is a hole and (for holes) the outline it lies in.
+void classify(std::vector<std::vector<P>>& rings, FillRule rule, std::vector<bool>& hole,
+              std::vector<int>& parent) {
+  size_t n = rings.size();
+  hole.assign(n, false);
+  parent.assign(n, -1);
+  std::vector<int> depth(n, 0);
+  if (rule == FillRule::Nesting) {
+    for (size_t i = 0; i < n; ++i)
+      for (size_t j = 0; j < n; ++j)
+        if (i != j && insideRing(rings[i][0], rings[j])) ++depth[i];
+    for (size_t i = 0; i < n; ++i) hole[i] = depth[i] % 2 == 1;
+  } else {
+    // The winding number just outside and just inside each contour: a
+    // contour with fill on one side only bounds the fill. One with fill on
+    // both sides (parts that overlap) goes by its own direction.
+    for (size_t i = 0; i < n; ++i) {
+      int own = signedArea(rings[i]) > 0 ? 1 : -1, outside = 0;
+      for (size_t j = 0; j < n; ++j)
+        if (i != j && insideRing(rings[i][0], rings[j])) outside += signedArea(rings[j]) > 0 ? 1 : -1;
+      int inside = outside + own;
+      hole[i] = (inside == 0) || (outside == 0 ? false : own < 0);
+    }
+  }
+  for (size_t i = 0; i < n; ++i)
+    if ((signedArea(rings[i]) > 0) == hole[i]) std::reverse(rings[i].begin(), rings[i].end());
+  for (size_t h = 0; h < n; ++h) {
+    if (!hole[h]) continue;
+    double smallest = std::numeric_limits<double>::infinity();
+    for (size_t o = 0; o < n; ++o) {
+      if (hole[o] || !insideRing(rings[h][0], rings[o])) continue;
+      if (rule == FillRule::Nesting && depth[o] != depth[h] - 1) continue;
+      double a = signedArea(rings[o]);
+      if (a < smallest) smallest = a, parent[h] = int(o);
+    }
+  }
+}
+
+}  // namespace
+
+FilledShape fillContours(const std::vector<std::vector<Vec2f>>& contours, FillRule rule) {
   double lo = std::numeric_limits<double>::infinity(), hi = -lo;
   for (const auto& c : contours)
     for (const Vec2f& v : c)
@@ -221,29 +264,25 @@ FilledShape fillContours(const std::vector<std::vector<Vec2f>>& contours) {
     std::vector<P> r = cleaned(c, eps);
     if (!r.empty()) rings.push_back(std::move(r));
   }
-  std::vector<int> depth(rings.size(), 0);
-  for (size_t i = 0; i < rings.size(); ++i)
-    for (size_t j = 0; j < rings.size(); ++j)
-      if (i != j && insideRing(rings[i][0], rings[j])) ++depth[i];
-  for (size_t i = 0; i < rings.size(); ++i) {
-    bool hole = depth[i] % 2 == 1;
-    if ((signedArea(rings[i]) > 0) == hole) std::reverse(rings[i].begin(), rings[i].end());
-  }
+  std::vector<bool> hole;
+  std::vector<int> parent;
+  classify(rings, rule, hole, parent);
   Filler filler(eps);
-  FilledShape out;
   std::vector<std::vector<int>> indices;
   for (const auto& r : rings) indices.push_back(filler.add(r));
+  FilledShape out;
   for (size_t o = 0; o < rings.size(); ++o) {
-    if (depth[o] % 2 == 1) continue;
+    if (hole[o]) continue;
     std::vector<std::vector<int>> holes;
     for (size_t h = 0; h < rings.size(); ++h)
-      if (depth[h] == depth[o] + 1 && insideRing(rings[h][0], rings[o]))
-        holes.push_back(indices[h]);
+      if (parent[h] == int(o)) holes.push_back(indices[h]);
     filler.fill(indices[o], std::move(holes));
   }
-  for (const auto& r : rings) {
+  // A hole in no outline (a malformed outline) has no wall either.
+  for (size_t i = 0; i < rings.size(); ++i) {
+    if (hole[i] && parent[i] < 0) continue;
     out.rings.emplace_back();
-    for (const P& p : r) out.rings.back().push_back({float(p.x), float(p.y)});
+    for (const P& p : rings[i]) out.rings.back().push_back({float(p.x), float(p.y)});
   }
   for (const P& p : filler.pts) out.points.push_back({float(p.x), float(p.y)});
   out.triangles = std::move(filler.tris);

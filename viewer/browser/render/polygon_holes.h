@@ -20,10 +20,20 @@ struct FilledShape {
   std::vector<int> triangles;
 };
 
-// Triangulates the region enclosed by CONTOURS (even-odd nesting; any
-// winding). Repeated points, straight-through points and contours without
-// area are dropped first. Contours are expected not to cross each other;
-// crossing ones still give triangles, only not an exact fill.
-FilledShape fillContours(const std::vector<std::vector<Vec2f>>& contours);
+// How outlines and holes are told apart.
+enum class FillRule {
+  Nesting,  // inside an odd number of other contours: a hole (any winding)
+  Winding,  // non-zero winding, as fonts fill: a contour with no fill just
+            // inside is a hole, in the smallest outline around it; parts
+            // may overlap
+};
+
+// Triangulates the region enclosed by CONTOURS. Repeated points,
+// straight-through points and contours without area are dropped first.
+// Each contour is expected to be simple; where outlines overlap (Winding)
+// the overlap is covered twice, and crossing contours still give
+// triangles, only not an exact fill.
+FilledShape fillContours(const std::vector<std::vector<Vec2f>>& contours,
+                         FillRule rule = FillRule::Nesting);
 
 }  // namespace kestrel

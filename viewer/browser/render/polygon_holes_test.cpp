@@ -137,3 +137,38 @@ TEST(FillContours, OutlinesAreCounterClockwiseAndHolesClockwise) {
 
 }  // namespace
 }  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+TEST(FillContours, WindingRuleFillsOverlappingOutlinesBoth) {
+  // Two overlapping counter-clockwise squares, as a composite glyph's
+  // accent may overlap its letter; a clockwise hole in the first.
+  FilledShape s = fillContours(
+      {square(0, 0, 4, 4), square(3, 1, 6, 3), reversed(square(1, 1, 2, 2))}, FillRule::Winding);
+  EXPECT_NEAR(factsOf(s).area, 16 + 6 - 1, 1e-4);
+  EXPECT_TRUE(covered(s, {5.1f, 2.1f}));
+  EXPECT_TRUE(covered(s, {3.5f, 2.2f}));
+  EXPECT_FALSE(covered(s, {1.5f, 1.3f}));
+  EXPECT_EQ(s.rings.size(), 3u);
+  // A lone clockwise contour still has fill inside it.
+  FilledShape lone = fillContours({reversed(square(0, 0, 1, 1))}, FillRule::Winding);
+  EXPECT_NEAR(factsOf(lone).area, 1, 1e-5);
+}
+
+TEST(FillContours, WindingRuleFollowsTheFillNotTheDirection) {
+  // A ring (outline and counter) with a letter drawn inside the counter
+  // the other way round, and the letter's own counter: the letter is filled,
+  // its counter is not.
+  FilledShape s = fillContours({square(0, 0, 10, 10), reversed(square(1, 1, 9, 9)),
+                                reversed(square(3, 3, 7, 7)), square(4, 4, 6, 6)},
+                               FillRule::Winding);
+  EXPECT_NEAR(factsOf(s).area, 100 - 64 + 16 - 4, 1e-3);
+  EXPECT_TRUE(covered(s, {3.5f, 5.2f}));
+  EXPECT_FALSE(covered(s, {5.1f, 5.2f}));
+  EXPECT_FALSE(covered(s, {2.1f, 5.2f}));
+  EXPECT_TRUE(covered(s, {0.5f, 5.2f}));
+}
+
+}  // namespace
+}  // namespace kestrel

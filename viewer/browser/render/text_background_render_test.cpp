@@ -2,6 +2,8 @@
 // about their pixels.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "viewer/browser/render/snapshot.h"
 #include "viewer/browser/render/test_scene.h"
 
@@ -19,8 +21,9 @@ Rgb pixel(const RgbaImage& img, int x, int y) {
   return {p[0], p[1], p[2]};
 }
 
-RgbaImage draw(const std::string& text) {
+RgbaImage draw(const std::string& text, const std::string& baseDir = {}) {
   Scene scene = parseScene(text);
+  scene.baseDir = baseDir;
   RgbaImage img;
   std::string error;
   EXPECT_TRUE(renderImage(scene, kSize, kSize, img, &error)) << error;
@@ -88,6 +91,40 @@ TEST(BackgroundRender, ShapesAreDrawnOverTheBackground) {
   EXPECT_TRUE(isRed(pixel(img, kSize / 2, kSize / 2)));
   EXPECT_TRUE(isBlue(pixel(img, 0, 0)));
   EXPECT_TRUE(isGreen(pixel(img, 0, kSize - 1)));
+}
+
+void writeSolidPng(const std::filesystem::path& path, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+  RgbaImage img;
+  img.width = img.height = 4;
+  img.hasAlpha = a != 255;
+  for (int i = 0; i < 16; ++i) img.pixels.insert(img.pixels.end(), {r, g, b, a});
+  std::string error;
+  ASSERT_TRUE(writePng(path.string(), img, &error)) << error;
+}
+
+TEST(BackgroundRender, PanoramaImagesLieOverTheSkyOnTheirSides) {
+  auto dir = std::filesystem::temp_directory_path() / "kestrel_panorama_test";
+  std::filesystem::create_directories(dir);
+  writeSolidPng(dir / "red.png", 255, 0, 0, 255);
+  writeSolidPng(dir / "yellow.png", 255, 255, 0, 255);
+  writeSolidPng(dir / "clear.png", 255, 255, 255, 0);
+  std::string bg = "Background { skyColor 0 0 1 groundColor 0 1 0 frontUrl [\"missing.png\" "
+                   "\"red.png\"] topUrl \"yellow.png\" backUrl \"clear.png\" } ";
+  RgbaImage front = draw(bg, dir.string());
+  EXPECT_EQ(countIn(front, 0, 0, kSize, kSize, isRed), kSize * kSize);
+  RgbaImage up = draw(bg + "Viewpoint { orientation 1 0 0 1.5708 }", dir.string());
+  Rgb c = pixel(up, kSize / 2, kSize / 2);
+  EXPECT_GT(c.r, 245);
+  EXPECT_GT(c.g, 245);
+  EXPECT_LT(c.b, 10);
+  // Behind, the image is see-through: the sky and ground show.
+  RgbaImage back = draw(bg + "Viewpoint { orientation 0 1 0 3.14159 }", dir.string());
+  EXPECT_TRUE(isBlue(pixel(back, kSize / 2, 2)));
+  EXPECT_TRUE(isGreen(pixel(back, kSize / 2, kSize - 3)));
+  // Sides without an image show the bands.
+  RgbaImage left = draw(bg + "Viewpoint { orientation 0 1 0 1.5708 }", dir.string());
+  EXPECT_TRUE(isBlue(pixel(left, kSize / 2, 2)));
+  std::filesystem::remove_all(dir);
 }
 
 // The label the viewer writes for a "label" command, in red.

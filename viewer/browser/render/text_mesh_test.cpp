@@ -242,3 +242,44 @@ TEST(TextMesh, Utf8DecodesAndReplacesMalformedBytes) {
 
 }  // namespace
 }  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// Every printable Latin character of every family fills exactly the area
+// its outline encloses: no triangle outside, none doubled, no gap.
+TEST(TextMesh, EveryLatinGlyphFillsItsOutlineArea) {
+  FontLibrary& fonts = FontLibrary::shared();
+  int checked = 0;
+  for (FontFamily f : {FontFamily::Serif, FontFamily::Sans, FontFamily::Typewriter})
+    for (bool bold : {false, true}) {
+      FontKey key{f, bold, false};
+      ASSERT_TRUE(fonts.load(key, nullptr));
+      for (char32_t c = 0x21; c < 0x250; ++c) {
+        if (c >= 0x7F && c < 0xA1) continue;
+        const Glyph* g = fonts.glyph(key, c);
+        ASSERT_NE(g, nullptr);
+        double outline = 0, filled = 0;
+        for (const auto& r : g->shape.rings)
+          for (size_t i = 0; i < r.size(); ++i) {
+            Vec2f a = r[i], b = r[(i + 1) % r.size()];
+            outline += (double(a.x) * b.y - double(b.x) * a.y) / 2;
+          }
+        const auto& p = g->shape.points;
+        const auto& t = g->shape.triangles;
+        for (size_t i = 0; i + 2 < t.size(); i += 3) {
+          Vec2f a = p[size_t(t[i])], b = p[size_t(t[i + 1])], d = p[size_t(t[i + 2])];
+          double area = ((b.x - a.x) * double(d.y - a.y) - (b.y - a.y) * double(d.x - a.x)) / 2;
+          EXPECT_GE(area, -1e-9) << "U+" << std::hex << unsigned(c);
+          filled += area;
+        }
+        EXPECT_NEAR(filled, outline, 1e-4 + outline * 1e-3)
+            << "U+" << std::hex << unsigned(c) << " family " << int(f) << " bold " << bold;
+        ++checked;
+      }
+    }
+  EXPECT_GT(checked, 2000);
+}
+
+}  // namespace
+}  // namespace kestrel

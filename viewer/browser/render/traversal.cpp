@@ -85,6 +85,7 @@ class Traverser {
       if (!out_.bound.background) {
         out_.bound.background = &n;
         out_.bound.backgroundMatrix = m;
+        out_.bound.backgroundDir = dir;
       }
     } else if (t == "Fog") {
       if (!out_.bound.fog) {
