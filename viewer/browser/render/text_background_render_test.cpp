@@ -127,6 +127,49 @@ TEST(BackgroundRender, PanoramaImagesLieOverTheSkyOnTheirSides) {
   std::filesystem::remove_all(dir);
 }
 
+// An image in quarters: red above, blue below on the left; yellow above,
+// green below on the right.
+void writeQuartersPng(const std::filesystem::path& path) {
+  RgbaImage img;
+  img.width = img.height = 16;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      bool right = x >= 8, below = y >= 8;
+      uint8_t r = below ? 0 : 255, g = right ? 255 : 0, b = !right && below ? 255 : 0;
+      img.pixels.insert(img.pixels.end(), {r, g, b, 255});
+    }
+  std::string error;
+  ASSERT_TRUE(writePng(path.string(), img, &error)) << error;
+}
+
+TEST(BackgroundRender, PanoramaImagesAreSeenUprightFromInside) {
+  auto dir = std::filesystem::temp_directory_path() / "kestrel_panorama_upright";
+  std::filesystem::create_directories(dir);
+  writeQuartersPng(dir / "q.png");
+  std::string bg = "Background { frontUrl \"q.png\" backUrl \"q.png\" leftUrl \"q.png\""
+                   " rightUrl \"q.png\" topUrl \"q.png\" bottomUrl \"q.png\" } ";
+  int lo = kSize / 4, hi = kSize * 3 / 4;
+  auto expectQuarters = [&](const RgbaImage& img, const char* what) {
+    EXPECT_TRUE(isRed(pixel(img, lo, lo))) << what;
+    EXPECT_TRUE(isBlue(pixel(img, lo, hi))) << what;
+    Rgb tr = pixel(img, hi, lo), br = pixel(img, hi, hi);
+    EXPECT_TRUE(tr.r > 245 && tr.g > 245 && tr.b < 10) << what;
+    EXPECT_TRUE(isGreen(br)) << what;
+  };
+  expectQuarters(draw(bg + "Viewpoint { fieldOfView 1.2 }", dir.string()), "front");
+  // Looking up from facing the front, the top image continues the front one.
+  expectQuarters(draw(bg + "Viewpoint { orientation 1 0 0 1.5708 fieldOfView 1.2 }", dir.string()),
+                 "top");
+  expectQuarters(draw(bg + "Viewpoint { orientation 1 0 0 -1.5708 fieldOfView 1.2 }", dir.string()),
+                 "bottom");
+  const char* turns[3][2] = {{"-1.5708", "right"}, {"1.5708", "left"}, {"3.14159", "back"}};
+  for (auto [angle, what] : turns)
+    expectQuarters(
+        draw(bg + "Viewpoint { orientation 0 1 0 " + angle + " fieldOfView 1.2 }", dir.string()),
+        what);
+  std::filesystem::remove_all(dir);
+}
+
 // The label the viewer writes for a "label" command, in red.
 std::string redLabel(const std::string& text, const std::string& scale) {
   return "Transform { translation 0 0 0 scale " + scale +

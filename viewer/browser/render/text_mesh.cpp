@@ -13,7 +13,7 @@ namespace {
 struct Placed {
   const Glyph* glyph;
   float x, y;  // origin in the text's plane
-  float sx;    // horizontal scale (size times the line's stretch)
+  float sx, sy;  // scales: the size, times a line's stretch along it
 };
 
 class MeshWriter {
@@ -22,7 +22,7 @@ class MeshWriter {
 
   void glyph(const Placed& p) {
     const FilledShape& s = p.glyph->shape;
-    auto at = [&](Vec2f v) { return Vec2f{p.x + v.x * p.sx, p.y + v.y * size_}; };
+    auto at = [&](Vec2f v) { return Vec2f{p.x + v.x * p.sx, p.y + v.y * p.sy}; };
     for (size_t t = 0; t + 2 < s.triangles.size(); t += 3) {
       Vec2f a = at(s.points[size_t(s.triangles[t])]), b = at(s.points[size_t(s.triangles[t + 1])]);
       Vec2f c = at(s.points[size_t(s.triangles[t + 2])]);
@@ -108,27 +108,32 @@ float majorOffset(Justify j, bool ltr, float width) {
   return atEnd ? -width : 0;
 }
 
-}  // namespace
-
-bool buildTextMesh(FontLibrary& fonts, const TextInput& in, Mesh& mesh, std::string* error) {
-  mesh = Mesh{};
-  mesh.solid = in.depth > 0;  // flat text shows from both sides
-  if (in.strings.empty()) return true;
-  const TextStyle& st = in.style;
-  if (!fonts.load(st.font, error)) return false;
-  std::vector<Line> lines;
+// Each line's stretch: LENGTH where it is given, then all squeezed so
+// the longest fits MAXEXTENT. NATURAL: the lines' lengths unstretched.
+std::vector<float> stretches(const TextInput& in, const std::vector<float>& natural) {
   std::vector<float> stretch;
-  float widest = 0;
-  for (size_t i = 0; i < in.strings.size(); ++i) {
-    lines.push_back(layoutLine(fonts, st.font, in.strings[i], st.leftToRight));
-    float w = lines.back().width * st.size, s = 1;
-    if (i < in.length.size() && std::isfinite(in.length[i]) && in.length[i] > 0 && w > 0)
-      s = in.length[i] / w;
+  float longest = 0;
+  for (size_t i = 0; i < natural.size(); ++i) {
+    float s = 1;
+    if (i < in.length.size() && std::isfinite(in.length[i]) && in.length[i] > 0 && natural[i] > 0)
+      s = in.length[i] / natural[i];
     stretch.push_back(s);
-    widest = std::max(widest, w * s);
+    longest = std::max(longest, natural[i] * s);
   }
-  if (in.maxExtent > 0 && widest > in.maxExtent)
-    for (float& s : stretch) s *= in.maxExtent / widest;
+  if (in.maxExtent > 0 && longest > in.maxExtent)
+    for (float& s : stretch) s *= in.maxExtent / longest;
+  return stretch;
+}
+
+void layoutHorizontal(FontLibrary& fonts, const TextInput& in, MeshWriter& writer) {
+  const TextStyle& st = in.style;
+  std::vector<Line> lines;
+  std::vector<float> natural;
+  for (const std::string& s : in.strings) {
+    lines.push_back(layoutLine(fonts, st.font, s, st.leftToRight));
+    natural.push_back(lines.back().width * st.size);
+  }
+  std::vector<float> stretch = stretches(in, natural);
   FontMetrics fm = fonts.metrics(st.font);
   float step = st.size * st.spacing * (st.topToBottom ? -1.0f : 1.0f);
   float last = step * float(lines.size() - 1);
@@ -138,13 +143,66 @@ bool buildTextMesh(FontLibrary& fonts, const TextInput& in, Mesh& mesh, std::str
   if (st.minor == Justify::Middle) shift = -(top + bottom) / 2;
   else if (st.minor == Justify::Begin) shift = st.topToBottom ? -top : -bottom;
   else if (st.minor == Justify::End) shift = st.topToBottom ? -bottom : -top;
-  MeshWriter writer(mesh, st.size, in.depth);
   for (size_t i = 0; i < lines.size(); ++i) {
     float sx = st.size * stretch[i];
     float x0 = majorOffset(st.major, st.leftToRight, lines[i].width * sx);
     float y = step * float(i) + shift;
-    for (const auto& [g, pen] : lines[i].glyphs) writer.glyph({g, x0 + pen * sx, y, sx});
+    for (const auto& [g, pen] : lines[i].glyphs) writer.glyph({g, x0 + pen * sx, y, sx, st.size});
   }
+}
+
+// Columns of characters one size apart, each glyph centred in its cell;
+// the columns follow each other size * spacing apart.
+void layoutVertical(FontLibrary& fonts, const TextInput& in, MeshWriter& writer) {
+  const TextStyle& st = in.style;
+  std::vector<std::vector<const Glyph*>> columns;
+  std::vector<float> natural;
+  for (const std::string& s : in.strings) {
+    columns.emplace_back();
+    for (char32_t c : decodeUtf8(s))
+      if (const Glyph* g = fonts.glyph(st.font, c)) columns.back().push_back(g);
+    natural.push_back(float(columns.back().size()) * st.size);
+  }
+  std::vector<float> stretch = stretches(in, natural);
+  FontMetrics fm = fonts.metrics(st.font);
+  float span = fm.ascender - fm.descender;
+  float baselineInCell = span > 0 ? fm.ascender / span : 0.8f;  // from the cell's top, in sizes
+  // Column I's left edge; the first column starts at x = 0 and the
+  // others follow to the right, or ends there and they go to the left.
+  float step = st.size * st.spacing;
+  auto leftEdge = [&](size_t i) {
+    return st.leftToRight ? step * float(i) : -st.size - step * float(i);
+  };
+  float extent = step * float(columns.size() - 1) + st.size;
+  float shift = 0;  // FIRST and BEGIN
+  if (st.minor == Justify::Middle) shift = (st.leftToRight ? -extent : extent) / 2;
+  else if (st.minor == Justify::End) shift = st.leftToRight ? -extent : extent;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    float cell = st.size * stretch[i], length = natural[i] * stretch[i];
+    // Where the column's first cell begins, going down (or up) from there.
+    float start = 0;
+    if (st.major == Justify::Middle) start = st.topToBottom ? length / 2 : -length / 2;
+    else if (st.major == Justify::End) start = st.topToBottom ? length : -length;
+    float x = leftEdge(i) + shift;
+    for (size_t k = 0; k < columns[i].size(); ++k) {
+      const Glyph* g = columns[i][k];
+      float top = st.topToBottom ? start - cell * float(k) : start + cell * float(k + 1);
+      float y = top - baselineInCell * cell;
+      writer.glyph({g, x + (st.size - g->advance * st.size) / 2, y, st.size, cell});
+    }
+  }
+}
+
+}  // namespace
+
+bool buildTextMesh(FontLibrary& fonts, const TextInput& in, Mesh& mesh, std::string* error) {
+  mesh = Mesh{};
+  mesh.solid = in.depth > 0;  // flat text shows from both sides
+  if (in.strings.empty()) return true;
+  if (!fonts.load(in.style.font, error)) return false;
+  MeshWriter writer(mesh, in.style.size, in.depth);
+  if (in.style.horizontal) layoutHorizontal(fonts, in, writer);
+  else layoutVertical(fonts, in, writer);
   return true;
 }
 

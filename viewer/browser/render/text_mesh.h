@@ -5,7 +5,8 @@
 // Lines run left to right (or right to left) along +X from the origin,
 // one line below the other (or above); the front faces +Z at z = 0 and an
 // extruded back lies at z = -depth. Texture coordinates are x / size and
-// y / size. Vertical text (horizontal FALSE) is laid out horizontally.
+// y / size. Vertical text (horizontal FALSE) runs down (or up) in columns
+// one size wide that follow each other to the right (or left).
 #pragma once
 
 #include <string>
@@ -23,7 +24,7 @@ struct TextStyle {
   FontKey font;
   float size = 1, spacing = 1;
   Justify major = Justify::Begin, minor = Justify::First;
-  bool leftToRight = true, topToBottom = true;
+  bool horizontal = true, leftToRight = true, topToBottom = true;
 };
 
 struct TextInput {

@@ -283,3 +283,67 @@ TEST(TextMesh, EveryLatinGlyphFillsItsOutlineArea) {
 
 }  // namespace
 }  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+Box boxOfText(TextInput in) {
+  Mesh m;
+  EXPECT_TRUE(buildTextMesh(FontLibrary::shared(), in, m, nullptr));
+  return boxOf(m);
+}
+
+TEST(TextMesh, VerticalTextRunsDownInColumnsToTheRight) {
+  TextInput one = text({"H"}), col = text({"HHH"}), two = text({"HHH", "H"});
+  for (TextInput* in : {&one, &col, &two}) {
+    in->style.horizontal = false;
+    in->style.size = 2;
+  }
+  Box a = boxOfText(one), c = boxOfText(col), t = boxOfText(two);
+  EXPECT_LE(a.hi.y, 1e-4);  // the first cell hangs below y = 0
+  EXPECT_GT(a.lo.x, 0);
+  EXPECT_LT(a.hi.x, 2);
+  EXPECT_NEAR(c.lo.y, a.lo.y - 4, 1e-3);  // two more cells of size 2
+  EXPECT_NEAR(c.hi.x, a.hi.x, 1e-4);
+  EXPECT_NEAR(t.hi.x, a.hi.x + 2, 1e-3);  // the second column one size to the right
+  two.style.leftToRight = false;
+  Box rtl = boxOfText(two);  // the first column ends at x = 0, the second left of it
+  EXPECT_NEAR(rtl.hi.x, a.hi.x - 2, 1e-3);
+  EXPECT_NEAR(rtl.lo.x, a.lo.x - 4, 1e-3);
+  col.style.topToBottom = false;
+  Box up = boxOfText(col);
+  EXPECT_GE(up.lo.y, -1e-4);
+  EXPECT_NEAR(up.hi.y - up.lo.y, c.hi.y - c.lo.y, 1e-3);
+  col.style.topToBottom = true;
+  col.style.major = Justify::Middle;
+  Box mid = boxOfText(col);
+  EXPECT_NEAR(mid.lo.y + mid.hi.y, 0, 0.6);
+  col.length = {3};
+  Box squeezed = boxOfText(col);
+  EXPECT_LT(squeezed.hi.y - squeezed.lo.y, 3);
+}
+
+TEST(TextMesh, FontStyleNodeIsRead) {
+  Scene scene = parseScene(
+      "Text { string \"x\" maxExtent 4 length [2 -1] fontStyle FontStyle { family [\"FANCY\" "
+      "\"TYPEWRITER\"] style \"BOLDITALIC\" size 3 spacing 2 justify [\"END\" \"BEGIN\"]"
+      " horizontal FALSE leftToRight FALSE topToBottom FALSE } }"
+      "Text3D { string \"y\" depth -1 fontStyle FontStyle { size -2 justify \"FIRST\" } }");
+  TextInput a = textInputOf(*scene.rootNodes()[0]), b = textInputOf(*scene.rootNodes()[1]);
+  EXPECT_EQ(a.style.font, (FontKey{FontFamily::Typewriter, true, true}));
+  EXPECT_EQ(a.style.size, 3);
+  EXPECT_EQ(a.style.spacing, 2);
+  EXPECT_EQ(a.style.major, Justify::End);
+  EXPECT_EQ(a.style.minor, Justify::Begin);
+  EXPECT_FALSE(a.style.horizontal || a.style.leftToRight || a.style.topToBottom);
+  EXPECT_EQ(a.maxExtent, 4);
+  EXPECT_EQ(a.length, (std::vector<float>{2, -1}));
+  EXPECT_EQ(a.depth, 0);
+  EXPECT_EQ(b.depth, 0);          // a negative depth is no depth
+  EXPECT_EQ(b.style.size, 1);     // nor is a negative size a size
+  EXPECT_EQ(b.style.major, Justify::Begin);
+  EXPECT_EQ(b.style.font, FontKey{});
+}
+
+}  // namespace
+}  // namespace kestrel

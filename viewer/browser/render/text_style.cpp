@@ -41,6 +41,7 @@ TextStyle styleOf(const Node* fs) {
     if (s.major == Justify::First) s.major = Justify::Begin;
   }
   if (justify.size() > 1) s.minor = justifyOf(justify[1], Justify::First);
+  s.horizontal = fieldOr(*fs, "horizontal", true);
   s.leftToRight = fieldOr(*fs, "leftToRight", true);
   s.topToBottom = fieldOr(*fs, "topToBottom", true);
   return s;
