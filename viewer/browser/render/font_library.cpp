@@ -179,6 +179,14 @@ FontMetrics FontLibrary::metrics(const FontKey& key) {
   return m;
 }
 
+std::vector<std::string> FontLibrary::failures() {
+  std::lock_guard lock(impl_->mutex);
+  std::vector<std::string> out;
+  for (const auto& [key, font] : impl_->fonts)
+    if (!font.face) out.push_back(font.error);
+  return out;
+}
+
 FontLibrary& FontLibrary::shared() {
   static FontLibrary library;
   return library;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "viewer/browser/render/polygon_holes.h"
 
@@ -57,6 +58,8 @@ class FontLibrary {
   // Extra advance between LEFT and RIGHT (em units), 0 without kerning.
   float kerning(const FontKey& key, char32_t left, char32_t right);
   FontMetrics metrics(const FontKey& key);
+  // Why each font that was asked for and could not be opened failed.
+  std::vector<std::string> failures();
 
   // The process-wide library used by tessellation.
   static FontLibrary& shared();

@@ -20,6 +20,9 @@ class MeshWriter {
  public:
   MeshWriter(Mesh& mesh, float size, float depth) : m_(mesh), size_(size), depth_(depth) {}
 
+  // Texture coordinates count from the first string's origin, one unit per size.
+  void setTextureOrigin(Vec2f o) { origin_ = o; }
+
   void glyph(const Placed& p) {
     const FilledShape& s = p.glyph->shape;
     auto at = [&](Vec2f v) { return Vec2f{p.x + v.x * p.sx, p.y + v.y * p.sy}; };
@@ -41,11 +44,12 @@ class MeshWriter {
  private:
   Mesh& m_;
   float size_, depth_;
+  Vec2f origin_;
 
   void vertex(Vec2f p, float z, Vec3f n) {
     m_.positions.push_back({p.x, p.y, z});
     m_.normals.push_back(n);
-    m_.texCoords.push_back({p.x / size_, p.y / size_});
+    m_.texCoords.push_back({(p.x - origin_.x) / size_, (p.y - origin_.y) / size_});
   }
 
   // The side of a ring (filled side on its left), facing outwards. Corners
@@ -147,6 +151,7 @@ void layoutHorizontal(FontLibrary& fonts, const TextInput& in, MeshWriter& write
     float sx = st.size * stretch[i];
     float x0 = majorOffset(st.major, st.leftToRight, lines[i].width * sx);
     float y = step * float(i) + shift;
+    if (i == 0) writer.setTextureOrigin({x0, y});
     for (const auto& [g, pen] : lines[i].glyphs) writer.glyph({g, x0 + pen * sx, y, sx, st.size});
   }
 }
@@ -184,6 +189,7 @@ void layoutVertical(FontLibrary& fonts, const TextInput& in, MeshWriter& writer)
     if (st.major == Justify::Middle) start = st.topToBottom ? length / 2 : -length / 2;
     else if (st.major == Justify::End) start = st.topToBottom ? length : -length;
     float x = leftEdge(i) + shift;
+    if (i == 0) writer.setTextureOrigin({x, start});
     for (size_t k = 0; k < columns[i].size(); ++k) {
       const Glyph* g = columns[i][k];
       float top = st.topToBottom ? start - cell * float(k) : start + cell * float(k + 1);

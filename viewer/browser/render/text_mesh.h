@@ -4,9 +4,10 @@
 //
 // Lines run left to right (or right to left) along +X from the origin,
 // one line below the other (or above); the front faces +Z at z = 0 and an
-// extruded back lies at z = -depth. Texture coordinates are x / size and
-// y / size. Vertical text (horizontal FALSE) runs down (or up) in columns
-// one size wide that follow each other to the right (or left).
+// extruded back lies at z = -depth. Texture coordinates start at the first
+// string's origin (after justification), one unit per size. Vertical text
+// (horizontal FALSE) runs down (or up) in columns one size wide that
+// follow each other to the right (or left).
 #pragma once
 
 #include <string>
@@ -43,7 +44,7 @@ TextInput textInputOf(const Node& text);
 bool buildTextMesh(FontLibrary& fonts, const TextInput& in, Mesh& mesh, std::string* error);
 
 // The mesh of a Text or Text3D node with the shared font library; empty
-// when no font can be found.
+// when no font can be found (FontLibrary::shared().failures() says why).
 Mesh textMesh(const Node& text);
 
 // The code points of UTF-8 text; a malformed sequence gives U+FFFD.

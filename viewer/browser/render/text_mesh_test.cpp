@@ -174,6 +174,8 @@ TEST(TextMesh, MissingFontGivesAnErrorValue) {
   EXPECT_TRUE(m.empty());
   EXPECT_NE(error.find("no font file found"), std::string::npos) << error;
   EXPECT_EQ(none.glyph({}, U'A'), nullptr);
+  EXPECT_EQ(none.failures(), std::vector<std::string>{error});
+  EXPECT_TRUE(FontLibrary::shared().failures().empty());
 
   auto bogus = std::filesystem::temp_directory_path() / "kestrel_not_a_font.ttf";
   std::ofstream(bogus) << "this is not a font";
@@ -343,6 +345,27 @@ TEST(TextMesh, FontStyleNodeIsRead) {
   EXPECT_EQ(b.style.size, 1);     // nor is a negative size a size
   EXPECT_EQ(b.style.major, Justify::Begin);
   EXPECT_EQ(b.style.font, FontKey{});
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+TEST(TextMesh, TextureStartsAtTheFirstStringsOriginOneUnitPerSize) {
+  TextInput in = text({"HI"});
+  in.style.size = 2;
+  Mesh begin = meshOf(in);
+  in.style.major = Justify::Middle;
+  Mesh middle = meshOf(in);
+  ASSERT_EQ(begin.vertexCount(), middle.vertexCount());
+  for (size_t i = 0; i < begin.vertexCount(); ++i) {
+    EXPECT_NEAR(begin.texCoords[i].x, begin.positions[i].x / 2, 1e-5);
+    EXPECT_NEAR(begin.texCoords[i].y, begin.positions[i].y / 2, 1e-5);
+    EXPECT_NEAR(middle.texCoords[i].x, begin.texCoords[i].x, 1e-5);
+    EXPECT_NEAR(middle.texCoords[i].y, begin.texCoords[i].y, 1e-5);
+  }
 }
 
 }  // namespace
