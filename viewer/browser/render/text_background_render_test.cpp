@@ -188,6 +188,18 @@ TEST(TextRender, RedLabelIsRedNearTheCentreAndBackgroundAtTheCorners) {
     EXPECT_TRUE(isBlue(pixel(img, x, y)));
 }
 
+TEST(TextRender, BuiltInLabelIsHalfSeeThrough) {
+  // The viewer's own label text: a pale red, transparency 0.3, over the sky.
+  RgbaImage img = draw(
+      "Background { skyColor 0 0 1 } Transform { scale 2 2 2 children [  Shape { appearance "
+      "Appearance { material DEF Mat_label_1 Material {\tdiffuseColor .8 0.3 .30 transparency .3\t} }"
+      " geometry Text3D { string [ \"HHHH\" ] }}]}");
+  // Opaque it would be about (204, 77, 77); seen through, the blue shows.
+  auto blended = [](Rgb c) { return c.r > 100 && c.b > 110 && c.b < 200; };
+  EXPECT_GT(countIn(img, kSize / 2, kSize / 2 - 14, kSize, kSize / 2, blended), 40);
+  EXPECT_TRUE(isBlue(pixel(img, 0, 0)));
+}
+
 TEST(TextRender, CounterOfABigOShowsTheBackground) {
   RgbaImage img = draw("Background { skyColor 0 0 1 } Shape { appearance Appearance {"
                        " material Material { diffuseColor 0 0 0 emissiveColor 1 0 0 } }"
