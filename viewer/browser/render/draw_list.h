@@ -49,6 +49,8 @@ struct Bindings {
   const Node* viewpoint = nullptr;
   Mat4 viewpointMatrix;
   const Node* background = nullptr;
+  Mat4 backgroundMatrix;  // only its rotation turns the sky
+  std::string backgroundDir;  // where its panorama URLs resolve
   const Node* fog = nullptr;
   Mat4 fogMatrix;
   const Node* navigationInfo = nullptr;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "viewer/browser/render/background_pass.h"
 #include "viewer/browser/render/camera.h"
 #include "viewer/browser/render/gl_program.h"
 #include "viewer/browser/render/node_fields.h"
@@ -32,6 +33,7 @@ struct GpuTexture {
 
 struct GlRenderer::Impl {
   GlProgram program;
+  BackgroundPass background;
   std::unordered_map<const Node*, GpuMesh> meshes;
   std::unordered_map<const Node*, GpuTexture> textures;
   GLuint fbo = 0, color = 0, depth = 0;
@@ -53,6 +55,7 @@ struct GlRenderer::Impl {
       if (t.id) glDeleteTextures(1, &t.id);
     meshes.clear();
     textures.clear();
+    background.clear();
   }
 
   const GpuMesh& meshFor(const Node& g) {
@@ -161,7 +164,9 @@ struct GlRenderer::Impl {
 GlRenderer::GlRenderer() : impl_(std::make_unique<Impl>()) {}
 GlRenderer::~GlRenderer() = default;
 
-bool GlRenderer::init(std::string* error) { return impl_->program.build(error); }
+bool GlRenderer::init(std::string* error) {
+  return impl_->program.build(error) && impl_->background.init(error);
+}
 
 void GlRenderer::clearCaches() { impl_->clear(); }
 
@@ -259,6 +264,7 @@ bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& ba
   }
   glClearColor(sky.x, sky.y, sky.z, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  im.background.draw(list.bound, cam, resolver_, textureProblems_);
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_PROGRAM_POINT_SIZE);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -5,6 +5,7 @@
 #include "viewer/browser/render/face_set.h"
 #include "viewer/browser/render/node_fields.h"
 #include "viewer/browser/render/primitives.h"
+#include "viewer/browser/render/text_mesh.h"
 
 namespace kestrel {
 namespace {
@@ -148,6 +149,7 @@ Mesh tessellate(const Node& g) {
   if (t == "PointSet") return pointSetMesh(g);
   if (t == "ElevationGrid") return elevationGridMesh(g);
   if (t == "Extrusion") return extrusionMesh(g);
+  if (t == "Text" || t == "Text3D") return textMesh(g);
   return {};
 }
 

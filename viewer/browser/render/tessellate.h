@@ -8,7 +8,7 @@
 namespace kestrel {
 
 // The mesh of GEOMETRY (Box, Sphere, Cone, Cylinder, IndexedFaceSet,
-// IndexedLineSet, PointSet, ElevationGrid, Extrusion). Unknown or
+// IndexedLineSet, PointSet, ElevationGrid, Extrusion, Text, Text3D). Unknown or
 // unsupported node types give an empty mesh.
 Mesh tessellate(const Node& geometry);
 

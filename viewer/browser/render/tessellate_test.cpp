@@ -186,7 +186,7 @@ TEST(Tessellate, LinesAndPoints) {
 }
 
 TEST(Tessellate, UnknownGeometryIsEmpty) {
-  EXPECT_TRUE(meshOf("Text { string \"a\" }").empty());
+  EXPECT_TRUE(meshOf("Group { }").empty());
   EXPECT_TRUE(meshOf("IndexedFaceSet { coordIndex [0 1 2] }").empty());
 }
 

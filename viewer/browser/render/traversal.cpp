@@ -82,7 +82,11 @@ class Traverser {
         out_.bound.viewpointMatrix = m;
       }
     } else if (t == "Background") {
-      if (!out_.bound.background) out_.bound.background = &n;
+      if (!out_.bound.background) {
+        out_.bound.background = &n;
+        out_.bound.backgroundMatrix = m;
+        out_.bound.backgroundDir = dir;
+      }
     } else if (t == "Fog") {
       if (!out_.bound.fog) {
         out_.bound.fog = &n;
