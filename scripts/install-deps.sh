@@ -12,6 +12,10 @@ while read -r pkg; do
   fi
 done < "$here/debian-packages.txt"
 
+# npm ships inside some Node.js builds (the machine's own, for one), where
+# Debian's npm package would conflict: it is wanted only when no npm runs.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
