@@ -8,26 +8,53 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 
+const stepsTimeoutMs = 60000;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-// Every browser gets a fresh profile in a temp dir, removed on close.
+// Every browser gets a fresh profile in a temp dir, removed after close.
 function freshProfile(kind) {
   return fs.mkdtempSync(path.join(os.tmpdir(), `kestrel-${kind}-`));
 }
 
+function removeProfile(profile) {
+  // The browser may still be letting go of its profile files.
+  fs.rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
+}
+
+// Starts a browser with LAUNCH(profile); the profile goes again when the
+// browser does not start.
+async function launchIn(kind, launch) {
+  const profile = freshProfile(kind);
+  try {
+    return { profile, browser: await launch(profile) };
+  } catch (e) {
+    removeProfile(profile);
+    throw e;
+  }
+}
+
+// A close that may be asked for twice (by the watchdog and at the end) and
+// resolves for both callers only once the browser has gone.
+function closeOnce(close) {
+  let closing = null;
+  return () => {
+    if (!closing) closing = close().catch(() => {});
+    return closing;
+  };
+}
+
 async function openChromium() {
   const { chromium } = require('playwright-core');
-  const profile = freshProfile('chromium');
-  const context = await chromium.launchPersistentContext(profile, {
+  const { profile, browser: context } = await launchIn('chromium', (dir) => chromium.launchPersistentContext(dir, {
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  }));
   const page = await context.newPage();
   return {
     profile,
-    close: () => context.close(),
+    close: closeOnce(() => context.close()),
     goto: (url) => page.goto(url),
     check: (selector) => page.check(selector),
     fill: (selector, text) => page.fill(selector, text),
@@ -55,19 +82,18 @@ const quietFirefox = {
 
 async function openFirefox() {
   const puppeteer = require('puppeteer-core');
-  const profile = freshProfile('firefox');
-  const browser = await puppeteer.launch({
+  const { profile, browser } = await launchIn('firefox', (dir) => puppeteer.launch({
     browser: 'firefox',
     executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
     headless: true,
-    userDataDir: profile,
+    userDataDir: dir,
     extraPrefsFirefox: quietFirefox,
     env: { ...process.env, MOZ_HEADLESS: '1' },
-  });
+  }));
   const page = await browser.newPage();
   return {
     profile,
-    close: () => browser.close(),
+    close: closeOnce(() => browser.close()),
     goto: (url) => page.goto(url),
     // Clicks like a user would, then makes sure the box really is set.
     check: async (selector) => {
@@ -126,11 +152,21 @@ async function main() {
     throw new Error('usage: node control_page.js URL [chromium|firefox]');
   }
   const page = await openers[kind]();
+  // A stuck step fails the run here, with the browser closed, well before
+  // the test gives up on this script and kills it (which would leave the
+  // browser's own processes behind). Closing the browser makes the pending
+  // step fail; should even that not come, the script leaves anyway.
+  const watchdog = setTimeout(() => {
+    console.error(`${kind}: steps did not finish within ${stepsTimeoutMs} ms`);
+    page.close();
+    setTimeout(() => process.exit(1), 10000).unref();
+  }, stepsTimeoutMs);
   try {
     await runSteps(page, url);
   } finally {
+    clearTimeout(watchdog);
     await page.close();
-    fs.rmSync(page.profile, { recursive: true, force: true });
+    removeProfile(page.profile);
   }
 }
 
