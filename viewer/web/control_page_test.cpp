@@ -23,6 +23,14 @@ void installBrowserDrivers(const std::string& scripts) {
   ASSERT_EQ(install.wait(120000), 0) << install.output();
 }
 
+// A 1x1 PNG image, as the viewer's snapshot would be.
+const std::string kSnapshot(
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01"
+    "\x00\x00\x00\x01\x08\x02\x00\x00\x00\x90\x77\x53\xde\x00\x00\x00\x0c\x49\x44\x41"
+    "\x54\x78\x9c\x63\xf8\xdf\xc0\x00\x00\x04\x01\x01\x80\xc5\x2a\x18\x5d\x00\x00\x00"
+    "\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+    69);
+
 // The rest of the first line of OUT that starts with PREFIX, or "".
 std::string lineAfter(const std::string& out, const std::string& prefix) {
   std::istringstream lines(out);
@@ -33,7 +41,8 @@ std::string lineAfter(const std::string& out, const std::string& prefix) {
 }
 
 // Serves the bundled page, drives it in BROWSER (chromium|firefox) and checks
-// the page each form brought back, the queue and the pending restore.
+// the page each form brought back, the queue and the pending restore; then
+// puts a snapshot beside the page and checks that the open page shows it.
 // AGENT is a word the browser's own user agent string must contain, so a
 // run in some other browser cannot pass.
 void everyFormReachesTheQueue(const std::string& browser, const std::string& agent) {
@@ -47,13 +56,19 @@ void everyFormReachesTheQueue(const std::string& browser, const std::string& age
                     {scripts + "/control_page.js",
                      "http://127.0.0.1:" + std::to_string(web.server.port()) + "/kestrel.html",
                      browser});
-  int status = node.wait(90000);
+  ASSERT_TRUE(waitFor([&] { return node.output().find("waiting for snapshot") != std::string::npos; },
+                      90000))
+      << node.output();
+  web.dir.write("snapshot.png", kSnapshot);
+  node.writeInput("snapshot written\n");
+  int status = node.wait(30000);
   std::string out = node.output();
   ASSERT_EQ(status, 0) << out;
   for (const char* form : {"oneForm", "vizForm", "directForm", "configForm", "resetForm", "mapForm"}) {
     EXPECT_NE(out.find(std::string(form) + " Kestrel control objects"), std::string::npos) << out;
   }
   EXPECT_NE(out.find("picture hidden"), std::string::npos) << out;
+  EXPECT_NE(out.find("snapshot shown"), std::string::npos) << out;
   EXPECT_NE(lineAfter(out, "agent ").find(agent), std::string::npos) << out;
   std::vector<std::string> taken;
   while (auto entry = web.engine.primary.take()) {

@@ -1,6 +1,10 @@
 // Loads the control page in a headless browser, submits each form and
 // prints one line per form with the page that came back.
 // usage: node control_page.js URL [chromium|firefox]
+// Once the picture has been reported hidden the script prints "waiting for
+// snapshot" and reads a line from its input: the caller puts a snapshot
+// image beside the page first, and the script reports whether the page
+// picked it up on its own.
 // Chromium is driven by playwright-core, Firefox (Debian's ESR build) by
 // puppeteer-core over WebDriver BiDi; both run the same steps below through
 // a small page adapter, so the two browsers are asked exactly the same.
@@ -114,6 +118,19 @@ async function openFirefox() {
   };
 }
 
+// Resolves at the next line of input (or its end).
+function nextInputLine() {
+  return new Promise((resolve) => {
+    const done = () => { process.stdin.destroy(); resolve(); };
+    process.stdin.once('data', done);
+    process.stdin.once('end', done);
+    process.stdin.resume();
+  });
+}
+
+const pictureState = (page) =>
+  page.evalOn('#picture', (e) => (e.style.display === 'none' || !e.naturalWidth ? 'hidden' : 'shown'));
+
 async function runSteps(page, url) {
   const submit = async (form, fill) => {
     await page.goto(url);
@@ -141,7 +158,16 @@ async function runSteps(page, url) {
   await page.goto(url);
   console.log(`agent ${await page.agent()}`);
   await sleep(1500);
-  console.log('picture ' + await page.evalOn('#picture', (e) => e.style.display === 'none' ? 'hidden' : 'shown'));
+  console.log(`picture ${await pictureState(page)}`);
+  // The page refreshes the picture every second or so by itself.
+  console.log('waiting for snapshot');
+  await nextInputLine();
+  let state = 'hidden';
+  for (let waited = 0; waited < 10000 && state === 'hidden'; waited += 250) {
+    await sleep(250);
+    state = await pictureState(page);
+  }
+  console.log(`snapshot ${state}`);
 }
 
 async function main() {
@@ -170,4 +196,5 @@ async function main() {
   }
 }
 
-main().catch((e) => { console.error(e); process.exit(1); });
+// Leaves once done, whatever handles the drivers left open.
+main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });
