@@ -56,8 +56,10 @@ void everyFormReachesTheQueue(const std::string& browser, const std::string& age
                     {scripts + "/control_page.js",
                      "http://127.0.0.1:" + std::to_string(web.server.port()) + "/kestrel.html",
                      browser});
+  // The script closes its browser and fails by itself when its steps take
+  // over 75 s, so these waits only end a script that no longer answers.
   ASSERT_TRUE(waitFor([&] { return node.output().find("waiting for snapshot") != std::string::npos; },
-                      90000))
+                      120000))
       << node.output();
   web.dir.write("snapshot.png", kSnapshot);
   node.writeInput("snapshot written\n");

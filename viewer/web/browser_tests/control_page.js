@@ -12,7 +12,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 
-const stepsTimeoutMs = 60000;
+const stepsTimeoutMs = 75000;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Every browser gets a fresh profile in a temp dir, removed after close.
