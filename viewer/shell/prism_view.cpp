@@ -1,14 +1,13 @@
 #include "viewer/shell/prism_view.h"
 
 #include <QColorDialog>
-#include <QDateTime>
-#include <QPainter>
+#include <QVBoxLayout>
 
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/shell/command_ids.h"
 #include "viewer/shell/headless_run.h"
-
+#include "viewer/shell/scene_gl_view.h"
 
 CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     : QWidget(parent),
@@ -23,11 +22,23 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(1);
   connect(&timer_, &QTimer::timeout, this, &CPrismView::onTimer);
+  frameTimer_.setTimerType(Qt::PreciseTimer);
+  frameTimer_.setInterval(16);
+  connect(&frameTimer_, &QTimer::timeout, this, &CPrismView::onFrame);
   engine_.setBuilders(&builders_);
+  sceneView_ =
+      new SceneGlView(engine_.browser(), kestrel::chooseRenderRoot(options.renderRoot), this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(sceneView_);
+  setFocusProxy(sceneView_);
 }
 
 CPrismView::~CPrismView() {
+  frameTimer_.stop();
   timer_.stop();
+  delete sceneView_;  // before the browser it draws goes with the engine
+  sceneView_ = nullptr;
   primary_.stop();
   secondary_.stop();
 }
@@ -36,18 +47,14 @@ bool CPrismView::start(std::string* error) {
   if (!primary_.open(error) || !secondary_.open(error)) return false;
   primary_.start();
   secondary_.start();
-  startSeconds_ = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+  clock_.start();
   timer_.start();
+  frameTimer_.start();
   return true;
 }
 
 void CPrismView::onTimer() {
   engine_.onTimer();
-  if (++ticks_ % 16 == 0) {
-    double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
-    engine_.browser().advanceTime(now - startSeconds_);
-    update();
-  }
   bool content = sceneContent();
   if (content != lastContent_) {
     lastContent_ = content;
@@ -94,18 +101,9 @@ void CPrismView::runCommand(int id) {
       break;
     default: break;
   }
-  update();
 }
 
-void CPrismView::paintEvent(QPaintEvent*) {
-  // Until the scene renderer is in, the view shows what the scene holds.
-  QPainter painter(this);
-  painter.fillRect(rect(), QColor(0, 0, 0));
-  painter.setPen(QColor(200, 200, 200));
-  const kestrel::VisualObjectRegistry& r = engine_.registry();
-  QString text = QString("%1 objects").arg(r.size());
-  if (r.currentIndex() >= 0) {
-    text += QString(", current: %1").arg(QString::fromStdString(r.nameAt(r.currentIndex())));
-  }
-  painter.drawText(rect(), Qt::AlignCenter, text);
+void CPrismView::onFrame() {
+  engine_.browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
+  sceneView_->frame();
 }

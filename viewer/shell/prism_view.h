@@ -1,9 +1,13 @@
 // CPrismView: the view of the window. It owns the engine (and through it
 // the browser and the scene), starts the command port threads and ticks the
 // engine from a 1 ms timer on the GUI thread, and handles the toolbar's
-// object commands exactly as the command language does.
+// object commands exactly as the command language does. Its whole area is
+// the live picture of the scene (SceneGlView); a frame timer of about
+// 16 ms advances the browser clock, so animations play, and lets the
+// picture redraw when something changed.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -13,6 +17,8 @@
 #include "viewer/intake/command_port_thread.h"
 #include "viewer/shell/shell_builders.h"
 #include "viewer/shell/viewer_options.h"
+
+class SceneGlView;
 
 class CPrismView : public QWidget {
   Q_OBJECT
@@ -28,24 +34,25 @@ class CPrismView : public QWidget {
   // The command ids of the toolbar (and "Clear space!", the colour change).
   void runCommand(int id);
   bool sceneContent() const { return engine_.view().hasSceneContent(); }
+  // The picture of the scene (owned by this view).
+  SceneGlView* sceneView() { return sceneView_; }
 
  signals:
   // The scene-content flag changed: the frame enables its commands anew.
   void sceneContentChanged(bool content);
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
  private:
   void onTimer();
+  void onFrame();
 
   kestrel::ViewerOptions options_;
   kestrel::Engine engine_;
   kestrel::ShellBuilders builders_;
   kestrel::CommandPortThread primary_;
   kestrel::CommandPortThread secondary_;
+  SceneGlView* sceneView_ = nullptr;
   QTimer timer_;
-  unsigned ticks_ = 0;
+  QTimer frameTimer_;
+  QElapsedTimer clock_;  // the browser clock: seconds since start()
   bool lastContent_ = false;
-  double startSeconds_ = 0;
 };
