@@ -7,7 +7,9 @@
 #include "viewer/intake/command_queue.h"
 #include "viewer/shell/command_ids.h"
 #include "viewer/shell/headless_run.h"
+#include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/scene_gl_view.h"
+#include "viewer/shell/scene_image_view.h"
 
 CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     : QWidget(parent),
@@ -26,19 +28,32 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
   frameTimer_.setInterval(16);
   connect(&frameTimer_, &QTimer::timeout, this, &CPrismView::onFrame);
   engine_.setBuilders(&builders_);
-  sceneView_ =
-      new SceneGlView(engine_.browser(), kestrel::chooseRenderRoot(options.renderRoot), this);
+  std::string renderRoot = kestrel::chooseRenderRoot(options.renderRoot), got;
+  if (SceneGlView::coreContextAvailable(&got)) {
+    sceneView_ = new SceneGlView(engine_.browser(), renderRoot, this);
+    sceneWidget_ = sceneView_;
+    picture_ = &sceneView_->picture();
+  } else {
+    std::string why = "the window system gives no OpenGL 3.3 core context (" + got +
+                      "); the scene is drawn off screen";
+    kestrel::errorLine(why.c_str());
+    auto* view = new SceneImageView(engine_.browser(), renderRoot, this);
+    sceneWidget_ = view;
+    picture_ = &view->picture();
+  }
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(sceneView_);
-  setFocusProxy(sceneView_);
+  layout->addWidget(sceneWidget_);
+  setFocusProxy(sceneWidget_);
 }
 
 CPrismView::~CPrismView() {
   frameTimer_.stop();
   timer_.stop();
-  delete sceneView_;  // before the browser it draws goes with the engine
+  delete sceneWidget_;  // before the browser it draws goes with the engine
+  sceneWidget_ = nullptr;
   sceneView_ = nullptr;
+  picture_ = nullptr;
   primary_.stop();
   secondary_.stop();
 }
@@ -105,5 +120,5 @@ void CPrismView::runCommand(int id) {
 
 void CPrismView::onFrame() {
   engine_.browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
-  sceneView_->frame();
+  picture_->frame(*sceneWidget_);
 }

@@ -19,6 +19,7 @@
 #include "viewer/shell/viewer_options.h"
 
 class SceneGlView;
+class ScenePicture;
 
 class CPrismView : public QWidget {
   Q_OBJECT
@@ -34,8 +35,12 @@ class CPrismView : public QWidget {
   // The command ids of the toolbar (and "Clear space!", the colour change).
   void runCommand(int id);
   bool sceneContent() const { return engine_.view().hasSceneContent(); }
-  // The picture of the scene (owned by this view).
+  // The picture of the scene (owned by this view): an OpenGL widget, or
+  // where the window system has no OpenGL 3.3 core, an off-screen drawn
+  // image (then sceneView() is null).
   SceneGlView* sceneView() { return sceneView_; }
+  QWidget* sceneWidget() { return sceneWidget_; }
+  ScenePicture& picture() { return *picture_; }
 
  signals:
   // The scene-content flag changed: the frame enables its commands anew.
@@ -51,6 +56,8 @@ class CPrismView : public QWidget {
   kestrel::CommandPortThread primary_;
   kestrel::CommandPortThread secondary_;
   SceneGlView* sceneView_ = nullptr;
+  QWidget* sceneWidget_ = nullptr;
+  ScenePicture* picture_ = nullptr;
   QTimer timer_;
   QTimer frameTimer_;
   QElapsedTimer clock_;  // the browser clock: seconds since start()

@@ -1,50 +1,56 @@
 #include "viewer/shell/scene_gl_view.h"
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSurfaceFormat>
 #include <QWheelEvent>
 
-#include "viewer/browser/render/gl_renderer.h"
-#include "viewer/browser/render/traversal.h"
 #include "viewer/intake/diagnostic_log.h"
-
-using kestrel::Navigator;
 
 namespace {
 
-int buttonBits(Qt::MouseButtons buttons) {
-  int bits = 0;
-  if (buttons & Qt::LeftButton) bits |= Navigator::kLeft;
-  if (buttons & Qt::MiddleButton) bits |= Navigator::kMiddle;
-  if (buttons & Qt::RightButton) bits |= Navigator::kRight;
-  return bits;
+QSurfaceFormat coreFormat() {
+  QSurfaceFormat format;
+  format.setVersion(3, 3);
+  format.setProfile(QSurfaceFormat::CoreProfile);
+  format.setDepthBufferSize(24);
+  format.setStencilBufferSize(8);
+  return format;
 }
 
-int modifierBits(Qt::KeyboardModifiers modifiers) {
-  int bits = 0;
-  if (modifiers & Qt::ShiftModifier) bits |= Navigator::kShift;
-  if (modifiers & Qt::ControlModifier) bits |= Navigator::kControl;
-  return bits;
+std::string describe(const QSurfaceFormat& got) {
+  return std::to_string(got.majorVersion()) + "." + std::to_string(got.minorVersion()) +
+         (got.profile() == QSurfaceFormat::CoreProfile ? " core" : " compatibility");
+}
+
+bool isCore33(const QSurfaceFormat& got) {
+  return got.majorVersion() * 10 + got.minorVersion() >= 33 &&
+         got.profile() == QSurfaceFormat::CoreProfile;
 }
 
 }  // namespace
 
 SceneGlView::SceneGlView(kestrel::CVrmlBrowser& browser, const std::string& renderRoot,
                          QWidget* parent)
-    : QOpenGLWidget(parent), browser_(browser), resolver_(renderRoot) {
-  QSurfaceFormat format;
-  format.setVersion(3, 3);
-  format.setProfile(QSurfaceFormat::CoreProfile);
-  format.setDepthBufferSize(24);
-  format.setStencilBufferSize(8);
-  setFormat(format);
+    : QOpenGLWidget(parent), picture_(browser, renderRoot) {
+  setFormat(coreFormat());
   setFocusPolicy(Qt::StrongFocus);
   setObjectName("sceneView");
 }
 
 SceneGlView::~SceneGlView() { releaseRenderer(); }
+
+bool SceneGlView::coreContextAvailable(std::string* description) {
+  QOpenGLContext probe;
+  probe.setFormat(coreFormat());
+  if (!probe.create()) {
+    if (description) *description = "no OpenGL context";
+    return false;
+  }
+  if (description) *description = describe(probe.format());
+  return isCore33(probe.format());
+}
 
 void SceneGlView::releaseRenderer() {
   if (!renderer_) return;
@@ -56,12 +62,9 @@ void SceneGlView::releaseRenderer() {
 
 void SceneGlView::initializeGL() {
   renderer_.reset();
-  QSurfaceFormat got = context()->format();
-  contextDescription_ = std::to_string(got.majorVersion()) + "." +
-                        std::to_string(got.minorVersion()) +
-                        (got.profile() == QSurfaceFormat::CoreProfile ? " core" : " compatibility");
-  if (got.majorVersion() * 10 + got.minorVersion() < 33) {
-    problem_ = "OpenGL 3.3 is not available (got " + contextDescription_ + ")";
+  contextDescription_ = describe(context()->format());
+  if (!isCore33(context()->format())) {
+    problem_ = "OpenGL 3.3 core is not available (got " + contextDescription_ + ")";
     kestrel::errorLine(problem_.c_str());
     return;
   }
@@ -70,94 +73,35 @@ void SceneGlView::initializeGL() {
     kestrel::errorLine(("cannot draw the scene: " + problem_).c_str());
     return;
   }
-  renderer->setResolver([this](const std::string& url, const std::string& dir, std::string& path) {
-    return resolver_.resolve(url, dir, path);
-  });
+  picture_.setUp(*renderer);
   renderer_ = std::move(renderer);
   problem_.clear();
-  // A new context (the widget moved to another window) has none of the old meshes.
-  drawn_ = kestrel::SceneChanges{};
   connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &SceneGlView::releaseRenderer,
           Qt::UniqueConnection);
 }
 
-void SceneGlView::resizeGL(int, int) { sizeChanged_ = true; }
-
-void SceneGlView::frame() {
-  bool changed = browser_.changes().any != drawn_.any ||
-                 navigator_.revision() != drawnNavigation_ || sizeChanged_;
-  if (changed && !repaintAsked_) {
-    repaintAsked_ = true;
-    update();
-  }
-}
+void SceneGlView::resizeGL(int, int) { picture_.resized(); }
 
 void SceneGlView::paintGL() {
-  repaintAsked_ = false;
-  sizeChanged_ = false;
-  if (!renderer_) return;
-  const kestrel::SceneChanges& now = browser_.changes();
-  if (now.geometry != drawn_.geometry) renderer_->clearCaches();
-  if (now.replaced != drawn_.replaced) navigator_.reset();
-  drawn_ = now;
-
-  const kestrel::Scene& scene = browser_.scene();
-  const std::vector<kestrel::NodePtr> roots = scene.rootNodes();
-  int w = int(width() * devicePixelRatioF()), h = int(height() * devicePixelRatioF());
-  navigator_.setViewport(w, h);
-  navigator_.bind(kestrel::findBindings(roots));
-  kestrel::Vec3f centre;
-  float radius = 1;
-  kestrel::CameraSource camera = [&](const kestrel::Bindings& bound, int fw, int fh,
-                                     kestrel::Vec3f c, float r) {
-    centre = c;
-    radius = r;
-    return navigator_.camera(bound, fw, fh, c, r);
-  };
-  std::string error;
-  if (!renderer_->drawInto(defaultFramebufferObject(), roots, scene.baseDir, w, h, camera,
-                           &error)) {
-    if (error != problem_) kestrel::errorLine(("cannot draw the scene: " + error).c_str());
-    problem_ = error;
-  } else {
-    problem_.clear();
+  if (!renderer_) {
+    QOpenGLFunctions* gl = context()->functions();
+    gl->glClearColor(0, 0, 0, 1);
+    gl->glClear(GL_COLOR_BUFFER_BIT);
+    return;
   }
-  navigator_.setSceneBounds(centre, radius);
-  drawnNavigation_ = navigator_.revision();
-  ++framesDrawn_;
-}
-
-void SceneGlView::mousePressEvent(QMouseEvent* event) {
-  QPoint p = event->position().toPoint();
-  navigator_.press(buttonBits(event->button()), p.x(), p.y(), modifierBits(event->modifiers()));
-}
-
-void SceneGlView::mouseMoveEvent(QMouseEvent* event) {
-  QPoint p = event->position().toPoint();
-  navigator_.move(p.x(), p.y(), modifierBits(event->modifiers()));
-}
-
-void SceneGlView::mouseReleaseEvent(QMouseEvent* event) {
-  navigator_.release(buttonBits(event->button()));
+  kestrel::CameraSource camera = picture_.begin(*renderer_, width(), height());
+  int w = int(width() * devicePixelRatioF()), h = int(height() * devicePixelRatioF());
+  std::string error;
+  renderer_->drawInto(defaultFramebufferObject(), picture_.roots(), picture_.baseDir(), w, h,
+                      camera, &error);
+  picture_.end(error);
 }
 
 void SceneGlView::wheelEvent(QWheelEvent* event) {
-  navigator_.wheel(float(event->angleDelta().y()) / 120.0f);
+  picture_.wheel(*event);
   event->accept();
 }
 
 void SceneGlView::keyPressEvent(QKeyEvent* event) {
-  using Key = Navigator::Key;
-  Key key;
-  switch (event->key()) {
-    case Qt::Key_Home: key = Key::Home; break;
-    case Qt::Key_Up: key = Key::Up; break;
-    case Qt::Key_Down: key = Key::Down; break;
-    case Qt::Key_Left: key = Key::Left; break;
-    case Qt::Key_Right: key = Key::Right; break;
-    case Qt::Key_PageUp: key = Key::PageUp; break;
-    case Qt::Key_PageDown: key = Key::PageDown; break;
-    default: QOpenGLWidget::keyPressEvent(event); return;
-  }
-  if (!navigator_.key(key)) QOpenGLWidget::keyPressEvent(event);
+  if (!picture_.key(*event)) QOpenGLWidget::keyPressEvent(event);
 }

@@ -1,28 +1,14 @@
 // SceneGlView: the live picture of the browser's scene in the window, an
-// OpenGL 3.3 core widget. It only draws and hands the user's mouse, wheel
-// and keys to its Navigator; the scene belongs to the browser it was given.
-//
-// Drawing is paced by frame(): the owner calls it once per frame (about
-// 16 ms), and the widget asks for a repaint only when the scene changed
-// (the browser's change counters), the user navigated or the size changed,
-// so any number of field changes between two frames cost one redraw.
-// Cached meshes are dropped when geometry changed or the scene was
-// replaced; a replaced scene also brings the eye back to the bound
-// viewpoint. GUI thread only.
+// OpenGL 3.3 core widget drawn by GlRenderer straight into the widget's
+// framebuffer. It only draws and hands input to its ScenePicture (the
+// navigator and the pacing of redraws). GUI thread only.
 #pragma once
 
 #include <QOpenGLWidget>
 #include <memory>
 #include <string>
 
-#include "viewer/browser/render/navigator.h"
-#include "viewer/browser/scene_changes.h"
-#include "viewer/browser/url_resolver.h"
-#include "viewer/browser/vrml_browser.h"
-
-namespace kestrel {
-class GlRenderer;
-}
+#include "viewer/shell/scene_picture.h"
 
 class SceneGlView : public QOpenGLWidget {
   Q_OBJECT
@@ -33,13 +19,15 @@ class SceneGlView : public QOpenGLWidget {
               QWidget* parent = nullptr);
   ~SceneGlView() override;
 
-  // One frame's worth of time went by: repaint if anything changed.
-  void frame();
+  // True when the window system gives OpenGL 3.3 core contexts; DESCRIPTION
+  // tells what it gives (e.g. "4.5 core").
+  static bool coreContextAvailable(std::string* description);
 
-  kestrel::Navigator& navigator() { return navigator_; }
-  // Frames drawn so far, and why drawing failed (empty while it works).
-  unsigned framesDrawn() const { return framesDrawn_; }
-  const std::string& problem() const { return problem_; }
+  ScenePicture& picture() { return picture_; }
+  kestrel::Navigator& navigator() { return picture_.navigator(); }
+  unsigned framesDrawn() const { return picture_.framesDrawn(); }
+  // Why drawing is not possible or failed (empty while it works).
+  const std::string& problem() const { return problem_.empty() ? picture_.problem() : problem_; }
   // The OpenGL version the window system gave, e.g. "3.3 core".
   const std::string& contextDescription() const { return contextDescription_; }
 
@@ -47,24 +35,17 @@ class SceneGlView : public QOpenGLWidget {
   void initializeGL() override;
   void resizeGL(int width, int height) override;
   void paintGL() override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override { picture_.mousePress(*event); }
+  void mouseMoveEvent(QMouseEvent* event) override { picture_.mouseMove(*event); }
+  void mouseReleaseEvent(QMouseEvent* event) override { picture_.mouseRelease(*event); }
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void releaseRenderer();
 
-  kestrel::CVrmlBrowser& browser_;
-  kestrel::UrlResolver resolver_;
+  ScenePicture picture_;
   std::unique_ptr<kestrel::GlRenderer> renderer_;
-  kestrel::Navigator navigator_;
-  kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn
-  unsigned drawnNavigation_ = 0;
-  bool sizeChanged_ = true;
-  bool repaintAsked_ = false;
-  unsigned framesDrawn_ = 0;
-  std::string problem_;
+  std::string problem_;  // set when the context or the renderer cannot be had
   std::string contextDescription_;
 };

@@ -15,6 +15,7 @@
 #include "viewer/shell/prism_doc.h"
 #include "viewer/shell/prism_view.h"
 #include "viewer/shell/scene_gl_view.h"
+#include "viewer/shell/scene_image_view.h"
 
 namespace {
 
@@ -223,6 +224,58 @@ TEST_F(SceneViewTest, ClearSpaceEmptiesThePictureAndANewSceneStartsAtTheViewpoin
   QImage image = settled();
   EXPECT_TRUE(isRed(image.pixel(centre())));
   EXPECT_NEAR(scene_->navigator().position().z, 10, 1e-4);  // the zoom was undone
+}
+
+// The picture drawn off screen and painted as an image, for window
+// systems without OpenGL 3.3 core contexts; shown in a window of its own.
+class SceneImageViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view_ = std::make_unique<SceneImageView>(browser_, "");
+    view_->resize(320, 240);
+    view_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view_.get()));
+    ASSERT_TRUE(processUntil([&] { return view_->picture().framesDrawn() > 0; }));
+  }
+  // Paces frames as the window does until one more was drawn.
+  bool drawn() {
+    unsigned seen = view_->picture().framesDrawn();
+    return processUntil([&] {
+      view_->picture().frame(*view_);
+      return view_->picture().framesDrawn() > seen;
+    });
+  }
+  void add(const char* text) {
+    kestrel::VrmlContent content;
+    ASSERT_TRUE(browser_.createFromString(text, content));
+    ASSERT_TRUE(browser_.appendToRoot(content));
+  }
+  QRgb middle() const { return view_->image().pixel(view_->image().width() / 2, view_->image().height() / 2); }
+
+  kestrel::CVrmlBrowser browser_;
+  std::unique_ptr<SceneImageView> view_;
+};
+
+TEST_F(SceneImageViewTest, DrawsTheSceneAndZoomsWithTheWheel) {
+  EXPECT_EQ(view_->problem(), "");
+  EXPECT_TRUE(isBackground(middle()));
+  add("Shape { appearance Appearance { material Material { diffuseColor 0 0 0 "
+      "emissiveColor 1 0 0 } } geometry Sphere { } }");
+  ASSERT_TRUE(drawn());
+  EXPECT_TRUE(isRed(middle()));
+  EXPECT_TRUE(isBackground(view_->image().pixel(1, 1)));
+  int before = countRed(view_->image());
+  QPointF at(160, 120);
+  QWheelEvent event(at, view_->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view_.get(), &event);
+  ASSERT_TRUE(drawn());
+  EXPECT_GT(countRed(view_->image()), before * 3 / 2);
+  // With nothing changed, nothing more is drawn.
+  unsigned frames = view_->picture().framesDrawn();
+  for (int i = 0; i < 5; ++i) view_->picture().frame(*view_);
+  QTest::qWait(50);
+  EXPECT_EQ(view_->picture().framesDrawn(), frames);
 }
 
 }  // namespace

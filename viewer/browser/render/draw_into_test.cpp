@@ -125,5 +125,30 @@ TEST_F(DrawIntoTest, SnapshotsStillUseTheBoundViewpointAfterwards) {
   EXPECT_LT(c[2], 10);
 }
 
+TEST_F(DrawIntoTest, ImagesCanBeTakenWithTheGivenCamera) {
+  Scene scene = parseScene(kRedBallOnBlue);
+  Navigator nav;
+  nav.setViewport(kSize, kSize);
+  nav.bind(findBindings(scene.rootNodes()));
+  nav.setSceneBounds({}, 1);
+  CameraSource source = [&](const Bindings& b, int w, int h, Vec3f c, float r) {
+    return nav.camera(b, w, h, c, r);
+  };
+  auto redPixels = [&] {
+    RgbaImage img;
+    std::string error;
+    EXPECT_TRUE(renderer_->render(scene.rootNodes(), "", kSize, kSize, source, img, &error))
+        << error;
+    int n = 0;
+    for (int y = 0; y < img.height; ++y)
+      for (int x = 0; x < img.width; ++x) n += img.at(x, y)[0] > 200 && img.at(x, y)[2] < 50;
+    return n;
+  };
+  int far = redPixels();
+  EXPECT_GT(far, 20);
+  nav.wheel(3);
+  EXPECT_GT(redPixels(), far * 2);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -183,6 +183,15 @@ bool GlRenderer::init(std::string* error) { return impl_->program.build(error); 
 
 void GlRenderer::clearCaches() { impl_->clear(); }
 
+bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& baseDir,
+                        int width, int height, const CameraSource& camera, RgbaImage& out,
+                        std::string* error) {
+  impl_->cameraSource = &camera;
+  bool ok = render(roots, baseDir, width, height, out, error);
+  impl_->cameraSource = nullptr;
+  return ok;
+}
+
 bool GlRenderer::drawInto(unsigned framebuffer, const std::vector<NodePtr>& roots,
                           const std::string& baseDir, int width, int height,
                           const CameraSource& camera, std::string* error) {

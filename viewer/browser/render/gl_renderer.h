@@ -42,6 +42,9 @@ class GlRenderer {
   // image. BASEDIR: where the roots' relative texture URLs resolve.
   bool render(const std::vector<NodePtr>& roots, const std::string& baseDir, int width,
               int height, RgbaImage& out, std::string* error);
+  // As above, with CAMERA placing the eye instead of the bound viewpoint.
+  bool render(const std::vector<NodePtr>& roots, const std::string& baseDir, int width,
+              int height, const CameraSource& camera, RgbaImage& out, std::string* error);
   // Draws ROOTS into the framebuffer object FRAMEBUFFER (a window's; 0 for
   // the default one) of WIDTH x HEIGHT pixels as CAMERA sees them, and
   // reads nothing back. FRAMEBUFFER stays bound.
