@@ -94,6 +94,9 @@ void SceneGlView::paintGL() {
   std::string error;
   renderer_->drawInto(defaultFramebufferObject(), picture_.roots(), picture_.baseDir(), w, h,
                       camera, &error);
+  // Done here rather than later in the window's compositing, so that the
+  // picture's pacing sees what the frame really cost.
+  context()->functions()->glFinish();
   picture_.end(error);
 }
 

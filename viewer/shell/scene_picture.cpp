@@ -29,7 +29,9 @@ int modifierBits(Qt::KeyboardModifiers modifiers) {
 }  // namespace
 
 ScenePicture::ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot)
-    : browser_(browser), resolver_(renderRoot) {}
+    : browser_(browser), resolver_(renderRoot) {
+  clock_.start();
+}
 
 void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
   renderer.setResolver([this](const std::string& url, const std::string& dir, std::string& path) {
@@ -40,7 +42,7 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
 void ScenePicture::frame(QWidget& widget) {
   bool changed = browser_.changes().any != drawn_.any ||
                  navigator_.revision() != drawnNavigation_ || sizeChanged_;
-  if (changed && !repaintAsked_) {
+  if (changed && !repaintAsked_ && clock_.nsecsElapsed() >= nextAllowed_) {
     repaintAsked_ = true;
     widget.update();
   }
@@ -50,6 +52,7 @@ kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int wid
                                           int height) {
   repaintAsked_ = false;
   sizeChanged_ = false;
+  drawStart_ = clock_.nsecsElapsed();
   const kestrel::SceneChanges& now = browser_.changes();
   if (now.geometry != drawn_.geometry) renderer.clearCaches();
   if (now.replaced != drawn_.replaced) navigator_.reset();
@@ -74,6 +77,8 @@ void ScenePicture::end(const std::string& problem) {
   drawnNavigation_ = navigator_.revision();
   roots_.clear();
   ++framesDrawn_;
+  qint64 end = clock_.nsecsElapsed();
+  nextAllowed_ = end + (end - drawStart_);
 }
 
 void ScenePicture::mousePress(const QMouseEvent& event) {

@@ -5,11 +5,15 @@
 // Pacing: frame() is called once per frame (about 16 ms) and asks the
 // widget for a repaint only when the scene changed (the browser's change
 // counters), the user navigated or the size changed, so any number of
-// field changes between two frames cost one redraw. begin() drops the
+// field changes between two frames cost one redraw. A frame that takes
+// longer than a frame's time is followed by a pause as long as itself, so
+// the engine's ticks (on the same thread) keep at least half of the time
+// however slow drawing gets. begin() drops the
 // renderer's cached meshes when geometry changed or the scene was replaced
 // (which also brings the eye back to the bound viewpoint). GUI thread only.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -66,6 +70,8 @@ class ScenePicture {
   unsigned framesDrawn_ = 0;
   std::string problem_;
   std::vector<kestrel::NodePtr> roots_;
+  QElapsedTimer clock_;
+  qint64 drawStart_ = 0, nextAllowed_ = 0;  // nanoseconds on clock_
   kestrel::Vec3f centre_;
   float radius_ = 1;
 };

@@ -278,6 +278,39 @@ TEST_F(SceneImageViewTest, DrawsTheSceneAndZoomsWithTheWheel) {
   EXPECT_EQ(view_->picture().framesDrawn(), frames);
 }
 
+// Counts its paints; stands for a scene view in the pacing test.
+class PaintCounter : public QWidget {
+ public:
+  int paints = 0;
+
+ protected:
+  void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+TEST(ScenePicturePacing, ASlowFrameIsFollowedByAPauseAsLongAsItself) {
+  kestrel::CVrmlBrowser browser;
+  ScenePicture picture(browser, "");
+  kestrel::GlRenderer renderer;  // never drawn with: begin() only drops its caches
+  PaintCounter widget;
+  widget.resize(100, 100);
+  widget.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+  QTest::qWait(20);
+  picture.begin(renderer, 100, 100);
+  QTest::qSleep(150);  // a frame that took 150 ms
+  picture.end("");
+  kestrel::VrmlContent content;
+  ASSERT_TRUE(browser.createFromString("Shape { geometry Box { } }", content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  int paints = widget.paints;
+  picture.frame(widget);  // the scene changed, but the engine has its turn first
+  QCoreApplication::processEvents();
+  EXPECT_EQ(widget.paints, paints);
+  QTest::qWait(160);
+  picture.frame(widget);
+  EXPECT_TRUE(processUntil([&] { return widget.paints > paints; }));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

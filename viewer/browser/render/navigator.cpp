@@ -44,7 +44,8 @@ void Navigator::bind(const Bindings& bound) {
   const Node* info = bound.navigationInfo;
   mode_ = modeOf(info);
   speed_ = info ? fieldOr(*info, "speed", 1.0f) : 1.0f;
-  if (!(speed_ > 0) || !std::isfinite(speed_)) speed_ = 1;
+  // Speed 0 keeps the eye in place (it may still turn); nonsense means 1.
+  if (!(speed_ >= 0) || !std::isfinite(speed_)) speed_ = 1;
   Mat4 place = boundEyeToWorld(bound);
   float fov = boundFieldOfView(bound);
   if (bound_ && bound.viewpoint == viewpoint_ && samePlace(place, viewpointPlace_) &&

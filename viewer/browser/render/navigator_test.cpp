@@ -170,6 +170,19 @@ TEST_F(NavigatorTest, WalkKeepsTheHeight) {
   EXPECT_NEAR(nav_.position().y, height, 1e-4);
 }
 
+TEST_F(NavigatorTest, SpeedZeroOnlyTurns) {
+  bindTo("NavigationInfo { type \"WALK\" speed 0 }");
+  Vec3f start = nav_.position();
+  Vec3f ahead = nav_.forward();
+  nav_.key(Navigator::Key::Up);
+  drag(Navigator::kLeft, 100, 100, 150, 50);
+  EXPECT_EQ(nav_.position(), start);
+  EXPECT_LT(dot(nav_.forward(), ahead), 0.99f);
+  bindTo("NavigationInfo { type \"WALK\" speed -3 }");  // taken as 1
+  nav_.key(Navigator::Key::Up);
+  EXPECT_LT(nav_.position().z, start.z);
+}
+
 TEST_F(NavigatorTest, FlyMovesWhereTheEyeLooks) {
   bindTo("Viewpoint { position 0 0 10 orientation 1 0 0 -0.5 } "
          "NavigationInfo { type \"FLY\" }");
