@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
@@ -34,9 +35,10 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     sceneWidget_ = sceneView_;
     picture_ = &sceneView_->picture();
   } else {
-    std::string why = "the window system gives no OpenGL 3.3 core context (" + got +
-                      "); the scene is drawn off screen";
-    kestrel::errorLine(why.c_str());
+    kestrel::logText("no OpenGL 3.3 core context in the window, drawing off screen; got:",
+                     got.c_str());
+    std::fprintf(stderr, "kestrel: no OpenGL 3.3 core context in the window (%s); the scene is "
+                 "drawn off screen\n", got.c_str());
     auto* view = new SceneImageView(engine_.browser(), renderRoot, this);
     sceneWidget_ = view;
     picture_ = &view->picture();
@@ -120,5 +122,6 @@ void CPrismView::runCommand(int id) {
 
 void CPrismView::onFrame() {
   engine_.browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
-  picture_->frame(*sceneWidget_);
+  picture_->frame(*sceneWidget_, kestrel::primaryQueue().waiting() != 0 ||
+                                     kestrel::secondaryQueue().waiting() != 0);
 }

@@ -65,12 +65,12 @@ void SceneGlView::initializeGL() {
   contextDescription_ = describe(context()->format());
   if (!isCore33(context()->format())) {
     problem_ = "OpenGL 3.3 core is not available (got " + contextDescription_ + ")";
-    kestrel::errorLine(problem_.c_str());
+    kestrel::logLine(problem_.c_str());
     return;
   }
   auto renderer = std::make_unique<kestrel::GlRenderer>();
   if (!renderer->init(&problem_)) {
-    kestrel::errorLine(("cannot draw the scene: " + problem_).c_str());
+    kestrel::logText("cannot draw the scene:", problem_.c_str());
     return;
   }
   picture_.setUp(*renderer);

@@ -34,7 +34,7 @@ bool SceneImageView::makeCurrent() {
   auto renderer = std::make_unique<kestrel::GlRenderer>();
   if (!context_ || !renderer->init(&problem_)) {
     failed_ = true;
-    kestrel::errorLine(("cannot draw the scene: " + problem_).c_str());
+    kestrel::logText("cannot draw the scene:", problem_.c_str());
     return false;
   }
   picture_.setUp(*renderer);

@@ -39,10 +39,12 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
   });
 }
 
-void ScenePicture::frame(QWidget& widget) {
+void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
   bool changed = browser_.changes().any != drawn_.any ||
                  navigator_.revision() != drawnNavigation_ || sizeChanged_;
-  if (changed && !repaintAsked_ && clock_.nsecsElapsed() >= nextAllowed_) {
+  qint64 took = drawEnd_ - drawStart_;
+  qint64 pause = commandsWaiting ? took : took / 4;
+  if (changed && !repaintAsked_ && clock_.nsecsElapsed() >= drawEnd_ + pause) {
     repaintAsked_ = true;
     widget.update();
   }
@@ -70,15 +72,14 @@ kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int wid
 
 void ScenePicture::end(const std::string& problem) {
   if (!problem.empty() && problem != problem_) {
-    kestrel::errorLine(("cannot draw the scene: " + problem).c_str());
+    kestrel::logText("cannot draw the scene:", problem.c_str());
   }
   problem_ = problem;
   navigator_.setSceneBounds(centre_, radius_);
   drawnNavigation_ = navigator_.revision();
   roots_.clear();
   ++framesDrawn_;
-  qint64 end = clock_.nsecsElapsed();
-  nextAllowed_ = end + (end - drawStart_);
+  drawEnd_ = clock_.nsecsElapsed();
 }
 
 void ScenePicture::mousePress(const QMouseEvent& event) {

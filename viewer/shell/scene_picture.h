@@ -5,10 +5,10 @@
 // Pacing: frame() is called once per frame (about 16 ms) and asks the
 // widget for a repaint only when the scene changed (the browser's change
 // counters), the user navigated or the size changed, so any number of
-// field changes between two frames cost one redraw. A frame that takes
-// longer than a frame's time is followed by a pause as long as itself, so
-// the engine's ticks (on the same thread) keep at least half of the time
-// however slow drawing gets. begin() drops the
+// field changes between two frames cost one redraw. While commands wait
+// for the engine (whose ticks share the thread), a frame is followed by a
+// pause as long as itself, so the engine keeps at least half of the time
+// however slow drawing gets; otherwise by a quarter of that. begin() drops the
 // renderer's cached meshes when geometry changed or the scene was replaced
 // (which also brings the eye back to the bound viewpoint). GUI thread only.
 #pragma once
@@ -36,7 +36,8 @@ class ScenePicture {
   // Gives RENDERER this picture's texture lookup.
   void setUp(kestrel::GlRenderer& renderer);
   // One frame's worth of time went by: repaints WIDGET if anything changed.
-  void frame(QWidget& widget);
+  // COMMANDSWAITING: the engine has queued work.
+  void frame(QWidget& widget, bool commandsWaiting = false);
   void resized() { sizeChanged_ = true; }
 
   // Around drawing one frame into a widget of WIDTH x HEIGHT (in mouse
@@ -71,7 +72,7 @@ class ScenePicture {
   std::string problem_;
   std::vector<kestrel::NodePtr> roots_;
   QElapsedTimer clock_;
-  qint64 drawStart_ = 0, nextAllowed_ = 0;  // nanoseconds on clock_
+  qint64 drawStart_ = 0, drawEnd_ = 0;  // of the last frame, nanoseconds on clock_
   kestrel::Vec3f centre_;
   float radius_ = 1;
 };

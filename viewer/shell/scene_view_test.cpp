@@ -287,7 +287,7 @@ class PaintCounter : public QWidget {
   void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
-TEST(ScenePicturePacing, ASlowFrameIsFollowedByAPauseAsLongAsItself) {
+TEST(ScenePicturePacing, WhileCommandsWaitASlowFrameIsFollowedByAPauseAsLongAsItself) {
   kestrel::CVrmlBrowser browser;
   ScenePicture picture(browser, "");
   kestrel::GlRenderer renderer;  // never drawn with: begin() only drops its caches
@@ -303,11 +303,23 @@ TEST(ScenePicturePacing, ASlowFrameIsFollowedByAPauseAsLongAsItself) {
   ASSERT_TRUE(browser.createFromString("Shape { geometry Box { } }", content));
   ASSERT_TRUE(browser.appendToRoot(content));
   int paints = widget.paints;
-  picture.frame(widget);  // the scene changed, but the engine has its turn first
+  picture.frame(widget, true);  // the scene changed, but the engine has its turn first
   QCoreApplication::processEvents();
   EXPECT_EQ(widget.paints, paints);
+  QTest::qWait(60);  // enough when nothing waits
+  picture.frame(widget, true);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(widget.paints, paints);
+  picture.frame(widget, false);
+  EXPECT_TRUE(processUntil([&] { return widget.paints > paints; }));
+  // The same again with commands waiting: after the whole pause.
+  picture.begin(renderer, 100, 100);
+  QTest::qSleep(150);
+  picture.end("");
+  ASSERT_TRUE(browser.removeAllRoots());
+  paints = widget.paints;
   QTest::qWait(160);
-  picture.frame(widget);
+  picture.frame(widget, true);
   EXPECT_TRUE(processUntil([&] { return widget.paints > paints; }));
 }
 
