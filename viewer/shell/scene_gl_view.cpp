@@ -39,7 +39,11 @@ SceneGlView::SceneGlView(kestrel::CVrmlBrowser& browser, const std::string& rend
   setObjectName("sceneView");
 }
 
-SceneGlView::~SceneGlView() { releaseRenderer(); }
+SceneGlView::~SceneGlView() {
+  // The base class destroys the context later, when this object is gone.
+  if (QOpenGLContext* c = context()) disconnect(c, nullptr, this, nullptr);
+  releaseRenderer();
+}
 
 bool SceneGlView::coreContextAvailable(std::string* description) {
   QOpenGLContext probe;
