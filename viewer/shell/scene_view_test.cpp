@@ -166,6 +166,22 @@ TEST_F(SceneViewTest, TheWheelZoomsIn) {
   EXPECT_NEAR(countRed(settled()), before, before / 20);
 }
 
+TEST_F(SceneViewTest, InAWalkWorldDraggingUpWalksTowardsTheObject) {
+  addObject("walk", "NavigationInfo { type \"WALK\" } Shape { appearance Appearance { "
+                    "material Material { diffuseColor 0 0 0 emissiveColor 1 0 0 } } "
+                    "geometry Sphere { } }");
+  ASSERT_EQ(scene_->navigator().mode(), kestrel::Navigator::Mode::Walk);
+  int before = countRed(settled());
+  ASSERT_GT(before, 100);
+  dragBy({0, -120});
+  int after = countRed(settled());
+  EXPECT_GT(after, before * 11 / 10);  // about 0.7 of the 10 units nearer
+  scene_->setFocus();
+  for (int i = 0; i < 8; ++i) QTest::keyClick(scene_, Qt::Key_Up);
+  EXPECT_GT(countRed(settled()), after * 3 / 2);
+  EXPECT_NEAR(scene_->navigator().position().y, 0, 1e-4);
+}
+
 TEST_F(SceneViewTest, HomeFitsTheWholeSceneIntoTheView) {
   addObject("far", "Transform { translation 40 0 0 children Shape { appearance Appearance { "
                    "material Material { diffuseColor 0 0 0 emissiveColor 1 0 0 } } "
