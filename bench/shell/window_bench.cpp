@@ -76,7 +76,9 @@ std::unique_ptr<Window> theWindow;
 Window& window() {
   if (!theWindow) {
     theWindow = std::make_unique<Window>();
-    if (!theWindow->open() && theWindow->error.empty()) theWindow->error = "the objects did not arrive";
+    if (!theWindow->open() && theWindow->error.empty()) {
+      theWindow->error = "the objects did not arrive";
+    }
   }
   return *theWindow;
 }
@@ -101,7 +103,8 @@ void BM_WindowTurning1000Boxes(benchmark::State& state) {
   nav.release(kestrel::Navigator::kLeft);
   state.counters["load_s"] = w.loadSeconds;
   state.counters["load_frames"] = w.loadFrames;
-  state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["fps"] =
+      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_WindowFieldChange1000Boxes(benchmark::State& state) {
@@ -114,7 +117,8 @@ void BM_WindowFieldChange1000Boxes(benchmark::State& state) {
     object->translation.set(2, z += 0.01f);
     paintOnce(w.view->sceneView());
   }
-  state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["fps"] =
+      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_WindowTurning1000Boxes)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -266,7 +266,9 @@ class SceneImageViewTest : public ::testing::Test {
     ASSERT_TRUE(browser_.createFromString(text, content));
     ASSERT_TRUE(browser_.appendToRoot(content));
   }
-  QRgb middle() const { return view_->image().pixel(view_->image().width() / 2, view_->image().height() / 2); }
+  QRgb middle() const {
+    return view_->image().pixel(view_->image().width() / 2, view_->image().height() / 2);
+  }
 
   kestrel::CVrmlBrowser browser_;
   std::unique_ptr<SceneImageView> view_;

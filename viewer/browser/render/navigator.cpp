@@ -34,7 +34,9 @@ Mat4 basisOf(Vec3f x, Vec3f y, Vec3f z) {
   return m;
 }
 
-Mat4 rotationAbout(Vec3f axis, float angle) { return Mat4::rotation({axis.x, axis.y, axis.z, angle}); }
+Mat4 rotationAbout(Vec3f axis, float angle) {
+  return Mat4::rotation({axis.x, axis.y, axis.z, angle});
+}
 
 bool samePlace(const Mat4& a, const Mat4& b) { return a.m == b.m; }
 
@@ -80,6 +82,10 @@ void Navigator::setSceneBounds(Vec3f centre, float radius) {
 void Navigator::setViewport(int width, int height) {
   width_ = std::max(width, 1);
   height_ = std::max(height, 1);
+}
+
+Vec3f Navigator::axis(int i) const {
+  return basis_.transformDir({i == 0 ? 1.f : 0, i == 1 ? 1.f : 0, i == 2 ? 1.f : 0});
 }
 
 Mat4 Navigator::eyeToWorld() const { return Mat4::translation(position_) * basis_; }

@@ -68,7 +68,8 @@ class Navigator {
   Camera camera(const Bindings& bound, int width, int height, Vec3f centre, float radius) const;
 
  private:
-  Vec3f axis(int i) const { return basis_.transformDir({i == 0 ? 1.f : 0, i == 1 ? 1.f : 0, i == 2 ? 1.f : 0}); }
+  // Eye axis I (0 right, 1 up, 2 back) in the world.
+  Vec3f axis(int i) const;
   void turn(const Mat4& rotation, Vec3f around);
   void examineDrag(int dx, int dy, int buttons, int modifiers);
   void travelDrag(int dx, int dy, int buttons, int modifiers);
