@@ -64,7 +64,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
   const FieldDecl& decl = node->type->fields[static_cast<size_t>(field)];
   if (decl.type != value.type) return;
   if (decl.access == Access::EventOut) {  // from a PROTO body to its instance
-    node->values[static_cast<size_t>(field)] = value;
+    store(*node, field, value);
     queue_.push_back({node, field, std::move(value), true});
     return;
   }
@@ -86,6 +86,10 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
       return;
     }
     int changed = -1;
+    if (changes_ && (decl.name == "addChildren" || decl.name == "removeChildren")) {
+      if (decl.name == "addChildren") changes_->noteAdded();
+      else changes_->noteRemoved();
+    }
     if (changeChildren(*node, decl.name, value, changed)) {
       queue_.push_back({node, changed, node->values[static_cast<size_t>(changed)], true});
       return;
@@ -93,17 +97,23 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
     if (decl.name.starts_with("set_")) {  // set_bind, set_height ... store what they name
       int target = type.findField(std::string_view(decl.name).substr(4));
       if (target >= 0 && type.fields[static_cast<size_t>(target)].type == value.type) {
-        node->values[static_cast<size_t>(target)] = value;
+        store(*node, target, value);
       }
       return;
     }
   }
-  node->values[static_cast<size_t>(field)] = value;
+  store(*node, field, value);
   // Exposed fields report the change; an eventIn forwards only along the
   // IS routes into a PROTO body.
   if (decl.access != Access::Field) {
     queue_.push_back({node, field, std::move(value), true});
   }
+}
+
+void Cascade::store(Node& node, int field, const FieldValue& value) {
+  FieldValue& member = node.values[static_cast<size_t>(field)];
+  if (changes_) changes_->noteField(node, member, value);
+  member = value;
 }
 
 }  // namespace kestrel

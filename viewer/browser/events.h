@@ -9,12 +9,15 @@
 #pragma once
 
 #include "viewer/browser/node.h"
+#include "viewer/browser/scene_changes.h"
 
 namespace kestrel {
 
 class Cascade {
  public:
-  explicit Cascade(double time) : time_(time) {}
+  // CHANGES, when given, counts every member the cascade writes.
+  explicit Cascade(double time, SceneChanges* changes = nullptr)
+      : time_(time), changes_(changes) {}
 
   // Delivers VALUE to member FIELD of NODE (as an external event would) and
   // runs every event that follows from it. A value of the wrong type is
@@ -36,8 +39,10 @@ class Cascade {
   void run();
   void deliver(const NodePtr& node, int field, FieldValue& value);
   void fanOut(const NodePtr& node, int field, const FieldValue& value);
+  void store(Node& node, int field, const FieldValue& value);
 
   double time_;
+  SceneChanges* changes_;
   std::vector<Pending> queue_;
   std::vector<std::pair<const Node*, int>> sent_;
 };

@@ -102,5 +102,6 @@ bool CVrmlBrowser::field(const NodeHandle& n, std::string_view name, MFNodeHandl
 void CVrmlBrowser::advanceTime(double now) { world_->advanceTime(now); }
 double CVrmlBrowser::now() const { return world_->now(); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
+const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
 
 }  // namespace kestrel

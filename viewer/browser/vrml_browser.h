@@ -15,6 +15,7 @@
 #include "viewer/browser/field_handles.h"
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
+#include "viewer/browser/scene_changes.h"
 
 namespace kestrel {
 
@@ -90,6 +91,10 @@ class CVrmlBrowser {
   // event that follows; it never goes back.
   void advanceTime(double now);
   double now() const;
+
+  // What changed in the scene so far: a renderer compares these counters
+  // with the ones it saw at its last frame.
+  const SceneChanges& changes() const;
 
   const ParseError& lastError() const { return lastError_; }
   // The live scene, e.g. for writing it out or rendering it.

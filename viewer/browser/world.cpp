@@ -48,6 +48,7 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
 }
 
 void World::appendRoots(Scene&& content) {
+  changes_.noteAdded();
   adopt(content);
   for (SceneItem& item : content.items) scene_.items.push_back(std::move(item));
   content.items.clear();
@@ -106,6 +107,7 @@ void World::loadInline(const NodePtr& node, const std::string& baseDir, int inli
 }
 
 void World::clear() {
+  changes_.noteCleared();
   scene_ = Scene{};
   names_.clear();
   sensors_.clear();
@@ -118,7 +120,7 @@ NodePtr World::find(std::string_view name) const {
 
 void World::advanceTime(double now) {
   if (now > now_) now_ = now;
-  Cascade cascade(now_);
+  Cascade cascade(now_, &changes_);
   size_t live = 0;
   for (size_t i = 0; i < sensors_.size(); ++i) {
     NodePtr s = sensors_[i].lock();

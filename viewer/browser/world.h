@@ -13,6 +13,7 @@
 
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
+#include "viewer/browser/scene_changes.h"
 #include "viewer/browser/url_resolver.h"
 
 namespace kestrel {
@@ -43,6 +44,9 @@ class World {
   const Scene& scene() const { return scene_; }
   const UrlResolver& resolver() const { return resolver_; }
 
+  // What changed in the scene so far (fields written, roots added or removed).
+  SceneChanges& changes() { return changes_; }
+
   double now() const { return now_; }
   // Moves the clock to NOW and runs every TimeSensor; the clock never goes back.
   void advanceTime(double now);
@@ -57,6 +61,7 @@ class World {
   std::vector<std::weak_ptr<Node>> holders_;
   UrlResolver resolver_;
   double now_ = 0;
+  SceneChanges changes_;
   int inlineBudget_ = 0;
 };
 

@@ -1,14 +1,16 @@
 #include "viewer/shell/prism_view.h"
 
 #include <QColorDialog>
-#include <QDateTime>
-#include <QPainter>
+#include <QVBoxLayout>
+#include <cstdio>
 
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/shell/command_ids.h"
 #include "viewer/shell/headless_run.h"
-
+#include "viewer/intake/diagnostic_log.h"
+#include "viewer/shell/scene_gl_view.h"
+#include "viewer/shell/scene_image_view.h"
 
 CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     : QWidget(parent),
@@ -23,12 +25,38 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(1);
   connect(&timer_, &QTimer::timeout, this, &CPrismView::onTimer);
+  frameTimer_.setTimerType(Qt::PreciseTimer);
+  frameTimer_.setInterval(16);
+  connect(&frameTimer_, &QTimer::timeout, this, &CPrismView::onFrame);
   engine_.setBuilders(&builders_);
+  std::string renderRoot = kestrel::chooseRenderRoot(options.renderRoot), got;
+  if (SceneGlView::coreContextAvailable(&got)) {
+    sceneView_ = new SceneGlView(engine_.browser(), renderRoot, this);
+    sceneWidget_ = sceneView_;
+    picture_ = &sceneView_->picture();
+  } else {
+    kestrel::logText("no OpenGL 3.3 core context in the window, drawing off screen; got:",
+                     got.c_str());
+    std::fprintf(stderr, "kestrel: no OpenGL 3.3 core context in the window (%s); the scene is "
+                 "drawn off screen\n", got.c_str());
+    auto* view = new SceneImageView(engine_.browser(), renderRoot, this);
+    sceneWidget_ = view;
+    picture_ = &view->picture();
+  }
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(sceneWidget_);
+  setFocusProxy(sceneWidget_);
 }
 
 CPrismView::~CPrismView() {
+  frameTimer_.stop();
   timer_.stop();
   services_.stop();
+  delete sceneWidget_;  // before the browser it draws goes with the engine
+  sceneWidget_ = nullptr;
+  sceneView_ = nullptr;
+  picture_ = nullptr;
   primary_.stop();
   secondary_.stop();
 }
@@ -38,19 +66,15 @@ bool CPrismView::start(std::string* error) {
   services_.start(engine_, builders_, options_);
   primary_.start();
   secondary_.start();
-  startSeconds_ = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+  clock_.start();
   timer_.start();
+  frameTimer_.start();
   return true;
 }
 
 void CPrismView::onTimer() {
   engine_.onTimer();
   services_.afterTick(engine_);
-  if (++ticks_ % 16 == 0) {
-    double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
-    engine_.browser().advanceTime(now - startSeconds_);
-    update();
-  }
   bool content = sceneContent();
   if (content != lastContent_) {
     lastContent_ = content;
@@ -97,18 +121,10 @@ void CPrismView::runCommand(int id) {
       break;
     default: break;
   }
-  update();
 }
 
-void CPrismView::paintEvent(QPaintEvent*) {
-  // Until the scene renderer is in, the view shows what the scene holds.
-  QPainter painter(this);
-  painter.fillRect(rect(), QColor(0, 0, 0));
-  painter.setPen(QColor(200, 200, 200));
-  const kestrel::VisualObjectRegistry& r = engine_.registry();
-  QString text = QString("%1 objects").arg(r.size());
-  if (r.currentIndex() >= 0) {
-    text += QString(", current: %1").arg(QString::fromStdString(r.nameAt(r.currentIndex())));
-  }
-  painter.drawText(rect(), Qt::AlignCenter, text);
+void CPrismView::onFrame() {
+  engine_.browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
+  picture_->frame(*sceneWidget_, kestrel::primaryQueue().waiting() != 0 ||
+                                     kestrel::secondaryQueue().waiting() != 0);
 }

@@ -1,9 +1,13 @@
 // CPrismView: the view of the window. It owns the engine (and through it
 // the browser and the scene), starts the command port threads and ticks the
 // engine from a 1 ms timer on the GUI thread, and handles the toolbar's
-// object commands exactly as the command language does.
+// object commands exactly as the command language does. Its whole area is
+// the live picture of the scene (SceneGlView); a frame timer of about
+// 16 ms advances the browser clock, so animations play, and lets the
+// picture redraw when something changed.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -14,6 +18,9 @@
 #include "viewer/shell/shell_builders.h"
 #include "viewer/shell/viewer_options.h"
 #include "viewer/shell/viewer_services.h"
+
+class SceneGlView;
+class ScenePicture;
 
 class CPrismView : public QWidget {
   Q_OBJECT
@@ -32,16 +39,20 @@ class CPrismView : public QWidget {
   // The Search command's request for TEXT; false when the service is not there.
   bool search(const std::string& text) { return services_.search(engine_, text); }
   kestrel::ViewerServices& services() { return services_; }
+  // The picture of the scene (owned by this view): an OpenGL widget, or
+  // where the window system has no OpenGL 3.3 core, an off-screen drawn
+  // image (then sceneView() is null).
+  SceneGlView* sceneView() { return sceneView_; }
+  QWidget* sceneWidget() { return sceneWidget_; }
+  ScenePicture& picture() { return *picture_; }
 
  signals:
   // The scene-content flag changed: the frame enables its commands anew.
   void sceneContentChanged(bool content);
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
  private:
   void onTimer();
+  void onFrame();
 
   kestrel::ViewerOptions options_;
   kestrel::Engine engine_;
@@ -49,8 +60,11 @@ class CPrismView : public QWidget {
   kestrel::CommandPortThread primary_;
   kestrel::CommandPortThread secondary_;
   kestrel::ViewerServices services_;
+  SceneGlView* sceneView_ = nullptr;
+  QWidget* sceneWidget_ = nullptr;
+  ScenePicture* picture_ = nullptr;
   QTimer timer_;
-  unsigned ticks_ = 0;
+  QTimer frameTimer_;
+  QElapsedTimer clock_;  // the browser clock: seconds since start()
   bool lastContent_ = false;
-  double startSeconds_ = 0;
 };

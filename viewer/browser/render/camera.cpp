@@ -7,21 +7,33 @@
 
 namespace kestrel {
 
-Camera cameraFor(const Bindings& bound, int width, int height, Vec3f sceneCentre,
-                 float sceneRadius) {
-  Camera cam;
+float boundFieldOfView(const Bindings& bound) {
+  float fov = 0.785398f;
+  if (bound.viewpoint) fov = fieldOr(*bound.viewpoint, "fieldOfView", fov);
+  return fov > 0.01f && fov < 3.1f ? fov : 0.785398f;
+}
+
+Mat4 boundEyeToWorld(const Bindings& bound) {
   Vec3f position{0, 0, 10};
   Rotation orientation;
-  float fov = 0.785398f;
   Mat4 parent;
   if (bound.viewpoint) {
     position = fieldOr(*bound.viewpoint, "position", position);
     orientation = fieldOr(*bound.viewpoint, "orientation", orientation);
-    fov = fieldOr(*bound.viewpoint, "fieldOfView", fov);
     parent = bound.viewpointMatrix;
   }
-  if (!(fov > 0.01f && fov < 3.1f)) fov = 0.785398f;
-  Mat4 eyeToWorld = parent * Mat4::translation(position) * Mat4::rotation(orientation);
+  return parent * Mat4::translation(position) * Mat4::rotation(orientation);
+}
+
+Camera cameraFor(const Bindings& bound, int width, int height, Vec3f sceneCentre,
+                 float sceneRadius) {
+  return cameraAt(boundEyeToWorld(bound), boundFieldOfView(bound), bound, width, height,
+                  sceneCentre, sceneRadius);
+}
+
+Camera cameraAt(const Mat4& eyeToWorld, float fov, const Bindings& bound, int width, int height,
+                Vec3f sceneCentre, float sceneRadius) {
+  Camera cam;
   cam.view = eyeToWorld.inverse();
   cam.viewer.position = eyeToWorld.transformPoint({0, 0, 0});
   cam.viewer.up = normalized(eyeToWorld.transformDir({0, 1, 0}));

@@ -20,4 +20,15 @@ struct Camera {
 Camera cameraFor(const Bindings& bound, int width, int height, Vec3f sceneCentre,
                  float sceneRadius);
 
+// The same for an eye placed by EYETOWORLD (a rigid motion) with the field
+// of view FOV across the image's smaller side; BOUND supplies the
+// NavigationInfo's avatar size, visibility limit and headlight.
+Camera cameraAt(const Mat4& eyeToWorld, float fov, const Bindings& bound, int width, int height,
+                Vec3f sceneCentre, float sceneRadius);
+
+// The field of view of the bound Viewpoint (0.785398 when none or unusable).
+float boundFieldOfView(const Bindings& bound);
+// Eye to world of the bound Viewpoint (or the default one at 0 0 10).
+Mat4 boundEyeToWorld(const Bindings& bound);
+
 }  // namespace kestrel

@@ -58,6 +58,10 @@ std::unique_ptr<EglContext> EglContext::create(std::string* error) {
   return ctx;
 }
 
+bool EglContext::makeCurrent() {
+  return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE;
+}
+
 EglContext::~EglContext() {
   if (context_) {
     eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);

@@ -13,6 +13,9 @@ class EglContext {
   // Null with ERROR filled when no context can be made.
   static std::unique_ptr<EglContext> create(std::string* error);
   ~EglContext();
+  // Makes the context current again on the calling thread (after another
+  // context was); false when EGL refuses.
+  bool makeCurrent();
   EglContext(const EglContext&) = delete;
   EglContext& operator=(const EglContext&) = delete;
 

@@ -38,6 +38,10 @@ struct GlRenderer::Impl {
   std::unordered_map<const Node*, GpuTexture> textures;
   GLuint fbo = 0, color = 0, depth = 0;
   int fbWidth = 0, fbHeight = 0;
+  // Set by drawInto for one frame: where it goes and who places the camera.
+  const CameraSource* cameraSource = nullptr;
+  bool toTarget = false;
+  GLuint target = 0;
 
   ~Impl() {
     clear();
@@ -142,6 +146,20 @@ struct GlRenderer::Impl {
     return textures.emplace(&t, gt).first->second;
   }
 
+  Camera cameraOf(const Bindings& bound, int w, int h, Vec3f centre, float radius) const {
+    return cameraSource ? (*cameraSource)(bound, w, h, centre, radius)
+                        : cameraFor(bound, w, h, centre, radius);
+  }
+
+  void bindTarget(int w, int h) {
+    if (toTarget) {
+      glBindFramebuffer(GL_FRAMEBUFFER, target);
+      return;
+    }
+    ensureFramebuffer(w, h);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  }
+
   void ensureFramebuffer(int w, int h) {
     if (fbo && w == fbWidth && h == fbHeight) return;
     if (!fbo) {
@@ -169,6 +187,28 @@ bool GlRenderer::init(std::string* error) {
 }
 
 void GlRenderer::clearCaches() { impl_->clear(); }
+
+bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& baseDir,
+                        int width, int height, const CameraSource& camera, RgbaImage& out,
+                        std::string* error) {
+  impl_->cameraSource = &camera;
+  bool ok = render(roots, baseDir, width, height, out, error);
+  impl_->cameraSource = nullptr;
+  return ok;
+}
+
+bool GlRenderer::drawInto(unsigned framebuffer, const std::vector<NodePtr>& roots,
+                          const std::string& baseDir, int width, int height,
+                          const CameraSource& camera, std::string* error) {
+  impl_->cameraSource = &camera;
+  impl_->toTarget = true;
+  impl_->target = framebuffer;
+  RgbaImage unused;
+  bool ok = render(roots, baseDir, width, height, unused, error);
+  impl_->cameraSource = nullptr;
+  impl_->toTarget = false;
+  return ok;
+}
 
 namespace {
 
@@ -228,7 +268,7 @@ bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& ba
     return false;
   }
   Impl& im = *impl_;
-  Camera first = cameraFor(findBindings(roots), width, height, {}, 1);
+  Camera first = im.cameraOf(findBindings(roots), width, height, {}, 1);
   DrawList list = collectDrawList(roots, baseDir, first.viewer);
   Vec3f lo{1e30f, 1e30f, 1e30f}, hi{-1e30f, -1e30f, -1e30f};
   for (const DrawItem& item : list.items) {
@@ -244,16 +284,15 @@ bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& ba
   bool any = lo.x <= hi.x;
   Vec3f centre = any ? (lo + hi) * 0.5f : Vec3f{};
   float radius = any ? length(hi - lo) / 2 : 1;
-  Camera cam = cameraFor(list.bound, width, height, centre, radius);
+  Camera cam = im.cameraOf(list.bound, width, height, centre, radius);
   sortForDrawing(list, cam.view, [&](const Node& g) {
     const GpuMesh& m = im.meshFor(g);
     return (m.lo + m.hi) * 0.5f;
   });
 
-  im.ensureFramebuffer(width, height);
-  glBindFramebuffer(GL_FRAMEBUFFER, im.fbo);
+  im.bindTarget(width, height);
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-    if (error) *error = "off-screen framebuffer incomplete";
+    if (error) *error = "framebuffer incomplete";
     return false;
   }
   glViewport(0, 0, width, height);
@@ -321,6 +360,11 @@ bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& ba
   }
   glBindVertexArray(0);
   glDepthMask(GL_TRUE);
+  if (im.toTarget) {  // a window shows it; nothing to read back
+    GLenum e = glGetError();
+    if (e != GL_NO_ERROR && error) *error = "OpenGL error " + std::to_string(e);
+    return e == GL_NO_ERROR;
+  }
 
   out.width = width;
   out.height = height;

@@ -12,10 +12,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "viewer/browser/render/camera.h"
 #include "viewer/browser/render/image_io.h"
 #include "viewer/browser/scene.h"
 
 namespace kestrel {
+
+// The camera of a frame from the bound nodes, the frame's size and the
+// sphere around what it draws (cameraFor has this shape).
+using CameraSource = std::function<Camera(const Bindings& bound, int width, int height,
+                                          Vec3f sceneCentre, float sceneRadius)>;
 
 // Maps a texture URL found in a scene to a local file; false when it is not local.
 using TextureResolver =
@@ -36,6 +42,15 @@ class GlRenderer {
   // image. BASEDIR: where the roots' relative texture URLs resolve.
   bool render(const std::vector<NodePtr>& roots, const std::string& baseDir, int width,
               int height, RgbaImage& out, std::string* error);
+  // As above, with CAMERA placing the eye instead of the bound viewpoint.
+  bool render(const std::vector<NodePtr>& roots, const std::string& baseDir, int width,
+              int height, const CameraSource& camera, RgbaImage& out, std::string* error);
+  // Draws ROOTS into the framebuffer object FRAMEBUFFER (a window's; 0 for
+  // the default one) of WIDTH x HEIGHT pixels as CAMERA sees them, and
+  // reads nothing back. FRAMEBUFFER stays bound.
+  bool drawInto(unsigned framebuffer, const std::vector<NodePtr>& roots,
+                const std::string& baseDir, int width, int height, const CameraSource& camera,
+                std::string* error);
   void clearCaches();
 
   // Texture files that could not be read in the last frames.
