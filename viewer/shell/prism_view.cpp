@@ -1,5 +1,8 @@
 #include "viewer/shell/prism_view.h"
 
+#include <QImage>
+#include <filesystem>
+
 #include <QColorDialog>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -34,6 +37,12 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     sceneView_ = new SceneGlView(engine_.browser(), renderRoot, this);
     sceneWidget_ = sceneView_;
     picture_ = &sceneView_->picture();
+    // The periodic snapshot is the window's own picture: no second OpenGL
+    // context beside the window's, and the page sees what the user sees.
+    services_.setSnapshotWriter([this](kestrel::Engine&, int width, int height,
+                                       const std::string& path, std::string* error) {
+      return writeWindowSnapshot(width, height, path, error);
+    });
   } else {
     kestrel::logText("no OpenGL 3.3 core context in the window, drawing off screen; got:",
                      got.c_str());
@@ -127,4 +136,27 @@ void CPrismView::onFrame() {
   engine_.browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
   picture_->frame(*sceneWidget_, kestrel::primaryQueue().waiting() != 0 ||
                                      kestrel::secondaryQueue().waiting() != 0);
+}
+
+bool CPrismView::writeWindowSnapshot(int width, int height, const std::string& path,
+                                     std::string* error) {
+  QImage picture = sceneView_->grabFramebuffer();
+  if (picture.isNull()) {
+    *error = "the window's picture could not be read";
+    return false;
+  }
+  picture = picture.scaled(width, height, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  QString partial = QString::fromStdString(path + ".part.png");
+  if (!picture.save(partial, "PNG")) {
+    *error = "cannot write " + partial.toStdString();
+    return false;
+  }
+  std::error_code renameError;
+  std::filesystem::rename(partial.toStdString(), path, renameError);
+  if (renameError) {
+    std::filesystem::remove(partial.toStdString());
+    *error = "cannot replace " + path + ": " + renameError.message();
+    return false;
+  }
+  return true;
 }

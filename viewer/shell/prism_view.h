@@ -52,6 +52,9 @@ class CPrismView : public QWidget {
 
  private:
   void onTimer();
+  // The snapshot of --snapshot-every from the OpenGL view, fitted into
+  // WIDTH x HEIGHT, written beside PATH and renamed over it.
+  bool writeWindowSnapshot(int width, int height, const std::string& path, std::string* error);
   void onFrame();
 
   kestrel::ViewerOptions options_;

@@ -2,6 +2,9 @@
 // after commands, how the mouse and keys move the eye, and when it redraws.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <filesystem>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -54,6 +57,8 @@ class SceneViewTest : public ::testing::Test {
     kestrel::ViewerOptions options;
     options.commandPort = 0;  // any free ports
     options.secondaryPort = 0;
+    options.webPort = 0;  // no web server
+    configure(options);
     view_ = new CPrismView(options);
     doc_ = std::make_unique<CPrismDoc>(*view_);
     frame_ = std::make_unique<CMainFrame>(view_, doc_.get());
@@ -69,6 +74,7 @@ class SceneViewTest : public ::testing::Test {
     frame_.reset();
     doc_.reset();
   }
+  virtual void configure(kestrel::ViewerOptions&) {}
   // Adds an object named NAME through the command queue, as a client would.
   void addObject(const std::string& name, const std::string& vrml) {
     kestrel::primaryQueue().queue(("startdata " + name).c_str());
@@ -140,6 +146,39 @@ TEST_F(SceneViewTest, AnAddedRedSphereIsRedAtTheCentreAndBackgroundElsewhere) {
                         QPoint(image.width() - 3, image.height() - 3)}) {
     EXPECT_TRUE(isBackground(image.pixel(corner))) << corner.x() << "," << corner.y();
   }
+}
+
+// Snapshots draw frames of their own, so they are on only here.
+class SceneViewSnapshotTest : public SceneViewTest {
+ protected:
+  void configure(kestrel::ViewerOptions& options) override {
+    options.snapshotEveryMs = 100;
+    options.snapshotEveryPath = dir_.file("snapshot.png");
+    options.snapshotWidth = 64;
+    options.snapshotHeight = 48;
+  }
+};
+
+TEST_F(SceneViewSnapshotTest, ThePeriodicSnapshotIsTheWindowsPicture) {
+  addRedBall();
+  QImage snapshot;
+  ASSERT_TRUE(processUntil(
+      [&] {
+        snapshot = QImage(QString::fromStdString(dir_.file("snapshot.png")));
+        return !snapshot.isNull() && isRed(snapshot.pixel(snapshot.width() / 2,
+                                                           snapshot.height() / 2));
+      },
+      5000));
+  // Fitted into 64 x 48 with the window's shape kept.
+  EXPECT_TRUE(snapshot.width() == 64 || snapshot.height() == 48)
+      << snapshot.width() << "x" << snapshot.height();
+  EXPECT_LE(snapshot.width(), 64);
+  EXPECT_LE(snapshot.height(), 48);
+  double windowShape = double(scene_->width()) / scene_->height();
+  ASSERT_GT(std::abs(windowShape - 64.0 / 48.0), 0.05) << "the test needs a window not 4:3";
+  EXPECT_NEAR(double(snapshot.width()) / snapshot.height(), windowShape, 0.05);
+  EXPECT_TRUE(isBackground(snapshot.pixel(1, 1)));
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("snapshot.png.part.png")));
 }
 
 TEST_F(SceneViewTest, ExamineDragChangesThePicture) {
