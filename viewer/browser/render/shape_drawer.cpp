@@ -1,0 +1,284 @@
+#include "viewer/browser/render/shape_drawer.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/glcorearb.h>
+
+#include <algorithm>
+#include <array>
+
+#include "viewer/browser/render/gl_program.h"
+#include "viewer/browser/render/node_fields.h"
+#include "viewer/browser/render/shaders.h"
+
+namespace kestrel {
+
+// The lights of one distinct light list, in eye space, as the uniforms take them.
+struct ShapeDrawer::LightArrays {
+  int count = 0;
+  bool positional = false;
+  std::array<int, kMaxLights> kind{};
+  std::array<float, kMaxLights * 3> color{}, pos{}, dir{}, att{};
+  std::array<float, kMaxLights> intensity{}, ambient{}, radius{}, beam{}, cut{};
+
+  void add(const Light& l) {
+    size_t i = static_cast<size_t>(count++);
+    kind[i] = static_cast<int>(l.kind);
+    positional = positional || l.kind != Light::Kind::Directional;
+    auto put = [i](std::array<float, kMaxLights * 3>& a, Vec3f v) {
+      a[i * 3] = v.x, a[i * 3 + 1] = v.y, a[i * 3 + 2] = v.z;
+    };
+    put(color, l.color);
+    put(pos, l.location);
+    put(dir, l.direction);
+    put(att, l.attenuation);
+    intensity[i] = l.intensity;
+    ambient[i] = l.ambientIntensity;
+    radius[i] = l.radius;
+    beam[i] = l.beamWidth;
+    cut[i] = l.cutOffAngle;
+  }
+};
+
+ShapeDrawer::ShapeDrawer()
+    : programs_(kShaderFeatureCount), programFrame_(kShaderFeatureCount, 0),
+      programLights_(kShaderFeatureCount, -1) {}
+
+ShapeDrawer::~ShapeDrawer() {
+  if (instanceBuffer_) glDeleteBuffers(1, &instanceBuffer_);
+}
+
+bool ShapeDrawer::init(std::string* error) { return program(kShaderLit, error) != nullptr; }
+
+GlProgram* ShapeDrawer::program(unsigned features, std::string* error) {
+  std::unique_ptr<GlProgram>& p = programs_[features];
+  if (!p) {
+    auto built = std::make_unique<GlProgram>();
+    if (!built->build(features, error)) return nullptr;
+    p = std::move(built);
+  }
+  return p.get();
+}
+
+int ShapeDrawer::lightSetOf(const DrawItem& item, const DrawList& list, const Camera& cam) {
+  for (size_t i = lightSetSources_.size(); i-- > 0;)
+    if (*lightSetSources_[i] == item.lights) return static_cast<int>(i);
+  LightArrays a;
+  if (cam.headlight) a.add(Light{});  // along the view, in eye space already
+  for (int i : item.lights) {
+    if (a.count >= kMaxLights) break;
+    Light l = list.lights[size_t(i)];
+    l.location = cam.view.transformPoint(l.location);
+    l.direction = normalized(cam.view.transformDir(l.direction));
+    a.add(l);
+  }
+  lightSets_.push_back(a);
+  lightSetSources_.push_back(&item.lights);
+  return static_cast<int>(lightSets_.size() - 1);
+}
+
+void ShapeDrawer::prepare(const DrawList& list, const Camera& cam, MeshCache& meshes,
+                          TextureCache& textures, const TextureResolver& resolver,
+                          std::vector<std::string>& problems) {
+  prepared_.clear();
+  lightSets_.clear();
+  lightSetSources_.clear();
+  const bool fog = list.bound.fog != nullptr;
+  for (const DrawItem& item : list.items) {
+    const GpuMesh& m = meshes.meshFor(*item.geometry);
+    if (m.empty) continue;
+    ShapeBatchKey k;
+    k.mesh = &m;
+    const bool faces = m.kind == Mesh::Kind::Triangles;
+    const MaterialInfo& mat = item.material;
+    if (item.texture && faces) {
+      const GpuTexture& t = textures.textureFor(*item.texture, item.baseDir, resolver, problems);
+      if (t.ok) {
+        k.features |= kShaderTexture;
+        k.texture = t.id;
+        k.textureComps = t.comps;
+      }
+    }
+    if (m.hasColors) k.features |= kShaderVertexColor;
+    if (fog) k.features |= kShaderFog;
+    if (faces && mat.lit) {
+      k.features |= kShaderLit;
+      k.lightSet = lightSetOf(item, list, cam);
+      if (lightSets_[size_t(k.lightSet)].positional) k.features |= kShaderPositional;
+      if (mat.specular.x > 0 || mat.specular.y > 0 || mat.specular.z > 0)
+        k.features |= kShaderSpecular;
+    }
+    k.cull = faces && m.solid;
+    k.transparent = item.transparent;
+    prepared_.push_back({k, &item});
+  }
+  // Opaque shapes in any order draw the same picture: group them.
+  auto firstTransparent = std::stable_partition(
+      prepared_.begin(), prepared_.end(), [](const Prepared& p) { return !p.key.transparent; });
+  std::stable_sort(prepared_.begin(), firstTransparent, [](const Prepared& a, const Prepared& b) {
+    const ShapeBatchKey &x = a.key, &y = b.key;
+    if (x.features != y.features) return x.features < y.features;
+    if (x.mesh != y.mesh) return std::less<const GpuMesh*>()(x.mesh, y.mesh);
+    if (x.texture != y.texture) return x.texture < y.texture;
+    if (x.lightSet != y.lightSet) return x.lightSet < y.lightSet;
+    return x.cull < y.cull;
+  });
+}
+
+void ShapeDrawer::writeInstances(const Camera& cam) {
+  instances_.resize(prepared_.size() * kInstanceFloats);
+  float* out = instances_.data();
+  for (const Prepared& p : prepared_) {
+    const DrawItem& item = *p.item;
+    const MaterialInfo& mat = item.material;
+    const bool faces = p.key.mesh->kind == Mesh::Kind::Triangles;
+    // Unlit faces show white (or their texture); lines and points their emissive colour.
+    Vec3f base = faces ? (mat.lit ? mat.diffuse : Vec3f{1, 1, 1})
+                       : (mat.lit ? mat.emissive : Vec3f{1, 1, 1});
+    const Mat4& t = item.textureMatrix;
+    Mat4 mv = cam.view * item.model;
+    out = std::copy(mv.m.begin(), mv.m.end(), out);
+    *out++ = base.x, *out++ = base.y, *out++ = base.z, *out++ = 1 - mat.transparency;
+    *out++ = mat.specular.x, *out++ = mat.specular.y, *out++ = mat.specular.z,
+    *out++ = mat.shininess;
+    *out++ = mat.emissive.x, *out++ = mat.emissive.y, *out++ = mat.emissive.z,
+    *out++ = mat.ambientIntensity;
+    *out++ = t.at(0, 0), *out++ = t.at(0, 1), *out++ = t.at(0, 3);
+    *out++ = t.at(1, 0), *out++ = t.at(1, 1), *out++ = t.at(1, 3);
+  }
+}
+
+void ShapeDrawer::uploadLights(GlProgram& p, int lightSet) {
+  const LightArrays& a = lightSets_[size_t(lightSet)];
+  const GLsizei n = a.count;
+  glUniform1i(p.location(Uniform::NumLights), n);
+  if (n == 0) return;
+  glUniform1iv(p.location(Uniform::LightKind), n, a.kind.data());
+  glUniform3fv(p.location(Uniform::LightColor), n, a.color.data());
+  glUniform3fv(p.location(Uniform::LightPos), n, a.pos.data());
+  glUniform3fv(p.location(Uniform::LightDir), n, a.dir.data());
+  glUniform3fv(p.location(Uniform::LightAtt), n, a.att.data());
+  glUniform1fv(p.location(Uniform::LightI), n, a.intensity.data());
+  glUniform1fv(p.location(Uniform::LightAmb), n, a.ambient.data());
+  glUniform1fv(p.location(Uniform::LightRadius), n, a.radius.data());
+  glUniform1fv(p.location(Uniform::LightBeam), n, a.beam.data());
+  glUniform1fv(p.location(Uniform::LightCut), n, a.cut.data());
+}
+
+void ShapeDrawer::setFrameUniforms(GlProgram& p, const DrawList& list, const Camera& cam) {
+  p.set(Uniform::Proj, cam.projection);
+  if (!(p.features() & kShaderFog)) return;
+  int type = 0;
+  float range = 0;
+  Vec3f color{1, 1, 1};
+  if (const Node* fog = list.bound.fog) {
+    range = fieldOr(*fog, "visibilityRange", 0.0f);
+    // The range scales with the fog's transform.
+    range *= length(list.bound.fogMatrix.transformDir({1, 0, 0}));
+    color = fieldOr(*fog, "color", color);
+    type = fieldOr(*fog, "fogType", std::string("LINEAR")) == "EXPONENTIAL" ? 2 : 1;
+  }
+  p.set(Uniform::FogType, range > 0 ? type : 0);
+  p.set(Uniform::FogColor, color);
+  p.set(Uniform::FogRange, range);
+}
+
+namespace {
+
+// Points the per-instance attributes of the bound VAO at instance FIRST.
+void pointInstances(size_t first) {
+  const GLsizei stride = kInstanceFloats * sizeof(float);
+  const int sizes[] = {4, 4, 4, 4, 4, 4, 4, 3, 3};
+  size_t offset = first * size_t(stride);
+  for (GLuint i = 0; i < 9; ++i) {
+    GLuint a = kAttrModelView + i;
+    glEnableVertexAttribArray(a);
+    glVertexAttribPointer(a, sizes[i], GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offset));
+    glVertexAttribDivisor(a, 1);
+    offset += size_t(sizes[i]) * sizeof(float);
+  }
+}
+
+void setCapability(GLenum cap, bool on, int& current) {
+  if (current == int(on)) return;
+  if (on) glEnable(cap);
+  else glDisable(cap);
+  current = int(on);
+}
+
+}  // namespace
+
+bool ShapeDrawer::draw(const DrawList& list, const Camera& cam, MeshCache& meshes,
+                       TextureCache& textures, const TextureResolver& resolver,
+                       std::vector<std::string>& problems, std::string* error) {
+  ++frame_;
+  drawCalls_ = 0;
+  prepare(list, cam, meshes, textures, resolver, problems);
+  writeInstances(cam);
+  if (!instanceBuffer_) glGenBuffers(1, &instanceBuffer_);
+  glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
+  const size_t bytes = instances_.size() * sizeof(float);
+  if (bytes > instanceCapacity_) {
+    instanceCapacity_ = std::max(bytes, instanceCapacity_ * 2);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(instanceCapacity_), nullptr, GL_STREAM_DRAW);
+  }
+  if (bytes) glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), instances_.data());
+
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_PROGRAM_POINT_SIZE);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glActiveTexture(GL_TEXTURE0);
+  int blend = -1, cull = -1, depthWrite = -1;
+  GlProgram* current = nullptr;
+  unsigned boundTexture = 0;
+  bool ok = true;
+  for (size_t first = 0; first < prepared_.size();) {
+    const ShapeBatchKey& k = prepared_[first].key;
+    size_t end = first + 1;
+    while (end < prepared_.size() && prepared_[end].key == k) ++end;
+    GlProgram* p = program(k.features, error);
+    if (!p) {
+      ok = false;
+      break;
+    }
+    if (p != current) {
+      p->use();
+      current = p;
+    }
+    if (programFrame_[k.features] != frame_) {
+      setFrameUniforms(*p, list, cam);
+      programFrame_[k.features] = frame_;
+      programLights_[k.features] = -1;
+    }
+    if (k.lightSet >= 0 && programLights_[k.features] != k.lightSet) {
+      uploadLights(*p, k.lightSet);
+      programLights_[k.features] = k.lightSet;
+    }
+    if (k.texture && k.texture != boundTexture) {
+      glBindTexture(GL_TEXTURE_2D, k.texture);
+      boundTexture = k.texture;
+    }
+    if (k.texture) p->set(Uniform::TexComps, k.textureComps);
+    setCapability(GL_BLEND, k.transparent, blend);
+    if (depthWrite != int(!k.transparent)) {
+      glDepthMask(k.transparent ? GL_FALSE : GL_TRUE);
+      depthWrite = int(!k.transparent);
+    }
+    setCapability(GL_CULL_FACE, k.cull, cull);
+    glBindVertexArray(k.mesh->vao);
+    pointInstances(first);
+    GLenum mode = k.mesh->kind == Mesh::Kind::Triangles ? GL_TRIANGLES
+                  : k.mesh->kind == Mesh::Kind::Lines   ? GL_LINES
+                                                        : GL_POINTS;
+    glDrawElementsInstanced(mode, k.mesh->indexCount, GL_UNSIGNED_INT, nullptr,
+                            GLsizei(end - first));
+    ++drawCalls_;
+    first = end;
+  }
+  glBindVertexArray(0);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_BLEND);
+  return ok;
+}
+
+}  // namespace kestrel
