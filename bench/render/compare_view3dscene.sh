@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# Compares our renderer with Debian's view3dscene, the reference VRML browser.
+#
+#   compare_view3dscene.sh [--size WxH] [--out DIR] [--no-masks] [--no-timing] [FILE...]
+#
+# Masks: renders every file of the shared VRML corpus (or the FILEs given)
+# with our snapshot program and with `view3dscene FILE --screenshot 0 OUT`
+# at the same size, and compares the foreground masks (pixels that differ
+# from the background colour) by intersection over union (mask_iou.py).
+# view3dscene places its camera from the bounding box when a file has no
+# Viewpoint, where a VRML97 browser starts at the default Viewpoint
+# (0 0 10 looking down -Z); so each file without one is also rendered as a
+# copy with an explicit `Viewpoint { }` first, and the "same view" column
+# (the one the share counts) uses that copy.
+#
+# Timing: frames per second of both programs on the 1000-box and
+# 700 x 700 terrain scenes of bench_render, written as .wrl files here.
+# view3dscene's time per frame is (time of N screenshots - time of one) /
+# (N - 1) with --screenshot-range: start-up and loading cancel out; each
+# frame includes reading it back and writing a PNG. Ours comes from
+# bench_render (read back, no PNG) and, the same way as view3dscene's, from
+# the snapshot program's time on the scene minus its time on an empty one
+# is NOT possible for N frames, so bench_render is the figure quoted.
+#
+# Our snapshot program: $KESTREL_SNAPSHOT, default
+# build/default/viewer/browser/render/kestrel_snapshot (called as
+# `kestrel_snapshot SCENE OUT W H`); when it names the `kestrel` program it
+# is called as `kestrel --snapshot OUT --size WxH SCENE`.
+# view3dscene is installed with apt-get when missing; it needs a display,
+# so the script runs itself under xvfb-run when DISPLAY is unset.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+size=640x480
+out=""
+masks=1
+timing=1
+files=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --size) size=$2; shift 2 ;;
+    --out) out=$2; shift 2 ;;
+    --no-masks) masks=0; shift ;;
+    --no-timing) timing=0; shift ;;
+    -h|--help) sed -n '2,33p' "$0"; exit 0 ;;
+    *) files+=("$1"); shift ;;
+  esac
+done
+case "$size" in
+  [0-9]*x[0-9]*) ;;
+  *) echo "compare_view3dscene: bad size '$size' (want WxH)" >&2; exit 2 ;;
+esac
+width=${size%x*}
+height=${size#*x}
+
+if ! command -v view3dscene > /dev/null; then
+  echo "installing view3dscene..." >&2
+  if [ "$(id -u)" = 0 ]; then apt-get install -y view3dscene > /dev/null
+  else sudo apt-get install -y view3dscene > /dev/null; fi || {
+    echo "compare_view3dscene: cannot install view3dscene" >&2; exit 1; }
+fi
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" --size "$size" ${out:+--out "$out"} \
+    $([ $masks = 0 ] && echo --no-masks) $([ $timing = 0 ] && echo --no-timing) "${files[@]}"
+fi
+
+snapshot=${KESTREL_SNAPSHOT:-$repo/build/default/viewer/browser/render/kestrel_snapshot}
+if [ ! -x "$snapshot" ]; then
+  echo "compare_view3dscene: no snapshot program at $snapshot (build it or set KESTREL_SNAPSHOT)" >&2
+  exit 1
+fi
+ours() {  # ours SCENE OUT
+  if [ "$(basename "$snapshot")" = kestrel ]; then
+    "$snapshot" --snapshot "$2" --size "${width}x${height}" "$1"
+  else
+    "$snapshot" "$1" "$2" "$width" "$height"
+  fi
+}
+theirs() {  # theirs SCENE OUT
+  timeout 120 view3dscene "$1" --geometry "${width}x${height}" -H --no-sound \
+    --screenshot 0 "$2" > /dev/null 2>&1
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+[ -n "$out" ] || out=$work/images
+mkdir -p "$out"
+
+corpus=""
+for c in "${KESTREL_SOURCE_DIR:-$repo}/../shared/corpus/vrml" "$repo/../shared/corpus/vrml" \
+         "$repo/../../shared/corpus/vrml"; do
+  [ -d "$c" ] && { corpus=$(cd "$c" && pwd); break; }
+done
+
+if [ $masks = 1 ]; then
+  if [ ${#files[@]} = 0 ]; then
+    [ -n "$corpus" ] || { echo "compare_view3dscene: corpus not found" >&2; exit 1; }
+    for f in "$corpus"/*.wrl; do files+=("$f"); done
+  fi
+  total=0; good=0
+  printf '%-62s %8s %8s %9s %9s\n' file as-is "same view" ours-px theirs-px
+  for f in "${files[@]}"; do
+    name=$(basename "$f" .wrl)
+    dir=$(cd "$(dirname "$f")" && pwd)
+    if ! ours "$f" "$out/$name.ours.png" 2> "$out/$name.ours.log"; then
+      iou_raw="ours-failed"
+    elif ! theirs "$f" "$out/$name.theirs.png"; then
+      iou_raw="ref-failed"
+    else
+      iou_raw=$(python3 "$here/mask_iou.py" "$out/$name.ours.png" "$out/$name.theirs.png" \
+                --diff "$out/$name.diff.png") || iou_raw="compare-failed"
+    fi
+    line="$iou_raw"
+    if grep -q '\bViewpoint\b' "$f"; then
+      line_vp=$line
+    else
+      # A copy beside links to its neighbours, so relative URLs still resolve.
+      view=$work/view/$name
+      mkdir -p "$view"
+      for n in "$dir"/*; do ln -sf "$n" "$view/"; done
+      rm -f "$view/$name.wrl"
+      { head -n 1 "$f"; echo "Viewpoint { }"; tail -n +2 "$f"; } > "$view/$name.wrl"
+      line_vp="ours-failed"
+      if ours "$view/$name.wrl" "$out/$name.vp.ours.png" 2>> "$out/$name.ours.log"; then
+        line_vp="ref-failed"
+        theirs "$view/$name.wrl" "$out/$name.vp.theirs.png" &&
+          line_vp=$(python3 "$here/mask_iou.py" "$out/$name.vp.ours.png" \
+                    "$out/$name.vp.theirs.png" --diff "$out/$name.vp.diff.png") ||
+          line_vp="compare-failed"
+      fi
+    fi
+    read -r raw _ <<< "$line"
+    read -r vp na nb _ <<< "$line_vp"
+    printf '%-62s %8s %8s %9s %9s\n' "$name" "$raw" "$vp" "${na:--}" "${nb:--}"
+    total=$((total + 1))
+    if python3 -c "import sys; sys.exit(0 if float('$vp') >= 0.9 else 1)" 2> /dev/null; then
+      good=$((good + 1))
+    fi
+  done
+  echo "files with IoU >= 0.9 (same view): $good of $total" \
+       "($(( total ? 100 * good / total : 0 )) %)"
+  echo "images and diffs (white both, red ours only, green theirs only): $out"
+fi
+
+if [ $timing = 1 ]; then
+  python3 - "$work" <<'PY'
+import math, sys
+d = sys.argv[1]
+with open(f"{d}/boxes.wrl", "w") as s:
+    s.write("#VRML V2.0 utf8\nViewpoint { position 0 0 60 }\n")
+    for i in range(1000):
+        x, y = i % 40 - 20, i // 40 - 12
+        s.write(f"Transform {{ translation {x * 1.5:g} {y * 1.5:g} 0 children Shape {{"
+                f" appearance Appearance {{ material Material {{ diffuseColor {(i % 7) / 7:g}"
+                f" {(i % 11) / 11:g} {(i % 13) / 13:g} }} }} geometry Box {{ }} }} }}\n")
+with open(f"{d}/terrain.wrl", "w") as s:
+    s.write("#VRML V2.0 utf8\nViewpoint { position 350 250 900 orientation 1 0 0 -0.35 }\n"
+            "Shape { appearance Appearance { material Material { diffuseColor 0.4 0.7 0.3 } }"
+            " geometry ElevationGrid { xDimension 700 zDimension 700 creaseAngle 1 height [")
+    s.write(" ".join(f"{20 * math.sin(i * 0.05) * math.cos(j * 0.04):g}"
+                     for j in range(700) for i in range(700)))
+    s.write("] } }\n")
+PY
+  frames=${KESTREL_TIMING_FRAMES:-30}
+  now() { date +%s.%N; }
+  echo
+  echo "view3dscene, ${width}x${height}: seconds per frame = (time of $frames screenshots - time of 1) / $((frames - 1))"
+  for scene in boxes terrain; do
+    t0=$(now)
+    view3dscene "$work/$scene.wrl" --geometry "${width}x${height}" -H --no-sound \
+      --screenshot 0 "$work/one.png" > /dev/null 2>&1
+    t1=$(now)
+    view3dscene "$work/$scene.wrl" --geometry "${width}x${height}" -H --no-sound \
+      --screenshot-range 0 0.04 "$frames" "$work/many@counter(4).png" > /dev/null 2>&1
+    t2=$(now)
+    python3 -c "one=$t1-$t0; many=$t2-$t1; f=(many-one)/($frames-1)
+print(f'  {\"$scene\":8s} one {one:6.2f} s, $frames frames {many:6.2f} s: ' +
+      (f'{1/f:6.1f} frames/s' if f > 0 else 'too fast to measure'))"
+  done
+  bench=${KESTREL_BENCH_RENDER:-$repo/build/default/bench/render/bench_render}
+  if [ -x "$bench" ]; then
+    echo "ours (bench_render, 640x480 off screen, read back, no PNG):"
+    "$bench" --benchmark_min_time=2 2>/dev/null | grep -E '^BM_' | sed 's/^/  /'
+  else
+    echo "ours: build bench_render (default preset) to time it here"
+  fi
+fi
