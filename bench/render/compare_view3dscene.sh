@@ -9,9 +9,11 @@
 # from the background colour) by intersection over union (mask_iou.py).
 # view3dscene places its camera from the bounding box when a file has no
 # Viewpoint, where a VRML97 browser starts at the default Viewpoint
-# (0 0 10 looking down -Z); so each file without one is also rendered as a
-# copy with an explicit `Viewpoint { }` first, and the "same view" column
-# (the one the share counts) uses that copy.
+# (0 0 10 looking down -Z); and its sky and ground gradients are no
+# foreground though they differ from the corner colour. So each file is
+# also rendered as a copy with a plain Background of its own, the file's
+# Backgrounds drawing nothing, and `Viewpoint { }` first when it has none;
+# the "same view" column (the one the share counts) uses that copy.
 #
 # Timing: frames per second of both programs on the 1000-box and
 # 700 x 700 terrain scenes of bench_render, written as .wrl files here.
@@ -43,7 +45,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift 2 ;;
     --no-masks) masks=0; shift ;;
     --no-timing) timing=0; shift ;;
-    -h|--help) sed -n '2,33p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,/^set -u/p' "$0" | sed '$d'; exit 0 ;;
     *) files+=("$1"); shift ;;
   esac
 done
@@ -93,6 +95,17 @@ for c in "${KESTREL_SOURCE_DIR:-$repo}/../shared/corpus/vrml" "$repo/../shared/c
   [ -d "$c" ] && { corpus=$(cd "$c" && pwd); break; }
 done
 
+# Takes the place of Background in the "same view" copies: sky and ground
+# gradients are background, not foreground, yet differ from a corner's
+# colour; and the two programs' default backgrounds differ (black, dark
+# grey). The copies are drawn on one plain colour few shapes have.
+mask_sky="0.3 0.1 0.5"
+flat_background='PROTO FlatBackground [ exposedField MFColor skyColor [] exposedField MFFloat skyAngle []
+  exposedField MFColor groundColor [] exposedField MFFloat groundAngle []
+  exposedField MFString backUrl [] exposedField MFString bottomUrl [] exposedField MFString frontUrl []
+  exposedField MFString leftUrl [] exposedField MFString rightUrl [] exposedField MFString topUrl []
+  eventIn SFBool set_bind eventOut SFBool isBound ] { Group { } }'
+
 if [ $masks = 1 ]; then
   if [ ${#files[@]} = 0 ]; then
     [ -n "$corpus" ] || { echo "compare_view3dscene: corpus not found" >&2; exit 1; }
@@ -112,15 +125,23 @@ if [ $masks = 1 ]; then
                 --diff "$out/$name.diff.png") || iou_raw="compare-failed"
     fi
     line="$iou_raw"
-    if grep -q '\bViewpoint\b' "$f"; then
-      line_vp=$line
-    else
+    has_view=0; has_bg=0
+    grep -q '\bViewpoint\b' "$f" && has_view=1
+    grep -q '\bBackground\b' "$f" && has_bg=1
+    {
       # A copy beside links to its neighbours, so relative URLs still resolve.
       view=$work/view/$name
       mkdir -p "$view"
       for n in "$dir"/*; do ln -sf "$n" "$view/"; done
       rm -f "$view/$name.wrl"
-      { head -n 1 "$f"; echo "Viewpoint { }"; tail -n +2 "$f"; } > "$view/$name.wrl"
+      {
+        head -n 1 "$f"
+        echo "$flat_background"
+        echo "Background { skyColor $mask_sky }"
+        [ $has_view = 0 ] && echo "Viewpoint { }"
+        if [ $has_bg = 1 ]; then tail -n +2 "$f" | sed 's/\bBackground\b/FlatBackground/g'
+        else tail -n +2 "$f"; fi
+      } > "$view/$name.wrl"
       line_vp="ours-failed"
       if ours "$view/$name.wrl" "$out/$name.vp.ours.png" 2>> "$out/$name.ours.log"; then
         line_vp="ref-failed"
@@ -129,7 +150,7 @@ if [ $masks = 1 ]; then
                     "$out/$name.vp.theirs.png" --diff "$out/$name.vp.diff.png") ||
           line_vp="compare-failed"
       fi
-    fi
+    }
     read -r raw _ <<< "$line"
     read -r vp na nb _ <<< "$line_vp"
     printf '%-62s %8s %8s %9s %9s\n' "$name" "$raw" "$vp" "${na:--}" "${nb:--}"
