@@ -36,7 +36,7 @@ class GlProgram {
   void set(Uniform u, Vec3f v) const;
   void set(Uniform u, const Mat4& m) const;
 
-  static constexpr unsigned kAllFeatures = 63;
+  static constexpr unsigned kAllFeatures = 63;  // every feature but kShaderVertexLit
 
  private:
   unsigned id_ = 0;

@@ -38,6 +38,7 @@ struct GpuMesh {
   int indexCount = 0;
   Mesh::Kind kind = Mesh::Kind::Triangles;
   bool solid = true, hasColors = false, empty = true;
+  bool faceted = false;  // triangles whose three normals are the same
   Vec3f lo, hi;  // local bounds (when not empty)
 };
 

@@ -25,6 +25,15 @@ out vec2 vTex;
 flat out vec4 vDiffuse;
 flat out vec4 vSpecular;
 flat out vec4 vEmissive;
+#if VERTEX_LIT
+uniform int uNumLights;
+uniform vec3 uLightColor[8];
+uniform vec3 uLightDir[8];
+uniform float uLightI[8];
+uniform float uLightAmb[8];
+flat out vec3 vFront;
+flat out vec3 vBack;
+#endif
 void main() {
   mat4 mv = mat4(iModelView0, iModelView1, iModelView2, iModelView3);
   vec4 p = mv * vec4(aPos, 1.0);
@@ -34,6 +43,18 @@ void main() {
   mat3 m = mat3(mv);
   mat3 cof = mat3(cross(m[1], m[2]), cross(m[2], m[0]), cross(m[0], m[1]));
   vNormal = (dot(m[0], cof[0]) < 0.0 ? -1.0 : 1.0) * (cof * aNormal);
+#if VERTEX_LIT
+  vec3 n = normalize(vNormal);
+  vFront = vec3(0.0);
+  vBack = vec3(0.0);
+  for (int i = 0; i < uNumLights; ++i) {
+    vec3 ambient = uLightAmb[i] * uLightColor[i] * iEmissive.a;
+    vec3 direct = uLightI[i] * uLightColor[i];
+    float ndl = dot(n, -uLightDir[i]);
+    vFront += ambient + direct * max(ndl, 0.0);
+    vBack += ambient + direct * max(-ndl, 0.0);
+  }
+#endif
 #else
   vNormal = aNormal;
 #endif
@@ -56,6 +77,10 @@ in vec2 vTex;
 flat in vec4 vDiffuse;
 flat in vec4 vSpecular;
 flat in vec4 vEmissive;
+#if VERTEX_LIT
+flat in vec3 vFront;
+flat in vec3 vBack;
+#endif
 out vec4 fragColor;
 uniform int uTexComps;
 uniform sampler2D uTex;
@@ -86,7 +111,9 @@ void main() {
   alpha *= t.a;
 #endif
   vec3 color = base;
-#if LIT
+#if VERTEX_LIT
+  color = vEmissive.rgb + base * (gl_FrontFacing ? vFront : vBack);
+#elif LIT
   vec3 n = normalize(vNormal);
   if (!gl_FrontFacing) n = -n;
 #if SPECULAR
@@ -142,7 +169,7 @@ std::string header(unsigned f) {
   return "#version 330 core\n" + flag("LIT", kShaderLit) +
          flag("VERTEX_COLOR", kShaderVertexColor) + flag("TEXTURE", kShaderTexture) +
          flag("FOG", kShaderFog) + flag("SPECULAR", kShaderSpecular) +
-         flag("POSITIONAL", kShaderPositional);
+         flag("POSITIONAL", kShaderPositional) + flag("VERTEX_LIT", kShaderVertexLit);
 }
 
 }  // namespace

@@ -23,7 +23,12 @@ enum ShaderFeature : unsigned {
   kShaderFog = 8,          // fog by eye distance
   kShaderSpecular = 16,    // some specular colour: highlights are computed
   kShaderPositional = 32,  // point or spot lights among the lights
-  kShaderFeatureCount = 64,
+  // With kShaderLit, on a faceted mesh (one normal per triangle) lit by
+  // directional lights only and without specular colour: the light that
+  // reaches a face is the same all over it, so it is summed per vertex
+  // (for both sides) and a fragment only multiplies its base colour.
+  kShaderVertexLit = 64,
+  kShaderFeatureCount = 128,
 };
 
 // Vertex attribute locations: mesh data, then per-instance data.
