@@ -38,16 +38,20 @@ bool sameVertex(const PackedVertex& a, const PackedVertex& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-bool isFaceted(const Mesh& m) {
+}  // namespace
+
+bool hasFlatTriangles(const Mesh& m) {
   if (m.kind != Mesh::Kind::Triangles || m.normals.size() != m.positions.size()) return false;
+  const float minCos = std::cos(kFlatTriangleAngle);
+  auto close = [minCos](Vec3f a, Vec3f b) {
+    return a == b || a.x * b.x + a.y * b.y + a.z * b.z >= minCos;  // normals are unit
+  };
   for (size_t i = 0; i + 2 < m.normals.size(); i += 3) {
     const Vec3f &a = m.normals[i], &b = m.normals[i + 1], &c = m.normals[i + 2];
-    if (!(a == b) || !(a == c)) return false;
+    if (!close(a, b) || !close(a, c) || !close(b, c)) return false;
   }
   return true;
 }
-
-}  // namespace
 
 void packMesh(const Mesh& mesh, std::vector<PackedVertex>& vertices,
               std::vector<uint32_t>& indices) {
@@ -124,7 +128,7 @@ const GpuMesh& MeshCache::upload(const Mesh& m) {
   gm->kind = m.kind;
   gm->solid = m.solid;
   gm->hasColors = m.hasColors();
-  gm->faceted = isFaceted(m);
+  gm->flatTriangles = hasFlatTriangles(m);
   gm->indexCount = static_cast<int>(e.indices.size());
   gm->lo = {1e30f, 1e30f, 1e30f};
   gm->hi = {-1e30f, -1e30f, -1e30f};

@@ -19,6 +19,11 @@
 
 namespace kestrel {
 
+// Within this angle (radians) between a triangle's vertex normals, light
+// summed per vertex and interpolated differs from light summed per pixel by
+// less than a quarter of one 8-bit level away from the shadow line.
+constexpr float kFlatTriangleAngle = 0.0873f;  // 5 degrees
+
 // One vertex as the GPU reads it (attributes 0 to 3).
 struct PackedVertex {
   float pos[3];
@@ -27,6 +32,9 @@ struct PackedVertex {
   uint8_t color[4];   // normalized; [3] is padding
 };
 static_assert(sizeof(PackedVertex) == 32);
+
+// True for a triangle mesh whose every triangle has flat normals (above).
+bool hasFlatTriangles(const Mesh& mesh);
 
 // Packs MESH and welds identical vertices: INDICES draw the same
 // primitives in the same order as MESH's unindexed vertices.
@@ -38,7 +46,9 @@ struct GpuMesh {
   int indexCount = 0;
   Mesh::Kind kind = Mesh::Kind::Triangles;
   bool solid = true, hasColors = false, empty = true;
-  bool faceted = false;  // triangles whose three normals are the same
+  // Every triangle's three normals lie within kFlatTriangleAngle of each
+  // other (faceted meshes; finely divided smooth ones).
+  bool flatTriangles = false;
   Vec3f lo, hi;  // local bounds (when not empty)
 };
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "viewer/browser/render/egl_context.h"
@@ -81,6 +82,26 @@ TEST(PackMesh, VertexColoursAreKept) {
   EXPECT_EQ(v[idx[1]].color[1], 255);
   EXPECT_EQ(v[idx[2]].color[2], 255);
   EXPECT_EQ(v[idx[2]].color[0], 0);
+}
+
+TEST(FlatTriangles, FacetedAndFinelyDividedMeshesHaveThemCoarseSmoothOnesNot) {
+  EXPECT_TRUE(hasFlatTriangles(meshOf("Box {}")));
+  EXPECT_TRUE(hasFlatTriangles(meshOf(
+      "IndexedFaceSet { coord Coordinate { point [0 0 0, 1 0 0, 1 1 0, 0 1 1] }"
+      " coordIndex [0 1 2 -1 0 2 3] }")));
+  EXPECT_FALSE(hasFlatTriangles(meshOf("Sphere {}")));  // smooth, a few degrees a step
+  std::ostringstream fine, coarse;
+  fine << "ElevationGrid { xDimension 50 zDimension 50 creaseAngle 1 height [";
+  coarse << "ElevationGrid { xDimension 50 zDimension 50 creaseAngle 1 height [";
+  for (int k = 0; k < 2500; ++k) {
+    fine << 0.5 * std::sin(k % 50 * 0.05) << ' ';
+    coarse << (k % 2) * 0.5 << ' ';
+  }
+  fine << "] }";
+  coarse << "] }";
+  EXPECT_TRUE(hasFlatTriangles(meshOf(fine.str())));
+  EXPECT_FALSE(hasFlatTriangles(meshOf(coarse.str())));
+  EXPECT_FALSE(hasFlatTriangles(meshOf("PointSet { coord Coordinate { point [0 0 0] } }")));
 }
 
 TEST(MeshCache, IdenticalGeometryNodesShareOneMeshAndOneDrawCall) {

@@ -31,8 +31,8 @@ uniform vec3 uLightColor[8];
 uniform vec3 uLightDir[8];
 uniform float uLightI[8];
 uniform float uLightAmb[8];
-flat out vec3 vFront;
-flat out vec3 vBack;
+out vec3 vFront;
+out vec3 vBack;
 #endif
 void main() {
   mat4 mv = mat4(iModelView0, iModelView1, iModelView2, iModelView3);
@@ -78,8 +78,8 @@ flat in vec4 vDiffuse;
 flat in vec4 vSpecular;
 flat in vec4 vEmissive;
 #if VERTEX_LIT
-flat in vec3 vFront;
-flat in vec3 vBack;
+in vec3 vFront;
+in vec3 vBack;
 #endif
 out vec4 fragColor;
 uniform int uTexComps;

@@ -23,10 +23,10 @@ enum ShaderFeature : unsigned {
   kShaderFog = 8,          // fog by eye distance
   kShaderSpecular = 16,    // some specular colour: highlights are computed
   kShaderPositional = 32,  // point or spot lights among the lights
-  // With kShaderLit, on a faceted mesh (one normal per triangle) lit by
+  // With kShaderLit, on a mesh of flat triangles (gpu_mesh.h) lit by
   // directional lights only and without specular colour: the light that
-  // reaches a face is the same all over it, so it is summed per vertex
-  // (for both sides) and a fragment only multiplies its base colour.
+  // reaches a triangle is (nearly) the same all over it, so it is summed
+  // per vertex for both sides and a fragment only multiplies its base colour.
   kShaderVertexLit = 64,
   kShaderFeatureCount = 128,
 };

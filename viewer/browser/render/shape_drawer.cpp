@@ -106,7 +106,7 @@ void ShapeDrawer::prepare(const DrawList& list, const Camera& cam, MeshCache& me
       if (lightSets_[size_t(k.lightSet)].positional) k.features |= kShaderPositional;
       if (mat.specular.x > 0 || mat.specular.y > 0 || mat.specular.z > 0)
         k.features |= kShaderSpecular;
-      if (m.faceted && !(k.features & (kShaderSpecular | kShaderPositional)))
+      if (m.flatTriangles && !(k.features & (kShaderSpecular | kShaderPositional)))
         k.features |= kShaderVertexLit;
     }
     k.cull = faces && m.solid;
