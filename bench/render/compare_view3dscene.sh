@@ -17,12 +17,12 @@
 #
 # Timing: frames per second of both programs on the 1000-box and
 # 700 x 700 terrain scenes of bench_render, written as .wrl files here.
-# view3dscene's time per frame is (time of N screenshots - time of one) /
-# (N - 1) with --screenshot-range: start-up and loading cancel out; each
-# frame includes reading it back and writing a PNG. Ours comes from
-# bench_render (read back, no PNG) and, the same way as view3dscene's, from
-# the snapshot program's time on the scene minus its time on an empty one
-# is NOT possible for N frames, so bench_render is the figure quoted.
+# Both are timed the same way: (time of N frames - time of one frame) /
+# (N - 1), so start-up and loading cancel out, and every frame is read
+# back and written as a PNG (view3dscene --screenshot-range, our snapshot
+# program with a frame count). bench_render's figures (read back, no PNG)
+# follow. KESTREL_TIMING_FRAMES (30) and KESTREL_TIMING_ROUNDS (2) set N
+# and how often each measurement is repeated.
 #
 # Our snapshot program: $KESTREL_SNAPSHOT, default
 # build/default/viewer/browser/render/kestrel_snapshot (called as
@@ -184,26 +184,33 @@ with open(f"{d}/terrain.wrl", "w") as s:
     s.write("] } }\n")
 PY
   frames=${KESTREL_TIMING_FRAMES:-30}
+  rounds=${KESTREL_TIMING_ROUNDS:-2}
   now() { date +%s.%N; }
+  # seconds COMMAND...: wall time of one run
+  seconds() { local t0; t0=$(now); "$@" > /dev/null 2>&1; python3 -c "print($(now) - $t0)"; }
+  v3d_one() { view3dscene "$1" --geometry "${width}x${height}" -H --no-sound --screenshot 0 "$work/v.png"; }
+  v3d_many() { view3dscene "$1" --geometry "${width}x${height}" -H --no-sound \
+                 --screenshot-range 0 0.04 "$frames" "$work/v@counter(4).png"; }
+  ours_one() { "$snapshot" "$1" "$work/o.png" "$width" "$height"; }
+  ours_many() { "$snapshot" "$1" "$work/o.png" "$width" "$height" "$frames"; }
   echo
-  echo "view3dscene, ${width}x${height}: seconds per frame = (time of $frames screenshots - time of 1) / $((frames - 1))"
+  echo "frames per second at ${width}x${height}, each frame read back and written as a PNG:"
+  echo "(time of $frames frames - time of 1) / $((frames - 1)); the rounds alternate the programs"
+  printf '  %-8s %-12s %10s %10s %10s\n' scene program "1 frame s" "$frames frames s" frames/s
   for scene in boxes terrain; do
-    t0=$(now)
-    view3dscene "$work/$scene.wrl" --geometry "${width}x${height}" -H --no-sound \
-      --screenshot 0 "$work/one.png" > /dev/null 2>&1
-    t1=$(now)
-    view3dscene "$work/$scene.wrl" --geometry "${width}x${height}" -H --no-sound \
-      --screenshot-range 0 0.04 "$frames" "$work/many@counter(4).png" > /dev/null 2>&1
-    t2=$(now)
-    python3 -c "one=$t1-$t0; many=$t2-$t1; f=(many-one)/($frames-1)
-print(f'  {\"$scene\":8s} one {one:6.2f} s, $frames frames {many:6.2f} s: ' +
-      (f'{1/f:6.1f} frames/s' if f > 0 else 'too fast to measure'))"
+    for round in $(seq "$rounds"); do
+      for prog in view3dscene kestrel; do
+        if [ $prog = view3dscene ]; then one=$(seconds v3d_one "$work/$scene.wrl"); many=$(seconds v3d_many "$work/$scene.wrl")
+        elif [ "$(basename "$snapshot")" = kestrel ]; then continue  # no frame count there
+        else one=$(seconds ours_one "$work/$scene.wrl"); many=$(seconds ours_many "$work/$scene.wrl"); fi
+        python3 -c "one, many = $one, $many; f = (many - one) / ($frames - 1)
+print('  %-8s %-12s %10.2f %10.2f %10s' % ('$scene', '$prog', one, many, '%.1f' % (1 / f) if f > 0 else '-'))"
+      done
+    done
   done
   bench=${KESTREL_BENCH_RENDER:-$repo/build/default/bench/render/bench_render}
   if [ -x "$bench" ]; then
-    echo "ours (bench_render, 640x480 off screen, read back, no PNG):"
+    echo "ours, bench_render (frames read back, no PNG):"
     "$bench" --benchmark_min_time=2 2>/dev/null | grep -E '^BM_' | sed 's/^/  /'
-  else
-    echo "ours: build bench_render (default preset) to time it here"
   fi
 fi
