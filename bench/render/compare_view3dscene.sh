@@ -21,8 +21,10 @@
 # (N - 1), so start-up and loading cancel out, and every frame is read
 # back and written as a PNG (view3dscene --screenshot-range, our snapshot
 # program with a frame count). bench_render's figures (read back, no PNG)
-# follow. KESTREL_TIMING_FRAMES (30) and KESTREL_TIMING_ROUNDS (2) set N
-# and how often each measurement is repeated.
+# follow. Frames per second come from wall-clock time; CPU time per frame
+# (user + system of the program and its threads) is also shown, as it
+# holds when the machine is busy. KESTREL_TIMING_FRAMES (30) and
+# KESTREL_TIMING_ROUNDS (2) set N and how often each is repeated.
 #
 # Our snapshot program: $KESTREL_SNAPSHOT, default
 # build/default/viewer/browser/render/kestrel_snapshot (called as
@@ -185,26 +187,37 @@ with open(f"{d}/terrain.wrl", "w") as s:
 PY
   frames=${KESTREL_TIMING_FRAMES:-30}
   rounds=${KESTREL_TIMING_ROUNDS:-2}
-  now() { date +%s.%N; }
-  # seconds COMMAND...: wall time of one run
-  seconds() { local t0; t0=$(now); "$@" > /dev/null 2>&1; python3 -c "print($(now) - $t0)"; }
-  v3d_one() { view3dscene "$1" --geometry "${width}x${height}" -H --no-sound --screenshot 0 "$work/v.png"; }
-  v3d_many() { view3dscene "$1" --geometry "${width}x${height}" -H --no-sound \
-                 --screenshot-range 0 0.04 "$frames" "$work/v@counter(4).png"; }
-  ours_one() { "$snapshot" "$1" "$work/o.png" "$width" "$height"; }
-  ours_many() { "$snapshot" "$1" "$work/o.png" "$width" "$height" "$frames"; }
+  # measure COMMAND...: "WALL CPU" seconds of one run (CPU: user + system of
+  # the command and its children, so a busy machine shows in WALL only)
+  measure() {
+    python3 -c 'import resource, subprocess, sys, time
+t = time.time()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+r = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(time.time() - t, r.ru_utime + r.ru_stime)' "$@"
+  }
+  v3d=(view3dscene --geometry "${width}x${height}" -H --no-sound)
   echo
-  echo "frames per second at ${width}x${height}, each frame read back and written as a PNG:"
-  echo "(time of $frames frames - time of 1) / $((frames - 1)); the rounds alternate the programs"
-  printf '  %-8s %-12s %10s %10s %10s\n' scene program "1 frame s" "$frames frames s" frames/s
+  echo "per frame at ${width}x${height}, each frame read back and written as a PNG:"
+  echo "(cost of $frames frames - cost of 1) / $((frames - 1)); rounds alternate the programs"
+  printf '  %-8s %-12s %9s %9s %11s %11s\n' scene program "1 frame s" "$frames frames" "frames/s" "CPU ms/frame"
   for scene in boxes terrain; do
+    f=$work/$scene.wrl
     for round in $(seq "$rounds"); do
       for prog in view3dscene kestrel; do
-        if [ $prog = view3dscene ]; then one=$(seconds v3d_one "$work/$scene.wrl"); many=$(seconds v3d_many "$work/$scene.wrl")
-        elif [ "$(basename "$snapshot")" = kestrel ]; then continue  # no frame count there
-        else one=$(seconds ours_one "$work/$scene.wrl"); many=$(seconds ours_many "$work/$scene.wrl"); fi
-        python3 -c "one, many = $one, $many; f = (many - one) / ($frames - 1)
-print('  %-8s %-12s %10.2f %10.2f %10s' % ('$scene', '$prog', one, many, '%.1f' % (1 / f) if f > 0 else '-'))"
+        if [ $prog = view3dscene ]; then
+          one=$(measure "${v3d[@]}" "$f" --screenshot 0 "$work/v.png")
+          many=$(measure "${v3d[@]}" "$f" --screenshot-range 0 0.04 "$frames" "$work/v@counter(4).png")
+        elif [ "$(basename "$snapshot")" = kestrel ]; then
+          continue  # kestrel --snapshot writes one frame
+        else
+          one=$(measure "$snapshot" "$f" "$work/o.png" "$width" "$height")
+          many=$(measure "$snapshot" "$f" "$work/o.png" "$width" "$height" "$frames")
+        fi
+        python3 -c "
+(w1, c1), (wn, cn) = ($(echo $one | tr ' ' ,)), ($(echo $many | tr ' ' ,))
+f, c = (wn - w1) / ($frames - 1), (cn - c1) / ($frames - 1)
+print('  %-8s %-12s %9.2f %9.2f %11s %11.0f' % ('$scene', '$prog', w1, wn, '%.1f' % (1 / f) if f > 0 else '-', c * 1000))"
       done
     done
   done

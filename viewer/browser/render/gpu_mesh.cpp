@@ -14,6 +14,8 @@ namespace {
 
 // Meshes up to this many vertices keep a CPU copy so a twin can be found.
 constexpr size_t kShareLimit = 65536;
+// Meshes of at least this many triangles are drawn in spatial order.
+constexpr size_t kReorderTriangles = 65536;
 
 int16_t snorm16(float v) {
   return static_cast<int16_t>(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f));
@@ -38,7 +40,45 @@ bool sameVertex(const PackedVertex& a, const PackedVertex& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// Spreads the low 10 bits of V three apart, for a 30-bit Morton code.
+uint32_t spread3(uint32_t v) {
+  v &= 0x3ff;
+  v = (v | (v << 16)) & 0x030000ff;
+  v = (v | (v << 8)) & 0x0300f00f;
+  v = (v | (v << 4)) & 0x030c30c3;
+  v = (v | (v << 2)) & 0x09249249;
+  return v;
+}
+
 }  // namespace
+
+void orderTrianglesSpatially(const std::vector<PackedVertex>& vertices,
+                             std::vector<uint32_t>& indices) {
+  const size_t n = indices.size() / 3;
+  if (n < 2) return;
+  float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+  for (const PackedVertex& v : vertices)
+    for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], v.pos[a]), hi[a] = std::max(hi[a], v.pos[a]);
+  // One scale for every axis, so a flat mesh orders as a 2D one would.
+  const float span = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+  std::vector<std::pair<uint32_t, uint32_t>> keys(n);  // Morton code of the centre, triangle
+  for (size_t t = 0; t < n; ++t) {
+    uint32_t code = 0;
+    for (int a = 0; a < 3; ++a) {
+      float c = (vertices[indices[t * 3]].pos[a] + vertices[indices[t * 3 + 1]].pos[a] +
+                 vertices[indices[t * 3 + 2]].pos[a]) / 3;
+      uint32_t q = span > 0 ? uint32_t(std::clamp((c - lo[a]) / span, 0.0f, 1.0f) * 1023.0f) : 0;
+      code |= spread3(q) << a;
+    }
+    keys[t] = {code, uint32_t(t)};
+  }
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const auto& x, const auto& y) { return x.first < y.first; });
+  std::vector<uint32_t> sorted(indices.size());
+  for (size_t t = 0; t < n; ++t)
+    std::copy_n(&indices[size_t(keys[t].second) * 3], 3, &sorted[t * 3]);
+  indices.swap(sorted);
+}
 
 bool hasFlatTriangles(const Mesh& m) {
   if (m.kind != Mesh::Kind::Triangles || m.normals.size() != m.positions.size()) return false;
@@ -109,6 +149,8 @@ const GpuMesh& MeshCache::meshFor(const Node& g) {
 const GpuMesh& MeshCache::upload(const Mesh& m) {
   Entry e;
   packMesh(m, e.vertices, e.indices);
+  if (m.kind == Mesh::Kind::Triangles && e.indices.size() / 3 >= kReorderTriangles)
+    orderTrianglesSpatially(e.vertices, e.indices);
   uint64_t h = hashBytes(e.vertices.data(), e.vertices.size() * sizeof(PackedVertex));
   h = hashBytes(e.indices.data(), e.indices.size() * sizeof(uint32_t), h);
   h = h * 31 + static_cast<uint64_t>(m.kind) * 2 + (m.solid ? 1 : 0);

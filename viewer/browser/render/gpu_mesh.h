@@ -41,6 +41,13 @@ bool hasFlatTriangles(const Mesh& mesh);
 void packMesh(const Mesh& mesh, std::vector<PackedVertex>& vertices,
               std::vector<uint32_t>& indices);
 
+// Reorders the triangles of INDICES by the Morton code of their centres,
+// so neighbouring triangles are drawn one after another: the GPU's vertex
+// cache then shades each shared vertex about once, and a rasterizer's
+// tiles see their triangles together.
+void orderTrianglesSpatially(const std::vector<PackedVertex>& vertices,
+                             std::vector<uint32_t>& indices);
+
 struct GpuMesh {
   unsigned vao = 0, vbo = 0, ebo = 0;
   int indexCount = 0;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <set>
 #include <sstream>
 
 #include "viewer/browser/render/egl_context.h"
@@ -102,6 +104,36 @@ TEST(FlatTriangles, FacetedAndFinelyDividedMeshesHaveThemCoarseSmoothOnesNot) {
   EXPECT_TRUE(hasFlatTriangles(meshOf(fine.str())));
   EXPECT_FALSE(hasFlatTriangles(meshOf(coarse.str())));
   EXPECT_FALSE(hasFlatTriangles(meshOf("PointSet { coord Coordinate { point [0 0 0] } }")));
+}
+
+TEST(SpatialOrder, KeepsEveryTriangleAndDrawsNeighboursTogether) {
+  std::ostringstream g;
+  g << "ElevationGrid { xDimension 65 zDimension 65 height [";
+  for (int k = 0; k < 65 * 65; ++k) g << (k % 3) * 0.1 << ' ';
+  g << "] }";
+  Mesh m = meshOf(g.str());
+  std::vector<PackedVertex> v;
+  std::vector<uint32_t> idx;
+  packMesh(m, v, idx);
+  std::vector<uint32_t> before = idx;
+  orderTrianglesSpatially(v, idx);
+  ASSERT_EQ(idx.size(), before.size());
+  auto triangles = [](const std::vector<uint32_t>& i) {
+    std::multiset<std::array<uint32_t, 3>> out;
+    for (size_t t = 0; t + 2 < i.size(); t += 3) out.insert({i[t], i[t + 1], i[t + 2]});
+    return out;
+  };
+  EXPECT_EQ(triangles(idx), triangles(before));  // same triangles, same winding
+  EXPECT_NE(idx, before);
+  // The first 32 triangles cover a compact patch, not a strip along a row.
+  float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f};
+  for (size_t k = 0; k < 32 * 3; ++k) {
+    const PackedVertex& p = v[idx[k]];
+    lo[0] = std::min(lo[0], p.pos[0]), hi[0] = std::max(hi[0], p.pos[0]);
+    lo[1] = std::min(lo[1], p.pos[2]), hi[1] = std::max(hi[1], p.pos[2]);
+  }
+  EXPECT_LE(hi[0] - lo[0], 8.0f);
+  EXPECT_LE(hi[1] - lo[1], 8.0f);
 }
 
 TEST(MeshCache, IdenticalGeometryNodesShareOneMeshAndOneDrawCall) {
