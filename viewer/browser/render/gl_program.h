@@ -12,7 +12,8 @@ namespace kestrel {
 
 enum class Uniform {
   Proj, Tex, TexComps, NumLights, LightKind, LightColor, LightPos, LightDir, LightAtt,
-  LightI, LightAmb, LightRadius, LightBeam, LightCut, FogType, FogColor, FogRange, Count
+  LightI, LightAmb, LightRadius, LightBeam, LightCut, FogType, FogColor, FogRange, Instance,
+  Count
 };
 
 class GlProgram {
@@ -36,7 +37,8 @@ class GlProgram {
   void set(Uniform u, Vec3f v) const;
   void set(Uniform u, const Mat4& m) const;
 
-  static constexpr unsigned kAllFeatures = 63;  // every feature but kShaderVertexLit
+  // Every per-pixel feature with the most lights.
+  static constexpr unsigned kAllFeatures = 63u | (8u << 12);
 
  private:
   unsigned id_ = 0;

@@ -1,5 +1,7 @@
 #include "viewer/browser/render/shaders.h"
 
+#include <algorithm>
+
 namespace kestrel {
 namespace {
 
@@ -8,6 +10,18 @@ layout(location = 0) in vec3 aPos;
 layout(location = 1) in vec3 aNormal;
 layout(location = 2) in vec3 aColor;
 layout(location = 3) in vec2 aTex;
+#if SINGLE
+uniform vec4 uInstance[9];
+#define iModelView0 uInstance[0]
+#define iModelView1 uInstance[1]
+#define iModelView2 uInstance[2]
+#define iModelView3 uInstance[3]
+#define iDiffuse uInstance[4]
+#define iSpecular uInstance[5]
+#define iEmissive uInstance[6]
+#define iTexRow0 uInstance[7].xyz
+#define iTexRow1 uInstance[8].xyz
+#else
 layout(location = 4) in vec4 iModelView0;
 layout(location = 5) in vec4 iModelView1;
 layout(location = 6) in vec4 iModelView2;
@@ -17,6 +31,7 @@ layout(location = 9) in vec4 iSpecular;
 layout(location = 10) in vec4 iEmissive;
 layout(location = 11) in vec3 iTexRow0;
 layout(location = 12) in vec3 iTexRow1;
+#endif
 uniform mat4 uProj;
 out vec3 vPos;
 out vec3 vNormal;
@@ -26,7 +41,6 @@ flat out vec4 vDiffuse;
 flat out vec4 vSpecular;
 flat out vec4 vEmissive;
 #if VERTEX_LIT
-uniform int uNumLights;
 uniform vec3 uLightColor[8];
 uniform vec3 uLightDir[8];
 uniform float uLightI[8];
@@ -38,25 +52,29 @@ void main() {
   mat4 mv = mat4(iModelView0, iModelView1, iModelView2, iModelView3);
   vec4 p = mv * vec4(aPos, 1.0);
   vPos = p.xyz;
-#if LIT
+#if LIT && RIGID
+  // Rotation and uniform scale: the inverse transpose is the matrix itself
+  // up to a positive scale.
+  vNormal = mat3(mv) * aNormal;
+#elif LIT
   // The inverse transpose up to a positive scale: the cofactor matrix.
   mat3 m = mat3(mv);
   mat3 cof = mat3(cross(m[1], m[2]), cross(m[2], m[0]), cross(m[0], m[1]));
   vNormal = (dot(m[0], cof[0]) < 0.0 ? -1.0 : 1.0) * (cof * aNormal);
+#else
+  vNormal = aNormal;
+#endif
 #if VERTEX_LIT
   vec3 n = normalize(vNormal);
   vFront = vec3(0.0);
   vBack = vec3(0.0);
-  for (int i = 0; i < uNumLights; ++i) {
+  for (int i = 0; i < NUM_LIGHTS; ++i) {
     vec3 ambient = uLightAmb[i] * uLightColor[i] * iEmissive.a;
     vec3 direct = uLightI[i] * uLightColor[i];
     float ndl = dot(n, -uLightDir[i]);
     vFront += ambient + direct * max(ndl, 0.0);
     vBack += ambient + direct * max(-ndl, 0.0);
   }
-#endif
-#else
-  vNormal = aNormal;
 #endif
   vColor = aColor;
   vec3 st = vec3(aTex, 1.0);
@@ -84,7 +102,6 @@ in vec3 vBack;
 out vec4 fragColor;
 uniform int uTexComps;
 uniform sampler2D uTex;
-uniform int uNumLights;
 uniform int uLightKind[8];
 uniform vec3 uLightColor[8];
 uniform vec3 uLightPos[8];
@@ -122,7 +139,7 @@ void main() {
 #endif
   float ambientIntensity = vEmissive.a;
   color = vEmissive.rgb;
-  for (int i = 0; i < uNumLights; ++i) {
+  for (int i = 0; i < NUM_LIGHTS; ++i) {
     vec3 l = -uLightDir[i];
     float factor = 1.0;
 #if POSITIONAL
@@ -163,13 +180,15 @@ void main() {
 )";
 
 std::string header(unsigned f) {
+  const unsigned lights = std::min<unsigned>(shaderLightCount(f), kMaxLights);
   auto flag = [&](const char* name, unsigned bit) {
     return std::string("#define ") + name + ((f & bit) ? " 1\n" : " 0\n");
   };
   return "#version 330 core\n" + flag("LIT", kShaderLit) +
          flag("VERTEX_COLOR", kShaderVertexColor) + flag("TEXTURE", kShaderTexture) +
          flag("FOG", kShaderFog) + flag("SPECULAR", kShaderSpecular) +
-         flag("POSITIONAL", kShaderPositional) + flag("VERTEX_LIT", kShaderVertexLit);
+         flag("POSITIONAL", kShaderPositional) + flag("VERTEX_LIT", kShaderVertexLit) + flag("RIGID", kShaderRigid) +
+         flag("SINGLE", kShaderSingle) + "#define NUM_LIGHTS " + std::to_string(lights) + "\n";
 }
 
 }  // namespace

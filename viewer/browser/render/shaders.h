@@ -28,8 +28,19 @@ enum ShaderFeature : unsigned {
   // reaches a triangle is (nearly) the same all over it, so it is summed
   // per vertex for both sides and a fragment only multiplies its base colour.
   kShaderVertexLit = 64,
-  kShaderFeatureCount = 128,
+  // Every model matrix of the batch is a rotation with a uniform scale
+  // (or a mirror): normals transform by the model-view matrix itself.
+  kShaderRigid = 128,
+  // A batch of one shape: its values come from a uniform array, so the
+  // vertex stage does not fetch them once per vertex.
+  kShaderSingle = 256,
 };
+// The number of lights a lit variant loops over is part of its key.
+constexpr unsigned kShaderLightShift = 12;
+inline unsigned shaderLightCount(unsigned features) { return features >> kShaderLightShift; }
+inline unsigned withLightCount(unsigned features, int count) {
+  return (features & ((1u << kShaderLightShift) - 1)) | (unsigned(count) << kShaderLightShift);
+}
 
 // Vertex attribute locations: mesh data, then per-instance data.
 enum ShaderAttribute : unsigned {
@@ -45,6 +56,8 @@ enum ShaderAttribute : unsigned {
   kAttrTexRow1 = 12,   // t' = dot(row1, (s, t, 1))
 };
 constexpr int kInstanceFloats = 16 + 4 + 4 + 4 + 3 + 3;
+// The same values as the uniform array of a kShaderSingle variant (vec4s).
+constexpr int kInstanceUniformVec4s = 9;
 
 std::string vertexShaderSource(unsigned features);
 std::string fragmentShaderSource(unsigned features);

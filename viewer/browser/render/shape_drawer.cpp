@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "viewer/browser/render/gl_program.h"
 #include "viewer/browser/render/node_fields.h"
@@ -39,25 +40,42 @@ struct ShapeDrawer::LightArrays {
   }
 };
 
-ShapeDrawer::ShapeDrawer()
-    : programs_(kShaderFeatureCount), programFrame_(kShaderFeatureCount, 0),
-      programLights_(kShaderFeatureCount, -1) {}
+ShapeDrawer::ShapeDrawer() = default;
 
 ShapeDrawer::~ShapeDrawer() {
   if (instanceBuffer_) glDeleteBuffers(1, &instanceBuffer_);
 }
 
-bool ShapeDrawer::init(std::string* error) { return program(kShaderLit, error) != nullptr; }
-
-GlProgram* ShapeDrawer::program(unsigned features, std::string* error) {
-  std::unique_ptr<GlProgram>& p = programs_[features];
-  if (!p) {
-    auto built = std::make_unique<GlProgram>();
-    if (!built->build(features, error)) return nullptr;
-    p = std::move(built);
-  }
-  return p.get();
+bool ShapeDrawer::init(std::string* error) {
+  return slot(withLightCount(kShaderLit | kShaderRigid, 1), error) != nullptr;
 }
+
+ShapeDrawer::ProgramSlot* ShapeDrawer::slot(unsigned features, std::string* error) {
+  ProgramSlot& s = programs_[features];
+  if (!s.program) {
+    auto built = std::make_unique<GlProgram>();
+    if (!built->build(features, error)) {
+      programs_.erase(features);
+      return nullptr;
+    }
+    s.program = std::move(built);
+  }
+  return &s;
+}
+
+namespace {
+
+// A rotation with one scale for every axis (possibly mirrored).
+bool isRigid(const Mat4& m) {
+  Vec3f x{m.at(0, 0), m.at(1, 0), m.at(2, 0)}, y{m.at(0, 1), m.at(1, 1), m.at(2, 1)},
+      z{m.at(0, 2), m.at(1, 2), m.at(2, 2)};
+  float xx = dot(x, x), yy = dot(y, y), zz = dot(z, z);
+  float eps = 1e-5f * std::max({xx, yy, zz});
+  return xx > 0 && std::fabs(xx - yy) <= eps && std::fabs(xx - zz) <= eps &&
+         std::fabs(dot(x, y)) <= eps && std::fabs(dot(y, z)) <= eps && std::fabs(dot(x, z)) <= eps;
+}
+
+}  // namespace
 
 int ShapeDrawer::lightSetOf(const DrawItem& item, const DrawList& list, const Camera& cam) {
   for (size_t i = lightSetSources_.size(); i-- > 0;)
@@ -108,6 +126,8 @@ void ShapeDrawer::prepare(const DrawList& list, const Camera& cam, MeshCache& me
         k.features |= kShaderSpecular;
       if (m.flatTriangles && !(k.features & (kShaderSpecular | kShaderPositional)))
         k.features |= kShaderVertexLit;
+      if (isRigid(item.model)) k.features |= kShaderRigid;
+      k.features = withLightCount(k.features, lightSets_[size_t(k.lightSet)].count);
     }
     k.cull = faces && m.solid;
     k.transparent = item.transparent;
@@ -151,8 +171,7 @@ void ShapeDrawer::writeInstances(const Camera& cam) {
 
 void ShapeDrawer::uploadLights(GlProgram& p, int lightSet) {
   const LightArrays& a = lightSets_[size_t(lightSet)];
-  const GLsizei n = a.count;
-  glUniform1i(p.location(Uniform::NumLights), n);
+  const GLsizei n = a.count;  // the variant was built for this many
   if (n == 0) return;
   glUniform1iv(p.location(Uniform::LightKind), n, a.kind.data());
   glUniform3fv(p.location(Uniform::LightColor), n, a.color.data());
@@ -232,29 +251,32 @@ bool ShapeDrawer::draw(const DrawList& list, const Camera& cam, MeshCache& meshe
   glActiveTexture(GL_TEXTURE0);
   int blend = -1, cull = -1, depthWrite = -1;
   GlProgram* current = nullptr;
+  float single[kInstanceUniformVec4s * 4] = {};
   unsigned boundTexture = 0;
   bool ok = true;
   for (size_t first = 0; first < prepared_.size();) {
     const ShapeBatchKey& k = prepared_[first].key;
     size_t end = first + 1;
     while (end < prepared_.size() && prepared_[end].key == k) ++end;
-    GlProgram* p = program(k.features, error);
-    if (!p) {
+    const GLsizei count = GLsizei(end - first);
+    ProgramSlot* s = slot(k.features | (count == 1 ? unsigned(kShaderSingle) : 0u), error);
+    if (!s) {
       ok = false;
       break;
     }
+    GlProgram* p = s->program.get();
     if (p != current) {
       p->use();
       current = p;
     }
-    if (programFrame_[k.features] != frame_) {
+    if (s->frame != frame_) {
       setFrameUniforms(*p, list, cam);
-      programFrame_[k.features] = frame_;
-      programLights_[k.features] = -1;
+      s->frame = frame_;
+      s->lights = -1;
     }
-    if (k.lightSet >= 0 && programLights_[k.features] != k.lightSet) {
+    if (k.lightSet >= 0 && s->lights != k.lightSet) {
       uploadLights(*p, k.lightSet);
-      programLights_[k.features] = k.lightSet;
+      s->lights = k.lightSet;
     }
     if (k.texture && k.texture != boundTexture) {
       glBindTexture(GL_TEXTURE_2D, k.texture);
@@ -268,12 +290,21 @@ bool ShapeDrawer::draw(const DrawList& list, const Camera& cam, MeshCache& meshe
     }
     setCapability(GL_CULL_FACE, k.cull, cull);
     glBindVertexArray(k.mesh->vao);
-    pointInstances(first);
+    if (count == 1) {
+      // The instance's floats as vec4s: matrix, three colours, two padded rows.
+      const float* in = &instances_[first * kInstanceFloats];
+      std::copy_n(in, 28, single);
+      std::copy_n(in + 28, 3, single + 28);
+      std::copy_n(in + 31, 3, single + 32);
+      glUniform4fv(p->location(Uniform::Instance), kInstanceUniformVec4s, single);
+    } else {
+      pointInstances(first);
+    }
     GLenum mode = k.mesh->kind == Mesh::Kind::Triangles ? GL_TRIANGLES
                   : k.mesh->kind == Mesh::Kind::Lines   ? GL_LINES
                                                         : GL_POINTS;
-    glDrawElementsInstanced(mode, k.mesh->indexCount, GL_UNSIGNED_INT, nullptr,
-                            GLsizei(end - first));
+    if (count == 1) glDrawElements(mode, k.mesh->indexCount, GL_UNSIGNED_INT, nullptr);
+    else glDrawElementsInstanced(mode, k.mesh->indexCount, GL_UNSIGNED_INT, nullptr, count);
     ++drawCalls_;
     first = end;
   }

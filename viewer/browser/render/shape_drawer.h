@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "viewer/browser/render/camera.h"
@@ -23,7 +24,7 @@ class GlProgram;
 
 // Which shapes of a frame draw together and with what.
 struct ShapeBatchKey {
-  unsigned features = 0;  // ShaderFeature bits
+  unsigned features = 0;  // ShaderFeature bits and light count (kShaderSingle comes later)
   const GpuMesh* mesh = nullptr;
   unsigned texture = 0;
   int textureComps = 3;
@@ -58,7 +59,6 @@ class ShapeDrawer {
     const DrawItem* item;
   };
   struct LightArrays;
-  GlProgram* program(unsigned features, std::string* error);
   void prepare(const DrawList& list, const Camera& cam, MeshCache& meshes,
                TextureCache& textures, const TextureResolver& resolver,
                std::vector<std::string>& problems);
@@ -67,9 +67,14 @@ class ShapeDrawer {
   void uploadLights(GlProgram& p, int lightSet);
   void setFrameUniforms(GlProgram& p, const DrawList& list, const Camera& cam);
 
-  std::vector<std::unique_ptr<GlProgram>> programs_;  // by features
-  std::vector<uint64_t> programFrame_;                // frame whose uniforms it holds
-  std::vector<int> programLights_;                    // light set it holds
+  struct ProgramSlot {
+    std::unique_ptr<GlProgram> program;
+    uint64_t frame = 0;  // the frame whose per-frame uniforms it holds
+    int lights = -1;     // the light set it holds
+  };
+  ProgramSlot* slot(unsigned features, std::string* error);
+
+  std::unordered_map<unsigned, ProgramSlot> programs_;  // by feature key
   std::vector<Prepared> prepared_;
   std::vector<float> instances_;
   std::vector<LightArrays> lightSets_;
