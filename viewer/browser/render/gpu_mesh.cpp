@@ -161,8 +161,9 @@ const GpuMesh& MeshCache::upload(const Mesh& m) {
       const Entry& other = meshes_[it->second];
       if (other.gpu->kind == m.kind && other.gpu->solid == m.solid &&
           other.indices == e.indices && other.vertices.size() == e.vertices.size() &&
-          std::memcmp(other.vertices.data(), e.vertices.data(),
-                      e.vertices.size() * sizeof(PackedVertex)) == 0)
+          (e.vertices.empty() ||
+           std::memcmp(other.vertices.data(), e.vertices.data(),
+                       e.vertices.size() * sizeof(PackedVertex)) == 0))
         return *other.gpu;
     }
   }

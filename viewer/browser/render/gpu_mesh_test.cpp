@@ -147,13 +147,14 @@ TEST(MeshCache, IdenticalGeometryNodesShareOneMeshAndOneDrawCall) {
             " Material { diffuseColor " + std::to_string(i / 50.0) + " 0.5 0.5 } }"
             " geometry Box { size 0.5 0.5 0.5 } } }\n";
   text += "Shape { geometry Sphere {} }\n";
+  text += "Shape { geometry IndexedFaceSet {} } Shape { geometry IndexedFaceSet {} }\n";
   Scene scene = parseScene(text);
   RgbaImage img;
   {
     GlRenderer r;
     ASSERT_TRUE(r.init(&error)) << error;
     ASSERT_TRUE(r.render(scene.rootNodes(), {}, 64, 64, img, &error)) << error;
-    EXPECT_EQ(r.meshCount(), 2u);  // the boxes' mesh and the sphere's
+    EXPECT_EQ(r.meshCount(), 3u);  // the boxes' mesh, the sphere's and one empty one
     EXPECT_EQ(r.lastDrawCalls(), 2u);
   }
 }
