@@ -14,9 +14,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include <array>
+
 #include "viewer/browser/render/camera.h"
 #include "viewer/browser/render/gpu_mesh.h"
 #include "viewer/browser/render/gpu_texture.h"
+#include "viewer/browser/render/shaders.h"
 
 namespace kestrel {
 
@@ -58,7 +61,16 @@ class ShapeDrawer {
     ShapeBatchKey key;
     const DrawItem* item;
   };
-  struct LightArrays;
+  // The lights of one distinct light list, in eye space, as the uniforms take them.
+  struct LightArrays {
+    int count = 0;
+    bool positional = false;
+    std::array<int, kMaxLights> kind{};
+    std::array<float, kMaxLights * 3> color{}, pos{}, dir{}, att{};
+    std::array<float, kMaxLights> intensity{}, ambient{}, radius{}, beam{}, cut{};
+
+    void add(const Light& l);
+  };
   void prepare(const DrawList& list, const Camera& cam, MeshCache& meshes,
                TextureCache& textures, const TextureResolver& resolver,
                std::vector<std::string>& problems);
