@@ -8,7 +8,6 @@
 #include <cmath>
 
 #include "viewer/browser/render/gl_program.h"
-#include "viewer/browser/render/node_fields.h"
 #include "viewer/browser/render/shaders.h"
 
 namespace kestrel {
