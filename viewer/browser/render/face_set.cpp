@@ -112,6 +112,23 @@ TexMap defaultTexMap(const std::vector<Vec3f>& c) {
   return m;
 }
 
+// The normal a flat-shaded triangle (corners K..K+2) shows: its face's
+// when the face is flat, its own when the face is bent (an ElevationGrid
+// cell, a non-planar polygon). One normal for a bent face can point away
+// from the viewer on a triangle that faces him, which then shows black.
+Vec3f facetNormal(const FaceSetInput& in, const Face& f, const std::vector<size_t>& corners,
+                  size_t k) {
+  const auto& c = *in.coords;
+  const auto& idx = *in.coordIndex;
+  Vec3f a = c[static_cast<size_t>(idx[corners[k]])];
+  Vec3f b = c[static_cast<size_t>(idx[corners[k + 1]])];
+  Vec3f d = c[static_cast<size_t>(idx[corners[k + 2]])];
+  Vec3f own = cross(b - a, d - a);
+  if (length(own) < 1e-12f) return f.normal;
+  own = normalized(own);
+  return dot(own, f.normal) >= 0.99985f ? f.normal : own;  // within 1 degree: flat
+}
+
 float component(Vec3f v, int i) { return i == 0 ? v.x : i == 1 ? v.y : v.z; }
 
 }  // namespace
@@ -141,11 +158,14 @@ Mesh buildFaceSet(const FaceSetInput& in) {
     const Face& f = faces[fi];
     corners.clear();
     faceTriangles(in, f, corners);
-    for (size_t pos : corners) {
+    Vec3f facet = f.normal;
+    for (size_t k = 0; k < corners.size(); ++k) {
+      size_t pos = corners[k];
       int32_t ci = idx[pos];
       Vec3f p = c[static_cast<size_t>(ci)];
       mesh.positions.push_back(p);
-      Vec3f n = f.normal;
+      if (k % 3 == 0 && k + 2 < corners.size()) facet = facetNormal(in, f, corners, k);
+      Vec3f n = smooth ? f.normal : facet;
       bool given = in.normalPerVertex
                        ? pick(in.normals, in.normalIndex, pos, ci, n)
                        : pick(in.normals, in.normalIndex, static_cast<size_t>(f.number),

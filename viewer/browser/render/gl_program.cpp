@@ -8,9 +8,10 @@
 namespace kestrel {
 namespace {
 
-GLuint compile(GLenum kind, const char* source, std::string* error) {
+GLuint compile(GLenum kind, const std::string& source, std::string* error) {
   GLuint s = glCreateShader(kind);
-  glShaderSource(s, 1, &source, nullptr);
+  const char* text = source.c_str();
+  glShaderSource(s, 1, &text, nullptr);
   glCompileShader(s);
   GLint ok = 0;
   glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
@@ -24,21 +25,31 @@ GLuint compile(GLenum kind, const char* source, std::string* error) {
   return s;
 }
 
+// Array uniforms are looked up by their first element's name.
+constexpr const char* kUniformNames[] = {
+    "uProj",        "uTex",          "uTexComps",   "uNumLights",  "uLightKind[0]",
+    "uLightColor[0]", "uLightPos[0]", "uLightDir[0]", "uLightAtt[0]", "uLightI[0]",
+    "uLightAmb[0]", "uLightRadius[0]", "uLightBeam[0]", "uLightCut[0]", "uFogType",
+    "uFogColor",    "uFogRange",    "uInstance[0]"};
+static_assert(std::size(kUniformNames) == static_cast<size_t>(Uniform::Count));
+
 }  // namespace
 
 GlProgram::~GlProgram() {
   if (id_) glDeleteProgram(id_);
 }
 
-bool GlProgram::build(std::string* error) {
-  GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader, error);
+bool GlProgram::build(unsigned features, std::string* error) {
+  GLuint vs = compile(GL_VERTEX_SHADER, vertexShaderSource(features), error);
   if (!vs) return false;
-  GLuint fs = compile(GL_FRAGMENT_SHADER, kFragmentShader, error);
+  GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentShaderSource(features), error);
   if (!fs) {
     glDeleteShader(vs);
     return false;
   }
+  if (id_) glDeleteProgram(id_);
   id_ = glCreateProgram();
+  features_ = features;
   glAttachShader(id_, vs);
   glAttachShader(id_, fs);
   glLinkProgram(id_);
@@ -50,26 +61,24 @@ bool GlProgram::build(std::string* error) {
     char log[2048] = {};
     glGetProgramInfoLog(id_, sizeof log, nullptr, log);
     if (error) *error = std::string("program: ") + log;
+    glDeleteProgram(id_);
+    id_ = 0;
     return false;
   }
+  for (size_t i = 0; i < locations_.size(); ++i)
+    locations_[i] = glGetUniformLocation(id_, kUniformNames[i]);
+  glUseProgram(id_);
+  glUniform1i(location(Uniform::Tex), 0);
   return true;
 }
 
 void GlProgram::use() const { glUseProgram(id_); }
 int GlProgram::location(const char* name) const { return glGetUniformLocation(id_, name); }
-void GlProgram::set(const char* name, int v) const { glUniform1i(location(name), v); }
-void GlProgram::set(const char* name, float v) const { glUniform1f(location(name), v); }
-void GlProgram::set(const char* name, Vec3f v) const { glUniform3f(location(name), v.x, v.y, v.z); }
-void GlProgram::set(const char* name, const Mat4& m) const {
-  glUniformMatrix4fv(location(name), 1, GL_FALSE, m.m.data());
-}
-
-void GlProgram::setNormalMatrix(const Mat4& modelView) const {
-  Mat4 n = modelView.inverse().transposed();
-  float m3[9];
-  for (int c = 0; c < 3; ++c)
-    for (int r = 0; r < 3; ++r) m3[c * 3 + r] = n.at(r, c);
-  glUniformMatrix3fv(location("uNormalMat"), 1, GL_FALSE, m3);
+void GlProgram::set(Uniform u, int v) const { glUniform1i(location(u), v); }
+void GlProgram::set(Uniform u, float v) const { glUniform1f(location(u), v); }
+void GlProgram::set(Uniform u, Vec3f v) const { glUniform3f(location(u), v.x, v.y, v.z); }
+void GlProgram::set(Uniform u, const Mat4& m) const {
+  glUniformMatrix4fv(location(u), 1, GL_FALSE, m.m.data());
 }
 
 }  // namespace kestrel

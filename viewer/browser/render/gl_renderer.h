@@ -3,16 +3,18 @@
 // Needs a current OpenGL 3.3 context (EglContext, or a window's) for its
 // whole life, on the thread that made it. Meshes and textures are cached
 // by node and kept until clearCaches(): call it when geometry or texture
-// nodes change or the scene is replaced.
+// nodes change or the scene is replaced. Geometry nodes with identical
+// tessellations share one mesh. A frame allocates nothing once the
+// buffers have grown to the scene.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "viewer/browser/render/camera.h"
+#include "viewer/browser/render/gpu_texture.h"
 #include "viewer/browser/render/image_io.h"
 #include "viewer/browser/scene.h"
 
@@ -22,10 +24,6 @@ namespace kestrel {
 // sphere around what it draws (cameraFor has this shape).
 using CameraSource = std::function<Camera(const Bindings& bound, int width, int height,
                                           Vec3f sceneCentre, float sceneRadius)>;
-
-// Maps a texture URL found in a scene to a local file; false when it is not local.
-using TextureResolver =
-    std::function<bool(const std::string& url, const std::string& baseDir, std::string& path)>;
 
 class GlRenderer {
  public:
@@ -55,6 +53,9 @@ class GlRenderer {
 
   // Texture files that could not be read in the last frames.
   const std::vector<std::string>& textureProblems() const { return textureProblems_; }
+  // Draw calls of the last frame, and distinct meshes held (for tests and benchmarks).
+  size_t lastDrawCalls() const;
+  size_t meshCount() const;
 
  private:
   struct Impl;

@@ -164,6 +164,21 @@ TEST(Render, SnapshotWritesAPngOfTheBrowserScene) {
   EXPECT_NE(renderSnapshot(browser, 8, 8, "/nonexistent-dir/x.png", &error), 0);
 }
 
+TEST(Render, SnapshotFramesRenderTheSameFrameAgainAndWriteTheLast) {
+  Scene scene = parseScene(kBlueSky + kUnlitRed);
+  auto path = std::filesystem::temp_directory_path() / "kestrel_render_frames.png";
+  std::string error;
+  ASSERT_EQ(renderSnapshotFrames(scene, 32, 24, path.string(), 3, &error), 0) << error;
+  RgbaImage back;
+  ASSERT_TRUE(readImageFile(path.string(), back, &error)) << error;
+  EXPECT_EQ(back.width, 32);
+  EXPECT_GT(back.at(16, 12)[0], 240);
+  EXPECT_EQ(back.at(0, 0)[2], 255);
+  std::filesystem::remove(path);
+  EXPECT_NE(renderSnapshotFrames(scene, 32, 24, "", 2, &error), 0);
+  EXPECT_NE(renderSnapshotFrames(scene, 32, 24, "/nonexistent-dir/x.png", 2, &error), 0);
+}
+
 }  // namespace
 }  // namespace kestrel
 

@@ -1,13 +1,18 @@
 #include "viewer/browser/render/snapshot.h"
 
+#include <algorithm>
+
 #include "viewer/browser/render/egl_context.h"
 #include "viewer/browser/render/gl_renderer.h"
 #include "viewer/browser/url_resolver.h"
 
 namespace kestrel {
 
-bool renderImage(const Scene& scene, int width, int height, RgbaImage& image,
-                 std::string* error, const std::string& renderRoot) {
+namespace {
+
+// Renders FRAMES frames into IMAGE, each written to PNGPATH unless it is empty.
+bool renderFrames(const Scene& scene, int width, int height, RgbaImage& image, int frames,
+                  const std::string& pngPath, std::string* error, const std::string& renderRoot) {
   std::unique_ptr<EglContext> context = EglContext::create(error);
   if (!context) return false;
   bool ok;
@@ -17,10 +22,29 @@ bool renderImage(const Scene& scene, int width, int height, RgbaImage& image,
     renderer.setResolver([&](const std::string& url, const std::string& dir, std::string& path) {
       return resolver.resolve(url, dir, path);
     });
-    ok = renderer.init(error) &&
-         renderer.render(scene.rootNodes(), scene.baseDir, width, height, image, error);
+    ok = renderer.init(error);
+    for (int i = 0; ok && i < std::max(frames, 1); ++i)
+      ok = renderer.render(scene.rootNodes(), scene.baseDir, width, height, image, error) &&
+           (pngPath.empty() || writePng(pngPath, image, error));
   }
   return ok;
+}
+
+}  // namespace
+
+bool renderImage(const Scene& scene, int width, int height, RgbaImage& image,
+                 std::string* error, const std::string& renderRoot) {
+  return renderFrames(scene, width, height, image, 1, {}, error, renderRoot);
+}
+
+int renderSnapshotFrames(const Scene& scene, int width, int height, const std::string& pngPath,
+                         int frames, std::string* error, const std::string& renderRoot) {
+  if (pngPath.empty()) {
+    if (error) *error = "no output file";
+    return 1;
+  }
+  RgbaImage image;
+  return renderFrames(scene, width, height, image, frames, pngPath, error, renderRoot) ? 0 : 1;
 }
 
 int renderSnapshot(const Scene& scene, int width, int height, const std::string& pngPath,

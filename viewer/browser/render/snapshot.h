@@ -19,6 +19,11 @@ int renderSnapshot(CVrmlBrowser& browser, int width, int height, const std::stri
                    std::string* error);
 int renderSnapshot(const Scene& scene, int width, int height, const std::string& pngPath,
                    std::string* error, const std::string& renderRoot = {});
+// Renders FRAMES frames (at least one) with one context and renderer, each
+// read back and written to PNGPATH, as a viewer writing a snapshot every
+// frame would; for timing the whole pipeline. Returns as renderSnapshot.
+int renderSnapshotFrames(const Scene& scene, int width, int height, const std::string& pngPath,
+                         int frames, std::string* error, const std::string& renderRoot = {});
 // The same frame as pixels, for callers that want no file.
 bool renderImage(const Scene& scene, int width, int height, RgbaImage& image,
                  std::string* error, const std::string& renderRoot = {});

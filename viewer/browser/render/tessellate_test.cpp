@@ -190,5 +190,28 @@ TEST(Tessellate, UnknownGeometryIsEmpty) {
   EXPECT_TRUE(meshOf("IndexedFaceSet { coordIndex [0 1 2] }").empty());
 }
 
+TEST(Tessellate, BentFlatShadedGridCellsFaceTheirOwnWay) {
+  // Bent cells: each triangle shows its own normal, not the cell's average
+  // (which, seen from the front, can face away from the viewer).
+  Mesh m = meshOf("ElevationGrid { xDimension 3 zDimension 3"
+                  " height [0 0.5 1, 1 0 1, 1 0.5 0] solid FALSE }");
+  ASSERT_EQ(m.positions.size(), 8u * 3u);
+  expectWindingMatchesNormals(m);
+  for (size_t t = 0; t < m.positions.size(); t += 3) {
+    const auto& p = m.positions;
+    Vec3f own = normalized(cross(p[t + 1] - p[t], p[t + 2] - p[t]));
+    EXPECT_GT(dot(own, m.normals[t]), 0.9999f) << "triangle " << t / 3;
+  }
+  // A flat quad keeps one normal for both of its triangles.
+  Mesh flat = meshOf("ElevationGrid { xDimension 2 zDimension 2 height [0 0 1 1] }");
+  ASSERT_EQ(flat.normals.size(), 6u);
+  EXPECT_EQ(flat.normals[0], flat.normals[5]);
+  // Flat shading still: a triangle's three normals are one.
+  for (size_t t = 0; t < m.normals.size(); t += 3) {
+    EXPECT_EQ(m.normals[t], m.normals[t + 1]);
+    EXPECT_EQ(m.normals[t], m.normals[t + 2]);
+  }
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -176,5 +176,24 @@ TEST(Camera, DefaultAndBoundViewpoint) {
   EXPECT_GT(cam.farZ, 4.1f);  // reaches past the far side of the scene
 }
 
+TEST(Camera, ScaledViewpointMovesWithItsTransformButKeepsTheWorldScale) {
+  Scene s = parseScene("Transform { scale 0.4 0.4 0.4 children Viewpoint { position 0 0 25 } }");
+  Camera cam = cameraFor(findBindings(s.rootNodes()), 100, 100, {}, 1);
+  EXPECT_NEAR(cam.viewer.position.z, 10, 1e-4f);
+  // A point 4 units in front of the eye lies 4 units deep in eye space.
+  EXPECT_NEAR(cam.view.transformPoint({0, 0, 6}).z, -4, 1e-4f);
+  EXPECT_NEAR(length(cam.view.transformDir({1, 0, 0})), 1, 1e-5f);
+}
+
+TEST(Camera, MirroringTransformStillGivesARightHandedView) {
+  Scene s = parseScene("Transform { scale -2 1 1 children Viewpoint { position 0 0 5 } }");
+  Camera cam = cameraFor(findBindings(s.rootNodes()), 100, 100, {}, 1);
+  EXPECT_NEAR(cam.viewer.position.z, 5, 1e-4f);
+  Mat4 v = cam.view;
+  Vec3f x = v.transformDir({1, 0, 0}), y = v.transformDir({0, 1, 0}), z = v.transformDir({0, 0, 1});
+  EXPECT_NEAR(dot(cross(x, y), z), 1, 1e-4f);
+  EXPECT_LT(cam.view.transformPoint({0, 0, 0}).z, 0);  // still looking at the origin
+}
+
 }  // namespace
 }  // namespace kestrel

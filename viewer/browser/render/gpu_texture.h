@@ -1,0 +1,43 @@
+// ImageTexture and PixelTexture nodes as OpenGL textures (mipmapped,
+// repeat or clamp as the node says), cached by node until clear().
+// Needs a current OpenGL 3.3 context on the thread that made it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "viewer/browser/node.h"
+
+namespace kestrel {
+
+// Maps a texture URL found in a scene to a local file; false when it is not local.
+using TextureResolver =
+    std::function<bool(const std::string& url, const std::string& baseDir, std::string& path)>;
+
+struct GpuTexture {
+  unsigned id = 0;
+  int comps = 3;
+  bool ok = false;  // false: nothing could be read, the shape draws untextured
+};
+
+class TextureCache {
+ public:
+  TextureCache() = default;
+  ~TextureCache();
+  TextureCache(const TextureCache&) = delete;
+  TextureCache& operator=(const TextureCache&) = delete;
+
+  // The texture of node T whose relative URLs resolve against DIR; files
+  // that cannot be read are added to PROBLEMS (once: the result is cached).
+  const GpuTexture& textureFor(const Node& t, const std::string& dir,
+                               const TextureResolver& resolver,
+                               std::vector<std::string>& problems);
+  void clear();
+
+ private:
+  std::unordered_map<const Node*, GpuTexture> textures_;
+};
+
+}  // namespace kestrel
