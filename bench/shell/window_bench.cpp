@@ -33,6 +33,7 @@ struct Window {
     kestrel::ViewerOptions options;
     options.commandPort = 0;
     options.secondaryPort = 0;
+    options.webPort = 0;
     view = new CPrismView(options);
     doc = std::make_unique<CPrismDoc>(*view);
     frame = std::make_unique<CMainFrame>(view, doc.get());
