@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "viewer/engine/html_text.h"
 #include "viewer/engine/text_values.h"
 #include "viewer/intake/diagnostic_log.h"
 
@@ -75,21 +76,6 @@ int VisualObjectRegistry::size() const {
 
 namespace {
 
-std::string escapeHtmlText(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 bool plainIdentifier(const std::string& name) {
   for (char c : name) {
     bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -130,7 +116,7 @@ std::string VisualObjectRegistry::objectListHtml(const std::string& type) const 
   // middle of the script would swallow the rest of the page).
   std::string out;
   for (const std::string& name : names_) {
-    std::string shown = escapeHtmlText(name);
+    std::string shown = htmlEscape(name);
     out += "<input type=\"" + type + "\" name=\"object_" + shown + "\">" + shown + "<br>\n";
   }
   out += "\n\n<script language=\"JavaScript\">\nfunction checkAllViz() {\n";

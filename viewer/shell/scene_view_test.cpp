@@ -17,22 +17,11 @@
 #include "viewer/shell/main_frame.h"
 #include "viewer/shell/prism_doc.h"
 #include "viewer/shell/prism_view.h"
+#include "viewer/shell/window_test_support.h"
 #include "viewer/shell/scene_gl_view.h"
 #include "viewer/shell/scene_image_view.h"
 
 namespace {
-
-template <typename Condition>
-bool processUntil(Condition condition, int timeoutMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QTest::qWait(1);
-  }
-  return true;
-}
 
 bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 40 && qBlue(c) < 40; }
 bool isBackground(QRgb c) { return qRed(c) < 10 && qGreen(c) < 10 && qBlue(c) < 10; }

@@ -17,20 +17,9 @@
 #include "viewer/shell/main_frame.h"
 #include "viewer/shell/prism_doc.h"
 #include "viewer/shell/prism_view.h"
+#include "viewer/shell/window_test_support.h"
 
 namespace {
-
-template <typename Condition>
-bool processUntil(Condition condition, int timeoutMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QTest::qWait(1);
-  }
-  return true;
-}
 
 class WindowTest : public ::testing::Test {
  protected:

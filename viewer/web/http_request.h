@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "viewer/engine/html_text.h"  // htmlEscape, for the pages
+
 namespace kestrel {
 
 // The bounds of one request.
@@ -49,7 +51,5 @@ std::optional<std::string> pagePath(std::string_view target);
 const char* contentTypeFor(std::string_view path);
 bool isHtmlPath(std::string_view path);
 
-// TEXT with &, <, >, " and ' replaced by character references.
-std::string htmlEscape(std::string_view text);
 
 }  // namespace kestrel

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "viewer/browser/render/gl_program.h"
 #include "viewer/browser/render/image_io.h"
 #include "viewer/browser/render/node_fields.h"
 
@@ -87,22 +88,6 @@ void main() {
   fragColor = vec4(c, 1.0);
 }
 )";
-
-GLuint compile(GLenum kind, const char* source, std::string* error) {
-  GLuint s = glCreateShader(kind);
-  glShaderSource(s, 1, &source, nullptr);
-  glCompileShader(s);
-  GLint ok = 0;
-  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[2048] = {};
-    glGetShaderInfoLog(s, sizeof log, nullptr, log);
-    if (error) *error = std::string("background shader: ") + log;
-    glDeleteShader(s);
-    return 0;
-  }
-  return s;
-}
 
 // Only the rotation of M: its upper 3x3 with the columns made unit length.
 Mat4 rotationOf(const Mat4& m) {
@@ -187,26 +172,8 @@ BackgroundPass::~BackgroundPass() {
 }
 
 bool BackgroundPass::init(std::string* error) {
-  GLuint vs = compile(GL_VERTEX_SHADER, kVertex, error);
-  GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, kFragment, error) : 0;
-  if (!fs) {
-    if (vs) glDeleteShader(vs);
-    return false;
-  }
-  program_ = glCreateProgram();
-  glAttachShader(program_, vs);
-  glAttachShader(program_, fs);
-  glLinkProgram(program_);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint ok = 0;
-  glGetProgramiv(program_, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    if (error) *error = "background shader: link failed";
-    glDeleteProgram(program_);
-    program_ = 0;
-    return false;
-  }
+  program_ = linkShaderProgram(kVertex, kFragment, "background", error);
+  if (!program_) return false;
   glGenVertexArrays(1, &vao_);
   return true;
 }

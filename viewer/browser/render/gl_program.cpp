@@ -8,7 +8,8 @@
 namespace kestrel {
 namespace {
 
-GLuint compile(GLenum kind, const std::string& source, std::string* error) {
+GLuint compile(GLenum kind, const std::string& source, const std::string& what,
+               std::string* error) {
   GLuint s = glCreateShader(kind);
   const char* text = source.c_str();
   glShaderSource(s, 1, &text, nullptr);
@@ -18,7 +19,7 @@ GLuint compile(GLenum kind, const std::string& source, std::string* error) {
   if (!ok) {
     char log[2048] = {};
     glGetShaderInfoLog(s, sizeof log, nullptr, log);
-    if (error) *error = std::string("shader: ") + log;
+    if (error) *error = what + " shader: " + log;
     glDeleteShader(s);
     return 0;
   }
@@ -35,36 +36,44 @@ static_assert(std::size(kUniformNames) == static_cast<size_t>(Uniform::Count));
 
 }  // namespace
 
+unsigned linkShaderProgram(const std::string& vertex, const std::string& fragment,
+                           const std::string& what, std::string* error) {
+  GLuint vs = compile(GL_VERTEX_SHADER, vertex, what, error);
+  if (!vs) return 0;
+  GLuint fs = compile(GL_FRAGMENT_SHADER, fragment, what, error);
+  if (!fs) {
+    glDeleteShader(vs);
+    return 0;
+  }
+  GLuint id = glCreateProgram();
+  glAttachShader(id, vs);
+  glAttachShader(id, fs);
+  glLinkProgram(id);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  GLint ok = 0;
+  glGetProgramiv(id, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    char log[2048] = {};
+    glGetProgramInfoLog(id, sizeof log, nullptr, log);
+    if (error) *error = what + " program: " + log;
+    glDeleteProgram(id);
+    return 0;
+  }
+  return id;
+}
+
 GlProgram::~GlProgram() {
   if (id_) glDeleteProgram(id_);
 }
 
 bool GlProgram::build(unsigned features, std::string* error) {
-  GLuint vs = compile(GL_VERTEX_SHADER, vertexShaderSource(features), error);
-  if (!vs) return false;
-  GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentShaderSource(features), error);
-  if (!fs) {
-    glDeleteShader(vs);
-    return false;
-  }
+  GLuint id = linkShaderProgram(vertexShaderSource(features), fragmentShaderSource(features),
+                                "scene", error);
+  if (!id) return false;
   if (id_) glDeleteProgram(id_);
-  id_ = glCreateProgram();
+  id_ = id;
   features_ = features;
-  glAttachShader(id_, vs);
-  glAttachShader(id_, fs);
-  glLinkProgram(id_);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint ok = 0;
-  glGetProgramiv(id_, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char log[2048] = {};
-    glGetProgramInfoLog(id_, sizeof log, nullptr, log);
-    if (error) *error = std::string("program: ") + log;
-    glDeleteProgram(id_);
-    id_ = 0;
-    return false;
-  }
   for (size_t i = 0; i < locations_.size(); ++i)
     locations_[i] = glGetUniformLocation(id_, kUniformNames[i]);
   glUseProgram(id_);

@@ -10,6 +10,11 @@
 
 namespace kestrel {
 
+// Compiles VERTEX and FRAGMENT and links them into a program; its id, or 0
+// with the compiler's or linker's log, after WHAT, in *ERROR.
+unsigned linkShaderProgram(const std::string& vertex, const std::string& fragment,
+                           const std::string& what, std::string* error);
+
 enum class Uniform {
   Proj, Tex, TexComps, NumLights, LightKind, LightColor, LightPos, LightDir, LightAtt,
   LightI, LightAmb, LightRadius, LightBeam, LightCut, FogType, FogColor, FogRange, Instance,

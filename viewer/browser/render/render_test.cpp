@@ -5,31 +5,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "viewer/browser/render/snapshot.h"
-#include "viewer/browser/render/test_scene.h"
+#include "viewer/browser/render/render_test_support.h"
 
 namespace kestrel {
 namespace {
 
 constexpr int kSize = 64;
 
-struct Rgb {
-  int r, g, b;
-};
-
-Rgb pixel(const RgbaImage& img, int x, int y) {
-  const uint8_t* p = img.at(x, y);
-  return {p[0], p[1], p[2]};
-}
-
 RgbaImage draw(const std::string& text, const std::string& baseDir = {}) {
-  Scene scene = parseScene(text);
-  scene.baseDir = baseDir;
-  RgbaImage img;
-  std::string error;
-  EXPECT_TRUE(renderImage(scene, kSize, kSize, img, &error)) << error;
-  if (img.width != kSize) img.pixels.assign(size_t(kSize * kSize * 4), 0), img.width = img.height = kSize;
-  return img;
+  return drawScene(text, kSize, baseDir);
 }
 
 const std::string kBlueSky = "Background { skyColor 0 0 1 } ";
