@@ -19,19 +19,12 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
   return true;
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string percentDecoded(std::string_view s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '%' && i + 2 < s.size()) {
-      int hi = hexValue(s[i + 1]);
-      int lo = hexValue(s[i + 2]);
+      int hi = hexDigitValue(s[i + 1]);
+      int lo = hexDigitValue(s[i + 2]);
       // %00 would cut the path short; it stays as written.
       if (hi >= 0 && lo >= 0 && hi * 16 + lo != 0) {
         out.push_back(static_cast<char>(hi * 16 + lo));

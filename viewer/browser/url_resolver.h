@@ -13,6 +13,15 @@
 
 namespace kestrel {
 
+// The value of the hexadecimal digit C (of a %XX escape); -1 for any other
+// character.
+inline int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 class UrlResolver {
  public:
   // ROOT is the render root; empty means KESTREL_RENDER_ROOT from the

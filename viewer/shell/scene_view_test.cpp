@@ -43,10 +43,7 @@ int countDifferent(const QImage& a, const QImage& b) {
 class SceneViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    kestrel::ViewerOptions options;
-    options.commandPort = 0;  // any free ports
-    options.secondaryPort = 0;
-    options.webPort = 0;  // no web server
+    kestrel::ViewerOptions options = windowTestOptions();
     configure(options);
     view_ = new CPrismView(options);
     doc_ = std::make_unique<CPrismDoc>(*view_);

@@ -24,10 +24,7 @@ namespace {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    kestrel::ViewerOptions options;
-    options.commandPort = 0;  // any free ports
-    options.secondaryPort = 0;
-    options.webPort = 0;  // no web server
+    kestrel::ViewerOptions options = windowTestOptions();
     view_ = new CPrismView(options);
     doc_ = std::make_unique<CPrismDoc>(*view_);
     frame_ = std::make_unique<CMainFrame>(view_, doc_.get());

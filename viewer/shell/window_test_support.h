@@ -1,10 +1,22 @@
-// Test helper for the real window: runs the Qt event loop until a
-// condition holds.
+// Test helpers for the real window: options for a view that takes no fixed
+// port, and running the Qt event loop until a condition holds.
 #pragma once
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
+
+#include "viewer/shell/viewer_options.h"
+
+// Command ports on any free port and no web server, so that windows of
+// tests running at once never meet on a port.
+inline kestrel::ViewerOptions windowTestOptions() {
+  kestrel::ViewerOptions options;
+  options.commandPort = 0;
+  options.secondaryPort = 0;
+  options.webPort = 0;
+  return options;
+}
 
 // Processes events until CONDITION() is true; false after TIMEOUT_MS.
 template <typename Condition>

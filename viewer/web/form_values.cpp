@@ -1,19 +1,9 @@
 #include "viewer/web/form_values.h"
 
+#include "viewer/browser/url_resolver.h"  // hexDigitValue
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
-
-namespace {
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::string formDecode(std::string_view text) {
   std::string out;
@@ -23,8 +13,9 @@ std::string formDecode(std::string_view text) {
     if (c == '+') {
       out += ' ';
     } else if (c == '%' && i + 2 < text.size() &&
-               hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
-      char decoded = static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+               hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+      char decoded =
+          static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
       if (decoded == '\0' || decoded == '\r' || decoded == '\n') {
         out += c;
       } else {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "viewer/browser/url_resolver.h"  // hexDigitValue
+
 namespace kestrel {
 
 namespace {
@@ -16,13 +18,6 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     }
   }
   return true;
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
@@ -103,8 +98,8 @@ std::optional<std::string> pagePath(std::string_view target) {
     char c = target[i];
     if (c == '%') {
       if (i + 2 >= target.size()) return std::nullopt;
-      int high = hexValue(target[i + 1]);
-      int low = hexValue(target[i + 2]);
+      int high = hexDigitValue(target[i + 1]);
+      int low = hexDigitValue(target[i + 2]);
       if (high < 0 || low < 0) return std::nullopt;
       c = static_cast<char>(high * 16 + low);
       i += 2;
