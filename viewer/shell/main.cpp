@@ -12,7 +12,7 @@
 #include "viewer/shell/headless_run.h"
 #include "viewer/shell/viewer_options.h"
 #ifdef KESTREL_HAVE_WINDOW
-#include "viewer/shell/window_run.h"
+#include "viewer/shell/window/window_run.h"
 #endif
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-#include "viewer/shell/main_frame.h"
+#include "viewer/shell/window/main_frame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -8,11 +8,11 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "viewer/shell/command_ids.h"
-#include "viewer/shell/dialogs.h"
-#include "viewer/shell/prism_doc.h"
-#include "viewer/shell/prism_view.h"
-#include "viewer/shell/toolbar_icons.h"
+#include "viewer/shell/window/command_ids.h"
+#include "viewer/shell/window/dialogs.h"
+#include "viewer/shell/window/prism_doc.h"
+#include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/toolbar_icons.h"
 
 using namespace kestrel::shell;
 

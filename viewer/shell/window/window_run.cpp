@@ -1,4 +1,4 @@
-#include "viewer/shell/window_run.h"
+#include "viewer/shell/window/window_run.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -6,9 +6,9 @@
 #include <csignal>
 
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/shell/main_frame.h"
-#include "viewer/shell/prism_doc.h"
-#include "viewer/shell/prism_view.h"
+#include "viewer/shell/window/main_frame.h"
+#include "viewer/shell/window/prism_doc.h"
+#include "viewer/shell/window/prism_view.h"
 
 namespace kestrel {
 

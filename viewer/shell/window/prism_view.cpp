@@ -1,4 +1,4 @@
-#include "viewer/shell/prism_view.h"
+#include "viewer/shell/window/prism_view.h"
 
 #include <QImage>
 #include <filesystem>
@@ -9,11 +9,11 @@
 
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
-#include "viewer/shell/command_ids.h"
+#include "viewer/shell/window/command_ids.h"
 #include "viewer/shell/headless_run.h"
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/shell/scene_gl_view.h"
-#include "viewer/shell/scene_image_view.h"
+#include "viewer/shell/window/scene_gl_view.h"
+#include "viewer/shell/window/scene_image_view.h"
 
 CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     : QWidget(parent),

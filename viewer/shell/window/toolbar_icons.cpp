@@ -1,4 +1,4 @@
-#include "viewer/shell/toolbar_icons.h"
+#include "viewer/shell/window/toolbar_icons.h"
 
 #include <QPainter>
 #include <QPainterPath>
