@@ -55,5 +55,37 @@ TEST(HeadlessState, CommandsOverTcpShowInTheStateFileWrittenAtShutdown) {
             "0.000000 0.000000 1.000000\n0.000000\n\n");
 }
 
+TEST(HeadlessState, EveryObjectSentBeforeSigtermIsInTheStateFile) {
+  testing::TempDir dir(false);
+  uint16_t port = testing::freePort(), secondary = testing::freePort();
+  std::string state = dir.file("saved.state");
+  testing::ChildProcess viewer(
+      testing::programPath("viewer/shell/kestrel"),
+      {"--headless", "--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
+       std::to_string(secondary), "-C", dir.path(), "--save-state", state});
+  constexpr int kObjects = 500;
+  std::string burst;
+  for (int k = 0; k < kObjects; ++k) {
+    std::string name = "obj" + std::to_string(k);
+    burst += "startdata " + name + "\nDEF Xform_" + name +
+             " Transform { children [ Shape { geometry Box { } } ] }\nenddata\n";
+  }
+  int fd = testing::connectLoopback(port);
+  ASSERT_GE(fd, 0);
+  testing::sendAll(fd, burst);
+  // Stopped right after the last byte: the engine, ticking one command per
+  // millisecond, has run only a part of them.
+  viewer.signal(SIGTERM);
+  ::close(fd);
+  ASSERT_EQ(viewer.wait(), 0) << viewer.output();
+  std::string saved = testing::readFile(state);
+  int missing = 0;
+  for (int k = 0; k < kObjects; ++k) {
+    if (saved.find("\nobj" + std::to_string(k) + "\n") == std::string::npos) ++missing;
+  }
+  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("dropped"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -31,7 +31,11 @@ int runWindow(const ViewerOptions& options, int argc, char** argv) {
     return 1;
   }
   frame.show();
-  return app.exec();
+  int status = app.exec();
+  // Closing the window ends the run as a stop signal ends a headless one:
+  // what is queued still runs and --save-state is written.
+  if (!view->core().finish()) return 1;
+  return status;
 }
 
 }  // namespace kestrel
