@@ -5,6 +5,9 @@
 // current image file, state files restore object appearances, and anything
 // else is read as a command file.
 //
+// Files larger than the load size limit (kDefaultMaxLoadSize unless
+// setMaxLoadSize changes it) are refused with one log line and not read.
+//
 // Paths under "c:/corvid/render/" (either drive letter case, either slash)
 // are read from the render root. A file that cannot be read (missing,
 // unreadable, a directory, binary) gets one log line naming it; the sphere
@@ -13,9 +16,11 @@
 // Engine thread only (the loaders run inside the tick that executes `load`).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "viewer/browser/url_resolver.h"
+#include "viewer/shell/text_files.h"
 
 namespace kestrel {
 
@@ -36,6 +41,10 @@ class SceneFileLoaders {
   void loadStateFile(const std::string& path);
   void loadCommandFile(const std::string& path);
 
+  // Files over MAX_BYTES are refused.
+  void setMaxLoadSize(uint64_t maxBytes) { maxLoadSize_ = maxBytes; }
+  uint64_t maxLoadSize() const { return maxLoadSize_; }
+
   // Where PATH is read from: render root paths mapped, others unchanged.
   std::string localPath(const std::string& path) const;
 
@@ -43,6 +52,7 @@ class SceneFileLoaders {
   Engine& engine_;
   InternalCommandQueue& primary_;
   UrlResolver resolver_;
+  uint64_t maxLoadSize_;
 };
 
 }  // namespace kestrel

@@ -280,5 +280,25 @@ TEST(ImageFiles, SuffixesAndPaths) {
   EXPECT_EQ(rig.engine.currentImageFile(), "/data/pic.png");
 }
 
+TEST(LoadSizeLimit, FilesOverTheLimitAreRefusedWithALogLineAndRaisingItLetsThemIn) {
+  ShellRig rig;
+  std::string object = "startdata big\nDEF Xform_big Transform { children [ ] }\nenddata\n";
+  rig.dir.write("big.cmd", object + std::string(200, '\n'));
+  rig.dir.write("big.wrl", "#VRML V2.0 utf8\n" + std::string(300, ' ') + "\nGroup { }\n");
+  rig.dir.write("big.sphere", std::string(300, ' ') + "\n0 0 0 1 1 0 0\n");
+  rig.dir.write("big.mesh", std::string(300, ' ') + "\n");
+  rig.dir.write("big.state", "2\n" + std::string(300, '\n'));
+  rig.builders.loaders().setMaxLoadSize(100);
+  for (const char* name : {"big.cmd", "big.wrl", "big.sphere", "big.mesh", "big.state"}) {
+    rig.run({"load " + rig.dir.file(name)});
+  }
+  EXPECT_EQ(rig.logCount("over the load size limit of 100 (--max-load-size)):"), 5u) << rig.log();
+  EXPECT_EQ(rig.object("big"), nullptr);
+  rig.builders.loaders().setMaxLoadSize(kDefaultMaxLoadSize);
+  rig.run({"load " + rig.dir.file("big.cmd")});
+  EXPECT_NE(rig.object("big"), nullptr) << rig.log();
+  EXPECT_EQ(rig.logCount("over the load size limit"), 5u);
+}
+
 }  // namespace
 }  // namespace kestrel

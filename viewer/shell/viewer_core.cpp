@@ -58,6 +58,7 @@ ViewerCore::ViewerCore(const ViewerOptions& options)
       primaryPort_(withoutStartupFiles(primaryPortConfig(options.commandPort))),
       secondaryPort_(secondaryPortConfig(options.secondaryPort)) {
   engine_.setBuilders(&builders_);
+  builders_.loaders().setMaxLoadSize(options.maxLoadSize);
 }
 
 ViewerCore::~ViewerCore() {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "viewer/shell/text_files.h"
+
 namespace kestrel {
 
 struct ViewerOptions {
@@ -24,6 +26,7 @@ struct ViewerOptions {
   int snapshotHeight = 480;
   int snapshotEveryMs = 0;          // --snapshot-every MS FILE; 0: none
   std::string snapshotEveryPath;
+  uint64_t maxLoadSize = kDefaultMaxLoadSize;  // --max-load-size BYTES: larger files are refused
   std::vector<std::string> files;   // files named on the command line
 };
 
