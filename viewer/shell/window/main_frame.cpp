@@ -36,10 +36,7 @@ QAction* CMainFrame::makeAction(int id) {
   QStringList parts = prompt.split('\n');
   action->setStatusTip(parts.value(0));
   action->setToolTip(parts.size() > 1 && !parts[1].isEmpty() ? parts[1] : parts.value(0));
-  if (id >= 32772 && id <= 32799 && id != 32791 && id != 32772) {
-    action->setIcon(toolbarIcon(id));
-  }
-  if (id == kAppAbout) action->setIcon(toolbarIcon(id));
+  if (onToolbar(id)) action->setIcon(toolbarIcon(id));
   connect(action, &QAction::triggered, this, [this, id] { onCommand(id); });
   actions_[id] = action;
   addAction(action);  // reachable even without a menu item or button

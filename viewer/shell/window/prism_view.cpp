@@ -82,35 +82,36 @@ void CPrismView::onTimer() {
 
 void CPrismView::runCommand(int id) {
   using namespace kestrel;
+  using namespace kestrel::shell;
   Engine& engine = core_.engine();
   VisualObjectRegistry& r = engine.registry();
   switch (id) {
-    case 32773: r.move(1, -0.2f); break;
-    case 32774: r.move(1, 0.2f); break;
-    case 32775: r.move(0, 0.2f); break;
-    case 32776: r.move(0, -0.2f); break;
-    case 32777: r.move(2, 0.2f); break;
-    case 32778: r.move(2, -0.2f); break;
-    case 32781: r.scaleCommand(cmd::kTaller); break;
-    case 32782: r.scaleCommand(cmd::kShorter); break;
-    case 32783: r.scaleCommand(cmd::kFatter); break;
-    case 32784: r.scaleCommand(cmd::kThinner); break;
-    case 32785: engine.cycleObjects(); break;
-    case 32788: r.fadeOut(); break;
-    case 32789: r.fadeIn(); break;
-    case 32792: r.rotate(1, true); break;
-    case 32793: r.rotate(1, false); break;
-    case 32794: r.rotate(0, true); break;
-    case 32795: r.rotate(0, false); break;
-    case 32796: r.rotate(2, true); break;
-    case 32797: r.rotate(2, false); break;
-    case 32798: engine.functions().execute(core_.primary(), "jiggle"); break;
-    case 32799:
+    case kMoveDown: r.move(1, -0.2f); break;
+    case kMoveUp: r.move(1, 0.2f); break;
+    case kMoveRight: r.move(0, 0.2f); break;
+    case kMoveLeft: r.move(0, -0.2f); break;
+    case kZoomIn: r.move(2, 0.2f); break;
+    case kZoomOut: r.move(2, -0.2f); break;
+    case kTaller: r.scaleCommand(cmd::kTaller); break;
+    case kShorter: r.scaleCommand(cmd::kShorter); break;
+    case kFatter: r.scaleCommand(cmd::kFatter); break;
+    case kThinner: r.scaleCommand(cmd::kThinner); break;
+    case kCycle: engine.cycleObjects(); break;
+    case kFadeOut: r.fadeOut(); break;
+    case kFadeIn: r.fadeIn(); break;
+    case kRotateLeft: r.rotate(1, true); break;
+    case kRotateRight: r.rotate(1, false); break;
+    case kRotateTowards: r.rotate(0, true); break;
+    case kRotateAway: r.rotate(0, false); break;
+    case kRotateLeftZ: r.rotate(2, true); break;
+    case kRotateRightZ: r.rotate(2, false); break;
+    case kJiggle: engine.functions().execute(core_.primary(), "jiggle"); break;
+    case kMoveToMarker:
       r.markToMarker(0);
       r.markToMarker(2);
       break;
-    case 32772: engine.view().ClearScene(); break;
-    case 32780:
+    case kClearSpace: engine.view().ClearScene(); break;
+    case kChangeColor:
       engine.view().ChangeObjectColor([this](std::array<int, 3> initial) {
         QColor chosen = QColorDialog::getColor(QColor(initial[0], initial[1], initial[2]), this);
         return chosen.isValid()
