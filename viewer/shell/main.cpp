@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
     std::fputs(kestrel::viewerUsage().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::fputs("kestrel " KESTREL_VERSION "\n", stdout);
+    return 0;
+  }
   if (options.check) return kestrel::checkSceneFiles(options.files, std::cout);
   if (options.print) return kestrel::printSceneFile(options.files.front(), std::cout);
   // Snapshot paths name places where the user started, not below -C.

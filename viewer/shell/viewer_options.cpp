@@ -70,6 +70,7 @@ std::string viewerUsage() {
          "                           milliseconds (the control page shows snapshot.png)\n"
          "  --max-load-size BYTES    refuse scene and command files larger than BYTES\n"
          "                           (default 268435456, 256 MiB)\n"
+         "  --version                print the version\n"
          "  --help                   print this text\n";
 }
 
@@ -88,6 +89,8 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
     const char* text = nullptr;
     if (arg == "--help" || arg == "-h") {
       options->help = true;
+    } else if (arg == "--version") {
+      options->version = true;
     } else if (arg == "--headless") {
       options->headless = true;
     } else if (arg == "--command-port" || arg == "--secondary-port") {

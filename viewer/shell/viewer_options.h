@@ -12,6 +12,7 @@ namespace kestrel {
 struct ViewerOptions {
   bool headless = false;
   bool help = false;
+  bool version = false;             // --version: print the version and end
   uint16_t commandPort = 3502;
   uint16_t secondaryPort = 3503;
   uint16_t webPort = 3504;          // --web-port PORT; 0: no web server
