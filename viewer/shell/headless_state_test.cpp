@@ -10,6 +10,7 @@
 
 #include "testing/child_process.h"
 #include "testing/test_support.h"
+#include "viewer/shell/burst_test_support.h"
 
 namespace kestrel {
 namespace {
@@ -64,12 +65,7 @@ TEST(HeadlessState, EveryObjectSentBeforeSigtermIsInTheStateFile) {
       {"--headless", "--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
        std::to_string(secondary), "-C", dir.path(), "--save-state", state});
   constexpr int kObjects = 500;
-  std::string burst;
-  for (int k = 0; k < kObjects; ++k) {
-    std::string name = "obj" + std::to_string(k);
-    burst += "startdata " + name + "\nDEF Xform_" + name +
-             " Transform { children [ Shape { geometry Box { } } ] }\nenddata\n";
-  }
+  std::string burst = testing::objectBurst(kObjects);
   int fd = testing::connectLoopback(port);
   ASSERT_GE(fd, 0);
   testing::sendAll(fd, burst);
@@ -78,12 +74,7 @@ TEST(HeadlessState, EveryObjectSentBeforeSigtermIsInTheStateFile) {
   viewer.signal(SIGTERM);
   ::close(fd);
   ASSERT_EQ(viewer.wait(), 0) << viewer.output();
-  std::string saved = testing::readFile(state);
-  int missing = 0;
-  for (int k = 0; k < kObjects; ++k) {
-    if (saved.find("\nobj" + std::to_string(k) + "\n") == std::string::npos) ++missing;
-  }
-  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(testing::objectsMissingFrom(testing::readFile(state), kObjects), 0);
   EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("dropped"), std::string::npos);
 }
 

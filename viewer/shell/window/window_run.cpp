@@ -9,6 +9,7 @@
 #include "viewer/shell/window/main_frame.h"
 #include "viewer/shell/window/prism_doc.h"
 #include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/stop_signals.h"
 
 namespace kestrel {
 
@@ -19,6 +20,8 @@ int runWindow(const ViewerOptions& options, int argc, char** argv) {
   auto* view = new CPrismView(options);
   CPrismDoc doc(*view);
   CMainFrame frame(view, &doc);
+  // Before the ports are served: a signal from then on ends the run cleanly.
+  StopSignals stopSignals([&frame] { frame.close(); });
   std::string error;
   if (!view->start(&error)) {
     std::string message = "cannot listen on a command port: " + error;
