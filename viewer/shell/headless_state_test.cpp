@@ -7,6 +7,7 @@
 #include <thread>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "testing/child_process.h"
 #include "testing/test_support.h"
@@ -15,15 +16,20 @@
 namespace kestrel {
 namespace {
 
+// A headless viewer in DIR on the two ports that writes STATE when stopped.
+std::vector<std::string> headlessSavingTo(const testing::TempDir& dir, uint16_t port,
+                                          uint16_t secondary, const std::string& state) {
+  return {"--headless", "--web-port", "0", "--command-port", std::to_string(port),
+          "--secondary-port", std::to_string(secondary), "-C", dir.path(), "--save-state", state};
+}
+
 TEST(HeadlessState, CommandsOverTcpShowInTheStateFileWrittenAtShutdown) {
   testing::TempDir dir(false);
   dir.write("config.template", "starttemplate transform\nTransform { children [ %s ] }\nendtemplate\n");
   uint16_t port = testing::freePort(), secondary = testing::freePort();
   std::string state = dir.file("saved.state");
-  testing::ChildProcess viewer(
-      testing::programPath("viewer/shell/kestrel"),
-      {"--headless", "--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
-       std::to_string(secondary), "-C", dir.path(), "--save-state", state});
+  testing::ChildProcess viewer(testing::programPath("viewer/shell/kestrel"),
+                               headlessSavingTo(dir, port, secondary, state));
   int fd = testing::connectLoopback(port);
   ASSERT_GE(fd, 0);
   testing::sendAll(fd,
@@ -60,10 +66,8 @@ TEST(HeadlessState, EveryObjectSentBeforeSigtermIsInTheStateFile) {
   testing::TempDir dir(false);
   uint16_t port = testing::freePort(), secondary = testing::freePort();
   std::string state = dir.file("saved.state");
-  testing::ChildProcess viewer(
-      testing::programPath("viewer/shell/kestrel"),
-      {"--headless", "--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
-       std::to_string(secondary), "-C", dir.path(), "--save-state", state});
+  testing::ChildProcess viewer(testing::programPath("viewer/shell/kestrel"),
+                               headlessSavingTo(dir, port, secondary, state));
   constexpr int kObjects = 500;
   std::string burst = testing::objectBurst(kObjects);
   int fd = testing::connectLoopback(port);
