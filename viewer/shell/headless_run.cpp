@@ -104,7 +104,7 @@ int runSnapshot(const ViewerOptions& options) {
   auto start = clock::now();
   unsigned quiet = 0;
   for (unsigned tick = 0; tick < 2000000 && quiet < 16; ++tick) {
-    core.engine().onTimer();
+    core.step();
     pending.afterTick(tick);
     bool idle = !core.busy() && tick > 0 && pending.done();
     quiet = idle ? quiet + 1 : 0;

@@ -5,7 +5,6 @@
 #include "viewer/engine/engine.h"
 #include "viewer/engine/state_file.h"
 #include "viewer/intake/command_codes.h"
-#include "viewer/intake/command_file.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/mesh_processor.h"
@@ -178,7 +177,17 @@ void SceneFileLoaders::loadCommandFile(const std::string& path) {
   std::string local = localPath(path);
   if (!openTextFile(local, &why, maxLoadSize_)) return logCannotRead("command file", path, why);
   engine_.setLastCommandFile(path);
-  readCommandFile(local, primary_);
+  CommandFileFeed feed;
+  if (!feed.open(local)) return;
+  feeds_.push_back(std::move(feed));
+  continueReading();
+}
+
+void SceneFileLoaders::continueReading() {
+  while (!feeds_.empty()) {
+    if (feeds_.front().feed(primary_, kLoadPieceBytes)) return;
+    feeds_.pop_front();
+  }
 }
 
 }  // namespace kestrel

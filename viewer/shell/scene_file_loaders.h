@@ -5,6 +5,11 @@
 // current image file, state files restore object appearances, and anything
 // else is read as a command file.
 //
+// A command file is read in pieces of kLoadPieceBytes, one piece per
+// continueReading() (the viewer calls it every tick), so a big one neither
+// holds the engine for long nor overflows the queue; files loaded while one
+// is being read follow it in order. A small file is read whole at once.
+//
 // Files larger than the load size limit (kDefaultMaxLoadSize unless
 // setMaxLoadSize changes it) are refused with one log line and not read.
 //
@@ -16,16 +21,22 @@
 // Engine thread only (the loaders run inside the tick that executes `load`).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "viewer/browser/url_resolver.h"
+#include "viewer/intake/command_file.h"
 #include "viewer/shell/text_files.h"
 
 namespace kestrel {
 
 class Engine;
 class InternalCommandQueue;
+
+// How much of a command file is read per engine tick.
+inline constexpr size_t kLoadPieceBytes = size_t{1} << 20;
 
 class SceneFileLoaders {
  public:
@@ -41,6 +52,11 @@ class SceneFileLoaders {
   void loadStateFile(const std::string& path);
   void loadCommandFile(const std::string& path);
 
+  // Reads the next piece of the command files being read.
+  void continueReading();
+  // Whether command files are still being read.
+  bool reading() const { return !feeds_.empty(); }
+
   // Files over MAX_BYTES are refused.
   void setMaxLoadSize(uint64_t maxBytes) { maxLoadSize_ = maxBytes; }
   uint64_t maxLoadSize() const { return maxLoadSize_; }
@@ -53,6 +69,7 @@ class SceneFileLoaders {
   InternalCommandQueue& primary_;
   UrlResolver resolver_;
   uint64_t maxLoadSize_;
+  std::deque<CommandFileFeed> feeds_;  // oldest first
 };
 
 }  // namespace kestrel

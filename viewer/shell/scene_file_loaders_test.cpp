@@ -300,5 +300,19 @@ TEST(LoadSizeLimit, FilesOverTheLimitAreRefusedWithALogLineAndRaisingItLetsThemI
   EXPECT_EQ(rig.logCount("over the load size limit"), 5u);
 }
 
+TEST(CommandFilePieces, ACommandFileLargerThanOnePieceAndTheRingRunsWholeWithNothingDropped) {
+  ShellRig rig;
+  constexpr int kLines = 100000;  // 1.2 MB: more than a piece, more than the ring holds
+  std::string text = "fast\n";
+  for (int k = 0; k < kLines; ++k) text += "setobject a\n";
+  rig.dir.write("many.cmd", text);
+  uint64_t before = rig.engine.executed();
+  rig.run({"load " + rig.dir.file("many.cmd")});
+  EXPECT_FALSE(rig.builders.loaders().reading());
+  EXPECT_EQ(rig.primary.dropped(), 0u);
+  // The load line, "fast" and every line of the file.
+  EXPECT_EQ(rig.engine.executed() - before, uint64_t{kLines} + 2);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -16,8 +16,8 @@ struct FileCloser {
 using TextFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // The largest file the loaders read unless --max-load-size raises it: a
-// scene or command file is read whole within one engine tick, so a bigger
-// one would hold the engine (and its memory) for too long.
+// scene file is read whole within one engine tick, so a bigger one would
+// hold the engine (and its memory) for too long.
 inline constexpr uint64_t kDefaultMaxLoadSize = uint64_t{256} << 20;  // 256 MiB
 
 // Whether the file at PATH, if it exists, has at most MAX_BYTES; if not,

@@ -24,10 +24,11 @@ CommandPortConfig withoutStartupFiles(CommandPortConfig config) {
   return config;
 }
 
-void reportDropped(int dropped, std::chrono::milliseconds budget) {
+void reportDropped(int dropped, bool fileUnread, std::chrono::milliseconds budget) {
   std::string message = "shutdown: " + std::to_string(dropped) +
                         " queued commands dropped, not run within " +
                         std::to_string(budget.count()) + " ms";
+  if (fileUnread) message += ", and the rest of the command files being read";
   logLine(message.c_str());
   errorLine(message.c_str());
 }
@@ -89,12 +90,19 @@ void ViewerCore::start(std::function<void()> onFatal) {
   secondaryPort_.start(onFatal);
 }
 
-void ViewerCore::tick() {
+void ViewerCore::step() {
   engine_.onTimer();
+  builders_.loaders().continueReading();
+}
+
+void ViewerCore::tick() {
+  step();
   services_.afterTick(engine_);
 }
 
-bool ViewerCore::busy() const { return primary_.waiting() != 0 || secondary_.waiting() != 0; }
+bool ViewerCore::busy() const {
+  return primary_.waiting() != 0 || secondary_.waiting() != 0 || builders_.loaders().reading();
+}
 
 bool ViewerCore::drainUntil(std::chrono::steady_clock::time_point deadline,
                             std::chrono::milliseconds quietTime) {
@@ -102,7 +110,7 @@ bool ViewerCore::drainUntil(std::chrono::steady_clock::time_point deadline,
   auto quietSince = clock::now();
   while (clock::now() < deadline) {
     if (busy()) {
-      engine_.onTimer();
+      step();
       quietSince = clock::now();
     } else if (clock::now() - quietSince >= quietTime) {
       return true;
@@ -122,7 +130,7 @@ bool ViewerCore::finish(std::chrono::milliseconds budget) {
   primaryPort_.stop();
   secondaryPort_.stop();
   if (!drainUntil(deadline, std::chrono::milliseconds(0))) {
-    reportDropped(primary_.waiting() + secondary_.waiting(), budget);
+    reportDropped(primary_.waiting() + secondary_.waiting(), builders_.loaders().reading(), budget);
   }
   if (options_.saveStatePath.empty() || saveState(engine_.registry(), options_.saveStatePath)) {
     return true;

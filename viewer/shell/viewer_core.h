@@ -50,9 +50,11 @@ class ViewerCore {
   // good) and the services.
   void start(std::function<void()> onFatal = {});
 
-  // One engine tick followed by the services' share of it.
+  // One engine tick and the next piece of the command files being read.
+  void step();
+  // A step followed by the services' share of the tick.
   void tick();
-  // Whether either queue holds commands.
+  // Whether either queue holds commands or a command file is being read.
   bool busy() const;
 
   // The end of a run: stops the services, runs what is queued (ports still
