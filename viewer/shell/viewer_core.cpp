@@ -110,8 +110,12 @@ bool ViewerCore::drainUntil(std::chrono::steady_clock::time_point deadline,
   auto quietSince = clock::now();
   while (clock::now() < deadline) {
     if (busy()) {
+      uint64_t executed = engine_.executed();
       step();
       quietSince = clock::now();
+      // Waiting lines that cannot be taken yet (a data block still open):
+      // give their producer a moment instead of spinning.
+      if (engine_.executed() == executed) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     } else if (clock::now() - quietSince >= quietTime) {
       return true;
     } else {
