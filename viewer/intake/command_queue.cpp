@@ -87,8 +87,46 @@ bool InternalCommandQueue::debug() const {
   return main_.debug;
 }
 
+bool InternalCommandQueue::inBlock() const {
+  std::lock_guard lock(mutex_);
+  return inBlockLocked();
+}
+
+bool InternalCommandQueue::inBlockLocked() const {
+  return main_.inData || main_.inTemplate || main_.inFunction;
+}
+
+const char* InternalCommandQueue::abandonBlock() {
+  std::lock_guard lock(mutex_);
+  if (main_.inData) {
+    // Only when nothing from the block start on was taken (a taker that
+    // lost its way through a block without an end) is it taken back;
+    // otherwise it is ended like the other blocks.
+    main_.inData = false;
+    if (main_.unstoreFrom(dataBlockStart_)) return "data block was discarded";
+    main_.put(cmd::kEndData, "enddata");
+    return "data block was ended";
+  }
+  if (main_.inTemplate) {
+    queueLocked("endtemplate");
+    return "template block was ended";
+  }
+  if (main_.inFunction) {
+    queueLocked("endfunction");
+    return "function block was ended";
+  }
+  return nullptr;
+}
+
+void InternalCommandQueue::store(CommandRing& ring, int code, const char* text) {
+  bool wasInData = ring.inData;
+  int position = ring.writePosition();
+  ring.put(code, text);
+  if (&ring == &main_ && !wasInData && ring.inData) dataBlockStart_ = position;
+}
+
 void InternalCommandQueue::putLocked(int code, const char* text) {
-  (storeToMain_ ? main_ : priority_).put(code, text);
+  store(storeToMain_ ? main_ : priority_, code, text);
 }
 
 void InternalCommandQueue::beginBatchLocked() {
@@ -114,27 +152,27 @@ void InternalCommandQueue::queueLocked(const char* line) {
 
   if (ring.inData) {
     if (startsWith(line, "enddata", 7)) {
-      ring.put(cmd::kEndData, line);
+      store(ring, cmd::kEndData, line);
       ring.inData = false;  // even when the end line did not fit
     } else {
-      ring.put(cmd::kDataLine, line);
+      store(ring, cmd::kDataLine, line);
     }
     return;
   }
   if (ring.inTemplate) {
     bool end = startsWith(line, "endtemplate", 11);
-    ring.put(end ? cmd::kEndTemplate : cmd::kTemplateLine, line);
+    store(ring, end ? cmd::kEndTemplate : cmd::kTemplateLine, line);
     if (end) ring.inTemplate = false;
     return;
   }
   if (ring.inFunction) {
     bool end = startsWith(line, "endfunction", 11);
-    ring.put(end ? cmd::kEndFunction : cmd::kFunctionLine, line);
+    store(ring, end ? cmd::kEndFunction : cmd::kFunctionLine, line);
     if (end) ring.inFunction = false;
     return;
   }
   if (line[0] == '*') {
-    ring.put(cmd::kStarLine, line + 1);
+    store(ring, cmd::kStarLine, line + 1);
     return;
   }
 
@@ -149,7 +187,7 @@ void InternalCommandQueue::queueLocked(const char* line) {
       ring.debug = false;
       return;
     case VerbAction::kStoreNoText:
-      ring.put(verb.code, nullptr);
+      store(ring, verb.code, nullptr);
       return;
     case VerbAction::kStartTemplate:
       ring.inTemplate = true;
@@ -160,7 +198,7 @@ void InternalCommandQueue::queueLocked(const char* line) {
     case VerbAction::kStore:
       break;
   }
-  ring.put(verb.code, line + verb.keep);
+  store(ring, verb.code, line + verb.keep);
 }
 
 InternalCommandQueue& primaryQueue() {

@@ -53,6 +53,16 @@ class InternalCommandQueue {
   // Sets the debug flag of the main ring (command code 48).
   void setDebug(bool on);
 
+  // True while the main ring is inside a data, template or function block.
+  bool inBlock() const;
+  // Gives up the open block of the main ring, for a producer that will not
+  // finish it: a data block is taken back out of the ring (none of it has
+  // been handed out, the taker waits for its end), a template or function
+  // block is ended with its end line (its lines have gone to the taker
+  // already). Returns what was done ("data block was discarded", ...), or
+  // null when no block was open.
+  const char* abandonBlock();
+
   // Holds the queue's mutex for as long as it lives, so that a producer's
   // whole block is written without other writers or the taker in between.
   // Must not outlive the queue; not to be nested on one thread.
@@ -71,10 +81,7 @@ class InternalCommandQueue {
       return CommandRing::kSlots - 1 - ring.size();
     }
     // True while the main ring is inside a data, template or function block.
-    bool inBlock() const {
-      const CommandRing& ring = queue_.main_;
-      return ring.inData || ring.inTemplate || ring.inFunction;
-    }
+    bool inBlock() const { return queue_.inBlockLocked(); }
 
    private:
     InternalCommandQueue& queue_;
@@ -92,6 +99,9 @@ class InternalCommandQueue {
  private:
   void queueLocked(const char* line);
   void putLocked(int code, const char* text);
+  // Stores into RING, noting where a data block of the main ring starts.
+  void store(CommandRing& ring, int code, const char* text);
+  bool inBlockLocked() const;
   void beginBatchLocked();
   void endBatchLocked();
   CommandRing& chooseRing();
@@ -101,6 +111,8 @@ class InternalCommandQueue {
   CommandRing priority_;  // GUARDED_BY(mutex_)
   bool storeToMain_ = true;  // GUARDED_BY(mutex_)
   uint64_t linesQueued_ = 0;  // GUARDED_BY(mutex_)
+  // Where the open data block of the main ring starts.
+  int dataBlockStart_ = 0;  // GUARDED_BY(mutex_)
 };
 
 // The two process-wide queues. Created on first use and never destroyed, so

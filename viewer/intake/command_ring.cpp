@@ -77,6 +77,13 @@ void CommandRing::put(int code, const char* text) {
   writeIndex_ = next(writeIndex_);
 }
 
+bool CommandRing::unstoreFrom(int position) {
+  int since = (writeIndex_ - position + kSlots) % kSlots;
+  if (position < 0 || position >= kSlots || since > size()) return false;
+  writeIndex_ = position;
+  return true;
+}
+
 std::optional<QueuedCommand> CommandRing::take() {
   if (inData || !ready()) return std::nullopt;
   if (debug) logText("command:", commandName(codes_[readIndex_]));

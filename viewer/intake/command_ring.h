@@ -70,6 +70,12 @@ class CommandRing {
   std::optional<QueuedCommand> take();
   // The oldest entry without the data block check and without debug logging.
   std::optional<QueuedCommand> takeNext();
+  // The slot the next put writes to.
+  int writePosition() const { return writeIndex_; }
+  // Forgets the entries stored since the write position was POSITION, when
+  // all of them are still in the ring; false (and nothing forgotten)
+  // otherwise.
+  bool unstoreFrom(int position);
   // Clears the indices and the held and block flags; keeps the debug flag.
   void clear();
 
