@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -68,6 +70,36 @@ TEST(Headless, PortInUseEndsWithAClearErrorAndNonZeroStatus) {
   EXPECT_NE(readFile(other.file("kestrel.err")).find(expected), std::string::npos);
   first.signal(SIGINT);
   EXPECT_EQ(first.wait(), 0);
+}
+
+// One connection attempt to ADDRESS:PORT, without retrying.
+bool connects(const char* address, uint16_t port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(port);
+  ::inet_pton(AF_INET, address, &target.sin_addr);
+  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+  ::close(fd);
+  return ok;
+}
+
+TEST(Headless, BindKeepsTheCommandPortsOnOneAddress) {
+  testing::TempDir dir(false);
+  uint16_t port = testing::freePort(), secondary = testing::freePort();
+  ChildProcess viewer(kestrelPath(), {"--headless", "--web-port", "0", "--bind", "127.0.0.2",
+                                      "--command-port", std::to_string(port), "--secondary-port",
+                                      std::to_string(secondary), "-C", dir.path()});
+  ASSERT_TRUE(testing::waitFor([&] { return connects("127.0.0.2", secondary); }));
+  EXPECT_TRUE(connects("127.0.0.2", port));
+  EXPECT_FALSE(connects("127.0.0.1", port));
+  EXPECT_FALSE(connects("127.0.0.1", secondary));
+  viewer.signal(SIGTERM);
+  EXPECT_EQ(viewer.wait(), 0) << viewer.output();
+  ChildProcess bad(kestrelPath(), {"--headless", "--bind", "localhost", "-C", dir.path()});
+  EXPECT_EQ(bad.wait(), 2);
+  EXPECT_NE(bad.output().find("--bind needs a dotted IPv4 address"), std::string::npos)
+      << bad.output();
 }
 
 std::vector<std::string> stateLines(const testing::TempDir& dir) {
