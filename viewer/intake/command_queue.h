@@ -1,5 +1,5 @@
-// InternalCommandQueue: the parser of the command language and the queue of
-// parsed commands between the producers and the engine.
+// InternalCommandQueue: the queue of parsed commands between the producers
+// and the engine, with a parser (CommandParser) in front of each ring.
 //
 // A queue has a main ring, which every parsed line goes to, and a priority
 // ring, which direct puts go to during a priority batch. The engine, the
@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "viewer/intake/command_parser.h"
 #include "viewer/intake/command_ring.h"
 #include "viewer/intake/line_batch.h"
 
@@ -81,7 +82,7 @@ class InternalCommandQueue {
       return CommandRing::kSlots - 1 - ring.size();
     }
     // True while the main ring is inside a data, template or function block.
-    bool inBlock() const { return queue_.inBlockLocked(); }
+    bool inBlock() const { return queue_.mainParser_.blocks().open(); }
 
    private:
     InternalCommandQueue& queue_;
@@ -99,20 +100,19 @@ class InternalCommandQueue {
  private:
   void queueLocked(const char* line);
   void putLocked(int code, const char* text);
-  // Stores into RING, noting where a data block of the main ring starts.
-  void store(CommandRing& ring, int code, const char* text);
-  bool inBlockLocked() const;
   void beginBatchLocked();
   void endBatchLocked();
-  CommandRing& chooseRing();
+  // The entry the taker gets next, or none; CHECK_BLOCK keeps it out of an
+  // open data block.
+  std::optional<QueuedCommand> takeLocked(bool checkBlock);
 
   mutable std::mutex mutex_;
   CommandRing main_;      // GUARDED_BY(mutex_)
   CommandRing priority_;  // GUARDED_BY(mutex_)
+  CommandParser mainParser_{main_};          // GUARDED_BY(mutex_)
+  CommandParser priorityParser_{priority_};  // GUARDED_BY(mutex_)
   bool storeToMain_ = true;  // GUARDED_BY(mutex_)
   uint64_t linesQueued_ = 0;  // GUARDED_BY(mutex_)
-  // Where the open data block of the main ring starts.
-  int dataBlockStart_ = 0;  // GUARDED_BY(mutex_)
 };
 
 // The two process-wide queues. Created on first use and never destroyed, so
