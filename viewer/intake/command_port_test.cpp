@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <atomic>
-#include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -19,20 +17,9 @@ namespace kestrel {
 namespace {
 
 using testing::connectLoopback;
+using testing::connectOnce;
 using testing::sendAll;
 using testing::waitFor;
-
-// One connection attempt to ADDRESS:PORT, without retrying; -1 on failure.
-int connectOnce(const char* address, uint16_t port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  ::inet_pton(AF_INET, address, &target.sin_addr);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) return fd;
-  ::close(fd);
-  return -1;
-}
 
 // True when the peer closes FD (or resets it) within a few seconds.
 bool closedByPeer(int fd) {

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <csignal>
-#include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -72,16 +70,11 @@ TEST(Headless, PortInUseEndsWithAClearErrorAndNonZeroStatus) {
   EXPECT_EQ(first.wait(), 0);
 }
 
-// One connection attempt to ADDRESS:PORT, without retrying.
+// True when one attempt to connect to ADDRESS:PORT succeeds.
 bool connects(const char* address, uint16_t port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  ::inet_pton(AF_INET, address, &target.sin_addr);
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
-  ::close(fd);
-  return ok;
+  int fd = testing::connectOnce(address, port);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0;
 }
 
 TEST(Headless, BindKeepsTheCommandPortsOnOneAddress) {
