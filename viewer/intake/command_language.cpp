@@ -79,16 +79,21 @@ VerbMatch matchVerb(const char* line) {
   return {};
 }
 
-char* splitArgument(char* text) {
-  for (char* p = text; *p != '\0'; ++p) {
+ArgumentSplit findArgument(const char* text) {
+  for (const char* p = text; *p != '\0'; ++p) {
     if ((*p == ':' || *p == ' ') && p - text != 1) {
-      *p = '\0';
-      char* argument = p + 1;
-      if (*argument == '_') ++argument;
-      return argument;
+      int separator = static_cast<int>(p - text);
+      return {separator, separator + (p[1] == '_' ? 2 : 1)};
     }
   }
-  return nullptr;
+  return {};
+}
+
+char* splitArgument(char* text) {
+  ArgumentSplit split = findArgument(text);
+  if (split.separator < 0) return nullptr;
+  text[split.separator] = '\0';
+  return text + split.argument;
 }
 
 const char* commandName(int code) {

@@ -26,9 +26,16 @@ struct VerbMatch {
 // Matches LINE (not a block body line, not a "*" line) against the verbs.
 VerbMatch matchVerb(const char* line);
 
-// Splits TEXT in place at its first ':' or blank that is not at position 1,
-// returning where the argument starts (skipping one '_' after the separator)
-// or nullptr when there is no separator.
+// Where TEXT splits into text and argument: at its first ':' or blank that
+// is not at position 1; the argument starts after it, skipping one '_'.
+struct ArgumentSplit {
+  int separator = -1;  // -1: no separator, no argument
+  int argument = -1;
+};
+ArgumentSplit findArgument(const char* text);
+
+// Splits TEXT in place (the separator becomes a NUL), returning where the
+// argument starts or nullptr when there is no separator.
 char* splitArgument(char* text);
 
 // True when LINE begins with the LENGTH characters of LITERAL.

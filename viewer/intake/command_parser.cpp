@@ -25,10 +25,11 @@ bool CommandParser::put(int code, const char* text) {
   if (kCommandTable[code].rule != ArgumentRule::kSplit) {
     return ring_.put(code, text, std::strlen(text), -1);
   }
+  ArgumentSplit split = findArgument(text);
+  if (split.separator < 0) return ring_.put(code, text, std::strlen(text), -1);
   scratch_.assign(text);
-  char* argument = splitArgument(scratch_.data());
-  int offset = argument != nullptr ? static_cast<int>(argument - scratch_.data()) : -1;
-  return ring_.put(code, scratch_.data(), scratch_.size(), offset);
+  scratch_[static_cast<size_t>(split.separator)] = '\0';
+  return ring_.put(code, scratch_.data(), scratch_.size(), split.argument);
 }
 
 void CommandParser::store(int code, const char* text) {
