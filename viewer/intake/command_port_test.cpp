@@ -271,6 +271,17 @@ TEST_F(CommandPortTest, AClientStalledInABlockLosesItAndOthersGoOn) {
   EXPECT_EQ(collect(3, true), (std::vector<std::string>{"50:t", "52:Group {}", "51:endtemplate"}));
   EXPECT_TRUE(closedByPeer(templater));
   ::close(templater);
+  // A client that leaves inside its block loses it at once.
+  int leaver = connectLoopback(thread_->port());
+  sendAll(leaver, "modelset ship 2\nShape {}\n");
+  ::close(leaver);
+  sendAll(typist, "up\n");
+  EXPECT_EQ(collect(1, true), (std::vector<std::string>{"17:"}));
+  EXPECT_TRUE(waitFor([&] {
+    return testing::readFile(dir_.file("kestrel.log"))
+               .find("left inside a block: the data block was discarded") != std::string::npos;
+  }));
+  EXPECT_FALSE(queue_.take());  // nothing of the ship
   // Outside a block, a slow typist is never cut off.
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
   sendAll(typist, "hide\n");
