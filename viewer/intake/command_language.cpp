@@ -46,7 +46,9 @@ class VerbIndex {
   }
 
  private:
-  void add(const Verb& verb) { groups_[static_cast<unsigned char>(verb.literal[0])].push_back(verb); }
+  void add(const Verb& verb) {
+    groups_[static_cast<unsigned char>(verb.literal[0])].push_back(verb);
+  }
   std::vector<Verb> groups_[256];
 };
 

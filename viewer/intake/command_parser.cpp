@@ -14,7 +14,9 @@ constexpr char kEndData[] = "enddata";
 constexpr char kEndTemplate[] = "endtemplate";
 constexpr char kEndFunction[] = "endfunction";
 
-constexpr int length(const char* literal) { return static_cast<int>(std::char_traits<char>::length(literal)); }
+constexpr int length(const char* literal) {
+  return static_cast<int>(std::char_traits<char>::length(literal));
+}
 
 bool opensDataBlock(int code) { return code == cmd::kStartData || code == cmd::kModelSet; }
 

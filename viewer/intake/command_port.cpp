@@ -128,7 +128,8 @@ CommandPortServer::Status CommandPortServer::serve(
     fds.push_back({client->fd(), POLLIN, 0});
     polled.push_back(client.get());
   }
-  int ready = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<int64_t>(0, timeout.count())));
+  int waitMs = static_cast<int>(std::max<int64_t>(0, timeout.count()));
+  int ready = ::poll(fds.data(), fds.size(), waitMs);
   if (stopping()) return Status::kStopped;
   if (ready <= 0) return Status::kServed;
   for (size_t i = 0; i < polled.size(); ++i) {
