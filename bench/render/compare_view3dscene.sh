@@ -3,7 +3,7 @@
 #
 #   compare_view3dscene.sh [--size WxH] [--out DIR] [--no-masks] [--no-timing] [FILE...]
 #
-# Masks: renders every file of the shared VRML corpus (or the FILEs given)
+# Masks: renders every file of the VRML corpus (testing/corpus/vrml), or the FILEs given
 # with our snapshot program and with `view3dscene FILE --screenshot 0 OUT`
 # at the same size, and compares the foreground masks (pixels that differ
 # from the background colour) by intersection over union (mask_iou.py).
@@ -91,11 +91,7 @@ trap 'rm -rf "$work"' EXIT
 [ -n "$out" ] || out=$work/images
 mkdir -p "$out"
 
-corpus=""
-for c in "${KESTREL_SOURCE_DIR:-$repo}/../shared/corpus/vrml" "$repo/../shared/corpus/vrml" \
-         "$repo/../../shared/corpus/vrml"; do
-  [ -d "$c" ] && { corpus=$(cd "$c" && pwd); break; }
-done
+corpus="$repo/testing/corpus/vrml"
 
 # Takes the place of Background in the "same view" copies: sky and ground
 # gradients are background, not foreground, yet differ from a corner's

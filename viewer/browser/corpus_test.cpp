@@ -1,4 +1,4 @@
-// The shared corpus of real VRML97 files: each must parse (all of them are
+// The corpus of real VRML97 files (testing/corpus/vrml): each must parse (all of them are
 // valid), and each must read back the same after being written out.
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 fs::path corpusDir() {
   const char* src = std::getenv("KESTREL_SOURCE_DIR");
-  return fs::path(src ? src : ".") / ".." / "shared" / "corpus" / "vrml";
+  return fs::path(src ? src : ".") / "testing" / "corpus" / "vrml";
 }
 
 std::vector<std::string> corpusFiles() {

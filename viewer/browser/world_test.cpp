@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 fs::path corpus(const char* name) {
   const char* src = std::getenv("KESTREL_SOURCE_DIR");
-  return fs::path(src ? src : ".") / ".." / "shared" / "corpus" / "vrml" / name;
+  return fs::path(src ? src : ".") / "testing" / "corpus" / "vrml" / name;
 }
 
 class LogDir {

@@ -32,7 +32,7 @@ Answer runKestrel(const std::string& args) {
 TEST(CommandLine, VersionHelpAndUnknownOptionsAnswerLikeOtherPrograms) {
   Answer version = runKestrel("--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "kestrel " KESTREL_TEST_VERSION "\n");
+  EXPECT_EQ(version.out, "kestrel " KESTREL_VERSION "\n");
   EXPECT_EQ(version.err, "");
 
   Answer help = runKestrel("--help");

@@ -56,8 +56,9 @@ ViewerCore::ViewerCore(const ViewerOptions& options)
       secondary_(secondaryQueue()),
       engine_(primary_, secondary_, renderRoot_),
       builders_(engine_, primary_, renderRoot_),
-      primaryPort_(withoutStartupFiles(primaryPortConfig(options.commandPort))),
-      secondaryPort_(secondaryPortConfig(options.secondaryPort)) {
+      primaryPort_(
+          withoutStartupFiles(primaryPortConfig(options.commandPort, options.bindAddress))),
+      secondaryPort_(secondaryPortConfig(options.secondaryPort, options.bindAddress)) {
   engine_.setBuilders(&builders_);
   builders_.loaders().setMaxLoadSize(options.maxLoadSize);
 }
@@ -69,9 +70,8 @@ ViewerCore::~ViewerCore() {
 }
 
 void ViewerCore::readStartupFiles() {
-  for (const std::string& file : primaryPortConfig(options_.commandPort).startupFiles) {
-    readCommandFile(file, primary_);
-  }
+  CommandPortConfig config = primaryPortConfig(options_.commandPort, options_.bindAddress);
+  for (const std::string& file : config.startupFiles) readCommandFile(file, primary_);
 }
 
 bool ViewerCore::openPorts(std::string* error, uint16_t* port) {

@@ -13,8 +13,8 @@ namespace {
 
 void queueObject(ViewerCore& core, const std::string& name) {
   core.primary().queue(("startdata " + name).c_str());
-  core.primary().queue(("DEF Xform_" + name + " Transform { children [ Shape { geometry Box { } } ] }")
-                           .c_str());
+  std::string shape = " Transform { children [ Shape { geometry Box { } } ] }";
+  core.primary().queue(("DEF Xform_" + name + shape).c_str());
   core.primary().queue("enddata");
 }
 
