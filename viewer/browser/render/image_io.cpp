@@ -1,133 +1,74 @@
 #include "viewer/browser/render/image_io.h"
 
-#include <png.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <vector>
-// jpeglib.h needs FILE and size_t declared first.
-#include <jpeglib.h>
-
 #include <csetjmp>
+#include <vector>
+
+#include "viewer/browser/file_input.h"
+#include "viewer/browser/render/image_decoders.h"
 
 namespace kestrel {
 namespace {
-
-using FilePtr = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 void fail(std::string* error, const std::string& what) {
   if (error) *error = what;
 }
 
-bool readPng(FILE* f, RgbaImage& img, std::string* error) {
-  png_image p;
-  std::memset(&p, 0, sizeof p);
-  p.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_stdio(&p, f)) {
-    fail(error, std::string("bad PNG: ") + p.message);
-    return false;
-  }
-  p.format = PNG_FORMAT_RGBA;
-  if (p.width > 16384 || p.height > 16384) {
-    png_image_free(&p);
-    fail(error, "PNG too large");
-    return false;
-  }
-  img.width = int(p.width);
-  img.height = int(p.height);
-  img.pixels.resize(PNG_IMAGE_SIZE(p));
-  if (!png_image_finish_read(&p, nullptr, img.pixels.data(), 0, nullptr)) {
-    fail(error, std::string("bad PNG: ") + p.message);
-    return false;
-  }
-  return true;
-}
-
-struct JpegError {
-  jpeg_error_mgr mgr;
-  std::jmp_buf jump;
-};
-
-bool readJpeg(FILE* f, RgbaImage& img, std::string* error) {
-  jpeg_decompress_struct d;
-  JpegError err;
-  d.err = jpeg_std_error(&err.mgr);
-  err.mgr.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1); };
-  std::vector<uint8_t> row;
-  if (setjmp(err.jump)) {
-    jpeg_destroy_decompress(&d);
-    fail(error, "bad JPEG");
-    return false;
-  }
-  jpeg_create_decompress(&d);
-  jpeg_stdio_src(&d, f);
-  jpeg_read_header(&d, TRUE);
-  d.out_color_space = JCS_RGB;
-  jpeg_start_decompress(&d);
-  if (d.output_width > 16384 || d.output_height > 16384) std::longjmp(err.jump, 1);
-  img.width = int(d.output_width);
-  img.height = int(d.output_height);
-  img.pixels.assign(size_t(img.width) * size_t(img.height) * 4, 255);
-  row.resize(size_t(img.width) * 3);
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW r = row.data();
-    size_t y = d.output_scanline;
-    jpeg_read_scanlines(&d, &r, 1);
-    for (size_t x = 0; x < size_t(img.width); ++x)
-      std::memcpy(&img.pixels[(y * size_t(img.width) + x) * 4], &row[x * 3], 3);
-  }
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  return true;
+bool anyPixelTransparent(const RgbaImage& img) {
+  for (size_t i = 3; i < img.pixels.size(); i += 4)
+    if (img.pixels[i] != 255) return true;
+  return false;
 }
 
 }  // namespace
 
+std::string imageSizeProblem(uint64_t width, uint64_t height) {
+  if (width > uint64_t(kMaxImageSide) || height > uint64_t(kMaxImageSide)) {
+    return std::to_string(width) + "x" + std::to_string(height) + " pixels exceed the " +
+           std::to_string(kMaxImageSide) + " pixel side limit";
+  }
+  if (width * height > kMaxImagePixels) {
+    return std::to_string(width) + "x" + std::to_string(height) + " pixels exceed the limit of " +
+           std::to_string(kMaxImagePixels) + " pixels";
+  }
+  return "";
+}
+
 bool readImageFile(const std::string& path, RgbaImage& img, std::string* error) {
-  FilePtr f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) {
-    fail(error, "cannot open " + path);
+  std::string bytes;
+  if (FileRead read = readRegularFile(path, kMaxImageFileBytes, bytes); read != FileRead::kOk) {
+    std::string why = refusalText(read, kMaxImageFileBytes);
+    fail(error, why.empty() ? "cannot open " + path : "cannot read " + path + ": " + why);
     return false;
   }
-  unsigned char magic[4] = {};
-  size_t got = std::fread(magic, 1, 4, f.get());
-  std::rewind(f.get());
+  const auto* magic = reinterpret_cast<const unsigned char*>(bytes.data());
   bool ok;
-  if (got == 4 && magic[0] == 0x89 && magic[1] == 'P') ok = readPng(f.get(), img, error);
-  else if (got >= 2 && magic[0] == 0xFF && magic[1] == 0xD8) ok = readJpeg(f.get(), img, error);
-  else {
+  std::string why;
+  if (bytes.size() >= 4 && magic[0] == 0x89 && magic[1] == 'P') {
+    ok = decodePng(bytes, img, why);
+  } else if (bytes.size() >= 2 && magic[0] == 0xFF && magic[1] == 0xD8) {
+    ok = decodeJpeg(bytes, img, why);
+  } else {
     fail(error, path + " is neither PNG nor JPEG");
     return false;
   }
-  if (!ok) return false;
-  img.hasAlpha = false;
-  for (size_t i = 3; i < img.pixels.size(); i += 4)
-    if (img.pixels[i] != 255) img.hasAlpha = true;
+  if (!ok) {
+    fail(error, why + " (" + path + ")");
+    return false;
+  }
+  img.hasAlpha = anyPixelTransparent(img);
   return true;
 }
 
 namespace {
 
-struct PngWriteState {
-  std::jmp_buf jump;
-  char message[256] = {};
-};
-
-void pngWriteError(png_structp png, png_const_charp message) {
-  auto* state = static_cast<PngWriteState*>(png_get_error_ptr(png));
-  std::snprintf(state->message, sizeof state->message, "%s", message);
-  std::longjmp(state->jump, 1);
-}
-
-void pngWriteWarning(png_structp, png_const_charp) {}
-
 // Writes ROWS to F; false with STATE.message on a libpng error. Nothing
 // here owns resources a longjmp could skip.
-bool writePngRows(FILE* f, const RgbaImage& img, png_bytep* rows, PngWriteState& state) {
+bool writePngRows(FILE* f, const RgbaImage& img, png_bytep* rows, PngErrorTrap& state) {
   png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, pngWriteError, pngWriteWarning);
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, pngTrapError, pngIgnoreWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info || setjmp(state.jump)) {
@@ -168,7 +109,7 @@ bool writePng(const std::string& path, const RgbaImage& img, std::string* error)
     fail(error, "cannot write " + path + ": " + std::strerror(errno));
     return false;
   }
-  PngWriteState state;
+  PngErrorTrap state;
   bool ok = writePngRows(f, img, rows.data(), state);
   ok = std::fclose(f) == 0 && ok;
   if (!ok) {
