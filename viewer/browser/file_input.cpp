@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 
 namespace kestrel {
 namespace {
@@ -19,6 +20,7 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -39,14 +41,26 @@ FileRead readAll(int fd, size_t maxBytes, std::string& bytes) {
 
 }  // namespace
 
+int openRegularFile(const std::string& path, FileRead& result) {
+  result = FileRead::kCannotOpen;
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  struct stat st {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) {
+    result = FileRead::kNotRegular;
+    return -1;
+  }
+  result = FileRead::kOk;
+  return fd.release();
+}
+
 FileRead readRegularFile(const std::string& path, size_t maxBytes, std::string& bytes) {
   bytes.clear();
-  // O_NONBLOCK: open() of a FIFO without a writer would wait for one.
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (fd.get() < 0) return FileRead::kCannotOpen;
+  FileRead opened;
+  FileDescriptor fd(openRegularFile(path, opened));
+  if (fd.get() < 0) return opened;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return FileRead::kCannotOpen;
-  if (!S_ISREG(st.st_mode)) return FileRead::kNotRegular;
   if (st.st_size < 0 || uint64_t(st.st_size) > maxBytes) return FileRead::kTooLarge;
   bytes.reserve(size_t(st.st_size));
   FileRead result = readAll(fd.get(), maxBytes, bytes);

@@ -22,10 +22,16 @@ enum class FileRead {
   kReadFailed,
 };
 
+// Opens PATH for reading without blocking (open() of a FIFO would wait
+// for a writer) and checks with fstat that it is a regular file. Returns
+// the descriptor, which the caller closes (fdopen suits line readers), or
+// -1 with RESULT set to why not.
+int openRegularFile(const std::string& path, FileRead& result);
+
 // Reads the regular file PATH whole into BYTES when it holds at most
-// MAXBYTES. The file is opened without blocking and checked with fstat
-// before any read, so a FIFO or device is refused at once, and a file
-// that grows while it is read still stops at the limit.
+// MAXBYTES. Opened by openRegularFile, so a FIFO or device is refused at
+// once; the size is checked before reading, and a file that grows while it
+// is read still stops at the limit.
 FileRead readRegularFile(const std::string& path, size_t maxBytes, std::string& bytes);
 
 // A scene text file: readRegularFile with kMaxSceneFileBytes.

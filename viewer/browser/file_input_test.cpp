@@ -43,6 +43,13 @@ TEST(FileInput, ReadsRegularFilesUpToTheLimitAndRefusesTheRest) {
   EXPECT_EQ(readRegularFile("/dev/zero", kMaxSceneFileBytes, bytes), FileRead::kNotRegular);
   EXPECT_EQ(readRegularFile(dir.file(""), kMaxSceneFileBytes, bytes), FileRead::kNotRegular);
   EXPECT_EQ(refusalText(FileRead::kNotRegular, 1), "not a regular file");
+  FileRead opened = FileRead::kOk;
+  EXPECT_EQ(openRegularFile(dir.file("pipe"), opened), -1);
+  EXPECT_EQ(opened, FileRead::kNotRegular);
+  int fd = openRegularFile(dir.file("ten.txt"), opened);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(opened, FileRead::kOk);
+  ::close(fd);
   EXPECT_EQ(readRegularFile(dir.file("missing"), 10, bytes), FileRead::kCannotOpen);
   EXPECT_EQ(refusalText(FileRead::kCannotOpen, 10), "");
 
