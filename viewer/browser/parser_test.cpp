@@ -68,7 +68,13 @@ TEST(Lexer, NumbersAreReadWithoutLocaleAndStrictly) {
   for (const char* bad : {"inf", "nan", "1.2.3", "1e", "-", "1e999", "12abc"}) {
     Lexer l(bad);
     EXPECT_FALSE(l.readFloat(f)) << bad;
+    EXPECT_FALSE(l.readDouble(d)) << bad;
   }
+  // Each precision has its own range; a failed read consumes nothing.
+  Lexer wide("1e300");
+  EXPECT_FALSE(wide.readFloat(f));
+  ASSERT_TRUE(wide.readDouble(d));
+  EXPECT_EQ(d, 1e300);
   Lexer big("2147483648 0xFFFFFFFF");
   EXPECT_FALSE(big.readInt32(i));
   Lexer hex("0xFFFFFFFF");
