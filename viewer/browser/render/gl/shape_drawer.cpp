@@ -150,13 +150,27 @@ void setCapability(GLenum cap, bool on, int& current) {
 
 }  // namespace
 
-bool ShapeDrawer::draw(const DrawList& list, const Camera& cam, MeshCache& meshes,
-                       TextureCache& textures, const TextureResolver& resolver,
-                       std::vector<std::string>& problems, std::string* error) {
-  ++frame_;
-  drawCalls_ = 0;
-  prepare(list, cam, meshes, textures, resolver, problems);
-  writeInstances(cam);
+namespace {
+
+// One instance's floats (see writeInstances): the model-view matrix and
+// three colours fill whole vec4s; each texture transform row has three
+// floats and takes a vec4 of its own in the uniform array.
+constexpr size_t kWholeVec4Floats = 16 + 4 + 4 + 4;
+constexpr size_t kTextureRowFloats = 3;
+static_assert(kWholeVec4Floats + 2 * kTextureRowFloats == kInstanceFloats);
+static_assert(kWholeVec4Floats / 4 + 2 == kInstanceUniformVec4s);
+
+GLenum primitiveOf(Mesh::Kind kind) {
+  switch (kind) {
+    case Mesh::Kind::Triangles: return GL_TRIANGLES;
+    case Mesh::Kind::Lines: return GL_LINES;
+    default: return GL_POINTS;
+  }
+}
+
+}  // namespace
+
+void ShapeDrawer::uploadInstances() {
   if (!instanceBuffer_) glGenBuffers(1, &instanceBuffer_);
   glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
   const size_t bytes = instances_.size() * sizeof(float);
@@ -165,69 +179,96 @@ bool ShapeDrawer::draw(const DrawList& list, const Camera& cam, MeshCache& meshe
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(instanceCapacity_), nullptr, GL_STREAM_DRAW);
   }
   if (bytes) glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), instances_.data());
+}
 
+size_t ShapeDrawer::batchEnd(size_t first) const {
+  size_t end = first + 1;
+  while (end < prepared_.size() && prepared_[end].key == prepared_[first].key) ++end;
+  return end;
+}
+
+GlProgram* ShapeDrawer::useProgram(const ShapeBatchKey& k, size_t count, const DrawList& list,
+                                   const Camera& cam, PassState& pass, std::string* error) {
+  ProgramSlot* s = slot(k.features | (count == 1 ? unsigned(kShaderSingle) : 0u), error);
+  if (!s) return nullptr;
+  GlProgram* p = s->program.get();
+  if (p != pass.program) {
+    p->use();
+    pass.program = p;
+  }
+  if (s->frame != frame_) {
+    setFrameUniforms(*p, list, cam);
+    s->frame = frame_;
+    s->lights = -1;
+  }
+  if (k.lightSet >= 0 && s->lights != k.lightSet) {
+    uploadLights(*p, k.lightSet);
+    s->lights = k.lightSet;
+  }
+  return p;
+}
+
+void ShapeDrawer::setBatchState(const ShapeBatchKey& k, GlProgram& p, PassState& pass) {
+  if (k.texture && k.texture != pass.boundTexture) {
+    glBindTexture(GL_TEXTURE_2D, k.texture);
+    pass.boundTexture = k.texture;
+  }
+  if (k.texture) p.set(Uniform::TexComps, k.textureComps);
+  setCapability(GL_BLEND, k.transparent, pass.blend);
+  if (pass.depthWrite != int(!k.transparent)) {
+    glDepthMask(k.transparent ? GL_FALSE : GL_TRUE);
+    pass.depthWrite = int(!k.transparent);
+  }
+  setCapability(GL_CULL_FACE, k.cull, pass.cull);
+}
+
+void ShapeDrawer::setSingleInstance(GlProgram& p, size_t index) {
+  float single[kInstanceUniformVec4s * 4] = {};
+  const float* in = &instances_[index * kInstanceFloats];
+  const float* row0 = in + kWholeVec4Floats;
+  std::copy_n(in, kWholeVec4Floats, single);
+  std::copy_n(row0, kTextureRowFloats, single + kWholeVec4Floats);
+  std::copy_n(row0 + kTextureRowFloats, kTextureRowFloats, single + kWholeVec4Floats + 4);
+  glUniform4fv(p.location(Uniform::Instance), kInstanceUniformVec4s, single);
+}
+
+void ShapeDrawer::drawBatch(const ShapeBatchKey& k, GlProgram& p, size_t first, size_t count) {
+  glBindVertexArray(k.mesh->vao);
+  const GLenum mode = primitiveOf(k.mesh->kind);
+  if (count == 1) {
+    setSingleInstance(p, first);
+    glDrawElements(mode, k.mesh->indexCount, GL_UNSIGNED_INT, nullptr);
+  } else {
+    pointInstances(first);
+    glDrawElementsInstanced(mode, k.mesh->indexCount, GL_UNSIGNED_INT, nullptr, GLsizei(count));
+  }
+  ++drawCalls_;
+}
+
+bool ShapeDrawer::draw(const DrawList& list, const Camera& cam, MeshCache& meshes,
+                       TextureCache& textures, const TextureResolver& resolver,
+                       std::vector<std::string>& problems, std::string* error) {
+  ++frame_;
+  drawCalls_ = 0;
+  prepare(list, cam, meshes, textures, resolver, problems);
+  writeInstances(cam);
+  uploadInstances();
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_PROGRAM_POINT_SIZE);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glActiveTexture(GL_TEXTURE0);
-  int blend = -1, cull = -1, depthWrite = -1;
-  GlProgram* current = nullptr;
-  float single[kInstanceUniformVec4s * 4] = {};
-  unsigned boundTexture = 0;
+  PassState pass;
   bool ok = true;
-  for (size_t first = 0; first < prepared_.size();) {
+  for (size_t first = 0, end = 0; first < prepared_.size(); first = end) {
+    end = batchEnd(first);
     const ShapeBatchKey& k = prepared_[first].key;
-    size_t end = first + 1;
-    while (end < prepared_.size() && prepared_[end].key == k) ++end;
-    const GLsizei count = GLsizei(end - first);
-    ProgramSlot* s = slot(k.features | (count == 1 ? unsigned(kShaderSingle) : 0u), error);
-    if (!s) {
+    GlProgram* p = useProgram(k, end - first, list, cam, pass, error);
+    if (!p) {
       ok = false;
       break;
     }
-    GlProgram* p = s->program.get();
-    if (p != current) {
-      p->use();
-      current = p;
-    }
-    if (s->frame != frame_) {
-      setFrameUniforms(*p, list, cam);
-      s->frame = frame_;
-      s->lights = -1;
-    }
-    if (k.lightSet >= 0 && s->lights != k.lightSet) {
-      uploadLights(*p, k.lightSet);
-      s->lights = k.lightSet;
-    }
-    if (k.texture && k.texture != boundTexture) {
-      glBindTexture(GL_TEXTURE_2D, k.texture);
-      boundTexture = k.texture;
-    }
-    if (k.texture) p->set(Uniform::TexComps, k.textureComps);
-    setCapability(GL_BLEND, k.transparent, blend);
-    if (depthWrite != int(!k.transparent)) {
-      glDepthMask(k.transparent ? GL_FALSE : GL_TRUE);
-      depthWrite = int(!k.transparent);
-    }
-    setCapability(GL_CULL_FACE, k.cull, cull);
-    glBindVertexArray(k.mesh->vao);
-    if (count == 1) {
-      // The instance's floats as vec4s: matrix, three colours, two padded rows.
-      const float* in = &instances_[first * kInstanceFloats];
-      std::copy_n(in, 28, single);
-      std::copy_n(in + 28, 3, single + 28);
-      std::copy_n(in + 31, 3, single + 32);
-      glUniform4fv(p->location(Uniform::Instance), kInstanceUniformVec4s, single);
-    } else {
-      pointInstances(first);
-    }
-    GLenum mode = k.mesh->kind == Mesh::Kind::Triangles ? GL_TRIANGLES
-                  : k.mesh->kind == Mesh::Kind::Lines   ? GL_LINES
-                                                        : GL_POINTS;
-    if (count == 1) glDrawElements(mode, k.mesh->indexCount, GL_UNSIGNED_INT, nullptr);
-    else glDrawElementsInstanced(mode, k.mesh->indexCount, GL_UNSIGNED_INT, nullptr, count);
-    ++drawCalls_;
-    first = end;
+    setBatchState(k, *p, pass);
+    drawBatch(k, *p, first, end - first);
   }
   glBindVertexArray(0);
   glDepthMask(GL_TRUE);

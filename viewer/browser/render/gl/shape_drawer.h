@@ -79,6 +79,23 @@ class ShapeDrawer {
   void uploadLights(GlProgram& p, int lightSet);
   void setFrameUniforms(GlProgram& p, const DrawList& list, const Camera& cam);
 
+  // The GL state of one draw() pass, sent only when it changes (-1: unknown).
+  struct PassState {
+    GlProgram* program = nullptr;
+    unsigned boundTexture = 0;
+    int blend = -1, cull = -1, depthWrite = -1;
+  };
+  // The steps of draw(): the instance buffer, where the batch starting at
+  // FIRST ends, its program (with per-frame uniforms and lights, null on
+  // error), its texture and GL state, and its draw call.
+  void uploadInstances();
+  size_t batchEnd(size_t first) const;
+  GlProgram* useProgram(const ShapeBatchKey& k, size_t count, const DrawList& list,
+                        const Camera& cam, PassState& pass, std::string* error);
+  void setBatchState(const ShapeBatchKey& k, GlProgram& p, PassState& pass);
+  void setSingleInstance(GlProgram& p, size_t index);
+  void drawBatch(const ShapeBatchKey& k, GlProgram& p, size_t first, size_t count);
+
   struct ProgramSlot {
     std::unique_ptr<GlProgram> program;
     uint64_t frame = 0;  // the frame whose per-frame uniforms it holds
