@@ -120,6 +120,35 @@ TEST(NodeTypes, EveryStandardTypeIsDeclaredWithTypedDefaults) {
   EXPECT_EQ(findStandardType("Transfrom"), nullptr);
 }
 
+TEST(NodeTypes, KindsAndMemberKeysAreResolvedOnce) {
+  for (const NodeTypePtr& t : standardTypes()) {
+    EXPECT_NE(t->kind, NodeKind::Declared) << t->name;
+    EXPECT_EQ(kindName(t->kind), t->name);
+  }
+  EXPECT_EQ(kindName(NodeKind::Declared), "");
+  MemberKey translation = memberKey(NodeKind::Transform, "translation");
+  EXPECT_EQ(translation.index, findStandardType("Transform")->findField("translation"));
+  EXPECT_EQ(memberKey(NodeKind::Transform, "nothing").index, -1);
+
+  Scene scene;
+  ParseError error;
+  ASSERT_TRUE(parseVrml("PROTO Transform [] { Group {} }  PROTO Mover [] { Group {} }\n"
+                        "DEF T Transform {} DEF M Mover {} DEF R Script { field SFInt32 x 3 }"
+                        "DEF S Shape {}",
+                        stringOptions(), scene, error))
+      << error.text();
+  // A PROTO named like a built-in type is not of that kind.
+  EXPECT_EQ(scene.names.at("T")->type->kind, NodeKind::Declared);
+  EXPECT_EQ(scene.names.at("M")->type->kind, NodeKind::Declared);
+  EXPECT_EQ(scene.names.at("R")->type->kind, NodeKind::Script);
+  EXPECT_EQ(scene.names.at("T")->field(translation), nullptr);
+  EXPECT_EQ(scene.names.at("S")->field(translation), nullptr);  // another type
+  Scene plain;
+  ASSERT_TRUE(parseVrml("DEF T Transform { translation 1 2 3 }",
+                        stringOptions(), plain, error));
+  EXPECT_EQ(*plain.names.at("T")->field(translation)->as<Vec3f>(), (Vec3f{1, 2, 3}));
+}
+
 TEST(Parser, ReadsFieldsOfEveryKind) {
   Scene scene;
   ParseError error;
