@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
 
 namespace kestrel {
 namespace {
@@ -33,7 +34,7 @@ Mat4 rigid(const Mat4& m) {
 
 float boundFieldOfView(const Bindings& bound) {
   float fov = 0.785398f;
-  if (bound.viewpoint) fov = fieldOr(*bound.viewpoint, "fieldOfView", fov);
+  if (bound.viewpoint) fov = fieldOr(*bound.viewpoint, renderKeys().viewpoint.fieldOfView, fov);
   return fov > 0.01f && fov < 3.1f ? fov : 0.785398f;
 }
 
@@ -42,8 +43,8 @@ Mat4 boundEyeToWorld(const Bindings& bound) {
   Rotation orientation;
   Mat4 parent;
   if (bound.viewpoint) {
-    position = fieldOr(*bound.viewpoint, "position", position);
-    orientation = fieldOr(*bound.viewpoint, "orientation", orientation);
+    position = fieldOr(*bound.viewpoint, renderKeys().viewpoint.position, position);
+    orientation = fieldOr(*bound.viewpoint, renderKeys().viewpoint.orientation, orientation);
     parent = bound.viewpointMatrix;
   }
   return rigid(parent * Mat4::translation(position) * Mat4::rotation(orientation));
@@ -64,10 +65,10 @@ Camera cameraAt(const Mat4& eyeToWorld, float fov, const Bindings& bound, int wi
 
   float avatar = 0.25f, limit = 0;
   if (bound.navigationInfo) {
-    const auto& size = listOf<float>(*bound.navigationInfo, "avatarSize");
+    const auto& size = listOf<float>(*bound.navigationInfo, renderKeys().navigationInfo.avatarSize);
     if (!size.empty() && size[0] > 0) avatar = size[0];
-    limit = fieldOr(*bound.navigationInfo, "visibilityLimit", 0.0f);
-    cam.headlight = fieldOr(*bound.navigationInfo, "headlight", true);
+    limit = fieldOr(*bound.navigationInfo, renderKeys().navigationInfo.visibilityLimit, 0.0f);
+    cam.headlight = fieldOr(*bound.navigationInfo, renderKeys().navigationInfo.headlight, true);
   }
   float reach = length(cam.viewer.position - sceneCentre) + sceneRadius;
   cam.farZ = limit > 0 ? limit : std::max(reach * 1.05f, 1.0f);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
 
 namespace kestrel {
 namespace {
@@ -13,7 +14,7 @@ constexpr float kPi = 3.14159265f;
 
 Navigator::Mode modeOf(const Node* info) {
   if (info == nullptr) return Navigator::Mode::Examine;
-  for (const std::string& type : listOf<std::string>(*info, "type")) {
+  for (const std::string& type : listOf<std::string>(*info, renderKeys().navigationInfo.type)) {
     if (type == "EXAMINE" || type == "ANY") return Navigator::Mode::Examine;
     if (type == "WALK") return Navigator::Mode::Walk;
     if (type == "FLY") return Navigator::Mode::Fly;
@@ -45,7 +46,7 @@ bool samePlace(const Mat4& a, const Mat4& b) { return a.m == b.m; }
 void Navigator::bind(const Bindings& bound) {
   const Node* info = bound.navigationInfo;
   mode_ = modeOf(info);
-  speed_ = info ? fieldOr(*info, "speed", 1.0f) : 1.0f;
+  speed_ = info ? fieldOr(*info, renderKeys().navigationInfo.speed, 1.0f) : 1.0f;
   // Speed 0 keeps the eye in place (it may still turn); nonsense means 1.
   if (!(speed_ >= 0) || !std::isfinite(speed_)) speed_ = 1;
   Mat4 place = boundEyeToWorld(bound);

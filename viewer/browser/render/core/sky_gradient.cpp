@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
 
 namespace kestrel {
 namespace {
@@ -41,16 +42,16 @@ Vec3f band(const std::vector<float>& angles, const std::vector<Vec3f>& colors, f
 SkyGradient skyGradientOf(const Node* bg) {
   SkyGradient g;
   if (!bg) return g;
-  const auto& sky = listOf<Vec3f>(*bg, "skyColor");
+  const auto& sky = listOf<Vec3f>(*bg, renderKeys().background.skyColor);
   if (!sky.empty()) {
     g.skyColors = sky;
-    g.skyAngles = tidyAngles(listOf<float>(*bg, "skyAngle"), sky.size(), kPi);
+    g.skyAngles = tidyAngles(listOf<float>(*bg, renderKeys().background.skyAngle), sky.size(), kPi);
     g.skyColors.resize(g.skyAngles.size() + 1);
   }
-  const auto& ground = listOf<Vec3f>(*bg, "groundColor");
+  const auto& ground = listOf<Vec3f>(*bg, renderKeys().background.groundColor);
   if (!ground.empty()) {
     g.groundColors = ground;
-    g.groundAngles = tidyAngles(listOf<float>(*bg, "groundAngle"), ground.size(), kPi / 2);
+    g.groundAngles = tidyAngles(listOf<float>(*bg, renderKeys().background.groundAngle), ground.size(), kPi / 2);
     if (g.groundAngles.empty()) {
       // One colour and no angle: a plain ground up to the horizon.
       g.groundAngles = {kPi / 2};

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
 
 namespace kestrel {
 namespace {
@@ -22,7 +23,8 @@ class Traverser {
     if (!bindingsOnly_) {
       for (const NodePtr& c : nodes) {
         const Node* n = actualNode(c.get());
-        if (n && typeName(*n) == "DirectionalLight" && fieldOr(*n, "on", true)) {
+        if (n && kindOf(*n) == NodeKind::DirectionalLight &&
+            fieldOr(*n, keys_.directionalLight.on, true)) {
           Light l = lightOf(*n, m, Light::Kind::Directional);
           scoped_.push_back(static_cast<int>(out_.lights.size()));
           out_.lights.push_back(l);
@@ -46,72 +48,110 @@ class Traverser {
 
  private:
   void visit(const Node& n, const Mat4& m, const std::string& dir) {
-    const std::string& t = typeName(n);
-    if (t == "Transform") {
-      Mat4 local = transformMatrix(fieldOr(n, "translation", Vec3f{}),
-                                   fieldOr(n, "rotation", Rotation{}),
-                                   fieldOr(n, "scale", Vec3f{1, 1, 1}),
-                                   fieldOr(n, "scaleOrientation", Rotation{}),
-                                   fieldOr(n, "center", Vec3f{}));
-      children(listOf<NodePtr>(n, "children"), m * local, dir);
-    } else if (t == "Group" || t == "Anchor" || t == "Collision") {
-      children(listOf<NodePtr>(n, "children"), m, dir);
-    } else if (t == "Billboard") {
-      children(listOf<NodePtr>(n, "children"), m * billboardTurn(n, m), dir);
-    } else if (t == "Switch") {
-      const auto& choice = listOf<NodePtr>(n, "choice");
-      int32_t w = fieldOr(n, "whichChoice", int32_t{-1});
-      if (w >= 0 && static_cast<size_t>(w) < choice.size())
-        children({choice[static_cast<size_t>(w)]}, m, dir);
-    } else if (t == "LOD") {
-      const auto& level = listOf<NodePtr>(n, "level");
-      if (!level.empty()) children({level[lodLevel(n, m, level.size())]}, m, dir);
-    } else if (t == "Inline") {
-      if (n.inlineScene) children(n.inlineScene->rootNodes(), m, n.inlineScene->baseDir);
-    } else if (t == "Shape") {
-      if (!bindingsOnly_) shape(n, m, dir);
-    } else if (t == "PointLight" || t == "SpotLight") {
-      if (bindingsOnly_ && fieldOr(n, "on", true)) {
-        globalLights.push_back(static_cast<int>(out_.lights.size()));
-        out_.lights.push_back(
-            lightOf(n, m, t == "PointLight" ? Light::Kind::Point : Light::Kind::Spot));
-      }
-    } else if (t == "Viewpoint") {
-      if (!out_.bound.viewpoint) {
-        out_.bound.viewpoint = &n;
-        out_.bound.viewpointMatrix = m;
-      }
-    } else if (t == "Background") {
-      if (!out_.bound.background) {
-        out_.bound.background = &n;
-        out_.bound.backgroundMatrix = m;
-        out_.bound.backgroundDir = dir;
-      }
-    } else if (t == "Fog") {
-      if (!out_.bound.fog) {
-        out_.bound.fog = &n;
-        out_.bound.fogMatrix = m;
-      }
-    } else if (t == "NavigationInfo") {
-      if (!out_.bound.navigationInfo) out_.bound.navigationInfo = &n;
+    switch (kindOf(n)) {
+      case NodeKind::Transform:
+        children(listOf<NodePtr>(n, keys_.transform.children), m * transformOf(n), dir);
+        break;
+      case NodeKind::Group:
+        children(listOf<NodePtr>(n, keys_.groupChildren), m, dir);
+        break;
+      case NodeKind::Anchor:
+        children(listOf<NodePtr>(n, keys_.anchorChildren), m, dir);
+        break;
+      case NodeKind::Collision:
+        children(listOf<NodePtr>(n, keys_.collisionChildren), m, dir);
+        break;
+      case NodeKind::Billboard:
+        children(listOf<NodePtr>(n, keys_.billboard.children), m * billboardTurn(n, m), dir);
+        break;
+      case NodeKind::Switch: switchChoice(n, m, dir); break;
+      case NodeKind::LOD: lodChoice(n, m, dir); break;
+      case NodeKind::Inline:
+        if (n.inlineScene) children(n.inlineScene->rootNodes(), m, n.inlineScene->baseDir);
+        break;
+      case NodeKind::Shape:
+        if (!bindingsOnly_) shape(n, m, dir);
+        break;
+      case NodeKind::PointLight: globalLight(n, m, Light::Kind::Point); break;
+      case NodeKind::SpotLight: globalLight(n, m, Light::Kind::Spot); break;
+      default: bindable(n, m, dir); break;
     }
   }
 
-  Light lightOf(const Node& n, const Mat4& m, Light::Kind kind) {
+  Mat4 transformOf(const Node& n) const {
+    const auto& k = keys_.transform;
+    return transformMatrix(fieldOr(n, k.translation, Vec3f{}), fieldOr(n, k.rotation, Rotation{}),
+                           fieldOr(n, k.scale, Vec3f{1, 1, 1}),
+                           fieldOr(n, k.scaleOrientation, Rotation{}),
+                           fieldOr(n, k.center, Vec3f{}));
+  }
+
+  void switchChoice(const Node& n, const Mat4& m, const std::string& dir) {
+    const auto& choice = listOf<NodePtr>(n, keys_.switchNode.choice);
+    int32_t w = fieldOr(n, keys_.switchNode.whichChoice, int32_t{-1});
+    if (w >= 0 && static_cast<size_t>(w) < choice.size())
+      children({choice[static_cast<size_t>(w)]}, m, dir);
+  }
+
+  void lodChoice(const Node& n, const Mat4& m, const std::string& dir) {
+    const auto& level = listOf<NodePtr>(n, keys_.lod.level);
+    if (!level.empty()) children({level[lodLevel(n, m, level.size())]}, m, dir);
+  }
+
+  // Point and spot lights light every shape: the first pass collects them.
+  void globalLight(const Node& n, const Mat4& m, Light::Kind kind) {
+    if (bindingsOnly_ && fieldOr(n, keys_.light(kindOf(n)).on, true)) {
+      globalLights.push_back(static_cast<int>(out_.lights.size()));
+      out_.lights.push_back(lightOf(n, m, kind));
+    }
+  }
+
+  // The first Viewpoint, Background, Fog and NavigationInfo met are bound.
+  void bindable(const Node& n, const Mat4& m, const std::string& dir) {
+    Bindings& b = out_.bound;
+    switch (kindOf(n)) {
+      case NodeKind::Viewpoint:
+        if (!b.viewpoint) {
+          b.viewpoint = &n;
+          b.viewpointMatrix = m;
+        }
+        break;
+      case NodeKind::Background:
+        if (!b.background) {
+          b.background = &n;
+          b.backgroundMatrix = m;
+          b.backgroundDir = dir;
+        }
+        break;
+      case NodeKind::Fog:
+        if (!b.fog) {
+          b.fog = &n;
+          b.fogMatrix = m;
+        }
+        break;
+      case NodeKind::NavigationInfo:
+        if (!b.navigationInfo) b.navigationInfo = &n;
+        break;
+      default: break;
+    }
+  }
+
+  Light lightOf(const Node& n, const Mat4& m, Light::Kind kind) const {
+    const LightKeys& k = keys_.light(kindOf(n));
     Light l;
     l.kind = kind;
-    l.color = fieldOr(n, "color", Vec3f{1, 1, 1});
-    l.intensity = std::clamp(fieldOr(n, "intensity", 1.0f), 0.0f, 1.0f);
-    l.ambientIntensity = std::clamp(fieldOr(n, "ambientIntensity", 0.0f), 0.0f, 1.0f);
-    l.direction = normalized(m.transformDir(fieldOr(n, "direction", Vec3f{0, 0, -1})));
-    l.location = m.transformPoint(fieldOr(n, "location", Vec3f{}));
-    l.attenuation = fieldOr(n, "attenuation", Vec3f{1, 0, 0});
+    l.color = fieldOr(n, k.color, Vec3f{1, 1, 1});
+    l.intensity = std::clamp(fieldOr(n, k.intensity, 1.0f), 0.0f, 1.0f);
+    l.ambientIntensity = std::clamp(fieldOr(n, k.ambientIntensity, 0.0f), 0.0f, 1.0f);
+    l.direction = normalized(m.transformDir(fieldOr(n, k.direction, Vec3f{0, 0, -1})));
+    l.location = m.transformPoint(fieldOr(n, k.location, Vec3f{}));
+    l.attenuation = fieldOr(n, k.attenuation, Vec3f{1, 0, 0});
     // The radius scales with the light's transform (its largest axis).
     float s = std::max({length(m.transformDir({1, 0, 0})), length(m.transformDir({0, 1, 0})),
                         length(m.transformDir({0, 0, 1}))});
-    l.radius = fieldOr(n, "radius", 100.0f) * s;
-    l.beamWidth = fieldOr(n, "beamWidth", 1.570796f);
-    l.cutOffAngle = fieldOr(n, "cutOffAngle", 0.785398f);
+    l.radius = fieldOr(n, k.radius, 100.0f) * s;
+    l.beamWidth = fieldOr(n, k.beamWidth, 1.570796f);
+    l.cutOffAngle = fieldOr(n, k.cutOffAngle, 0.785398f);
     return l;
   }
 
@@ -121,8 +161,8 @@ class Traverser {
 
   size_t lodLevel(const Node& n, const Mat4& m, size_t levels) const {
     if (!viewer_) return 0;
-    const auto& range = listOf<float>(n, "range");
-    float d = length(viewerLocal(m) - fieldOr(n, "center", Vec3f{}));
+    const auto& range = listOf<float>(n, keys_.lod.range);
+    float d = length(viewerLocal(m) - fieldOr(n, keys_.lod.center, Vec3f{}));
     size_t i = 0;
     while (i < range.size() && d >= range[i]) ++i;
     return std::min(i, levels - 1);
@@ -131,7 +171,7 @@ class Traverser {
   Mat4 billboardTurn(const Node& n, const Mat4& m) const {
     if (!viewer_) return Mat4{};
     Vec3f v = viewerLocal(m);
-    Vec3f axis = fieldOr(n, "axisOfRotation", Vec3f{0, 1, 0});
+    Vec3f axis = fieldOr(n, keys_.billboard.axisOfRotation, Vec3f{0, 1, 0});
     Mat4 r;
     if (length(axis) < 1e-9f) {
       // Screen-aligned: local Z to the viewer, local Y along the viewer's up.
@@ -156,49 +196,56 @@ class Traverser {
   }
 
   void shape(const Node& n, const Mat4& m, const std::string& dir) {
-    const Node* g = actualNode(nodeOf(n, "geometry").get());
+    const Node* g = actualNode(nodeOf(n, keys_.shape.geometry).get());
     if (!g) return;
     DrawItem item;
     item.model = m;
     item.geometry = g;
     item.baseDir = dir;
-    if (const Node* app = actualNode(nodeOf(n, "appearance").get())) appearance(*app, item);
+    if (const Node* app = actualNode(nodeOf(n, keys_.shape.appearance).get()))
+      appearance(*app, item);
     item.transparent = item.material.transparency > 0.001f;
-    if (item.texture && typeName(*item.texture) == "PixelTexture") {
-      Image img = fieldOr(*item.texture, "image", Image{});
-      if (img.components == 2 || img.components == 4) item.transparent = true;
+    if (item.texture && kindOf(*item.texture) == NodeKind::PixelTexture) {
+      const FieldValue* image = item.texture->field(keys_.pixelTexture.image);
+      const Image* img = image ? image->as<Image>() : nullptr;
+      if (img && (img->components == 2 || img->components == 4)) item.transparent = true;
     }
     item.lights = globalLights;
     item.lights.insert(item.lights.end(), scoped_.begin(), scoped_.end());
     out_.items.push_back(std::move(item));
   }
 
-  static void appearance(const Node& a, DrawItem& item) {
-    if (const Node* mat = actualNode(nodeOf(a, "material").get())) {
-      MaterialInfo& mi = item.material;
-      mi.lit = true;
-      mi.diffuse = fieldOr(*mat, "diffuseColor", mi.diffuse);
-      mi.specular = fieldOr(*mat, "specularColor", mi.specular);
-      mi.emissive = fieldOr(*mat, "emissiveColor", mi.emissive);
-      mi.ambientIntensity = std::clamp(fieldOr(*mat, "ambientIntensity", 0.2f), 0.0f, 1.0f);
-      mi.shininess = std::clamp(fieldOr(*mat, "shininess", 0.2f), 0.0f, 1.0f);
-      mi.transparency = std::clamp(fieldOr(*mat, "transparency", 0.0f), 0.0f, 1.0f);
-    }
-    const Node* tex = actualNode(nodeOf(a, "texture").get());
-    if (tex && (typeName(*tex) == "ImageTexture" || typeName(*tex) == "PixelTexture"))
+  void appearance(const Node& a, DrawItem& item) const {
+    if (const Node* mat = actualNode(nodeOf(a, keys_.appearance.material).get()))
+      material(*mat, item.material);
+    const Node* tex = actualNode(nodeOf(a, keys_.appearance.texture).get());
+    if (tex && (kindOf(*tex) == NodeKind::ImageTexture || kindOf(*tex) == NodeKind::PixelTexture))
       item.texture = tex;
-    if (const Node* tt = actualNode(nodeOf(a, "textureTransform").get())) {
+    if (const Node* tt = actualNode(nodeOf(a, keys_.appearance.textureTransform).get())) {
       // Tc' = -C * S * R * C * T * Tc
-      Vec2f c = fieldOr(*tt, "center", Vec2f{});
-      Vec2f s = fieldOr(*tt, "scale", Vec2f{1, 1});
-      Vec2f t = fieldOr(*tt, "translation", Vec2f{});
-      float r = fieldOr(*tt, "rotation", 0.0f);
+      const auto& k = keys_.textureTransform;
+      Vec2f c = fieldOr(*tt, k.center, Vec2f{});
+      Vec2f s = fieldOr(*tt, k.scale, Vec2f{1, 1});
+      Vec2f t = fieldOr(*tt, k.translation, Vec2f{});
+      float r = fieldOr(*tt, k.rotation, 0.0f);
       item.textureMatrix = Mat4::translation({-c.x, -c.y, 0}) * Mat4::scaling({s.x, s.y, 1}) *
                            Mat4::rotation({0, 0, 1, r}) * Mat4::translation({c.x, c.y, 0}) *
                            Mat4::translation({t.x, t.y, 0});
     }
   }
 
+  void material(const Node& mat, MaterialInfo& mi) const {
+    const auto& k = keys_.material;
+    mi.lit = true;
+    mi.diffuse = fieldOr(mat, k.diffuseColor, mi.diffuse);
+    mi.specular = fieldOr(mat, k.specularColor, mi.specular);
+    mi.emissive = fieldOr(mat, k.emissiveColor, mi.emissive);
+    mi.ambientIntensity = std::clamp(fieldOr(mat, k.ambientIntensity, 0.2f), 0.0f, 1.0f);
+    mi.shininess = std::clamp(fieldOr(mat, k.shininess, 0.2f), 0.0f, 1.0f);
+    mi.transparency = std::clamp(fieldOr(mat, k.transparency, 0.0f), 0.0f, 1.0f);
+  }
+
+  const RenderKeys& keys_ = renderKeys();
   DrawList& out_;
   const Viewer* viewer_;
   bool bindingsOnly_;

@@ -9,6 +9,7 @@
 #include "viewer/browser/render/gl/gl_program.h"
 #include "viewer/browser/render/gl/image_io.h"
 #include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
 
 #include "viewer/browser/render/core/sky_gradient.h"
 
@@ -17,9 +18,9 @@ namespace {
 
 constexpr int kMaxBands = 16;  // colours per sphere the shader takes
 
-// The panorama fields and their samplers, in the order of the shader's bits.
-const char* const kSideField[6] = {"frontUrl", "backUrl",  "leftUrl",
-                                   "rightUrl", "topUrl",   "bottomUrl"};
+// The panorama samplers, in the order of the shader's bits and of the
+// Background's url fields in RenderKeys (front, back, left, right, top,
+// bottom).
 const char* const kSideSampler[6] = {"uFront", "uBack", "uLeft", "uRight", "uTop", "uBottom"};
 
 const char* const kVertex = R"(#version 330 core
@@ -144,7 +145,7 @@ const BackgroundPass::Faces& BackgroundPass::facesFor(const Node& bg, const std:
   if (found != faces_.end()) return found->second;
   Faces f;
   for (int i = 0; i < 6; ++i) {
-    for (const std::string& url : listOf<std::string>(bg, kSideField[i])) {
+    for (const std::string& url : listOf<std::string>(bg, renderKeys().background.sideUrls[size_t(i)])) {
       std::string path, why;
       if (!resolver || !resolver(url, dir, path)) continue;
       RgbaImage img;

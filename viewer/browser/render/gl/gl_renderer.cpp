@@ -10,6 +10,7 @@
 #include "viewer/browser/render/core/camera.h"
 #include "viewer/browser/render/gl/gpu_mesh.h"
 #include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
 #include "viewer/browser/render/gl/shape_drawer.h"
 
 namespace kestrel {
@@ -171,7 +172,7 @@ bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& ba
   glViewport(0, 0, width, height);
   Vec3f sky{0, 0, 0};
   if (list.bound.background) {
-    const auto& colors = listOf<Vec3f>(*list.bound.background, "skyColor");
+    const auto& colors = listOf<Vec3f>(*list.bound.background, renderKeys().background.skyColor);
     if (!colors.empty()) sky = colors[0];
   }
   glClearColor(sky.x, sky.y, sky.z, 1);

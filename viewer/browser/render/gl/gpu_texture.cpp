@@ -7,6 +7,7 @@
 
 #include "viewer/browser/render/gl/image_io.h"
 #include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
 
 namespace kestrel {
 
@@ -25,12 +26,13 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
   if (found != textures_.end()) return found->second;
   RgbaImage img;
   int comps = 3;
-  if (typeName(t) == "PixelTexture") {
-    Image src = fieldOr(t, "image", Image{});
+  const TextureKeys& keys = renderKeys().texture(kindOf(t));
+  if (kindOf(t) == NodeKind::PixelTexture) {
+    Image src = fieldOr(t, keys.image, Image{});
     img = imageFromSFImage(src);
     comps = src.components;
   } else {
-    for (const std::string& url : listOf<std::string>(t, "url")) {
+    for (const std::string& url : listOf<std::string>(t, keys.url)) {
       std::string path, why;
       if (resolver ? resolver(url, dir, path) : false) {
         if (readImageFile(path, img, &why)) break;
@@ -55,8 +57,8 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
     glGenerateMipmap(GL_TEXTURE_2D);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    GLint s = fieldOr(t, "repeatS", true) ? GL_REPEAT : GL_CLAMP_TO_EDGE;
-    GLint r = fieldOr(t, "repeatT", true) ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    GLint s = fieldOr(t, keys.repeatS, true) ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    GLint r = fieldOr(t, keys.repeatT, true) ? GL_REPEAT : GL_CLAMP_TO_EDGE;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, s);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, r);
     gt.ok = true;

@@ -4,6 +4,7 @@
 
 #include "viewer/browser/render/gl/gl_program.h"
 #include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
 #include "viewer/browser/render/gl/shape_drawer.h"
 
 namespace kestrel {
@@ -66,11 +67,12 @@ void ShapeDrawer::setFrameUniforms(GlProgram& p, const DrawList& list, const Cam
   float range = 0;
   Vec3f color{1, 1, 1};
   if (const Node* fog = list.bound.fog) {
-    range = fieldOr(*fog, "visibilityRange", 0.0f);
+    const auto& k = renderKeys().fog;
+    range = fieldOr(*fog, k.visibilityRange, 0.0f);
     // The range scales with the fog's transform.
     range *= length(list.bound.fogMatrix.transformDir({1, 0, 0}));
-    color = fieldOr(*fog, "color", color);
-    type = fieldOr(*fog, "fogType", std::string("LINEAR")) == "EXPONENTIAL" ? 2 : 1;
+    color = fieldOr(*fog, k.color, color);
+    type = fieldOr(*fog, k.fogType, std::string("LINEAR")) == "EXPONENTIAL" ? 2 : 1;
   }
   p.set(Uniform::FogType, range > 0 ? type : 0);
   p.set(Uniform::FogColor, color);
