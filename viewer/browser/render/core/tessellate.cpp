@@ -134,23 +134,25 @@ Mesh elevationGridMesh(const Node& n) {
 }
 
 Mesh tessellate(const Node& g) {
-  const std::string& t = typeName(g);
-  if (t == "Box") return boxMesh(fieldOr(g, "size", Vec3f{2, 2, 2}));
-  if (t == "Sphere") return sphereMesh(fieldOr(g, "radius", 1.0f));
-  if (t == "Cone")
-    return coneMesh(fieldOr(g, "bottomRadius", 1.0f), fieldOr(g, "height", 2.0f),
-                    fieldOr(g, "side", true), fieldOr(g, "bottom", true));
-  if (t == "Cylinder")
-    return cylinderMesh(fieldOr(g, "radius", 1.0f), fieldOr(g, "height", 2.0f),
-                        fieldOr(g, "side", true), fieldOr(g, "top", true),
-                        fieldOr(g, "bottom", true));
-  if (t == "IndexedFaceSet") return indexedFaceSetMesh(g);
-  if (t == "IndexedLineSet") return indexedLineSetMesh(g);
-  if (t == "PointSet") return pointSetMesh(g);
-  if (t == "ElevationGrid") return elevationGridMesh(g);
-  if (t == "Extrusion") return extrusionMesh(g);
-  if (t == "Text" || t == "Text3D") return textMesh(g);
-  return {};
+  switch (kindOf(g)) {
+    case NodeKind::Box: return boxMesh(fieldOr(g, "size", Vec3f{2, 2, 2}));
+    case NodeKind::Sphere: return sphereMesh(fieldOr(g, "radius", 1.0f));
+    case NodeKind::Cone:
+      return coneMesh(fieldOr(g, "bottomRadius", 1.0f), fieldOr(g, "height", 2.0f),
+                      fieldOr(g, "side", true), fieldOr(g, "bottom", true));
+    case NodeKind::Cylinder:
+      return cylinderMesh(fieldOr(g, "radius", 1.0f), fieldOr(g, "height", 2.0f),
+                          fieldOr(g, "side", true), fieldOr(g, "top", true),
+                          fieldOr(g, "bottom", true));
+    case NodeKind::IndexedFaceSet: return indexedFaceSetMesh(g);
+    case NodeKind::IndexedLineSet: return indexedLineSetMesh(g);
+    case NodeKind::PointSet: return pointSetMesh(g);
+    case NodeKind::ElevationGrid: return elevationGridMesh(g);
+    case NodeKind::Extrusion: return extrusionMesh(g);
+    case NodeKind::Text:
+    case NodeKind::Text3D: return textMesh(g);
+    default: return {};
+  }
 }
 
 }  // namespace kestrel

@@ -57,7 +57,7 @@ TextInput textInputOf(const Node& text) {
   in.length = listOf<float>(text, "length");
   float extent = fieldOr(text, "maxExtent", 0.0f);
   in.maxExtent = std::isfinite(extent) && extent > 0 ? extent : 0;
-  if (typeName(text) == "Text3D") {
+  if (kindOf(text) == NodeKind::Text3D) {
     float depth = fieldOr(text, "depth", 0.1f);
     in.depth = std::isfinite(depth) && depth > 0 ? depth : 0;
   }
