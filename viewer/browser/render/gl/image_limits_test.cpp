@@ -123,6 +123,13 @@ TEST(ImageLimits, PngsDeclaringMoreThanTheyHoldOrAllowAreRefused) {
   EXPECT_FALSE(readImageFile(files.write("thin.png", thin), img, &error));
   EXPECT_NE(error.find("4000x4000 pixels declared in"), std::string::npos) << error;
   EXPECT_NE(error.find("cannot hold them"), std::string::npos) << error;
+  // An image data chunk whose length promises more than the file holds.
+  std::string promise = makePng(4000, 4000, 8, 6, std::string(4000 * 4 + 1, '\0'));
+  size_t idat = promise.find("IDAT") - 4;
+  promise[idat] = '\x01';  // 16 MiB and more promised; the file ends long before
+  promise.resize(promise.size() - 12);  // no IEND
+  EXPECT_FALSE(readImageFile(files.write("promise.png", promise), img, &error));
+  EXPECT_NE(error.find("cannot hold them"), std::string::npos) << error;
   // Each side allowed, all pixels together not.
   std::string wide = makePng(8192, 8192, 1, 0, std::string(8192 * 1025, '\0'));
   EXPECT_FALSE(readImageFile(files.write("wide.png", wide), img, &error));

@@ -1,6 +1,7 @@
 // PNG through libpng's own API (not the simplified one), so that its user
 // limits apply: a tiny file may declare a huge image, and libpng would
 // allocate and inflate all of it before finding the data missing.
+#include <algorithm>
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
@@ -45,7 +46,8 @@ bool scanPngChunks(std::string_view bytes, PngHeader& header) {
       header.colorType = p[pos + 17];
       first = false;
     } else if (type == "IDAT") {
-      header.imageDataBytes += length;
+      // Only the bytes present count: a length may promise more than the file holds.
+      header.imageDataBytes += std::min<uint64_t>(length, bytes.size() - pos - 8);
     } else if (type == "IEND") {
       break;
     }
