@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <png.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -105,6 +106,45 @@ TEST(ImageLimits, EveryPngColourTypeBecomesRgba) {
       << error;
   EXPECT_EQ(img.pixels, rgba({255, 0, 0, 255, 0, 0, 255, 0}));
   EXPECT_TRUE(img.hasAlpha);
+}
+
+// An interlaced (Adam7) RGB PNG of W x H written by libpng, pixel (x, y)
+// being (x, y, x + y).
+void writeInterlacedPng(const std::string& path, int w, int h) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<uint8_t> pixels;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      pixels.insert(pixels.end(), {uint8_t(x), uint8_t(y), uint8_t(x + y)});
+  std::vector<png_bytep> rows;
+  for (int y = 0; y < h; ++y) rows.push_back(&pixels[size_t(y * w * 3)]);
+  png_set_interlace_handling(png);
+  png_write_image(png, rows.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+}
+
+TEST(ImageLimits, InterlacedPngsAreDeinterlaced) {
+  ImageFiles files;
+  writeInterlacedPng(files.path("adam7.png"), 13, 9);
+  RgbaImage img;
+  std::string error;
+  ASSERT_TRUE(readImageFile(files.path("adam7.png"), img, &error)) << error;
+  ASSERT_EQ(img.width, 13);
+  ASSERT_EQ(img.height, 9);
+  for (int y = 0; y < 9; ++y)
+    for (int x = 0; x < 13; ++x) {
+      const uint8_t* p = img.at(x, y);
+      ASSERT_EQ(rgba({p[0], p[1], p[2], p[3]}), rgba({x, y, x + y, 255})) << x << "," << y;
+    }
 }
 
 TEST(ImageLimits, PngsDeclaringMoreThanTheyHoldOrAllowAreRefused) {
