@@ -51,7 +51,8 @@ SkyGradient skyGradientOf(const Node* bg) {
   const auto& ground = listOf<Vec3f>(*bg, renderKeys().background.groundColor);
   if (!ground.empty()) {
     g.groundColors = ground;
-    g.groundAngles = tidyAngles(listOf<float>(*bg, renderKeys().background.groundAngle), ground.size(), kPi / 2);
+    g.groundAngles =
+        tidyAngles(listOf<float>(*bg, renderKeys().background.groundAngle), ground.size(), kPi / 2);
     if (g.groundAngles.empty()) {
       // One colour and no angle: a plain ground up to the horizon.
       g.groundAngles = {kPi / 2};

@@ -145,7 +145,8 @@ const BackgroundPass::Faces& BackgroundPass::facesFor(const Node& bg, const std:
   if (found != faces_.end()) return found->second;
   Faces f;
   for (int i = 0; i < 6; ++i) {
-    for (const std::string& url : listOf<std::string>(bg, renderKeys().background.sideUrls[size_t(i)])) {
+    const MemberKey side = renderKeys().background.sideUrls[size_t(i)];
+    for (const std::string& url : listOf<std::string>(bg, side)) {
       std::string path, why;
       if (!resolver || !resolver(url, dir, path)) continue;
       RgbaImage img;

@@ -160,7 +160,8 @@ bool decodePng(std::string_view bytes, RgbaImage& img, std::string& error) {
   png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
   if (!ok) {
     img = RgbaImage{};
-    error = std::string("bad PNG: ") + (state.trap.message[0] ? state.trap.message : "out of memory");
+    const char* why = state.trap.message[0] ? state.trap.message : "out of memory";
+    error = std::string("bad PNG: ") + why;
   }
   return ok;
 }
