@@ -18,7 +18,7 @@
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/shell_builders.h"
 #include "viewer/shell/viewer_services.h"
-#include "viewer/browser/render/snapshot.h"
+#include "viewer/browser/render/gl/snapshot.h"
 
 namespace kestrel {
 namespace {
