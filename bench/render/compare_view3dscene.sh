@@ -27,7 +27,7 @@
 # KESTREL_TIMING_ROUNDS (2) set N and how often each is repeated.
 #
 # Our snapshot program: $KESTREL_SNAPSHOT, default
-# build/default/viewer/browser/render/kestrel_snapshot (called as
+# build/default/viewer/browser/render/gl/kestrel_snapshot (called as
 # `kestrel_snapshot SCENE OUT W H`); when it names the `kestrel` program it
 # is called as `kestrel --snapshot OUT --size WxH SCENE`.
 # view3dscene is installed with apt-get when missing; it needs a display,
@@ -69,7 +69,7 @@ if [ -z "${DISPLAY:-}" ]; then
     $([ $masks = 0 ] && echo --no-masks) $([ $timing = 0 ] && echo --no-timing) "${files[@]}"
 fi
 
-snapshot=${KESTREL_SNAPSHOT:-$repo/build/default/viewer/browser/render/kestrel_snapshot}
+snapshot=${KESTREL_SNAPSHOT:-$repo/build/default/viewer/browser/render/gl/kestrel_snapshot}
 if [ ! -x "$snapshot" ]; then
   echo "compare_view3dscene: no snapshot program at $snapshot (build it or set KESTREL_SNAPSHOT)" >&2
   exit 1

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "viewer/browser/file_input.h"
 #include "viewer/browser/parser.h"
 #include "viewer/browser/scene_check.h"
 #include "viewer/browser/scene_compare.h"
@@ -33,7 +34,7 @@ std::vector<std::string> corpusFiles() {
 
 bool parseFile(const std::string& path, Scene& scene, ParseError& error) {
   std::string text;
-  if (!readWholeFile(path, text)) return false;
+  if (readSceneFile(path, text) != FileRead::kOk) return false;
   UrlResolver resolver("/nonexistent-render-root");
   ParseOptions o;
   o.baseDir = UrlResolver::directoryOf(path);

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "viewer/browser/render/snapshot.h"
+#include "viewer/browser/render/gl/snapshot.h"
 #include "viewer/engine/engine.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
