@@ -1,5 +1,7 @@
 #include "viewer/browser/file_input.h"
 
+#include "viewer/browser/gzip_input.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,8 +70,26 @@ FileRead readRegularFile(const std::string& path, size_t maxBytes, std::string& 
   return result;
 }
 
+FileRead readSceneText(const std::string& path, size_t maxBytes, std::string& text) {
+  std::string bytes;
+  FileRead read = readRegularFile(path, maxBytes, bytes);
+  if (read != FileRead::kOk || !isGzip(bytes)) {
+    text = std::move(bytes);
+    return read;
+  }
+  switch (inflateGzip(bytes, maxBytes, text)) {
+    case Inflate::kOk:
+      return FileRead::kOk;
+    case Inflate::kTooLarge:
+      return FileRead::kInflatedTooLarge;
+    case Inflate::kDamaged:
+      break;
+  }
+  return FileRead::kDamagedGzip;
+}
+
 FileRead readSceneFile(const std::string& path, std::string& text) {
-  return readRegularFile(path, kMaxSceneFileBytes, text);
+  return readSceneText(path, kMaxSceneFileBytes, text);
 }
 
 std::string refusalText(FileRead result, size_t maxBytes) {
@@ -78,6 +98,10 @@ std::string refusalText(FileRead result, size_t maxBytes) {
       return "not a regular file";
     case FileRead::kTooLarge:
       return "larger than the " + byteLimitText(maxBytes) + " limit";
+    case FileRead::kInflatedTooLarge:
+      return "larger than the " + byteLimitText(maxBytes) + " limit when uncompressed";
+    case FileRead::kDamagedGzip:
+      return "damaged or truncated gzip data";
     default:
       return "";
   }

@@ -20,6 +20,8 @@ enum class FileRead {
   kNotRegular,  // a FIFO, socket, device or directory
   kTooLarge,    // over the caller's limit
   kReadFailed,
+  kInflatedTooLarge,  // gzip data that expands past the caller's limit
+  kDamagedGzip,       // gzip data that is broken or cut short
 };
 
 // Opens PATH for reading without blocking (open() of a FIFO would wait
@@ -34,11 +36,18 @@ int openRegularFile(const std::string& path, FileRead& result);
 // is read still stops at the limit.
 FileRead readRegularFile(const std::string& path, size_t maxBytes, std::string& bytes);
 
-// A scene text file: readRegularFile with kMaxSceneFileBytes.
+// A scene text file (VRML, an Inline, an EXTERNPROTO file) of at most
+// MAXBYTES: readRegularFile, and when the bytes are gzip-compressed, the
+// text they inflate to, again of at most MAXBYTES (a larger result is
+// refused before it is all in memory).
+FileRead readSceneText(const std::string& path, size_t maxBytes, std::string& text);
+
+// readSceneText with kMaxSceneFileBytes.
 FileRead readSceneFile(const std::string& path, std::string& text);
 
 // Why RESULT refused a file, for messages: "not a regular file", "larger
-// than the 256 MiB limit" (MAXBYTES in words). "" for kOk and for files
+// than the 256 MiB limit" (MAXBYTES in words), "larger than the 256 MiB
+// limit when uncompressed", "damaged or truncated gzip data". "" for kOk and for files
 // that could not be opened or read, where the caller's words say it all.
 std::string refusalText(FileRead result, size_t maxBytes);
 

@@ -146,10 +146,6 @@ bool UrlResolver::load(const std::string& url, const std::string& baseDir, std::
   std::string path;
   if (!resolve(url, baseDir, path)) return false;
   if (readSceneFile(path, text) != FileRead::kOk) return false;
-  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0x1f &&
-      static_cast<unsigned char>(text[1]) == 0x8b) {
-    return false;
-  }
   dir = directoryOf(path);
   return true;
 }

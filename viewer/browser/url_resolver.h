@@ -34,9 +34,10 @@ class UrlResolver {
   // directory). Any "#fragment" is dropped. False when URL is not local.
   bool resolve(std::string_view url, std::string_view baseDir, std::string& path) const;
 
-  // Resolves URL and reads the whole file into TEXT; DIR becomes the file's
-  // directory. False when it does not resolve, is not a readable regular
-  // file, is larger than kMaxSceneFileBytes or is gzip-compressed.
+  // Resolves URL and reads the whole file into TEXT (inflated when it is
+  // gzip-compressed); DIR becomes the file's directory. False when it does
+  // not resolve, is not a readable regular file, is (or inflates to) more
+  // than kMaxSceneFileBytes or holds damaged gzip data.
   bool load(const std::string& url, const std::string& baseDir, std::string& text,
             std::string& dir) const;
 

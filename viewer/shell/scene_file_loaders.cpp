@@ -1,6 +1,10 @@
 #include "viewer/shell/scene_file_loaders.h"
 
+#include <algorithm>
 #include <cctype>
+
+#include "viewer/browser/file_input.h"
+#include "viewer/browser/gzip_input.h"
 
 #include "viewer/engine/engine.h"
 #include "viewer/engine/state_file.h"
@@ -25,6 +29,52 @@ bool endsWith(const std::string& path, const char* suffix, bool anyCase = false)
 }
 
 bool hasSeparator(const std::string& path) { return path.find_first_of("/\\") != std::string::npos; }
+
+// Whether PATH names a VRML world by its suffix: ".wrl" and the compressed
+// ".wrl.gz" and ".wrz", in any letter case.
+bool isVrmlName(const std::string& path) {
+  return endsWith(path, ".wrl", true) || endsWith(path, ".wrl.gz", true) ||
+         endsWith(path, ".wrz", true);
+}
+
+// The lines of TEXT without their "\n" or "\r\n" endings.
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    size_t stop = end > start && text[end - 1] == '\r' ? end - 1 : end;
+    lines.push_back(text.substr(start, stop - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The lines of the VRML file PATH, inflated when it is gzip-compressed; an
+// empty optional with the reason in WHY when it cannot be read.
+std::optional<std::vector<std::string>> readVrmlLines(const std::string& path, uint64_t maxBytes,
+                                                      std::string& why) {
+  if (isGzipFile(path)) {
+    if (!withinLoadSize(path, maxBytes, &why)) return std::nullopt;
+    size_t limit = static_cast<size_t>(std::min<uint64_t>(maxBytes, kMaxSceneFileBytes));
+    std::string text;
+    FileRead read = readSceneText(path, limit, text);
+    if (read == FileRead::kOk) return splitLines(text);
+    why = read == FileRead::kInflatedTooLarge
+              ? "expands to more than " + std::to_string(limit) +
+                    " bytes when uncompressed (--max-load-size)"
+              : refusalText(read, limit);
+    if (why.empty()) why = "cannot be read";
+    return std::nullopt;
+  }
+  TextFile file = openTextFile(path, &why, maxBytes);
+  if (!file) return std::nullopt;
+  std::vector<std::string> lines;
+  while (std::optional<std::string> line = readWholeLine(file.get())) {
+    lines.push_back(std::move(*line));
+  }
+  return lines;
+}
 
 void logCannotRead(const char* what, const std::string& path, const std::string& why) {
   std::string message = std::string("could not read ") + what + " (" + why + "):";
@@ -51,7 +101,7 @@ std::string SceneFileLoaders::localPath(const std::string& path) const {
 void SceneFileLoaders::openSceneFile(const std::string& path) {
   logText("OPEN FILE:", path.c_str());
   if (path.size() > 4) {
-    if (endsWith(path, ".wrl", true)) {
+    if (isVrmlName(path)) {
       loadVrmlFile(path);
       logLine("WRL FILE LINES HAVE BEEN QUEUED");
       return;
@@ -77,6 +127,12 @@ void SceneFileLoaders::openSceneFile(const std::string& path) {
       return setImageFile(path);
     }
   }
+  // Compressed VRML under any other name.
+  if (isGzipFile(localPath(path))) {
+    loadVrmlFile(path);
+    logLine("WRL FILE LINES HAVE BEEN QUEUED");
+    return;
+  }
   loadCommandFile(path);
 }
 
@@ -93,12 +149,12 @@ void SceneFileLoaders::loadVrmlFile(const std::string& path) {
     block.setInfo = "not set";
   }
   std::string first = localPath(path), fallback, why;
-  TextFile file = openTextFile(first, &why, maxLoadSize_);
-  if (!file && !hasSeparator(path)) {
+  std::optional<std::vector<std::string>> lines = readVrmlLines(first, maxLoadSize_, why);
+  if (!lines && !hasSeparator(path)) {
     fallback = localPath("C:/corvid/render/vrml/" + path);
-    file = openTextFile(fallback, &why, maxLoadSize_);
+    lines = readVrmlLines(fallback, maxLoadSize_, why);
   }
-  if (!file) {
+  if (!lines) {
     if (fallback.empty()) {
       logCannotRead("VRML file", first, why);
     } else {
@@ -110,9 +166,9 @@ void SceneFileLoaders::loadVrmlFile(const std::string& path) {
   }
   block.name = baseName(path);
   std::string image = engine_.currentImageFile();
-  while (std::optional<std::string> line = readWholeLine(file.get())) {
-    if (*line != "addtexture") {
-      block.pieces.push_back(std::move(*line));
+  for (std::string& line : *lines) {
+    if (line != "addtexture") {
+      block.pieces.push_back(std::move(line));
     } else if (!image.empty()) {
       block.pieces.push_back("texture ImageTexture { url \"" + image + "\" }");
     }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "viewer/browser/gzip_test_support.h"
 #include "viewer/engine/state_file.h"
 #include "viewer/intake/command_codes.h"
 #include "viewer/shell/shell_test_rig.h"
@@ -278,6 +279,41 @@ TEST(ImageFiles, SuffixesAndPaths) {
   EXPECT_TRUE(rig.logHas("Opening png file"));
   rig.run({"load x.Png"});  // only .wrl ignores letter case: a command file
   EXPECT_EQ(rig.engine.currentImageFile(), "/data/pic.png");
+}
+
+TEST(VrmlFiles, CompressedWorldsLoadUnderEveryNameAndBombsAreRefused) {
+  ShellRig rig;
+  auto world = [](const std::string& name) {
+    return testing::gzipped("#VRML V2.0 utf8\r\nTransform { children [ Shape { appearance "
+                            "Appearance { material DEF Mat_" + name + " Material { diffuseColor "
+                            "0 0 1 } } geometry Box {} } ] }\r\n");
+  };
+  for (const char* name : {"gzball.wrl.gz", "wrzball.WRZ", "plainball.wrl", "oddball.data"}) {
+    std::string object(name, std::string_view(name).find('.'));
+    rig.dir.write(name, world(object));
+  }
+  rig.run({"load " + rig.dir.file("gzball.wrl.gz"), "load " + rig.dir.file("wrzball.WRZ"),
+           "load " + rig.dir.file("plainball.wrl"), "load " + rig.dir.file("oddball.data")});
+  for (const char* object : {"gzball", "wrzball", "plainball", "oddball"}) {
+    EXPECT_EQ(diffuse(rig.object(object)), (Vec3f{0, 0, 1})) << object << "\n" << rig.log();
+  }
+  EXPECT_EQ(rig.logCount("WRL FILE LINES HAVE BEEN QUEUED"), 4u);
+
+  // A bomb over the load size limit, and a file cut short: one line each,
+  // and the objects loaded before stay.
+  rig.dir.write("bomb.wrl.gz", testing::gzipped("#VRML V2.0 utf8\n" + std::string(100000, ' ')));
+  rig.dir.write("cut.wrl", world("cut").substr(0, 30));
+  rig.builders.loaders().setMaxLoadSize(50000);
+  rig.run({"load " + rig.dir.file("bomb.wrl.gz"), "load " + rig.dir.file("cut.wrl")});
+  EXPECT_TRUE(rig.logHas("could not read VRML file (expands to more than 50000 bytes when "
+                         "uncompressed (--max-load-size)): \"" + rig.dir.file("bomb.wrl.gz")))
+      << rig.log();
+  EXPECT_TRUE(rig.logHas("could not read VRML file (damaged or truncated gzip data): \"" +
+                         rig.dir.file("cut.wrl")));
+  EXPECT_EQ(rig.object("bomb"), nullptr);
+  EXPECT_EQ(rig.object("cut"), nullptr);
+  EXPECT_NE(rig.object("gzball"), nullptr);
+  EXPECT_FALSE(rig.primary.mainHeld());
 }
 
 TEST(LoadSizeLimit, FilesOverTheLimitAreRefusedWithALogLineAndRaisingItLetsThemIn) {
