@@ -9,6 +9,11 @@ std::string ParseError::text() const {
          message;
 }
 
+std::string ParseWarning::text() const {
+  std::string where = "line " + std::to_string(line) + ", column " + std::to_string(column);
+  return file.empty() ? where + ": " + message : file + ": " + where + ": " + message;
+}
+
 void expectedError(Lexer& lexer, const char* what, ParseError& error) {
   Token t = lexer.peek();
   error.line = t.line;

@@ -15,4 +15,15 @@ struct ParseError {
   std::string text() const;
 };
 
+// Something a lenient parse skipped or corrected, in the file it read.
+struct ParseWarning {
+  std::string file;  // the file (or URL) the text came from; may be empty
+  uint32_t line = 0;
+  uint32_t column = 0;
+  std::string message;  // e.g. "'MovieTexture' has no field 'pauseTime'; its value is skipped"
+
+  // "FILE: line L, column C: message"
+  std::string text() const;
+};
+
 }  // namespace kestrel

@@ -1,5 +1,7 @@
 #include "viewer/browser/parser.h"
 
+#include <utility>
+
 #include "viewer/browser/field_reader.h"
 #include "viewer/browser/parser_impl.h"
 #include "viewer/browser/proto_instance.h"
@@ -118,6 +120,7 @@ bool Parser::statement(Scope& scope) {
   }
   NodePtr node;
   if (!nodeStatement(scope, node)) return false;
+  if (!node && std::exchange(skippedNode_, false)) return true;
   if (!node) return fail(t, "expected a node but found NULL");
   for (SceneItem& item : scope.before) scope.items->push_back(std::move(item));
   scope.before.clear();
@@ -140,7 +143,10 @@ bool Parser::nodeStatement(Scope& scope, NodePtr& node) {
     Token name;
     if (!identifier(name, "a node name")) return false;
     node = scope.names.find(name.text);
-    if (!node) return fail(name, "USE of " + quoted(name.text) + ", which no DEF names");
+    if (!node) {
+      skippedNode_ = true;
+      return skipOrFail(name, "USE of " + quoted(name.text) + ", which no DEF names");
+    }
     return useOfEnclosing(name, node);
   }
   std::string defName;
@@ -180,6 +186,11 @@ bool Parser::nodeBody(Scope& scope, NodePtr& node, const std::string& defName) {
   Token typeName;
   if (!identifier(typeName, "a node")) return false;
   NodeTypePtr type = findType(scope, typeName.text);
+  if (!type && lenient() && lex_.peekChar() == '{') {
+    warn(typeName, "unknown node type " + quoted(typeName.text) + "; the node is skipped");
+    skippedNode_ = true;
+    return skipBraces();
+  }
   if (!type) return fail(typeName, "unknown node type " + quoted(typeName.text));
   if (!countNode()) return false;
   std::shared_ptr<NodeType> scriptType;
@@ -245,7 +256,13 @@ bool Parser::fieldEntry(Scope& scope, Node& node) {
     if (index < 0) index = node.type->findEventOut(name.text);
   }
   if (index < 0) {
-    return fail(name, quoted(node.type->name) + " has no field " + quoted(name.text));
+    std::string what = quoted(node.type->name) + " has no field " + quoted(name.text);
+    if (!lenient()) return fail(name, what);
+    warn(name, what + "; its value is skipped");
+    if (!isMapping) return skipUnknownValue();
+    lex_.next();
+    Token target;
+    return identifier(target, "an interface name");
   }
   const FieldDecl& decl = node.type->fields[static_cast<size_t>(index)];
   if (isMapping) {
@@ -253,37 +270,54 @@ bool Parser::fieldEntry(Scope& scope, Node& node) {
     return isMappingOf(scope, node, index, decl);
   }
   if (decl.access == Access::EventIn || decl.access == Access::EventOut) {
-    return fail(name, std::string(accessName(decl.access)) + " " + quoted(decl.name) +
-                          " cannot be given a value");
+    std::string what = std::string(accessName(decl.access)) + " " + quoted(decl.name) +
+                       " cannot be given a value";
+    if (!lenient()) return fail(name, what);
+    warn(name, what + "; the value is skipped");
+    FieldValue ignored;
+    return value(scope, decl.type, ignored);
   }
-  return value(scope, decl.type, node.values[static_cast<size_t>(index)]);
+  FieldValue& slot = node.values[static_cast<size_t>(index)];
+  FieldTarget target{node.type.get(), &decl};
+  if (!value(scope, decl.type, slot, lenient() ? &target : nullptr)) return false;
+  if (lenient()) checkRange(name, node, decl, slot);
+  return true;
 }
 
-bool Parser::value(Scope& scope, FieldType type, FieldValue& out) {
+bool Parser::value(Scope& scope, FieldType type, FieldValue& out, const FieldTarget* target) {
   if (type == FieldType::SFNode) {
     NodePtr node;
+    Token at = lex_.peek();
     if (!nodeStatement(scope, node)) return false;
+    skippedNode_ = false;
+    if (target != nullptr && !fitsField(at, *target, node)) node = nullptr;
     out.type = type;
     out.data = node;
     return true;
   }
-  if (type == FieldType::MFNode) return nodeList(scope, out);
+  if (type == FieldType::MFNode) return nodeList(scope, out, target);
   return readFieldValue(lex_, type, out, error_);
 }
 
-bool Parser::nodeList(Scope& scope, FieldValue& out) {
+bool Parser::nodeList(Scope& scope, FieldValue& out, const FieldTarget* target) {
   std::vector<NodePtr> nodes;
+  auto keep = [&](const Token& at, const NodePtr& node) {
+    skippedNode_ = false;
+    if (node && (target == nullptr || fitsField(at, *target, node))) nodes.push_back(node);
+  };
   if (lex_.peekChar() != '[') {
     NodePtr node;
+    Token at = lex_.peek();
     if (!nodeStatement(scope, node)) return false;
-    if (node) nodes.push_back(node);
+    keep(at, node);
   } else {
     lex_.next();
     while (lex_.peekChar() != ']') {
       if (lex_.atEnd()) return expected("']'");
       NodePtr node;
+      Token at = lex_.peek();
       if (!nodeStatement(scope, node)) return false;
-      if (node) nodes.push_back(node);
+      keep(at, node);
     }
     lex_.next();
   }

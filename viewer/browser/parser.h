@@ -24,6 +24,9 @@ namespace kestrel {
 using TextLoader = std::function<bool(const std::string& url, const std::string& baseDir,
                                       std::string& text, std::string& dir)>;
 
+// Receives the warnings of a lenient parse, one call per problem.
+using WarningSink = std::function<void(const ParseWarning&)>;
+
 struct ParseOptions {
   std::string baseDir;        // where the text's relative URLs resolve
   TextLoader load;            // null: EXTERNPROTOs stay unresolved
@@ -31,6 +34,14 @@ struct ParseOptions {
   size_t maxDepth = 100;      // nesting of nodes and PROTO bodies
   size_t maxNodes = 0;        // 0: 100000 + one per byte of text
   size_t maxExternLoads = 32; // EXTERNPROTO files fetched by one parse, nested ones included
+  // Set: the parse is lenient. Unknown fields, unknown node types (followed
+  // by a balanced "{ }"), nodes of the wrong kind for their field, USEs and
+  // ROUTEs naming nothing, and values out of range are skipped or corrected
+  // with one warning each; only what loses content (broken syntax,
+  // unbalanced brackets, a wrong header) still fails. Null: the first
+  // problem fails the whole parse.
+  WarningSink warn;
+  std::string sourceName;  // names the text in warnings (a file path or URL)
 };
 
 // Parses TEXT into SCENE (replacing its content). On failure fills ERROR,

@@ -36,6 +36,12 @@ struct Scope {
   std::vector<SceneItem> after;   // ROUTEs written inside the current statement
 };
 
+// The node field a value is read for (kinds of node are checked against it).
+struct FieldTarget {
+  const NodeType* owner;
+  const FieldDecl* decl;
+};
+
 // One parse of one text. Errors go to the ParseError given at construction;
 // every parse function returns false after the first one.
 class Parser {
@@ -71,6 +77,23 @@ class Parser {
   }
 
   bool header();
+
+  // ---- lenient reading (parser_lenient.cpp) -------------------------------
+  bool lenient() const { return static_cast<bool>(options_.warn); }
+  void warn(const Token& at, std::string message);
+  // Lenient: warns and skips; strict: fails. True when the parse goes on.
+  bool skipOrFail(const Token& at, std::string message);
+  // Skips the value of a field whose type is unknown: a bracketed list, a
+  // node, or a run of numbers, strings and TRUE/FALSE.
+  bool skipUnknownValue();
+  // Skips "{ ... }" with everything inside; brackets must balance.
+  bool skipBraces();
+  // Lenient: whether CHILD, read at AT, may be in FIELD's node field;
+  // warns when not.
+  bool fitsField(const Token& at, const FieldTarget& field, const NodePtr& child);
+  // Brings the numbers of VALUE into the range of NODE's field DECL, with a
+  // warning when they were out of it.
+  void checkRange(const Token& at, const Node& node, const FieldDecl& decl, FieldValue& value);
 
   bool identifier(Token& t, const char* what);
   bool keyword(std::string_view word);
@@ -118,9 +141,11 @@ class Parser {
   bool interfaceHead(FieldDecl& decl);
 
   // ---- values -------------------------------------------------------------
-  bool value(Scope& scope, FieldType type, FieldValue& out);
+  // TARGET (lenient parses only): the field whose node kinds are checked.
+  bool value(Scope& scope, FieldType type, FieldValue& out,
+             const FieldTarget* target = nullptr);
 
-  bool nodeList(Scope& scope, FieldValue& out);
+  bool nodeList(Scope& scope, FieldValue& out, const FieldTarget* target);
 
   // ---- ROUTE --------------------------------------------------------------
   bool routeEnd(Scope& scope, NodePtr& node, Token& field);
@@ -146,6 +171,7 @@ class Parser {
   SharedState& shared_;
   ParseError& error_;
   Token lastName_;
+  bool skippedNode_ = false;  // the last node statement was skipped (lenient)
   size_t depth_ = 0;
   size_t protoCount_ = 0;  // PROTOs declared so far, in any scope
   size_t nodes_ = 0;

@@ -93,10 +93,13 @@ bool Parser::interfaceHead(FieldDecl& decl) {
 bool Parser::routeEnd(Scope& scope, NodePtr& node, Token& field) {
   Token name;
   if (!identifier(name, "a node name")) return false;
-  node = scope.names.find(name.text);
-  if (!node) return fail(name, "ROUTE names " + quoted(name.text) + ", which no DEF names");
   if (!punct(TokenKind::Period)) return false;
-  return identifier(field, "a field name");
+  if (!identifier(field, "a field name")) return false;
+  node = scope.names.find(name.text);
+  if (node) return true;
+  // Lenient: the whole ROUTE has been read when the caller sees no node.
+  lastName_ = name;
+  return lenient() || fail(name, "ROUTE names " + quoted(name.text) + ", which no DEF names");
 }
 
 bool Parser::route(Scope& scope, std::vector<SceneItem>& into) {
@@ -104,23 +107,30 @@ bool Parser::route(Scope& scope, std::vector<SceneItem>& into) {
   RouteDecl decl;
   Token fromField, toField;
   if (!routeEnd(scope, decl.from, fromField)) return false;
+  Token missing = lastName_;
   if (!keyword("TO")) return false;
   if (!routeEnd(scope, decl.to, toField)) return false;
+  if (!decl.from || !decl.to) {
+    if (!decl.from) lastName_ = missing;
+    warn(lastName_, "ROUTE names " + quoted(lastName_.text) +
+                        ", which no DEF names; the ROUTE is skipped");
+    return true;
+  }
   int from = decl.from->type->findEventOut(fromField.text);
   if (from < 0) {
-    return fail(fromField, quoted(decl.from->type->name) + " sends no event " +
-                               quoted(fromField.text));
+    return skipOrFail(fromField, quoted(decl.from->type->name) + " sends no event " +
+                                     quoted(fromField.text));
   }
   int to = decl.to->type->findEventIn(toField.text);
   if (to < 0) {
-    return fail(toField, quoted(decl.to->type->name) + " receives no event " +
-                             quoted(toField.text));
+    return skipOrFail(toField, quoted(decl.to->type->name) + " receives no event " +
+                                   quoted(toField.text));
   }
   FieldType a = decl.from->type->fields[static_cast<size_t>(from)].type;
   FieldType b = decl.to->type->fields[static_cast<size_t>(to)].type;
   if (a != b) {
-    return fail(toField, "ROUTE joins " + std::string(fieldTypeName(a)) + " to " +
-                             std::string(fieldTypeName(b)));
+    return skipOrFail(toField, "ROUTE joins " + std::string(fieldTypeName(a)) + " to " +
+                                   std::string(fieldTypeName(b)));
   }
   decl.fromField = std::string(fromField.text);
   decl.toField = std::string(toField.text);
@@ -221,6 +231,7 @@ std::shared_ptr<Scene> Parser::loadExternScene(const std::string& file) {
     shared_.loaded[key] = nullptr;  // a file that names itself finds nothing
     ParseOptions nested = options_;
     nested.baseDir = dir;
+    nested.sourceName = file;
     nested.requireHeader = true;
     ParseError nestedError;
     auto parsed = std::make_shared<Scene>();

@@ -9,7 +9,10 @@ namespace kestrel {
 namespace {
 
 // Parses the file at PATH; on failure returns false with the error line.
-bool parseFile(const std::string& path, Scene& scene, std::string& problem) {
+// With WARNINGS the parse is lenient, as the viewer reads files, and each
+// warning adds a line to it; without, the first problem fails the parse.
+bool parseFile(const std::string& path, Scene& scene, std::string& problem,
+               std::string* warnings) {
   std::string text;
   if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
     std::string why = refusalText(read, kMaxSceneFileBytes);
@@ -23,6 +26,13 @@ bool parseFile(const std::string& path, Scene& scene, std::string& problem) {
                              std::string& fetched, std::string& dir) {
     return resolver.load(url, base, fetched, dir);
   };
+  options.sourceName = path;
+  if (warnings != nullptr) {
+    options.warn = [warnings](const ParseWarning& w) {
+      *warnings += w.file + ": line " + std::to_string(w.line) + ", column " +
+                  std::to_string(w.column) + ": warning: " + w.message + '\n';
+    };
+  }
   ParseError error;
   if (!parseVrml(text, options, scene, error)) {
     problem = error.text();
@@ -37,8 +47,10 @@ int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out) {
   int status = 0;
   for (const std::string& path : paths) {
     Scene scene;
-    std::string problem;
-    if (parseFile(path, scene, problem)) {
+    std::string problem, warnings;
+    bool parsed = parseFile(path, scene, problem, &warnings);
+    out << warnings;
+    if (parsed) {
       out << path << ": ok\n";
     } else {
       out << path << ": " << problem << '\n';
@@ -51,7 +63,8 @@ int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out) {
 int printSceneFile(const std::string& path, std::ostream& out) {
   Scene scene;
   std::string problem;
-  if (!parseFile(path, scene, problem)) {
+  // Strict: what is printed is the whole file, nothing skipped.
+  if (!parseFile(path, scene, problem, nullptr)) {
     out << path << ": " << problem << '\n';
     return 1;
   }

@@ -8,12 +8,13 @@
 
 namespace kestrel {
 
-// Parses each file and prints one line per file: "PATH: ok" or
-// "PATH: line L, column C: what was expected". Returns 0 when every file
-// parsed, 1 otherwise.
+// Parses each file leniently, as the viewer reads it, and prints a line per
+// warning ("PATH: line L, column C: warning: what was skipped"), then one
+// line per file: "PATH: ok" or "PATH: line L, column C: what was expected".
+// Returns 0 when every file parsed (warnings or not), 1 otherwise.
 int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out);
 
-// Parses PATH and writes the scene back to OUT as VRML97 (ending with a
+// Parses PATH strictly (nothing may be skipped) and writes the scene back to OUT as VRML97 (ending with a
 // comment when the graph could not be written exactly). On failure writes
 // the "PATH: ..." error line instead and returns 1; 0 on success.
 int printSceneFile(const std::string& path, std::ostream& out);

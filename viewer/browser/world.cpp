@@ -25,6 +25,11 @@ void forEachLiveNode(const std::vector<NodePtr>& roots, Visit&& visit) {
   if (!bodies.empty()) forEachLiveNode(bodies, visit);
 }
 
+// Warnings of a lenient file parse go to the log, one line each.
+void logWarning(const ParseWarning& warning) {
+  logText("VRML file problem skipped:", warning.text().c_str());
+}
+
 }  // namespace
 
 bool World::parseContent(std::string_view text, Scene& content, ParseError& error) const {
@@ -46,6 +51,8 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
   options.baseDir = UrlResolver::directoryOf(path);
   options.load = [this](const std::string& url, const std::string& base, std::string& t,
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
+  options.warn = logWarning;
+  options.sourceName = path;
   return parseVrml(text, options, content, error);
 }
 
@@ -95,6 +102,8 @@ void World::loadInline(const NodePtr& node, const std::string& baseDir, int inli
     options.baseDir = dir;
     options.load = [this](const std::string& u, const std::string& base, std::string& t,
                           std::string& d) { return resolver_.load(u, base, t, d); };
+    options.warn = logWarning;
+    options.sourceName = url;
     auto scene = std::make_shared<Scene>();
     ParseError error;
     if (!parseVrml(text, options, *scene, error)) {

@@ -22,10 +22,13 @@ class World {
  public:
   explicit World(std::string renderRoot) : resolver_(std::move(renderRoot)) {}
 
-  // Parses TEXT ("#VRML V2.0 utf8" optional) as content not yet in the scene.
+  // Parses TEXT ("#VRML V2.0 utf8" optional) as content not yet in the
+  // scene; strict: the first problem fails it.
   bool parseContent(std::string_view text, Scene& content, ParseError& error) const;
-  // Parses the file at PATH (header required); relative URLs resolve
-  // against the file's directory.
+  // Parses the file at PATH (header required, gzip inflated) leniently:
+  // what cannot be read is skipped with a log line each (as for Inlines and
+  // the EXTERNPROTO files they name); relative URLs resolve against the
+  // file's directory.
   bool parseFile(const std::string& path, Scene& content, ParseError& error) const;
 
   // Moves CONTENT's statements to the end of the root list.

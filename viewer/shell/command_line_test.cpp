@@ -5,6 +5,7 @@
 #include <string>
 
 #include "testing/child_process.h"
+#include "viewer/browser/gzip_test_support.h"
 #include "testing/test_support.h"
 
 namespace kestrel {
@@ -48,6 +49,27 @@ TEST(CommandLine, VersionHelpAndUnknownOptionsAnswerLikeOtherPrograms) {
     EXPECT_EQ(wrong.out, "") << bad;
     EXPECT_NE(wrong.err.find("Usage: kestrel"), std::string::npos) << bad << wrong.err;
   }
+}
+
+TEST(CommandLine, CheckPrintsWarningsAndFailsOnlyOnLostContent) {
+  testing::TempDir dir;
+  dir.write("tree.wrl.gz", testing::gzipped("#VRML V2.0 utf8\n"
+                                            "Shape { geometry Box { size 1 1 1 bevel 2 } }\n"
+                                            "Fancy { glow 1 }\n"));
+  dir.write("broken.wrl", "#VRML V2.0 utf8\nGroup { children [\n");
+  const std::string tree = dir.file("tree.wrl.gz");
+  const std::string warnings =
+      tree + ": line 2, column 35: warning: 'Box' has no field 'bevel'; its value is skipped\n" +
+      tree + ": line 3, column 1: warning: unknown node type 'Fancy'; the node is skipped\n";
+
+  Answer lenient = runKestrel("--check '" + tree + "'");
+  EXPECT_EQ(lenient.status, 0) << lenient.out << lenient.err;
+  EXPECT_EQ(lenient.out, warnings + tree + ": ok\n");
+
+  Answer both = runKestrel("--check '" + tree + "' '" + dir.file("broken.wrl") + "'");
+  EXPECT_EQ(both.status, 1);
+  EXPECT_EQ(both.out, warnings + tree + ": ok\n" + dir.file("broken.wrl") +
+                          ": line 3, column 1: expected ']' but found end of text\n");
 }
 
 }  // namespace
