@@ -314,6 +314,11 @@ bool Parser::nodeList(Scope& scope, FieldValue& out, const FieldTarget* target) 
     lex_.next();
     while (lex_.peekChar() != ']') {
       if (lex_.atEnd()) return expected("']'");
+      bool read = true;
+      if (lenient() && listStatement(scope, read)) {
+        if (!read) return false;
+        continue;
+      }
       NodePtr node;
       Token at = lex_.peek();
       if (!nodeStatement(scope, node)) return false;

@@ -86,6 +86,10 @@ class Parser {
   // Skips the value of a field whose type is unknown: a bracketed list, a
   // node, or a run of numbers, strings and TRUE/FALSE.
   bool skipUnknownValue();
+  // A file read inside a template sits in a node list, so its PROTOs and
+  // ROUTEs do too: reads one when it is next (true; READ tells whether
+  // it parsed), false when a node is next.
+  bool listStatement(Scope& scope, bool& read);
   // Skips "{ ... }" with everything inside; brackets must balance.
   bool skipBraces();
   // Lenient: whether CHILD, read at AT, may be in FIELD's node field;

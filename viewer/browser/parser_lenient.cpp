@@ -17,6 +17,20 @@ bool Parser::skipOrFail(const Token& at, std::string message) {
   return true;
 }
 
+bool Parser::listStatement(Scope& scope, bool& read) {
+  Token t = lex_.peek();
+  if (t.kind != TokenKind::Identifier) return false;
+  if (t.text == "ROUTE") {
+    read = route(scope, scope.after);
+    return true;
+  }
+  if (t.text != "PROTO" && t.text != "EXTERNPROTO") return false;
+  std::shared_ptr<ProtoDecl> decl;
+  read = protoStatement(scope, decl);
+  if (read) scope.before.push_back({SceneItem::Kind::Proto, nullptr, decl, {}});
+  return true;
+}
+
 bool Parser::skipBraces() {
   if (!punct(TokenKind::OpenBrace)) return false;
   std::vector<TokenKind> open{TokenKind::CloseBrace};

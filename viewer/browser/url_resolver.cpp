@@ -134,6 +134,14 @@ bool UrlResolver::resolve(std::string_view url, std::string_view baseDir,
   return true;
 }
 
+bool UrlResolver::isRelative(std::string_view url) {
+  if (url.empty() || url[0] == '#' || url[0] == '/' || url[0] == '\\') return false;
+  if (url.size() >= 2 && url[1] == ':' && std::isalpha(static_cast<unsigned char>(url[0]))) {
+    return false;
+  }
+  return schemeLength(url) == 0;
+}
+
 std::string UrlResolver::directoryOf(std::string_view path) {
   size_t slash = path.rfind('/');
   if (slash == std::string_view::npos) return "";

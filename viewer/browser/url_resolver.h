@@ -41,6 +41,11 @@ class UrlResolver {
   bool load(const std::string& url, const std::string& baseDir, std::string& text,
             std::string& dir) const;
 
+  // Whether URL is a relative path, which resolves against the directory of
+  // the text that holds it: not empty, no scheme, not absolute, no drive,
+  // not only a "#fragment".
+  static bool isRelative(std::string_view url);
+
   // The directory part of PATH ("" for a bare file name).
   static std::string directoryOf(std::string_view path);
 

@@ -25,6 +25,15 @@ bool CVrmlBrowser::createFromFile(const std::string& path, VrmlContent& content)
   return true;
 }
 
+bool CVrmlBrowser::createFromFileText(std::string_view text, const TextOrigin& origin,
+                                      VrmlContent& content) {
+  content.reset();
+  auto scene = std::make_shared<Scene>();
+  if (!world_->parseFileText(text, origin, *scene, lastError_)) return false;
+  content.scene_ = std::move(scene);
+  return true;
+}
+
 bool CVrmlBrowser::appendToRoot(VrmlContent& content) {
   if (!content.valid()) return false;
   world_->appendRoots(std::move(*content.scene_));

@@ -16,6 +16,7 @@
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
 #include "viewer/browser/scene_changes.h"
+#include "viewer/browser/text_origin.h"
 
 namespace kestrel {
 
@@ -61,8 +62,15 @@ class CVrmlBrowser {
   // CONTENT is none and lastError() says where and why.
   bool createFromString(std::string_view text, VrmlContent& content);
   // Parses the scene file PATH into CONTENT; its relative URLs resolve
-  // against the file's directory.
+  // against the file's directory. Read leniently: what cannot be read is
+  // skipped with a log line each.
   bool createFromFile(const std::string& path, VrmlContent& content);
+  // Parses TEXT ("#VRML V2.0 utf8" optional), which holds the lines of the
+  // file ORIGIN names, as that file is read: leniently, with warnings
+  // naming the file's own lines, and relative URLs resolving against the
+  // file's directory.
+  bool createFromFileText(std::string_view text, const TextOrigin& origin,
+                          VrmlContent& content);
   // Appends every top-level node (and PROTO, ROUTE) of CONTENT to the root
   // list: the nodes' names become findable, their Inlines load, their
   // TimeSensors start to run. CONTENT is used up.

@@ -25,6 +25,29 @@ void forEachLiveNode(const std::vector<NodePtr>& roots, Visit&& visit) {
   if (!bodies.empty()) forEachLiveNode(bodies, visit);
 }
 
+// The URL fields that name files to show or play (Inlines resolve their
+// own when they load, against the directory their content came from).
+bool hasMediaUrls(NodeKind kind) {
+  return kind == NodeKind::ImageTexture || kind == NodeKind::MovieTexture ||
+         kind == NodeKind::AudioClip || kind == NodeKind::Background;
+}
+
+// Content read from a file joins a scene whose URLs resolve against the
+// viewer's directory: its relative media URLs are made to name the files
+// beside the file it came from.
+void anchorMediaUrls(Node& node, const std::string& baseDir) {
+  for (size_t i = 0; i < node.type->fields.size(); ++i) {
+    if (node.type->fields[i].type != FieldType::MFString) continue;
+    std::string_view name = node.type->fields[i].name;
+    if (!name.ends_with("url") && !name.ends_with("Url")) continue;
+    auto* urls = node.values[i].as<std::vector<std::string>>();
+    if (urls == nullptr) continue;
+    for (std::string& url : *urls) {
+      if (UrlResolver::isRelative(url)) url = (baseDir.back() == '/' ? baseDir : baseDir + "/") + url;
+    }
+  }
+}
+
 // Warnings of a lenient file parse go to the log, one line each.
 void logWarning(const ParseWarning& warning) {
   logText("VRML file problem skipped:", warning.text().c_str());
@@ -56,6 +79,25 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
   return parseVrml(text, options, content, error);
 }
 
+bool World::parseFileText(std::string_view text, const TextOrigin& origin, Scene& content,
+                          ParseError& error) const {
+  ParseOptions options;
+  options.requireHeader = false;
+  options.baseDir = UrlResolver::directoryOf(origin.file);
+  options.load = [this](const std::string& url, const std::string& base, std::string& t,
+                        std::string& dir) { return resolver_.load(url, base, t, dir); };
+  options.sourceName = origin.file;
+  const uint32_t shift = origin.firstLine > 0 ? origin.firstLine - 1 : 0;
+  options.warn = [shift, file = origin.file](const ParseWarning& warning) {
+    ParseWarning inFile = warning;
+    // Lines of the surrounding text keep their own numbers, and warnings
+    // of EXTERNPROTO files name theirs.
+    if (inFile.file == file && inFile.line > shift) inFile.line -= shift;
+    logWarning(inFile);
+  };
+  return parseVrml(text, options, content, error);
+}
+
 void World::appendRoots(Scene&& content) {
   changes_.noteAdded();
   adopt(content);
@@ -69,6 +111,11 @@ void World::adopt(Scene& content) {
   for (auto& h : content.cycleHolders) holders_.push_back(h);
   content.cycleHolders.clear();
   inlineBudget_ = kMaxInlineLoads;
+  if (!content.baseDir.empty()) {
+    forEachLiveNode(content.rootNodes(), [&](const NodePtr& n) {
+      if (n->type->standard && hasMediaUrls(n->type->kind)) anchorMediaUrls(*n, content.baseDir);
+    });
+  }
   enter(content.rootNodes(), content.baseDir, 0);
 }
 

@@ -14,6 +14,7 @@
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
 #include "viewer/browser/scene_changes.h"
+#include "viewer/browser/text_origin.h"
 #include "viewer/browser/url_resolver.h"
 
 namespace kestrel {
@@ -30,6 +31,11 @@ class World {
   // the EXTERNPROTO files they name); relative URLs resolve against the
   // file's directory.
   bool parseFile(const std::string& path, Scene& content, ParseError& error) const;
+
+  // Parses TEXT, the lines of the file ORIGIN names (perhaps inside other
+  // text), as parseFile reads that file; header optional.
+  bool parseFileText(std::string_view text, const TextOrigin& origin, Scene& content,
+                     ParseError& error) const;
 
   // Moves CONTENT's statements to the end of the root list.
   void appendRoots(Scene&& content);

@@ -1,5 +1,6 @@
 #include "viewer/engine/engine.h"
 
+#include "viewer/browser/text_origin.h"
 #include "viewer/engine/text_values.h"
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
@@ -162,6 +163,9 @@ bool Engine::dispatchSceneCommand(const QueuedCommand& entry) {
 
 void Engine::runDataBlock(QueuedCommand& entry, InternalCommandQueue& queue) {
   std::string name = textOf(entry);
+  // A block a file loader made names its file after its own name.
+  std::optional<TextOrigin> origin;
+  if (std::optional<std::string> file = takeBlockOrigin(name)) origin = TextOrigin{*file, 1};
   currentName_ = name;
   logText("Creating: ", name.c_str());
   bool modelSet = entry.code == cmd::kModelSet;
@@ -181,9 +185,10 @@ void Engine::runDataBlock(QueuedCommand& entry, InternalCommandQueue& queue) {
   } else {
     logLine("NO transform template");
   }
+  if (origin) origin->firstLine = lineOfPart(sceneText, body);
   std::optional<std::string> info = info_.lookupText("info");
   if (!modelSet) {
-    view_.AddSceneObject(sceneText, info, name);
+    view_.AddSceneObject(sceneText, info, name, origin);
     return;
   }
   std::string base = name.substr(0, 99);
@@ -193,7 +198,7 @@ void Engine::runDataBlock(QueuedCommand& entry, InternalCommandQueue& queue) {
       break;
     }
     currentName_ = base + "_" + std::to_string(i);
-    view_.AddSceneObject(sceneText, info, currentName_);
+    view_.AddSceneObject(sceneText, info, currentName_, origin);
   }
   registry_.addModelSet(base, instances);
 }

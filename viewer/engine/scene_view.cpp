@@ -18,14 +18,17 @@ bool SceneView::AttachEngine() {
 
 bool SceneView::AddSceneObject(const std::string& sceneText,
                                const std::optional<std::string>& infoText,
-                               const std::string& registrationName) {
+                               const std::string& registrationName,
+                               const std::optional<TextOrigin>& origin) {
   if (registry_.full()) {
     // Refused before anything reaches the scene.
     logText("object registry full, object not added:", registrationName.c_str());
     return false;
   }
   VrmlContent content;
-  if (!attached_ || !browser_.createFromString(sceneText, content)) {
+  bool created = attached_ && (origin ? browser_.createFromFileText(sceneText, *origin, content)
+                                       : browser_.createFromString(sceneText, content));
+  if (!created) {
     logLine("CREATE VRML FROM STRING FAILED");
     return false;
   }

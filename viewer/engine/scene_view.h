@@ -39,8 +39,11 @@ class SceneView {
   bool AttachEngine();
   // Builds, adds and registers one visual object from SCENE_TEXT under
   // REGISTRATION_NAME; false (with its log line) when nothing was added.
+  // With ORIGIN the text holds a file's lines and is read as that file is
+  // (leniently, relative URLs beside it); without, strictly.
   bool AddSceneObject(const std::string& sceneText, const std::optional<std::string>& infoText,
-                      const std::string& registrationName);
+                      const std::string& registrationName,
+                      const std::optional<TextOrigin>& origin = std::nullopt);
   void ClearScene();
   // The "Terrain_Material" transparency inside the Inline named NAME.
   SFFloatHandle TestNode(const std::string& name);

@@ -1,5 +1,6 @@
 #include "viewer/shell/scene_block.h"
 
+#include "viewer/browser/text_origin.h"
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
@@ -24,7 +25,8 @@ std::vector<std::string> joinPieces(const std::vector<std::string>& pieces) {
   return entries;
 }
 
-bool queueSceneBlock(InternalCommandQueue& queue, BlockRoute route, const SceneBlock& block) {
+bool queueSceneBlock(InternalCommandQueue& queue, BlockRoute route, const SceneBlock& block,
+                     const std::string& sourceFile) {
   std::vector<std::string> entries = joinPieces(block.pieces);
   InternalCommandQueue::Writer writer(queue);
   if (route == BlockRoute::kPriority) writer.beginPriorityBatch();
@@ -32,7 +34,7 @@ bool queueSceneBlock(InternalCommandQueue& queue, BlockRoute route, const SceneB
   bool fits = writer.freeSlots() >= static_cast<long>(entries.size()) + 2;
   if (fits) {
     if (route == BlockRoute::kSuspended) writer.suspend();
-    writer.put(cmd::kStartData, block.name.c_str());
+    writer.put(cmd::kStartData, blockNameWithOrigin(block.name, sourceFile).c_str());
     for (const std::string& entry : entries) writer.put(cmd::kDataLine, entry.c_str());
     writer.put(cmd::kEndData, nullptr);
   } else {

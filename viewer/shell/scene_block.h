@@ -41,7 +41,11 @@ std::vector<std::string> joinPieces(const std::vector<std::string>& pieces);
 // lines land inside it. When the whole block does not fit into the free
 // slots, nothing but the setinfo entry is written and a log line says so;
 // returns false then. The main ring is never left held.
-bool queueSceneBlock(InternalCommandQueue& queue, BlockRoute route, const SceneBlock& block);
+// SOURCE_FILE: the file whose lines the pieces are, named in the start
+// entry (see text_origin.h) so the content is read like that file; empty
+// for made text.
+bool queueSceneBlock(InternalCommandQueue& queue, BlockRoute route, const SceneBlock& block,
+                     const std::string& sourceFile = {});
 
 // The text the engine assembles from PIECES (each followed by a line feed).
 std::string blockText(const std::vector<std::string>& pieces);

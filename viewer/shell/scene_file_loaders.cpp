@@ -150,9 +150,11 @@ void SceneFileLoaders::loadVrmlFile(const std::string& path) {
   }
   std::string first = localPath(path), fallback, why;
   std::optional<std::vector<std::string>> lines = readVrmlLines(first, maxLoadSize_, why);
+  std::string source = first;
   if (!lines && !hasSeparator(path)) {
     fallback = localPath("C:/corvid/render/vrml/" + path);
     lines = readVrmlLines(fallback, maxLoadSize_, why);
+    source = fallback;
   }
   if (!lines) {
     if (fallback.empty()) {
@@ -173,7 +175,7 @@ void SceneFileLoaders::loadVrmlFile(const std::string& path) {
       block.pieces.push_back("texture ImageTexture { url \"" + image + "\" }");
     }
   }
-  queueSceneBlock(primary_, BlockRoute::kSuspended, block);
+  queueSceneBlock(primary_, BlockRoute::kSuspended, block, source);
 }
 
 void SceneFileLoaders::loadSphereFile(const std::string& path) {

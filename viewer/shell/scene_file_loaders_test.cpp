@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -314,6 +316,46 @@ TEST(VrmlFiles, CompressedWorldsLoadUnderEveryNameAndBombsAreRefused) {
   EXPECT_EQ(rig.object("cut"), nullptr);
   EXPECT_NE(rig.object("gzball"), nullptr);
   EXPECT_FALSE(rig.primary.mainHeld());
+}
+
+TEST(VrmlFiles, ReadLikeFilesWithUrlsBesideThemWhileMadeBlocksStayStrict) {
+  ShellRig rig;
+  std::filesystem::create_directories(rig.dir.file("models/parts"));
+  rig.dir.write("models/parts/protos.wrl",
+                "#VRML V2.0 utf8\nPROTO Roof [ field SFFloat h 1 ] { Cone { height IS h } }\n");
+  rig.dir.write("models/parts/porch.wrl", "#VRML V2.0 utf8\nDEF Step Shape { geometry Box {} }\n");
+  rig.dir.write("models/house.wrl",
+                "#VRML V2.0 utf8\n"
+                "EXTERNPROTO Roof [ field SFFloat h ] \"parts/protos.wrl\"\n"
+                "DEF house Transform { children [\n"
+                "  Shape { appearance Appearance { texture DEF Tex ImageTexture { url \"wall.png\" } } }\n"
+                "  DEF Porch Inline { url \"parts/porch.wrl\" }\n"
+                "  Shape { geometry DEF Top Roof { h 2 } }\n"
+                "  Shape { geometry Cone { height 1 } bevel 3 }\n"
+                "] }\n");
+  rig.run({"starttemplate transform", "Transform { children [", "%s", "] }", "endtemplate",
+           "load " + rig.dir.file("models/house.wrl")});
+  ASSERT_NE(rig.object("house"), nullptr) << rig.log();
+  NodeHandle porch, step, tex, top;
+  ASSERT_TRUE(rig.engine.browser().findNode("Porch", porch));
+  EXPECT_TRUE(rig.engine.browser().findInlineNode(porch, "Step", step)) << rig.log();
+  ASSERT_TRUE(rig.engine.browser().findNode("Tex", tex));
+  EXPECT_EQ(*tex.node()->field("url")->as<std::vector<std::string>>(),
+            std::vector<std::string>{rig.dir.file("models/wall.png")});
+  ASSERT_TRUE(rig.engine.browser().findNode("Top", top));
+  EXPECT_FALSE(top.node()->protoBody.empty());
+  EXPECT_FALSE(rig.logHas("EXTERNPROTO not found"));
+  // The warning names the file's own line, not the line of the text the
+  // transform template made of it.
+  EXPECT_TRUE(rig.logHas("VRML file problem skipped: \"" + rig.dir.file("models/house.wrl") +
+                         ": line 7, column 38: 'Shape' has no field 'bevel'; its value is "
+                         "skipped\"\n"))
+      << rig.log();
+
+  rig.run({"startdata strict", "Shape { geometry Cone { height 1 } bevel 3 }", "enddata"});
+  EXPECT_EQ(rig.object("strict"), nullptr);
+  EXPECT_EQ(rig.logCount("CREATE VRML FROM STRING FAILED"), 1u);
+  EXPECT_EQ(rig.logCount("VRML file problem skipped"), 1u);
 }
 
 TEST(LoadSizeLimit, FilesOverTheLimitAreRefusedWithALogLineAndRaisingItLetsThemIn) {
