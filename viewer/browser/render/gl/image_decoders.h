@@ -1,4 +1,4 @@
-// The PNG and JPEG decoders behind readImageFile: whole files in memory in,
+// The PNG, JPEG and GIF decoders behind readImageFile: whole files in memory in,
 // RGBA8 rows (top first) out. Both refuse images over the limits of
 // image_io.h before they allocate pixels.
 #pragma once
@@ -16,6 +16,8 @@ namespace kestrel {
 
 bool decodePng(std::string_view bytes, RgbaImage& image, std::string& error);
 bool decodeJpeg(std::string_view bytes, RgbaImage& image, std::string& error);
+// The first frame of a GIF; its transparent colour has alpha 0.
+bool decodeGif(std::string_view bytes, RgbaImage& image, std::string& error);
 
 // libpng's error handling, reading and writing alike: pass a PngErrorTrap
 // as the error pointer with pngTrapError and pngIgnoreWarning; on an error

@@ -50,8 +50,10 @@ bool readImageFile(const std::string& path, RgbaImage& img, std::string* error) 
     ok = decodePng(bytes, img, why);
   } else if (bytes.size() >= 2 && magic[0] == 0xFF && magic[1] == 0xD8) {
     ok = decodeJpeg(bytes, img, why);
+  } else if (bytes.size() >= 6 && (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a"))) {
+    ok = decodeGif(bytes, img, why);
   } else {
-    fail(error, path + " is neither PNG nor JPEG");
+    fail(error, path + " is neither PNG, JPEG nor GIF");
     return false;
   }
   if (!ok) {

@@ -1,4 +1,4 @@
-// RGBA8 images: reading PNG and JPEG files, writing PNG files, and the
+// RGBA8 images: reading PNG, JPEG and GIF files, writing PNG files, and the
 // pixels of a PixelTexture. Rows run top to bottom.
 #pragma once
 
@@ -23,7 +23,7 @@ struct RgbaImage {
   const uint8_t* at(int x, int y) const { return &pixels[size_t(y * width + x) * 4]; }
 };
 
-// PNG or JPEG (told apart by content). False with ERROR filled on failure,
+// PNG, JPEG or GIF (told apart by content; a GIF's first frame). False with ERROR filled on failure,
 // also for images over the limits above and for PNGs whose compressed
 // data is too short for the size they declare (refused before decoding).
 bool readImageFile(const std::string& path, RgbaImage& image, std::string* error);
