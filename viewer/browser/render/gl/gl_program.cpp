@@ -31,7 +31,7 @@ constexpr const char* kUniformNames[] = {
     "uProj",        "uTex",          "uTexComps",   "uNumLights",  "uLightKind[0]",
     "uLightColor[0]", "uLightPos[0]", "uLightDir[0]", "uLightAtt[0]", "uLightI[0]",
     "uLightAmb[0]", "uLightRadius[0]", "uLightBeam[0]", "uLightCut[0]", "uFogType",
-    "uFogColor",    "uFogRange",    "uInstance[0]"};
+    "uFogColor",    "uFogRange",    "uInstance[0]", "uAlphaCut"};
 static_assert(std::size(kUniformNames) == static_cast<size_t>(Uniform::Count));
 
 }  // namespace

@@ -18,6 +18,7 @@ unsigned linkShaderProgram(const std::string& vertex, const std::string& fragmen
 enum class Uniform {
   Proj, Tex, TexComps, NumLights, LightKind, LightColor, LightPos, LightDir, LightAtt,
   LightI, LightAmb, LightRadius, LightBeam, LightCut, FogType, FogColor, FogRange, Instance,
+  AlphaCut,
   Count
 };
 

@@ -10,6 +10,16 @@
 #include "viewer/browser/render/core/render_keys.h"
 
 namespace kestrel {
+namespace {
+
+bool onlyClearOrOpaque(const RgbaImage& img) {
+  for (size_t i = 3; i < img.pixels.size(); i += 4) {
+    if (img.pixels[i] != 0 && img.pixels[i] != 255) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 TextureCache::~TextureCache() { clear(); }
 
@@ -39,10 +49,11 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
         problems.push_back(why);
       }
     }
-    comps = img.hasAlpha ? 4 : 3;
+    comps = (img.grey ? 1 : 3) + (img.hasAlpha ? 1 : 0);
   }
   GpuTexture gt;
   gt.comps = comps;
+  gt.cutout = (comps == 2 || comps == 4) && onlyClearOrOpaque(img);
   if (img.width > 0) {
     glGenTextures(1, &gt.id);
     glBindTexture(GL_TEXTURE_2D, gt.id);

@@ -18,7 +18,12 @@ using TextureResolver =
 
 struct GpuTexture {
   unsigned id = 0;
+  // Components as VRML counts them: 1 intensity, 2 intensity and alpha,
+  // 3 RGB, 4 RGBA.
   int comps = 3;
+  // Alpha only fully clear or fully opaque (a cut-out: drawn with the
+  // opaque shapes, clear texels discarded, no sorting needed).
+  bool cutout = false;
   bool ok = false;  // false: nothing could be read, the shape draws untextured
 };
 

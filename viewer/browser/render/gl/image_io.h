@@ -19,6 +19,7 @@ struct RgbaImage {
   int width = 0, height = 0;
   std::vector<uint8_t> pixels;  // width * height * 4
   bool hasAlpha = false;        // some pixel is not opaque
+  bool grey = false;            // the file held grey levels (intensity), not colours
 
   const uint8_t* at(int x, int y) const { return &pixels[size_t(y * width + x) * 4]; }
 };

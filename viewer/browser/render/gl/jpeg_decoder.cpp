@@ -55,6 +55,7 @@ bool decodeJpeg(std::string_view bytes, RgbaImage& img, std::string& error) {
   jpeg_read_header(&d, TRUE);
   err.problem = imageSizeProblem(d.image_width, d.image_height);
   if (!err.problem.empty()) std::longjmp(err.jump, 1);
+  img.grey = d.jpeg_color_space == JCS_GRAYSCALE;
   d.out_color_space = JCS_RGB;
   jpeg_start_decompress(&d);
   img.width = int(d.output_width);

@@ -101,6 +101,8 @@ in vec3 vBack;
 #endif
 out vec4 fragColor;
 uniform int uTexComps;
+// Texels less opaque than this are not drawn (cut-out textures).
+uniform float uAlphaCut;
 uniform sampler2D uTex;
 uniform int uLightKind[8];
 uniform vec3 uLightColor[8];
@@ -124,6 +126,7 @@ void main() {
   float alpha = vDiffuse.a;
 #if TEXTURE
   vec4 t = texture(uTex, vTex);
+  if (t.a < uAlphaCut) discard;
   if (uTexComps >= 3) base = t.rgb; else base *= t.r;
   alpha *= t.a;
 #endif

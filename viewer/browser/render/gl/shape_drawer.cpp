@@ -69,6 +69,10 @@ void ShapeDrawer::prepare(const DrawList& list, const Camera& cam, MeshCache& me
         k.features |= kShaderTexture;
         k.texture = t.id;
         k.textureComps = t.comps;
+        k.cutout = t.cutout;
+        // Partial alpha blends with what is behind: drawn with the
+        // transparent shapes.
+        if ((t.comps == 2 || t.comps == 4) && !t.cutout) k.textureBlends = true;
       }
     }
     if (m.hasColors) k.features |= kShaderVertexColor;
@@ -85,7 +89,7 @@ void ShapeDrawer::prepare(const DrawList& list, const Camera& cam, MeshCache& me
       k.features = withLightCount(k.features, lightSets_[size_t(k.lightSet)].count);
     }
     k.cull = faces && m.solid;
-    k.transparent = item.transparent;
+    k.transparent = item.transparent || k.textureBlends;
     prepared_.push_back({k, &item});
   }
   // Opaque shapes in any order draw the same picture: group them.
@@ -213,7 +217,10 @@ void ShapeDrawer::setBatchState(const ShapeBatchKey& k, GlProgram& p, PassState&
     glBindTexture(GL_TEXTURE_2D, k.texture);
     pass.boundTexture = k.texture;
   }
-  if (k.texture) p.set(Uniform::TexComps, k.textureComps);
+  if (k.texture) {
+    p.set(Uniform::TexComps, k.textureComps);
+    p.set(Uniform::AlphaCut, k.cutout ? 0.5f : 0.0f);
+  }
   setCapability(GL_BLEND, k.transparent, pass.blend);
   if (pass.depthWrite != int(!k.transparent)) {
     glDepthMask(k.transparent ? GL_FALSE : GL_TRUE);

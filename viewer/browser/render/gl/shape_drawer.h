@@ -31,6 +31,8 @@ struct ShapeBatchKey {
   const GpuMesh* mesh = nullptr;
   unsigned texture = 0;
   int textureComps = 3;
+  bool cutout = false;  // the texture's clear texels are discarded
+  bool textureBlends = false;  // the texture has partial alpha
   int lightSet = -1;  // index of a distinct light list in the frame; -1 unlit
   bool cull = false;
   bool transparent = false;
