@@ -4,6 +4,7 @@
 // grey with alpha, 16-bit).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -49,6 +50,21 @@ TEST(ImageFormats, GifFirstFrameWithItsTransparentColourAndInterlacing) {
   ASSERT_TRUE(readImageFile(path.string(), read, &error)) << error;
   EXPECT_TRUE(read.hasAlpha);
   std::filesystem::remove(path);
+}
+
+TEST(ImageFormats, RealGifTextureOfTheCorpusDecodes) {
+  const char* src = std::getenv("KESTREL_SOURCE_DIR");
+  auto path = std::filesystem::path(src ? src : ".") / "testing" / "corpus" / "textures" /
+              "crown.gif";
+  RgbaImage img;
+  std::string error;
+  ASSERT_TRUE(readImageFile(path.string(), img, &error)) << error;
+  EXPECT_EQ(img.width, 256);
+  EXPECT_EQ(img.height, 100);
+  // Not one flat colour: the picture came through.
+  bool varied = false;
+  for (size_t i = 4; i < img.pixels.size() && !varied; ++i) varied = img.pixels[i] != img.pixels[i % 4];
+  EXPECT_TRUE(varied);
 }
 
 TEST(ImageFormats, DamagedAndOversizedGifsAreRefusedWithAReason) {
