@@ -54,7 +54,9 @@ void ViewerServices::start(Engine& engine, ShellBuilders& builders,
   nextSnapshot_ = std::chrono::steady_clock::now();
   builders.textBuilders().setMapSource([] { return mapInputsFrom(mapRegion().get()); });
   std::string reason;
-  if (options.webPort != 0 && !web_.start(options.webPort, engine, &reason)) {
+  WebServerOptions web;
+  web.trustedHosts = options.webHosts;
+  if (options.webPort != 0 && !web_.start(options.webPort, engine, web, &reason)) {
     std::fprintf(stderr, "kestrel: no web control: %s\n", reason.c_str());
   }
 }

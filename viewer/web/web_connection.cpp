@@ -8,6 +8,7 @@
 
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/web/form_commands.h"
+#include "viewer/web/host_check.h"
 #include "viewer/web/http_request.h"
 #include "viewer/web/page_templates.h"
 
@@ -106,6 +107,16 @@ PageReply pageFor(const std::string& target, const WebContext& context) {
   return getPage(*path, context);
 }
 
+// A form may change the viewer only when its Host is one the browser cannot
+// have been pointed at by another site's DNS. A request without Host does
+// not come from a browser and is taken as before.
+bool formHostTrusted(std::string_view header, const WebContext& context) {
+  std::optional<std::string_view> host = headerValue(header, "host");
+  if (!host || trustedHost(*host, context.trustedHosts)) return true;
+  logText("form for an untrusted host name refused: ", std::string(*host).c_str());
+  return false;
+}
+
 // Serves the request at the front of the reader's buffer. False when the
 // connection must end.
 bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) {
@@ -131,6 +142,10 @@ bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) 
     if (crossSiteForm(std::string_view(buffer).substr(0, end))) {
       logLine("form from another site refused");
       sendReply(socket, errorReply(403, "Forms from other sites are refused"), true);
+      return false;
+    }
+    if (!formHostTrusted(std::string_view(buffer).substr(0, end), context)) {
+      sendReply(socket, errorReply(403, "Forms for this host name are refused"), true);
       return false;
     }
     // Without a Content-Length the body is what came with the header.

@@ -32,6 +32,7 @@ bool WebServer::start(uint16_t port, Engine& engine, const WebServerOptions& opt
   context_.config = &configTable();
   context_.map = &mapRegion();
   context_.tasks = &tasks_;
+  context_.trustedHosts = options.trustedHosts;
 
   sockaddr_in address{};
   address.sin_family = AF_INET;

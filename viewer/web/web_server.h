@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "viewer/web/engine_tasks.h"
 #include "viewer/web/socket_layer.h"
@@ -34,6 +35,9 @@ struct WebServerOptions {
   int maxConnections = 64;
   int idleTimeoutMs = 10000;  // a connection silent this long is closed
   std::string bindAddress = "0.0.0.0";
+  // Names besides loopback and this machine's addresses that a form's Host
+  // may carry (see host_check.h).
+  std::vector<std::string> trustedHosts;
 };
 
 class WebServer {

@@ -2,6 +2,9 @@
 // refusals and bounds, keep-alive and the idle timeout.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,6 +14,7 @@
 
 #include "viewer/intake/command_queue.h"
 #include "viewer/web/config_table.h"
+#include "viewer/web/host_check.h"
 #include "viewer/web/http_request.h"
 #include "viewer/web/map_region.h"
 #include "viewer/web/web_test_support.h"
@@ -28,7 +32,7 @@ std::vector<std::string> takeAll(InternalCommandQueue& queue) {
 }
 
 std::string post(const std::string& target, const std::string& body, bool keepAlive = false) {
-  return "POST " + target + " HTTP/1.1\r\nHost: x\r\n" +
+  return "POST " + target + " HTTP/1.1\r\nHost: localhost\r\n" +
          (keepAlive ? "Connection: keep-alive\r\n" : "") +
          "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
          std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -273,6 +277,53 @@ TEST(WebForms, FormsFromOtherSitesAreRefused) {
   EXPECT_EQ(takeAll(web.engine.primary).size(), 2u);
   EXPECT_EQ(headerValue("GET / HTTP/1.1\r\nHOST:  a:1 \r\n\r\n", "host"), "a:1");
   EXPECT_FALSE(headerValue("GET / HTTP/1.1\r\nHostile: a\r\n\r\n", "host"));
+}
+
+TEST(WebForms, FormsForAForeignHostNameAreRefused) {
+  // A page of evil.example whose name now leads to this machine: its form
+  // carries that name as Host and as Origin.
+  WebHarness web(10000, 64, [](WebServerOptions& o) { o.trustedHosts = {"Viewer.Lan"}; });
+  web.dir.write("kestrel.html", "page");
+  std::string body = "kestrel_command=direct_command&direct_to_kestrel=hide";
+  std::string port = std::to_string(web.server.port());
+  auto formFor = [&](const std::string& host) {
+    return "POST / HTTP/1.1\r\nHost: " + host + "\r\nOrigin: http://" + host +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  for (const std::string& foreign : {"evil.example:" + port, std::string("evil.example"),
+                                     "localhost.evil.example:" + port, "127.0.0.1.evil:" + port,
+                                     "[::2]:" + port}) {
+    std::string reply = httpRequest(web.server.port(), formFor(foreign));
+    EXPECT_EQ(reply.rfind("HTTP/1.1 403", 0), 0u) << foreign << reply;
+  }
+  EXPECT_TRUE(takeAll(web.engine.primary).empty());
+  EXPECT_NE(readFile(web.dir.file("kestrel.log"))
+                .find("form for an untrusted host name refused:  \"evil.example:" + port + "\""),
+            std::string::npos);
+  // Reading pages stays open to every name.
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\nHost: evil.example\r\n\r\n")),
+            "page");
+
+  std::vector<std::string> own = {"localhost:" + port, "LOCALHOST", "127.0.0.1:" + port,
+                                  "127.8.9.10", "[::1]:" + port, "viewer.lan:" + port,
+                                  "viewer.lan."};
+  ifaddrs* list = nullptr;
+  ASSERT_EQ(::getifaddrs(&list), 0);
+  for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+    if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+    char text[INET_ADDRSTRLEN];
+    ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof text);
+    own.push_back(std::string(text) + ":" + port);
+  }
+  ::freeifaddrs(list);
+  for (const std::string& host : own) {
+    EXPECT_EQ(bodyOf(httpRequest(web.server.port(), formFor(host))), "page") << host;
+  }
+  EXPECT_EQ(takeAll(web.engine.primary).size(), own.size());
+  EXPECT_EQ(hostOfHeader("[::FFFF:127.0.0.1]:80"), "::ffff:127.0.0.1");
+  EXPECT_TRUE(trustedHost("[::ffff:127.0.0.1]:80", {}));
+  EXPECT_FALSE(trustedHost("[::1", {}));
+  EXPECT_FALSE(trustedHost("", {}));
 }
 
 TEST(WebServer, ConnectionsAreBoundedAndLaterOnesWait) {
