@@ -56,6 +56,7 @@ void ViewerServices::start(Engine& engine, ShellBuilders& builders,
   std::string reason;
   WebServerOptions web;
   web.trustedHosts = options.webHosts;
+  if (!options.saveStatePath.empty()) web.privateFiles.push_back(options.saveStatePath);
   if (options.webPort != 0 && !web_.start(options.webPort, engine, web, &reason)) {
     std::fprintf(stderr, "kestrel: no web control: %s\n", reason.c_str());
   }

@@ -27,6 +27,8 @@ struct WebContext {
   // Host names besides loopback and this machine's addresses under which
   // forms are accepted (see host_check.h).
   std::vector<std::string> trustedHosts;
+  // Files never served besides the logs and *.state (see page_files.h).
+  std::vector<std::string> privateFiles;
 };
 
 }  // namespace kestrel

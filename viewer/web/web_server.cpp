@@ -33,6 +33,7 @@ bool WebServer::start(uint16_t port, Engine& engine, const WebServerOptions& opt
   context_.map = &mapRegion();
   context_.tasks = &tasks_;
   context_.trustedHosts = options.trustedHosts;
+  context_.privateFiles = options.privateFiles;
 
   sockaddr_in address{};
   address.sin_family = AF_INET;

@@ -38,6 +38,9 @@ struct WebServerOptions {
   // Names besides loopback and this machine's addresses that a form's Host
   // may carry (see host_check.h).
   std::vector<std::string> trustedHosts;
+  // Files of the page directory never served, besides the logs and
+  // *.state files (see page_files.h).
+  std::vector<std::string> privateFiles;
 };
 
 class WebServer {

@@ -72,6 +72,42 @@ TEST(WebServer, PathsOutsideThePageDirectoryAre404AndLogged) {
   EXPECT_NE(readFile(web.dir.file("kestrel.log")).find("refused page path: "), std::string::npos);
 }
 
+TEST(WebServer, LinksOutOfThePageDirectoryAndTheViewersOwnFilesAreNotServed) {
+  TempDir outside;
+  outside.write("secret.txt", "TOPSECRET");
+  WebHarness web(10000, 64, [](WebServerOptions& o) { o.privateFiles = {"saved.db"}; });
+  web.dir.write("page.txt", "inside");
+  std::filesystem::create_directory(web.dir.file("sub"));
+  std::filesystem::create_symlink(outside.file("secret.txt"), web.dir.file("link.txt"));
+  std::filesystem::create_directory_symlink(outside.path(), web.dir.file("out"));
+  std::filesystem::create_symlink("../page.txt", web.dir.file("sub/up.txt"));
+  logLine("a line of the log");
+  errorLine("a line of the error log");
+  web.dir.write("objects.state", "TOPSECRET");
+  web.dir.write("saved.db", "TOPSECRET");
+  std::filesystem::create_symlink(web.dir.file("kestrel.log"), web.dir.file("log.txt"));
+  std::filesystem::create_symlink("saved.db", web.dir.file("db.txt"));
+  for (const char* target : {"/link.txt", "/out/secret.txt", "/kestrel.log", "/kestrel.err",
+                             "/objects.state", "/saved.db", "/log.txt", "/db.txt"}) {
+    std::string reply = httpRequest(web.server.port(), std::string("GET ") + target +
+                                                           " HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(reply.rfind("HTTP/1.1 404", 0), 0u) << target << reply;
+    EXPECT_EQ(reply.find("TOPSECRET"), std::string::npos) << target;
+    EXPECT_EQ(reply.find("a line of the"), std::string::npos) << target;
+  }
+  // A link that stays inside is followed.
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET /sub/up.txt HTTP/1.1\r\n\r\n")), "inside");
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET /page.txt HTTP/1.1\r\n\r\n")), "inside");
+  // Nor can the settings table be read from them.
+  outside.write("c.txt", "k=TOPSECRET\n");
+  std::filesystem::create_symlink(outside.file("c.txt"), web.dir.file("c.txt"));
+  web.dir.write("t.html", "<<<config>>>c.txt [<<<config>>>objects.state ]");
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET /t.html HTTP/1.1\r\n\r\n")).find("TOPSECRET"),
+            std::string::npos);
+  httpRequest(web.server.port(), post("/", "kestrel_command=kestrel_config&config_file=c.txt"));
+  EXPECT_EQ(configTable().size(), 0u);
+}
+
 TEST(WebServer, ContentTypeFollowsTheSuffixAndOnlyHtmlIsExpanded) {
   WebHarness web;
   web.dir.write("a.css", "body{} <<<image>>>");
