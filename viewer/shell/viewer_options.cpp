@@ -50,6 +50,8 @@ std::string viewerUsage() {
          "  --secondary-port PORT    secondary command port (default 3503)\n"
          "  --web-port PORT          web control port (default 3504; 0: none)\n"
          "  --search-host ADDRESS    IPv4 address of the search service (port 12080)\n"
+         "  --bind ADDRESS           listen on this IPv4 or IPv6 address only (default:\n"
+         "                           every interface; 127.0.0.1 keeps the viewer private)\n"
          "  --web-host NAME          also take forms sent to the web port under the host\n"
          "                           name NAME (besides localhost and this machine's\n"
          "                           addresses); repeatable\n"
@@ -105,6 +107,14 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
         return false;
       }
       options->searchHost = text;
+    } else if (arg == "--bind") {
+      if (!value(&text)) return false;
+      in6_addr address{};
+      if (!isDottedIpv4(text) && ::inet_pton(AF_INET6, text, &address) != 1) {
+        *error = std::string("--bind needs a numeric IPv4 or IPv6 address: ") + text;
+        return false;
+      }
+      options->bindAddress = text;
     } else if (arg == "--web-host") {
       if (!value(&text)) return false;
       if (*text == '\0') {

@@ -55,6 +55,7 @@ void ViewerServices::start(Engine& engine, ShellBuilders& builders,
   builders.textBuilders().setMapSource([] { return mapInputsFrom(mapRegion().get()); });
   std::string reason;
   WebServerOptions web;
+  web.bindAddress = options.bindAddress;
   web.trustedHosts = options.webHosts;
   if (!options.saveStatePath.empty()) web.privateFiles.push_back(options.saveStatePath);
   if (options.webPort != 0 && !web_.start(options.webPort, engine, web, &reason)) {

@@ -35,26 +35,27 @@ bool WebServer::start(uint16_t port, Engine& engine, const WebServerOptions& opt
   context_.trustedHosts = options.trustedHosts;
   context_.privateFiles = options.privateFiles;
 
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  if (::inet_pton(AF_INET, options.bindAddress.c_str(), &address.sin_addr) != 1) {
-    *error = "not a dotted IPv4 address: " + options.bindAddress;
+  std::string bind = options.bindAddress.empty() ? "0.0.0.0" : options.bindAddress;
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (!socketAddress(bind, port, &address, &length)) {
+    *error = "not an IPv4 or IPv6 address: " + bind;
     return false;
   }
-  Socket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  Socket listener(::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
   int on = 1;
   ::setsockopt(listener.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   if (!listener.valid() ||
-      ::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
       ::listen(listener.fd(), 128) != 0) {
-    *error = "web port " + std::to_string(port) + ": " + std::strerror(errno);
+    *error = "web port " + std::to_string(port) + " on " + bind + ": " + std::strerror(errno);
     errorLine(error->c_str());
     return false;
   }
-  socklen_t length = sizeof address;
   ::getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
+  port_ = ntohs(address.ss_family == AF_INET6
+                    ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                    : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
   listener_ = std::move(listener);
   stopping_ = false;
   acceptThread_ = std::thread([this] { acceptLoop(); });

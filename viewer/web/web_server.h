@@ -2,7 +2,7 @@
 // page directory with their tags filled in (page_templates.h) and turns
 // posted forms into commands (form_commands.h).
 //
-// Threads: start() opens the listener on 0.0.0.0:PORT and starts an accept
+// Threads: start() opens the listener on the bind address and PORT and starts an accept
 // thread; each connection gets a thread of its own, at most maxConnections
 // at once (further connections wait in the listen backlog until one ends).
 // stop() (or the destructor) closes the listener, wakes and ends every
@@ -34,7 +34,7 @@ struct WebServerOptions {
   InternalCommandQueue* queue = nullptr;  // none: the primary queue
   int maxConnections = 64;
   int idleTimeoutMs = 10000;  // a connection silent this long is closed
-  std::string bindAddress = "0.0.0.0";
+  std::string bindAddress = "0.0.0.0";  // numeric IPv4 or IPv6; empty: every interface
   // Names besides loopback and this machine's addresses that a form's Host
   // may carry (see host_check.h).
   std::vector<std::string> trustedHosts;

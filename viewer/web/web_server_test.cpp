@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <sys/stat.h>
@@ -360,6 +361,35 @@ TEST(WebForms, FormsForAForeignHostNameAreRefused) {
   EXPECT_TRUE(trustedHost("[::ffff:127.0.0.1]:80", {}));
   EXPECT_FALSE(trustedHost("[::1", {}));
   EXPECT_FALSE(trustedHost("", {}));
+}
+
+// The reply to a GET of / sent to ADDRESS:PORT, "" when it cannot connect.
+std::string getRootAt(const std::string& address, uint16_t port) {
+  SocketClient client(address, port);
+  std::string error;
+  if (!client.connect(2000, &error)) return "";
+  ::fcntl(client.socket().fd(), F_SETFL, 0);  // readReply waits in recv
+  sendAll(client.socket().fd(), "GET / HTTP/1.1\r\n\r\n");
+  return bodyOf(readReply(client.socket().fd()));
+}
+
+TEST(WebServer, ListensOnItsBindAddressOnly) {
+  WebHarness bound(10000, 64, [](WebServerOptions& o) { o.bindAddress = "127.0.0.2"; });
+  ASSERT_TRUE(bound.started);
+  bound.dir.write("kestrel.html", "bound");
+  EXPECT_EQ(getRootAt("127.0.0.2", bound.server.port()), "bound");
+  EXPECT_EQ(getRootAt("127.0.0.1", bound.server.port()), "");
+  WebHarness everywhere(10000, 64, [](WebServerOptions& o) { o.bindAddress = ""; });
+  ASSERT_TRUE(everywhere.started);
+  everywhere.dir.write("kestrel.html", "everywhere");
+  EXPECT_EQ(getRootAt("127.0.0.1", everywhere.server.port()), "everywhere");
+  EXPECT_EQ(getRootAt("127.0.0.2", everywhere.server.port()), "everywhere");
+  WebServer wrong;
+  std::string error;
+  WebServerOptions options;
+  options.bindAddress = "localhost";
+  EXPECT_FALSE(wrong.start(0, bound.engine.engine, options, &error));
+  EXPECT_NE(error.find("localhost"), std::string::npos);
 }
 
 TEST(WebServer, ConnectionsAreBoundedAndLaterOnesWait) {
