@@ -408,6 +408,44 @@ TEST(WebServer, ConnectionsAreBoundedAndLaterOnesWait) {
   ::close(c);
 }
 
+TEST(WebServer, SlowClientsDoNotKeepOthersOut) {
+  WebHarness web(10000, WebServerOptions{}.maxConnections);
+  web.dir.write("kestrel.html", "page");
+  std::vector<int> slow;
+  for (int i = 0; i < 200; ++i) {
+    int fd = connectLoopback(web.server.port());
+    ASSERT_GE(fd, 0);
+    sendAll(fd, "G");
+    slow.push_back(fd);
+  }
+  ASSERT_TRUE(waitFor([&] { return web.server.activeConnections() == 200; }));
+  for (int fd : slow) sendAll(fd, "E");  // a header trickling in
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\n\r\n")), "page");
+  // The slow ones hang on meanwhile, and are answered once whole.
+  EXPECT_GE(web.server.activeConnections(), 200);
+  sendAll(slow.front(), "T / HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(bodyOf(readReply(slow.front())), "page");
+  for (int fd : slow) ::close(fd);
+}
+
+TEST(WebServer, ConnectionsFromOneAddressAreBounded) {
+  WebHarness web(10000, 64, [](WebServerOptions& o) { o.maxPerAddress = 3; });
+  web.dir.write("kestrel.html", "ok");
+  std::vector<int> held;
+  for (int i = 0; i < 3; ++i) held.push_back(connectLoopback(web.server.port()));
+  ASSERT_TRUE(waitFor([&] { return web.server.activeConnections() == 3; }));
+  int refused = connectLoopback(web.server.port());
+  EXPECT_TRUE(peerCloses(refused, 2000));
+  ::close(refused);
+  ::close(held.back());
+  held.pop_back();
+  ASSERT_TRUE(waitFor([&] { return web.server.activeConnections() == 2; }));
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\n\r\n")), "ok");
+  for (int fd : held) ::close(fd);
+  EXPECT_NE(readFile(web.dir.file("kestrel.log")).find("too many web connections from one address"),
+            std::string::npos);
+}
+
 TEST(WebServer, StopEndsOpenConnections) {
   auto web = std::make_unique<WebHarness>();
   int fd = connectLoopback(web->server.port());
