@@ -1,6 +1,5 @@
 #include "viewer/web/web_event_loop.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
@@ -23,46 +22,37 @@ namespace {
 constexpr int kSweepMs = 50;  // how often deadlines are looked at
 constexpr uint32_t kReadEvents = EPOLLIN | EPOLLRDHUP;
 
-std::string numericPeer(const sockaddr_storage& address) {
-  char text[INET6_ADDRSTRLEN] = "";
-  if (address.ss_family == AF_INET) {
-    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, text, sizeof text);
-  } else if (address.ss_family == AF_INET6) {
-    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, text,
-                sizeof text);
-  }
-  return text;
-}
-
-bool outOfDescriptors(int error) {
-  return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+void wakeUp(const Socket& eventFd) {
+  uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(eventFd.fd(), &one, sizeof one);
 }
 
 }  // namespace
 
-WebEventLoop::WebEventLoop(Socket listener, const WebServerOptions& options,
-                           const WebContext& context)
-    : options_(options),
-      context_(context),
-      listener_(std::move(listener)),
+WebEventLoop::WebEventLoop(const WebContext& context, ConnectionLimits& limits,
+                           WebTimeouts timeouts)
+    : context_(context),
+      limits_(limits),
+      timeouts_(timeouts),
       epoll_(::epoll_create1(EPOLL_CLOEXEC)),
-      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      workers_(std::max(1, options.workers)) {
-  options_.maxConnections = std::max(1, options_.maxConnections);
-  options_.maxPerAddress = std::max(1, options_.maxPerAddress);
+      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   epoll_event event{};
   event.events = EPOLLIN;
   event.data.fd = wake_.fd();
   ::epoll_ctl(epoll_.fd(), EPOLL_CTL_ADD, wake_.fd(), &event);
-  resumeListener();
 }
-
-WebEventLoop::~WebEventLoop() { workers_.stop(); }
 
 void WebEventLoop::stop() {
   stopping_ = true;
-  uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(wake_.fd(), &one, sizeof one);
+  wakeUp(wake_);
+}
+
+void WebEventLoop::adopt(int fd, std::string peer) {
+  {
+    std::lock_guard lock(adoptedMutex_);
+    adopted_.emplace_back(fd, std::move(peer));
+  }
+  wakeUp(wake_);
 }
 
 void WebEventLoop::run() {
@@ -72,95 +62,53 @@ void WebEventLoop::run() {
     int n = ::epoll_wait(epoll_.fd(), events, 64, kSweepMs);
     for (int i = 0; i < n && !stopping_; ++i) {
       int fd = events[i].data.fd;
-      if (fd == listener_.fd()) {
-        acceptAll();
-      } else if (fd == wake_.fd()) {
+      if (fd == wake_.fd()) {
         uint64_t count;
         [[maybe_unused]] ssize_t r = ::read(wake_.fd(), &count, sizeof count);
+        takeAdopted();
       } else if (auto it = connections_.find(fd); it != connections_.end()) {
         Connection& c = *it->second;
         if (c.phase == Phase::kReading) readFrom(c);
-        else if (c.phase == Phase::kWriting) writeTo(c);
+        else writeTo(c);
       }
     }
-    takeAnswered();
     if (Clock::now() >= nextSweep) {
       sweep();
       nextSweep = Clock::now() + std::chrono::milliseconds(kSweepMs);
     }
   }
-  // Workers may still hold connections: they end before any is closed.
-  workers_.stop();
-  for (auto& [fd, c] : connections_) c->socket.shutdown();
-  connections_.clear();
-  perAddress_.clear();
-  count_ = 0;
+  takeAdopted();
+  while (!connections_.empty()) close(*connections_.begin()->second);
 }
 
-void WebEventLoop::watch(int fd, uint32_t* watched, uint32_t events) {
-  if (*watched == events) return;
+void WebEventLoop::takeAdopted() {
+  std::vector<std::pair<int, std::string>> adopted;
+  {
+    std::lock_guard lock(adoptedMutex_);
+    adopted.swap(adopted_);
+  }
+  for (auto& [fd, peer] : adopted) {
+    int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    auto c = std::make_unique<Connection>();
+    c->socket = Socket(fd);
+    c->peer = std::move(peer);
+    c->lastActive = Clock::now();
+    Connection& added = *connections_.emplace(fd, std::move(c)).first->second;
+    watch(added, kReadEvents);
+    // Whatever the client sent before the loop took it is read at the
+    // next wait: the socket is readable then.
+  }
+}
+
+void WebEventLoop::watch(Connection& c, uint32_t events) {
+  if (c.watched == events) return;
   epoll_event event{};
   event.events = events;
-  event.data.fd = fd;
-  int op = events == 0 ? EPOLL_CTL_DEL : (*watched == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD);
-  ::epoll_ctl(epoll_.fd(), op, fd, &event);
-  *watched = events;
-}
-
-// A full server leaves further connections in the listen backlog.
-void WebEventLoop::pauseListener() { watch(listener_.fd(), &listenerWatched_, 0); }
-
-void WebEventLoop::resumeListener() {
-  if (count_ < options_.maxConnections && !listenerRetry_) {
-    watch(listener_.fd(), &listenerWatched_, EPOLLIN);
-  }
-}
-
-void WebEventLoop::acceptAll() {
-  while (count_ < options_.maxConnections) {
-    sockaddr_storage peer{};
-    socklen_t length = sizeof peer;
-    int fd = ::accept4(listener_.fd(), reinterpret_cast<sockaddr*>(&peer), &length,
-                       SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) {
-      if (errno == EINTR || errno == ECONNABORTED) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) return;
-      errorLine("accept error");
-      if (outOfDescriptors(errno)) {
-        // Give connections time to end before accepting again.
-        listenerRetry_ = Clock::now() + std::chrono::milliseconds(100);
-        pauseListener();
-      }
-      return;
-    }
-    std::printf("accept connection, listenfd is %d\n", listener_.fd());
-    admit(fd, numericPeer(peer));
-  }
-  pauseListener();
-}
-
-void WebEventLoop::admit(int fd, const std::string& peer) {
-  int& fromPeer = perAddress_[peer];
-  if (fromPeer >= options_.maxPerAddress) {
-    Socket(fd).close();
-    // One peer's flood must not flood the log as well.
-    Clock::time_point now = Clock::now();
-    if (now - lastRefusalLog_ >= std::chrono::seconds(1)) {
-      logText("too many web connections from one address, closed: ", peer.c_str());
-      lastRefusalLog_ = now;
-    }
-    return;
-  }
-  int on = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  auto c = std::make_unique<Connection>();
-  c->socket = Socket(fd);
-  c->peer = peer;
-  c->lastActive = Clock::now();
-  watch(fd, &c->watched, kReadEvents);
-  connections_.emplace(fd, std::move(c));
-  ++fromPeer;
-  ++count_;
+  event.data.fd = c.socket.fd();
+  int op = events == 0 ? EPOLL_CTL_DEL : (c.watched == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD);
+  ::epoll_ctl(epoll_.fd(), op, c.socket.fd(), &event);
+  c.watched = events;
 }
 
 void WebEventLoop::readFrom(Connection& c) {
@@ -180,40 +128,18 @@ void WebEventLoop::readFrom(Connection& c) {
     c.in.append(chunk, static_cast<size_t>(n));
   }
   if (frontRequest(c.in) != FrontRequest::kIncomplete) {
-    dispatch(c);
+    answer(c);
   } else if (c.inputEnded) {
     if (awaitingBody(c.in)) logLine("doPost: its not done with header");
     close(c);
   }
 }
 
-void WebEventLoop::dispatch(Connection& c) {
-  watch(c.socket.fd(), &c.watched, 0);  // not read while a worker answers
-  c.phase = Phase::kWorking;
-  Connection* answering = &c;
-  workers_.post([this, answering] {
-    answering->closing = !answerRequests(answering->in, answering->out, context_);
-    {
-      std::lock_guard lock(answeredMutex_);
-      answered_.push_back(answering);
-    }
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(wake_.fd(), &one, sizeof one);
-  });
-}
-
-void WebEventLoop::takeAnswered() {
-  std::vector<Connection*> answered;
-  {
-    std::lock_guard lock(answeredMutex_);
-    answered.swap(answered_);
-  }
-  for (Connection* c : answered) {
-    c->phase = Phase::kWriting;
-    c->closing = c->closing || c->inputEnded;
-    c->lastActive = Clock::now();
-    writeTo(*c);
-  }
+void WebEventLoop::answer(Connection& c) {
+  c.closing = !answerRequests(c.in, c.out, context_) || c.inputEnded;
+  c.phase = Phase::kWriting;
+  c.lastActive = Clock::now();
+  writeTo(c);
 }
 
 void WebEventLoop::writeTo(Connection& c) {
@@ -221,7 +147,7 @@ void WebEventLoop::writeTo(Connection& c) {
     ssize_t n = ::send(c.socket.fd(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      watch(c.socket.fd(), &c.watched, EPOLLOUT);
+      watch(c, EPOLLOUT);  // requests behind this one wait until it is sent
       return;
     }
     if (n <= 0) {
@@ -244,26 +170,18 @@ void WebEventLoop::writeTo(Connection& c) {
   } else {
     c.requestStarted = Clock::now();
   }
-  watch(c.socket.fd(), &c.watched, kReadEvents);
+  watch(c, kReadEvents);
 }
 
 void WebEventLoop::sweep() {
   Clock::time_point now = Clock::now();
-  if (listenerRetry_ && now >= *listenerRetry_) {
-    listenerRetry_.reset();
-    resumeListener();
-  }
-  auto idle = std::chrono::milliseconds(options_.idleTimeoutMs);
-  auto deadline = std::min(std::chrono::milliseconds(options_.requestDeadlineMs), idle * 3);
+  auto idle = std::chrono::milliseconds(timeouts_.idleMs);
+  auto deadline = std::min(std::chrono::milliseconds(timeouts_.deadlineMs), idle * 3);
   std::vector<Connection*> late;
   for (auto& [fd, c] : connections_) {
-    bool silent = now - c->lastActive >= idle;
-    if (c->phase == Phase::kReading &&
-        (silent || (c->requestStarted && now - *c->requestStarted >= deadline))) {
-      late.push_back(c.get());
-    } else if (c->phase == Phase::kWriting && silent) {
-      late.push_back(c.get());
-    }
+    bool overdue = c->phase == Phase::kReading && c->requestStarted &&
+                   now - *c->requestStarted >= deadline;
+    if (overdue || now - c->lastActive >= idle) late.push_back(c.get());
   }
   for (Connection* c : late) timeOut(*c);
 }
@@ -281,13 +199,10 @@ void WebEventLoop::timeOut(Connection& c) {
 
 void WebEventLoop::close(Connection& c) {
   int fd = c.socket.fd();
-  watch(fd, &c.watched, 0);
+  watch(c, 0);
   c.socket.shutdown();
-  auto peer = perAddress_.find(c.peer);
-  if (peer != perAddress_.end() && --peer->second == 0) perAddress_.erase(peer);
+  limits_.release(c.peer);
   connections_.erase(fd);  // closes the socket; C is gone
-  --count_;
-  resumeListener();
 }
 
 }  // namespace kestrel

@@ -1,11 +1,12 @@
-// The web server's event loop: one thread accepts connections and receives
-// and sends on all of them without blocking (epoll); a request that is
-// whole goes to a worker of a small pool, which answers it with
-// answerRequests() (web_connection.h) and hands the reply bytes back.
+// One of the web server's event loops: a thread that receives, answers and
+// sends on the connections handed to it, without blocking on any of them
+// (epoll). A request that is whole is answered on the loop's thread with
+// answerRequests() (web_connection.h); a connection that is slow to send
+// its request holds no thread, only its slot, until the idle timeout or
+// the request deadline ends it.
 //
-// Threads: run() on the loop's own thread until stop(), which any thread
-// may call. connections() from any thread. When run() returns, no worker
-// runs and every connection is closed.
+// Threads: run() on the loop's own thread until stop(); adopt() and stop()
+// from any thread. When run() returns, every connection is closed.
 #pragma once
 
 #include <atomic>
@@ -15,31 +16,36 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "viewer/web/connection_limits.h"
 #include "viewer/web/socket_layer.h"
 #include "viewer/web/web_context.h"
-#include "viewer/web/web_server.h"
-#include "viewer/web/worker_pool.h"
 
 namespace kestrel {
 
+struct WebTimeouts {
+  int idleMs = 10000;      // a connection silent this long is closed
+  int deadlineMs = 10000;  // a request must be whole this long after its first byte
+};
+
 class WebEventLoop {
  public:
-  // Takes LISTENER, a bound, listening, non-blocking socket. CONTEXT must
-  // outlive the loop.
-  WebEventLoop(Socket listener, const WebServerOptions& options, const WebContext& context);
-  ~WebEventLoop();
+  // CONTEXT and LIMITS must outlive the loop.
+  WebEventLoop(const WebContext& context, ConnectionLimits& limits, WebTimeouts timeouts);
   WebEventLoop(const WebEventLoop&) = delete;
   WebEventLoop& operator=(const WebEventLoop&) = delete;
 
   void run();
   void stop();
-  int connections() const { return count_.load(); }
+  // Takes the accepted, non-blocking connection FD from PEER, which LIMITS
+  // has admitted; the loop releases it when the connection ends.
+  void adopt(int fd, std::string peer);
 
  private:
   using Clock = std::chrono::steady_clock;
-  enum class Phase { kReading, kWorking, kWriting };
+  enum class Phase { kReading, kWriting };
   struct Connection {
     Socket socket;
     std::string peer;      // numeric address, for the per-address limit
@@ -54,34 +60,24 @@ class WebEventLoop {
     std::optional<Clock::time_point> requestStarted;  // first byte of IN
   };
 
-  void acceptAll();
-  void admit(int fd, const std::string& peer);
+  void takeAdopted();
   void readFrom(Connection& c);
-  void dispatch(Connection& c);
-  void takeAnswered();
+  void answer(Connection& c);
   void writeTo(Connection& c);
   void sweep();
   void timeOut(Connection& c);
   void close(Connection& c);
-  void watch(int fd, uint32_t* watched, uint32_t events);
-  void pauseListener();
-  void resumeListener();
+  void watch(Connection& c, uint32_t events);
 
-  WebServerOptions options_;
   const WebContext& context_;
-  Socket listener_;
+  ConnectionLimits& limits_;
+  WebTimeouts timeouts_;
   Socket epoll_;
-  Socket wake_;  // an eventfd: stop() and the workers wake the loop
-  uint32_t listenerWatched_ = 0;
-  std::optional<Clock::time_point> listenerRetry_;  // out of descriptors: accept again then
-  Clock::time_point lastRefusalLog_{};
+  Socket wake_;  // an eventfd: adopt() and stop() wake the loop
   std::atomic<bool> stopping_{false};
-  std::atomic<int> count_{0};
   std::unordered_map<int, std::unique_ptr<Connection>> connections_;  // loop thread only
-  std::unordered_map<std::string, int> perAddress_;                    // loop thread only
-  std::mutex answeredMutex_;
-  std::vector<Connection*> answered_;  // GUARDED_BY(answeredMutex_)
-  WorkerPool workers_;
+  std::mutex adoptedMutex_;
+  std::vector<std::pair<int, std::string>> adopted_;  // GUARDED_BY(adoptedMutex_)
 };
 
 }  // namespace kestrel

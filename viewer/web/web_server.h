@@ -3,15 +3,14 @@
 // posted forms into commands (form_commands.h).
 //
 // Threads: start() opens the listener on the bind address and PORT and
-// starts one event-loop thread and a few workers. The loop accepts
-// connections and receives and sends on all of them without blocking; a
-// request that is whole goes to a worker, which answers it (pages, forms)
-// and hands the reply back to the loop. A slow or silent client thus holds
-// no thread: it only fills a connection slot, and loses it when its request
-// is not whole by the request deadline or it stays silent for the idle
-// timeout. At most maxConnections are open at once (further ones wait in the
-// listen backlog until one ends), at most maxPerAddress from one peer
-// address (further ones from it are closed at once).
+// starts an accepting thread and a few event-loop threads. Each accepted
+// connection goes to one loop, which receives, answers and sends on all of
+// its connections without blocking on any (web_event_loop.h): a slow or
+// silent client holds no thread, only a connection slot, and loses it when
+// its request is not whole by the request deadline or it stays silent for
+// the idle timeout. At most maxConnections are open at once (further ones
+// wait in the listen backlog until one ends), at most maxPerAddress from one
+// peer address (further ones from it are closed at once, logged).
 // stop() (or the destructor) closes the listener and every connection and
 // joins all threads. runEngineTasks() must be called on the engine thread,
 // once per tick: it runs the work that forms hand to the engine (restoring
@@ -19,6 +18,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,6 +33,7 @@ namespace kestrel {
 
 class Engine;
 class InternalCommandQueue;
+class ConnectionLimits;
 class WebEventLoop;
 
 struct WebServerOptions {
@@ -44,7 +45,7 @@ struct WebServerOptions {
   // A request must be whole this long after its first byte (and within
   // three idle timeouts), however its bytes trickle in.
   int requestDeadlineMs = 10000;
-  int workers = 4;  // threads that answer requests
+  int loops = 4;  // event-loop threads
   std::string bindAddress = "0.0.0.0";  // numeric IPv4 or IPv6; empty: every interface
   // Names besides loopback and this machine's addresses that a form's Host
   // may carry (see host_check.h).
@@ -76,11 +77,21 @@ class WebServer {
   int activeConnections() const;
 
  private:
+  void acceptLoop();
+  void acceptOne();
+
   WebContext context_;
   EngineTasks tasks_;
   uint16_t port_ = 0;
-  std::unique_ptr<WebEventLoop> loop_;
-  std::thread loopThread_;
+  Socket listener_;
+  Socket wake_;  // an eventfd: stop() wakes the accepting thread
+  std::atomic<bool> stopping_{false};
+  std::unique_ptr<ConnectionLimits> limits_;
+  std::vector<std::unique_ptr<WebEventLoop>> loops_;
+  std::vector<std::thread> loopThreads_;
+  size_t nextLoop_ = 0;  // accepting thread only
+  std::chrono::steady_clock::time_point lastRefusalLog_{};  // accepting thread only
+  std::thread acceptThread_;
 };
 
 }  // namespace kestrel
