@@ -21,6 +21,8 @@ namespace {
 
 constexpr int kSweepMs = 50;  // how often deadlines are looked at
 constexpr uint32_t kReadEvents = EPOLLIN | EPOLLRDHUP;
+// How long a client that goes on sending after our last reply is read.
+constexpr std::chrono::seconds kDrainTime{2};
 
 void wakeUp(const Socket& eventFd) {
   uint64_t one = 1;
@@ -69,7 +71,8 @@ void WebEventLoop::run() {
       } else if (auto it = connections_.find(fd); it != connections_.end()) {
         Connection& c = *it->second;
         if (c.phase == Phase::kReading) readFrom(c);
-        else writeTo(c);
+        else if (c.phase == Phase::kWriting) writeTo(c);
+        else drain(c);
       }
     }
     if (Clock::now() >= nextSweep) {
@@ -160,7 +163,7 @@ void WebEventLoop::writeTo(Connection& c) {
   c.out.clear();
   c.sent = 0;
   if (c.closing) {
-    close(c);
+    finish(c);
     return;
   }
   // What is left of IN is the start of the next request.
@@ -173,6 +176,29 @@ void WebEventLoop::writeTo(Connection& c) {
   watch(c, kReadEvents);
 }
 
+void WebEventLoop::finish(Connection& c) {
+  if (c.inputEnded) {
+    close(c);
+    return;
+  }
+  ::shutdown(c.socket.fd(), SHUT_WR);
+  c.phase = Phase::kDraining;
+  c.lastActive = Clock::now();
+  watch(c, kReadEvents);
+}
+
+void WebEventLoop::drain(Connection& c) {
+  char scratch[4096];
+  for (;;) {
+    ssize_t n = ::recv(c.socket.fd(), scratch, sizeof scratch, 0);
+    if (n > 0) continue;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    close(c);
+    return;
+  }
+}
+
 void WebEventLoop::sweep() {
   Clock::time_point now = Clock::now();
   auto idle = std::chrono::milliseconds(timeouts_.idleMs);
@@ -181,7 +207,8 @@ void WebEventLoop::sweep() {
   for (auto& [fd, c] : connections_) {
     bool overdue = c->phase == Phase::kReading && c->requestStarted &&
                    now - *c->requestStarted >= deadline;
-    if (overdue || now - c->lastActive >= idle) late.push_back(c.get());
+    bool drained = c->phase == Phase::kDraining && now - c->lastActive >= kDrainTime;
+    if (overdue || drained || now - c->lastActive >= idle) late.push_back(c.get());
   }
   for (Connection* c : late) timeOut(*c);
 }

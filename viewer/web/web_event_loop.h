@@ -45,7 +45,10 @@ class WebEventLoop {
 
  private:
   using Clock = std::chrono::steady_clock;
-  enum class Phase { kReading, kWriting };
+  // kDraining: the last reply is sent and our side shut; what the client
+  // still sends is read and dropped until it closes, so that closing does
+  // not reset the connection before the client has read that reply.
+  enum class Phase { kReading, kWriting, kDraining };
   struct Connection {
     Socket socket;
     std::string peer;      // numeric address, for the per-address limit
@@ -64,6 +67,8 @@ class WebEventLoop {
   void readFrom(Connection& c);
   void answer(Connection& c);
   void writeTo(Connection& c);
+  void finish(Connection& c);
+  void drain(Connection& c);
   void sweep();
   void timeOut(Connection& c);
   void close(Connection& c);

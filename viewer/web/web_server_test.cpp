@@ -268,6 +268,24 @@ TEST(WebServer, MalformedAndOversizedRequestsAreRefused) {
             0u);
 }
 
+TEST(WebServer, AClientThatGoesOnSendingAfterARefusalIsNotReset) {
+  // The server stops reading at the request bound. Were the connection
+  // closed with bytes unread or still arriving, it would be reset, and a
+  // distant client could lose the 413 reply still on its way.
+  WebHarness web;
+  int fd = connectLoopback(web.server.port());
+  ASSERT_GE(fd, 0);
+  EXPECT_TRUE(sendAll(fd, "GET / HTTP/1.1\r\nX: " + std::string(20000, 'y')));
+  std::string reply = readReply(fd);
+  EXPECT_EQ(reply.rfind("HTTP/1.1 413", 0), 0u) << reply.substr(0, 100);
+  for (int i = 0; i < 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(sendAll(fd, std::string(1000, 'z'))) << i;
+  }
+  EXPECT_TRUE(peerCloses(fd, 4000));  // an orderly end, not a reset
+  ::close(fd);
+}
+
 TEST(WebServer, SilentConnectionIsClosedAfterTheIdleTimeout) {
   WebHarness web(300);
   int fd = connectLoopback(web.server.port());
