@@ -203,23 +203,23 @@ void WebEventLoop::sweep() {
   Clock::time_point now = Clock::now();
   auto idle = std::chrono::milliseconds(timeouts_.idleMs);
   auto deadline = std::min(std::chrono::milliseconds(timeouts_.deadlineMs), idle * 3);
-  std::vector<Connection*> late;
+  std::vector<std::pair<Connection*, bool>> late;  // and whether its request is overdue
   for (auto& [fd, c] : connections_) {
     bool overdue = c->phase == Phase::kReading && c->requestStarted &&
                    now - *c->requestStarted >= deadline;
     bool drained = c->phase == Phase::kDraining && now - c->lastActive >= kDrainTime;
-    if (overdue || drained || now - c->lastActive >= idle) late.push_back(c.get());
+    if (overdue || drained || now - c->lastActive >= idle) late.emplace_back(c.get(), overdue);
   }
-  for (Connection* c : late) timeOut(*c);
+  for (auto [c, overdue] : late) timeOut(*c, overdue);
 }
 
-void WebEventLoop::timeOut(Connection& c) {
+void WebEventLoop::timeOut(Connection& c, bool overdue) {
   if (c.phase == Phase::kReading && awaitingBody(c.in)) {
     logLine("doPost: its not done with header");
     std::string reply = timeoutReply();  // one try: the connection ends either way
     [[maybe_unused]] ssize_t n = ::send(c.socket.fd(), reply.data(), reply.size(), MSG_NOSIGNAL);
   } else if (c.phase == Phase::kReading) {
-    logLine("connection idle, closed");
+    logLine(overdue ? "request header not whole in time, closed" : "connection idle, closed");
   }
   close(c);
 }

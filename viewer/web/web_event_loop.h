@@ -70,7 +70,7 @@ class WebEventLoop {
   void finish(Connection& c);
   void drain(Connection& c);
   void sweep();
-  void timeOut(Connection& c);
+  void timeOut(Connection& c, bool overdue);
   void close(Connection& c);
   void watch(Connection& c, uint32_t events);
 

@@ -315,6 +315,28 @@ TEST(WebServer, ARequestTricklingInIsCutOffAtItsDeadline) {
   ::close(fd);
 }
 
+TEST(WebServer, AHeaderMustBeWholeWithinTheRequestDeadline) {
+  // Bytes every 100 ms keep the idle timeout away; the deadline still
+  // ends the request, and a GET on another connection is served meanwhile.
+  WebHarness web(10000, 64, [](WebServerOptions& o) { o.requestDeadlineMs = 600; });
+  web.dir.write("kestrel.html", "page");
+  int fd = connectLoopback(web.server.port());
+  ASSERT_GE(fd, 0);
+  auto start = std::chrono::steady_clock::now();
+  bool closed = false;
+  for (int i = 0; i < 40 && !closed; ++i) {
+    closed = ::send(fd, "x", 1, MSG_NOSIGNAL) != 1 || peerCloses(fd, 100);
+    if (i == 2) {
+      EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\n\r\n")), "page");
+    }
+  }
+  EXPECT_TRUE(closed);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  ::close(fd);
+  EXPECT_NE(readFile(web.dir.file("kestrel.log")).find("request header not whole in time, closed"),
+            std::string::npos);
+}
+
 TEST(WebForms, FormsFromOtherSitesAreRefused) {
   WebHarness web;
   web.dir.write("kestrel.html", "page");
