@@ -49,9 +49,9 @@ std::string viewerUsage() {
          "  --command-port PORT      primary command port (default 3502)\n"
          "  --secondary-port PORT    secondary command port (default 3503)\n"
          "  --web-port PORT          web control port (default 3504; 0: none)\n"
+         "  --bind ADDRESS           listen on this IPv4 address only (default: all\n"
+         "                           interfaces; 127.0.0.1 keeps the viewer private)\n"
          "  --search-host ADDRESS    IPv4 address of the search service (port 12080)\n"
-         "  --bind ADDRESS           listen on this IPv4 or IPv6 address only (default:\n"
-         "                           every interface; 127.0.0.1 keeps the viewer private)\n"
          "  --web-host NAME          also take forms sent to the web port under the host\n"
          "                           name NAME (besides localhost and this machine's\n"
          "                           addresses); repeatable\n"
@@ -100,21 +100,13 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
         *error = "bad port for " + arg + ": " + text;
         return false;
       }
-    } else if (arg == "--search-host") {
+    } else if (arg == "--search-host" || arg == "--bind") {
       if (!value(&text)) return false;
       if (!isDottedIpv4(text)) {
-        *error = std::string("--search-host needs a dotted IPv4 address: ") + text;
+        *error = arg + " needs a dotted IPv4 address: " + text;
         return false;
       }
-      options->searchHost = text;
-    } else if (arg == "--bind") {
-      if (!value(&text)) return false;
-      in6_addr address{};
-      if (!isDottedIpv4(text) && ::inet_pton(AF_INET6, text, &address) != 1) {
-        *error = std::string("--bind needs a numeric IPv4 or IPv6 address: ") + text;
-        return false;
-      }
-      options->bindAddress = text;
+      (arg == "--bind" ? options->bindAddress : options->searchHost) = text;
     } else if (arg == "--web-host") {
       if (!value(&text)) return false;
       if (*text == '\0') {

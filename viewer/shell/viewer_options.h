@@ -13,8 +13,8 @@ struct ViewerOptions {
   uint16_t commandPort = 3502;
   uint16_t secondaryPort = 3503;
   uint16_t webPort = 3504;          // --web-port PORT; 0: no web server
+  std::string bindAddress;          // --bind ADDRESS (IPv4) of the ports; empty: all interfaces
   std::string searchHost = "127.0.0.1";  // --search-host: the search service (IPv4)
-  std::string bindAddress;          // --bind ADDRESS: where the ports listen; empty: everywhere
   std::vector<std::string> webHosts;  // --web-host NAME (repeatable): forms accepted for it
   std::string workingDirectory;     // -C DIR; empty: stay where started
   std::string renderRoot;           // --render-root DIR; empty: the default
