@@ -9,7 +9,7 @@
 namespace kestrel {
 
 void ConfigTable::clear() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   entries_.clear();
 }
 
@@ -33,12 +33,12 @@ void ConfigTable::loadFrom(std::FILE* file) {
       entries.emplace_back(line->substr(0, equals), line->substr(equals + 1));
     }
   }
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   entries_ = std::move(entries);
 }
 
 std::string ConfigTable::render() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   std::string out = "<table>\n";
   for (const auto& [key, value] : entries_) {
     std::string k = htmlEscape(key);
@@ -50,7 +50,7 @@ std::string ConfigTable::render() const {
 }
 
 size_t ConfigTable::size() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return entries_.size();
 }
 

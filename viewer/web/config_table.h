@@ -6,10 +6,10 @@
 #pragma once
 
 #include <cstdio>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -30,8 +30,8 @@ class ConfigTable {
  private:
   void loadFrom(std::FILE* file);  // none: empty
 
-  mutable std::mutex mutex_;
-  std::vector<std::pair<std::string, std::string>> entries_;  // GUARDED_BY(mutex_)
+  mutable Mutex mutex_;
+  std::vector<std::pair<std::string, std::string>> entries_ GUARDED_BY(mutex_);
 };
 
 // The process-wide table.

@@ -5,9 +5,9 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <unordered_map>
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -28,8 +28,8 @@ class ConnectionLimits {
   const int maxConnections_;
   const int maxPerAddress_;
   std::atomic<int> open_{0};
-  std::mutex mutex_;
-  std::unordered_map<std::string, int> perAddress_;  // GUARDED_BY(mutex_)
+  Mutex mutex_;
+  std::unordered_map<std::string, int> perAddress_ GUARDED_BY(mutex_);
 };
 
 }  // namespace kestrel

@@ -51,7 +51,7 @@ void WebEventLoop::stop() {
 
 void WebEventLoop::adopt(int fd, std::string peer) {
   {
-    std::lock_guard lock(adoptedMutex_);
+    MutexLock lock(adoptedMutex_);
     adopted_.emplace_back(fd, std::move(peer));
   }
   wakeUp(wake_);
@@ -87,7 +87,7 @@ void WebEventLoop::run() {
 void WebEventLoop::takeAdopted() {
   std::vector<std::pair<int, std::string>> adopted;
   {
-    std::lock_guard lock(adoptedMutex_);
+    MutexLock lock(adoptedMutex_);
     adopted.swap(adopted_);
   }
   for (auto& [fd, peer] : adopted) {

@@ -12,7 +12,6 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -22,6 +21,7 @@
 #include "viewer/web/connection_limits.h"
 #include "viewer/web/socket_layer.h"
 #include "viewer/web/web_context.h"
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -81,8 +81,8 @@ class WebEventLoop {
   Socket wake_;  // an eventfd: adopt() and stop() wake the loop
   std::atomic<bool> stopping_{false};
   std::unordered_map<int, std::unique_ptr<Connection>> connections_;  // loop thread only
-  std::mutex adoptedMutex_;
-  std::vector<std::pair<int, std::string>> adopted_;  // GUARDED_BY(adoptedMutex_)
+  Mutex adoptedMutex_;
+  std::vector<std::pair<int, std::string>> adopted_ GUARDED_BY(adoptedMutex_);
 };
 
 }  // namespace kestrel
