@@ -34,7 +34,7 @@ void Engine::setCurrentImageFile(const std::string& path) {
 
 void Engine::cycleObjects() {
   registry_.cycle();
-  functions_.execute(primary(), "jiggle");
+  functions_.execute(primary(), "jiggle", commandFileDepth());
 }
 
 void Engine::execute(QueuedCommand& entry, InternalCommandQueue& queue) {
@@ -64,7 +64,7 @@ void Engine::execute(QueuedCommand& entry, InternalCommandQueue& queue) {
       return;
     case cmd::kCall:
       logText("Call:", entry.text());
-      functions_.execute(primary(), textOf(entry));
+      functions_.execute(primary(), textOf(entry), commandFileDepth());
       return;
     case cmd::kCycle:
       cycleObjects();

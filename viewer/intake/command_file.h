@@ -13,7 +13,14 @@ class InternalCommandQueue;
 // their newline. A file that cannot be opened logs "could not open file".
 // The queue stays locked while a block (data, template, function) is open,
 // so lines of other producers cannot land inside the file's blocks.
-// Returns false when the file could not be opened.
-bool readCommandFile(const std::string& path, InternalCommandQueue& queue);
+// DEPTH is how deeply the file is nested: 1 for a file opened by the user,
+// a port or the start-up, one more for a file that a line of a command file
+// at DEPTH - 1 loads. Its lines carry DEPTH into the queue. A file nested
+// deeper than kMaxCommandFileDepth is not read (one log line says so), so
+// command files that load each other come to an end.
+// Returns false when the file could not be opened or was nested too deeply.
+bool readCommandFile(const std::string& path, InternalCommandQueue& queue, int depth = 1);
+
+inline constexpr int kMaxCommandFileDepth = 16;
 
 }  // namespace kestrel

@@ -59,6 +59,12 @@ class InternalCommandQueue {
   class Writer {
    public:
     explicit Writer(InternalCommandQueue& queue) : queue_(queue), lock_(queue.mutex_) {}
+    ~Writer() { queue_.main_.fileDepth = 0; }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+    // The lines queued through this writer come from a command file nested
+    // DEPTH deep (see QueuedCommand::fileDepth).
+    void setFileDepth(int depth) { queue_.main_.fileDepth = static_cast<uint8_t>(depth); }
     void queue(const char* line) { queue_.queueLocked(line); }
     void put(int code, const char* text) { queue_.putLocked(code, text); }
     void suspend() { queue_.main_.held = true; }

@@ -32,6 +32,7 @@ QueuedCommand::QueuedCommand(int commandCode, const char* text, size_t length,
 
 QueuedCommand& QueuedCommand::operator=(QueuedCommand&& other) noexcept {
   code = other.code;
+  fileDepth = other.fileDepth;
   hasText_ = other.hasText_;
   argumentOffset_ = other.argumentOffset_;
   heap_ = std::move(other.heap_);
@@ -43,7 +44,8 @@ CommandRing::CommandRing()
     : codes_(std::make_unique<int32_t[]>(kSlots)),
       texts_(std::make_unique<std::string[]>(kSlots)),
       argumentOffsets_(std::make_unique<int32_t[]>(kSlots)),
-      hasText_(std::make_unique<bool[]>(kSlots)) {}
+      hasText_(std::make_unique<bool[]>(kSlots)),
+      fileDepths_(std::make_unique<uint8_t[]>(kSlots)) {}
 
 CommandRing::~CommandRing() = default;
 
@@ -59,6 +61,7 @@ void CommandRing::put(int code, const char* text) {
     return;
   }
   codes_[writeIndex_] = code;
+  fileDepths_[writeIndex_] = fileDepth;
   if (code == cmd::kStartData || code == cmd::kModelSet) inData = true;
   if (code == cmd::kEndData) inData = false;
 
@@ -94,6 +97,7 @@ std::optional<QueuedCommand> CommandRing::takeSlot() {
   std::optional<QueuedCommand> entry(std::in_place, codes_[readIndex_],
                                      hasText_[readIndex_] ? text.data() : nullptr, text.size(),
                                      argumentOffsets_[readIndex_]);
+  entry->fileDepth = fileDepths_[readIndex_];
   if (text.capacity() > kKeptCapacity) std::string().swap(text);
   readIndex_ = next(readIndex_);
   return entry;

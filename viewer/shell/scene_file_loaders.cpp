@@ -171,7 +171,7 @@ void SceneFileLoaders::loadCommandFile(const std::string& path) {
   std::string local = localPath(path);
   if (!openTextFile(local, &why)) return logCannotRead("command file", path, why);
   engine_.setLastCommandFile(path);
-  readCommandFile(local, primary_);
+  readCommandFile(local, primary_, engine_.commandFileDepth() + 1);
 }
 
 }  // namespace kestrel
