@@ -93,7 +93,7 @@ void CPrismView::onTimer() {
 
 void CPrismView::runCommand(int id) {
   using namespace kestrel;
-  VisualObjectRegistry& r = engine_.registry();
+  ObjectOperations& r = engine_.operations();
   switch (id) {
     case 32773: r.move(1, -0.2f); break;
     case 32774: r.move(1, 0.2f); break;
