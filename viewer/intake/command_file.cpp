@@ -12,8 +12,8 @@ namespace kestrel {
 
 bool readCommandFile(const std::string& path, InternalCommandQueue& queue, int depth) {
   if (depth > kMaxCommandFileDepth) {
-    std::string message =
-        "command files nested more than " + std::to_string(kMaxCommandFileDepth) + " deep, not opening";
+    std::string message = "command files nested more than " +
+                          std::to_string(kMaxCommandFileDepth) + " deep, not opening";
     logText(message.c_str(), path.c_str());
     return false;
   }

@@ -64,7 +64,9 @@ class InternalCommandQueue {
     Writer& operator=(const Writer&) = delete;
     // The lines queued through this writer come from a command file nested
     // DEPTH deep (see QueuedCommand::fileDepth).
-    void setFileDepth(int depth) { queue_.main_.fileDepth = static_cast<uint8_t>(depth); }
+    void setFileDepth(int depth) {
+      queue_.main_.fileDepth = static_cast<uint8_t>(depth < 0 ? 0 : depth > 255 ? 255 : depth);
+    }
     void queue(const char* line) { queue_.queueLocked(line); }
     void put(int code, const char* text) { queue_.putLocked(code, text); }
     void suspend() { queue_.main_.held = true; }
