@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "viewer/browser/parser.h"
-#include "viewer/browser/render/tessellate.h"
-#include "viewer/browser/render/traversal.h"
+#include "viewer/browser/render/core/tessellate.h"
+#include "viewer/browser/render/core/traversal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 20000) return 0;

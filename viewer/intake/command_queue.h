@@ -1,5 +1,5 @@
-// InternalCommandQueue: the parser of the command language and the queue of
-// parsed commands between the producers and the engine.
+// InternalCommandQueue: the queue of parsed commands between the producers
+// and the engine, with a parser (CommandParser) in front of each ring.
 //
 // A queue has a main ring, which every parsed line goes to, and a priority
 // ring, which direct puts go to during a priority batch. The engine, the
@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "viewer/intake/command_parser.h"
 #include "viewer/intake/command_ring.h"
 #include "viewer/intake/line_batch.h"
 
@@ -53,6 +54,16 @@ class InternalCommandQueue {
   // Sets the debug flag of the main ring (command code 48).
   void setDebug(bool on);
 
+  // True while the main ring is inside a data, template or function block.
+  bool inBlock() const;
+  // Gives up the open block of the main ring, for a producer that will not
+  // finish it: a data block is taken back out of the ring (none of it has
+  // been handed out, the taker waits for its end), a template or function
+  // block is ended with its end line (its lines have gone to the taker
+  // already). Returns what was done ("data block was discarded", ...), or
+  // null when no block was open.
+  const char* abandonBlock();
+
   // Holds the queue's mutex for as long as it lives, so that a producer's
   // whole block is written without other writers or the taker in between.
   // Must not outlive the queue; not to be nested on one thread.
@@ -79,10 +90,7 @@ class InternalCommandQueue {
       return CommandRing::kSlots - 1 - ring.size();
     }
     // True while the main ring is inside a data, template or function block.
-    bool inBlock() const {
-      const CommandRing& ring = queue_.main_;
-      return ring.inData || ring.inTemplate || ring.inFunction;
-    }
+    bool inBlock() const { return queue_.mainParser_.blocks().open(); }
 
    private:
     InternalCommandQueue& queue_;
@@ -102,11 +110,15 @@ class InternalCommandQueue {
   void putLocked(int code, const char* text);
   void beginBatchLocked();
   void endBatchLocked();
-  CommandRing& chooseRing();
+  // The entry the taker gets next, or none; CHECK_BLOCK keeps it out of an
+  // open data block.
+  std::optional<QueuedCommand> takeLocked(bool checkBlock);
 
   mutable std::mutex mutex_;
   CommandRing main_;      // GUARDED_BY(mutex_)
   CommandRing priority_;  // GUARDED_BY(mutex_)
+  CommandParser mainParser_{main_};          // GUARDED_BY(mutex_)
+  CommandParser priorityParser_{priority_};  // GUARDED_BY(mutex_)
   bool storeToMain_ = true;  // GUARDED_BY(mutex_)
   uint64_t linesQueued_ = 0;  // GUARDED_BY(mutex_)
 };

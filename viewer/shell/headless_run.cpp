@@ -18,7 +18,7 @@
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/shell_builders.h"
 #include "viewer/shell/viewer_services.h"
-#include "viewer/browser/render/snapshot.h"
+#include "viewer/browser/render/gl/snapshot.h"
 
 namespace kestrel {
 namespace {
@@ -110,11 +110,11 @@ int runHeadless(const ViewerOptions& options) {
   installSignalHandlers();
   // The start-up files are read here, before the port is served, so that
   // their lines are all queued when the named files are opened.
-  CommandPortConfig primaryConfig = primaryPortConfig(options.commandPort);
+  CommandPortConfig primaryConfig = primaryPortConfig(options.commandPort, options.bindAddress);
   std::vector<std::string> startupFiles = std::move(primaryConfig.startupFiles);
   primaryConfig.startupFiles.clear();
   CommandPortThread primary(std::move(primaryConfig));
-  CommandPortThread secondary(secondaryPortConfig(options.secondaryPort));
+  CommandPortThread secondary(secondaryPortConfig(options.secondaryPort, options.bindAddress));
   if (!openPort(primary, options.commandPort) || !openPort(secondary, options.secondaryPort)) {
     return 2;
   }

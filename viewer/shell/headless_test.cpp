@@ -70,6 +70,31 @@ TEST(Headless, PortInUseEndsWithAClearErrorAndNonZeroStatus) {
   EXPECT_EQ(first.wait(), 0);
 }
 
+// True when one attempt to connect to ADDRESS:PORT succeeds.
+bool connects(const char* address, uint16_t port) {
+  int fd = testing::connectOnce(address, port);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0;
+}
+
+TEST(Headless, BindKeepsTheCommandPortsOnOneAddress) {
+  testing::TempDir dir(false);
+  uint16_t port = testing::freePort(), secondary = testing::freePort();
+  ChildProcess viewer(kestrelPath(), {"--headless", "--web-port", "0", "--bind", "127.0.0.2",
+                                      "--command-port", std::to_string(port), "--secondary-port",
+                                      std::to_string(secondary), "-C", dir.path()});
+  ASSERT_TRUE(testing::waitFor([&] { return connects("127.0.0.2", secondary); }));
+  EXPECT_TRUE(connects("127.0.0.2", port));
+  EXPECT_FALSE(connects("127.0.0.1", port));
+  EXPECT_FALSE(connects("127.0.0.1", secondary));
+  viewer.signal(SIGTERM);
+  EXPECT_EQ(viewer.wait(), 0) << viewer.output();
+  ChildProcess bad(kestrelPath(), {"--headless", "--bind", "localhost", "-C", dir.path()});
+  EXPECT_EQ(bad.wait(), 2);
+  EXPECT_NE(bad.output().find("--bind needs a dotted IPv4 address"), std::string::npos)
+      << bad.output();
+}
+
 std::vector<std::string> stateLines(const testing::TempDir& dir) {
   return testing::readLines(dir.file("scene.state"));
 }

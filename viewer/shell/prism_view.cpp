@@ -21,8 +21,8 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
       engine_(kestrel::primaryQueue(), kestrel::secondaryQueue(),
               kestrel::chooseRenderRoot(options.renderRoot)),
       builders_(engine_, kestrel::primaryQueue(), kestrel::chooseRenderRoot(options.renderRoot)),
-      primary_(kestrel::primaryPortConfig(options.commandPort)),
-      secondary_(kestrel::secondaryPortConfig(options.secondaryPort)) {
+      primary_(kestrel::primaryPortConfig(options.commandPort, options.bindAddress)),
+      secondary_(kestrel::secondaryPortConfig(options.secondaryPort, options.bindAddress)) {
   setObjectName("control101");
   setMinimumSize(320, 240);
   timer_.setTimerType(Qt::PreciseTimer);

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-#include "viewer/browser/render/egl_context.h"
+#include "viewer/browser/render/gl/egl_context.h"
 #include "viewer/intake/diagnostic_log.h"
 
 SceneImageView::SceneImageView(kestrel::CVrmlBrowser& browser, const std::string& renderRoot,

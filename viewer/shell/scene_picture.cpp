@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-#include "viewer/browser/render/traversal.h"
+#include "viewer/browser/render/core/traversal.h"
 #include "viewer/intake/diagnostic_log.h"
 
 using kestrel::Navigator;

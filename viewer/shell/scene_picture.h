@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "viewer/browser/render/gl_renderer.h"
-#include "viewer/browser/render/navigator.h"
+#include "viewer/browser/render/gl/gl_renderer.h"
+#include "viewer/browser/render/core/navigator.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/vrml_browser.h"
 

@@ -49,6 +49,8 @@ std::string viewerUsage() {
          "  --command-port PORT      primary command port (default 3502)\n"
          "  --secondary-port PORT    secondary command port (default 3503)\n"
          "  --web-port PORT          web control port (default 3504; 0: none)\n"
+         "  --bind ADDRESS           listen on this IPv4 address only (default: all\n"
+         "                           interfaces; 127.0.0.1 keeps the viewer private)\n"
          "  --search-host ADDRESS    IPv4 address of the search service (port 12080)\n"
          "  -C DIR                   work in DIR (start-up files, logs)\n"
          "  --render-root DIR        where c:/corvid/render/ paths lead\n"
@@ -95,13 +97,13 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
         *error = "bad port for " + arg + ": " + text;
         return false;
       }
-    } else if (arg == "--search-host") {
+    } else if (arg == "--search-host" || arg == "--bind") {
       if (!value(&text)) return false;
       if (!isDottedIpv4(text)) {
-        *error = std::string("--search-host needs a dotted IPv4 address: ") + text;
+        *error = arg + " needs a dotted IPv4 address: " + text;
         return false;
       }
-      options->searchHost = text;
+      (arg == "--bind" ? options->bindAddress : options->searchHost) = text;
     } else if (arg == "--snapshot") {
       if (!value(&text)) return false;
       options->snapshotPath = text;

@@ -13,6 +13,7 @@ struct ViewerOptions {
   uint16_t commandPort = 3502;
   uint16_t secondaryPort = 3503;
   uint16_t webPort = 3504;          // --web-port PORT; 0: no web server
+  std::string bindAddress;          // --bind ADDRESS (IPv4) of the ports; empty: all interfaces
   std::string searchHost = "127.0.0.1";  // --search-host: the search service (IPv4)
   std::string workingDirectory;     // -C DIR; empty: stay where started
   std::string renderRoot;           // --render-root DIR; empty: the default

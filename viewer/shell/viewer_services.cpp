@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "viewer/browser/render/snapshot.h"
+#include "viewer/browser/render/gl/snapshot.h"
 #include "viewer/engine/engine.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/shell_builders.h"
