@@ -2,6 +2,9 @@
 // "config.template" and "kestrel.cfg" and the files opened with `load`.
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace kestrel {
@@ -22,5 +25,26 @@ class InternalCommandQueue;
 bool readCommandFile(const std::string& path, InternalCommandQueue& queue, int depth = 1);
 
 inline constexpr int kMaxCommandFileDepth = 16;
+
+// A command file read in pieces, for files too big to be read in one go:
+// each feed() passes lines as readCommandFile does and stops, between
+// blocks, once it has read a given number of bytes or the queue's ring is
+// half full, so that the taker can run in between and nothing is dropped.
+class CommandFileFeed {
+ public:
+  // Opens PATH, a file nested DEPTH deep (as for readCommandFile); false
+  // (and a log line) when it cannot be opened or is nested too deeply.
+  bool open(const std::string& path, int depth = 1);
+  // Passes lines to QUEUE until at least MAX_BYTES were read, the ring is
+  // half full or the file ends; returns true while lines remain.
+  bool feed(InternalCommandQueue& queue, size_t maxBytes);
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, Closer> file_;
+  int depth_ = 1;
+};
 
 }  // namespace kestrel

@@ -5,12 +5,12 @@
 namespace kestrel {
 
 void InternalCommandQueue::queue(const char* line) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   queueLocked(line);
 }
 
 size_t InternalCommandQueue::queueBatch(LineBatch& batch, bool force) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   size_t done = 0;
   for (size_t n = batch.pending(); done < n; ++done) {
     if (!force && main_.size() >= CommandRing::kSlots / 2 && !mainParser_.blocks().inData) break;
@@ -21,17 +21,17 @@ size_t InternalCommandQueue::queueBatch(LineBatch& batch, bool force) {
 }
 
 void InternalCommandQueue::put(int code, const char* text) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   putLocked(code, text);
 }
 
 std::optional<QueuedCommand> InternalCommandQueue::take() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return takeLocked(true);
 }
 
 std::optional<QueuedCommand> InternalCommandQueue::takeNext() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return takeLocked(false);
 }
 
@@ -44,62 +44,62 @@ std::optional<QueuedCommand> InternalCommandQueue::takeLocked(bool checkBlock) {
 }
 
 void InternalCommandQueue::suspend() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   main_.held = true;
 }
 
 void InternalCommandQueue::resume() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   main_.held = false;
 }
 
 void InternalCommandQueue::beginPriorityBatch() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   beginBatchLocked();
 }
 
 void InternalCommandQueue::endPriorityBatch() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   endBatchLocked();
 }
 
 void InternalCommandQueue::setDebug(bool on) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   main_.debug = on;
 }
 
 int InternalCommandQueue::waiting() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return main_.size() + priority_.size();
 }
 
 uint64_t InternalCommandQueue::dropped() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return main_.dropped() + priority_.dropped();
 }
 
 uint64_t InternalCommandQueue::linesQueued() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return linesQueued_;
 }
 
 bool InternalCommandQueue::mainHeld() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return main_.held;
 }
 
 bool InternalCommandQueue::debug() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return main_.debug;
 }
 
 bool InternalCommandQueue::inBlock() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return mainParser_.blocks().open();
 }
 
 const char* InternalCommandQueue::abandonBlock() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return mainParser_.abandonBlock();
 }
 

@@ -14,11 +14,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "viewer/intake/command_parser.h"
 #include "viewer/intake/command_ring.h"
 #include "viewer/intake/line_batch.h"
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -66,35 +66,42 @@ class InternalCommandQueue {
 
   // Holds the queue's mutex for as long as it lives, so that a producer's
   // whole block is written without other writers or the taker in between.
-  // Must not outlive the queue; not to be nested on one thread.
-  class Writer {
+  // Must not outlive the queue; not to be nested on one thread. The lock
+  // analysis cannot follow the mutex through the queue_ reference, so the
+  // members below are exempt from it: the lock is held from construction on.
+  class SCOPED_CAPABILITY Writer {
    public:
-    explicit Writer(InternalCommandQueue& queue) : queue_(queue), lock_(queue.mutex_) {}
-    ~Writer() { queue_.main_.fileDepth = 0; }
+    explicit Writer(InternalCommandQueue& queue) ACQUIRE(queue.mutex_)
+        : queue_(queue), lock_(queue.mutex_) {}
+    ~Writer() RELEASE() { clearFileDepth(); }
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
     // The lines queued through this writer come from a command file nested
     // DEPTH deep (see QueuedCommand::fileDepth).
-    void setFileDepth(int depth) {
+    void setFileDepth(int depth) NO_THREAD_SAFETY_ANALYSIS {
       queue_.main_.fileDepth = static_cast<uint8_t>(depth < 0 ? 0 : depth > 255 ? 255 : depth);
     }
-    void queue(const char* line) { queue_.queueLocked(line); }
-    void put(int code, const char* text) { queue_.putLocked(code, text); }
-    void suspend() { queue_.main_.held = true; }
-    void resume() { queue_.main_.held = false; }
-    void beginPriorityBatch() { queue_.beginBatchLocked(); }
-    void endPriorityBatch() { queue_.endBatchLocked(); }
+    void queue(const char* line) NO_THREAD_SAFETY_ANALYSIS { queue_.queueLocked(line); }
+    void put(int code, const char* text) NO_THREAD_SAFETY_ANALYSIS {
+      queue_.putLocked(code, text);
+    }
+    void suspend() NO_THREAD_SAFETY_ANALYSIS { queue_.main_.held = true; }
+    void resume() NO_THREAD_SAFETY_ANALYSIS { queue_.main_.held = false; }
+    void beginPriorityBatch() NO_THREAD_SAFETY_ANALYSIS { queue_.beginBatchLocked(); }
+    void endPriorityBatch() NO_THREAD_SAFETY_ANALYSIS { queue_.endBatchLocked(); }
     // Free slots of the ring that puts go to now.
-    long freeSlots() const {
+    long freeSlots() const NO_THREAD_SAFETY_ANALYSIS {
       const CommandRing& ring = queue_.storeToMain_ ? queue_.main_ : queue_.priority_;
       return CommandRing::kSlots - 1 - ring.size();
     }
     // True while the main ring is inside a data, template or function block.
-    bool inBlock() const { return queue_.mainParser_.blocks().open(); }
+    bool inBlock() const NO_THREAD_SAFETY_ANALYSIS { return queue_.mainParser_.blocks().open(); }
 
    private:
+    void clearFileDepth() NO_THREAD_SAFETY_ANALYSIS { queue_.main_.fileDepth = 0; }
+
     InternalCommandQueue& queue_;
-    std::lock_guard<std::mutex> lock_;
+    MutexLock lock_;
   };
 
   // Observers for tests, benchmarks and status lines; each takes the mutex.
@@ -106,21 +113,21 @@ class InternalCommandQueue {
   bool debug() const;
 
  private:
-  void queueLocked(const char* line);
-  void putLocked(int code, const char* text);
-  void beginBatchLocked();
-  void endBatchLocked();
+  void queueLocked(const char* line) REQUIRES(mutex_);
+  void putLocked(int code, const char* text) REQUIRES(mutex_);
+  void beginBatchLocked() REQUIRES(mutex_);
+  void endBatchLocked() REQUIRES(mutex_);
   // The entry the taker gets next, or none; CHECK_BLOCK keeps it out of an
   // open data block.
-  std::optional<QueuedCommand> takeLocked(bool checkBlock);
+  std::optional<QueuedCommand> takeLocked(bool checkBlock) REQUIRES(mutex_);
 
-  mutable std::mutex mutex_;
-  CommandRing main_;      // GUARDED_BY(mutex_)
-  CommandRing priority_;  // GUARDED_BY(mutex_)
-  CommandParser mainParser_{main_};          // GUARDED_BY(mutex_)
-  CommandParser priorityParser_{priority_};  // GUARDED_BY(mutex_)
-  bool storeToMain_ = true;  // GUARDED_BY(mutex_)
-  uint64_t linesQueued_ = 0;  // GUARDED_BY(mutex_)
+  mutable Mutex mutex_;
+  CommandRing main_ GUARDED_BY(mutex_);
+  CommandRing priority_ GUARDED_BY(mutex_);
+  CommandParser mainParser_ GUARDED_BY(mutex_){main_};
+  CommandParser priorityParser_ GUARDED_BY(mutex_){priority_};
+  bool storeToMain_ GUARDED_BY(mutex_) = true;
+  uint64_t linesQueued_ GUARDED_BY(mutex_) = 0;
 };
 
 // The two process-wide queues. Created on first use and never destroyed, so

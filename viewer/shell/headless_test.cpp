@@ -51,6 +51,27 @@ TEST(Headless, CommandsFromFilesAndBothPortsAreTakenAndSignalsEndCleanly) {
   EXPECT_EQ(viewer.wait(), 0) << viewer.output();
 }
 
+TEST(Headless, AFileOverTheLoadSizeLimitIsRefusedAtOnceAndTheViewerAnswersOn) {
+  testing::TempDir dir(false);
+  // Five GiB of nothing on disk: reading it would hold the engine for long.
+  dir.write("huge.cmd", "");
+  ASSERT_EQ(::truncate(dir.file("huge.cmd").c_str(), off_t{5} << 30), 0);
+  uint16_t port = testing::freePort();
+  ChildProcess viewer(kestrelPath(), {"--headless", "--web-port", "0", "--command-port",
+                                      std::to_string(port), "--secondary-port",
+                                      std::to_string(testing::freePort()), "-C", dir.path()});
+  int fd = testing::connectLoopback(port);
+  ASSERT_GE(fd, 0);
+  testing::sendAll(fd, "load huge.cmd\nsetinfo xmax 5\n");
+  ::close(fd);
+  EXPECT_TRUE(testing::waitFor([&] { return logHas(dir, "XMAX now set"); }, 3000));
+  EXPECT_TRUE(logHas(dir, "could not read command file (is 5368709120 bytes, over the load size "
+                          "limit of 268435456 (--max-load-size)): \"huge.cmd\""))
+      << readFile(dir.file("kestrel.log"));
+  viewer.signal(SIGTERM);
+  EXPECT_EQ(viewer.wait(), 0) << viewer.output();
+}
+
 TEST(Headless, PortInUseEndsWithAClearErrorAndNonZeroStatus) {
   testing::TempDir dir(false);
   uint16_t port = testing::freePort();

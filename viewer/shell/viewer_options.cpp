@@ -32,6 +32,12 @@ bool parseMilliseconds(const char* text, int* ms) {
   return ec == std::errc() && rest == end && *ms >= 10 && *ms <= 3600000;
 }
 
+bool parseByteCount(const char* text, uint64_t* bytes) {
+  const char* end = text + std::strlen(text);
+  auto [rest, ec] = std::from_chars(text, end, *bytes);
+  return ec == std::errc() && rest == end && *bytes > 0;
+}
+
 bool isDottedIpv4(const char* text) {
   in_addr address{};
   return ::inet_pton(AF_INET, text, &address) == 1;
@@ -64,6 +70,9 @@ std::string viewerUsage() {
          "  --size WxH               size of snapshots (default 640x480)\n"
          "  --snapshot-every MS FILE while running, render the scene to FILE every MS\n"
          "                           milliseconds (the control page shows snapshot.png)\n"
+         "  --max-load-size BYTES    refuse scene and command files larger than BYTES\n"
+         "                           (default 268435456, 256 MiB)\n"
+         "  --version                print the version\n"
          "  --help                   print this text\n";
 }
 
@@ -82,6 +91,8 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
     const char* text = nullptr;
     if (arg == "--help" || arg == "-h") {
       options->help = true;
+    } else if (arg == "--version") {
+      options->version = true;
     } else if (arg == "--headless") {
       options->headless = true;
     } else if (arg == "--command-port" || arg == "--secondary-port") {
@@ -127,6 +138,12 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
                             : arg == "--render-root" ? options->renderRoot
                                                      : options->saveStatePath;
       target = text;
+    } else if (arg == "--max-load-size") {
+      if (!value(&text)) return false;
+      if (!parseByteCount(text, &options->maxLoadSize)) {
+        *error = std::string("bad byte count for --max-load-size: ") + text;
+        return false;
+      }
     } else if (arg == "--check") {
       options->check = true;
     } else if (arg == "--print") {

@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "viewer/shell/text_files.h"
+
 namespace kestrel {
 
 struct ViewerOptions {
   bool headless = false;
   bool help = false;
+  bool version = false;             // --version: print the version and end
   uint16_t commandPort = 3502;
   uint16_t secondaryPort = 3503;
   uint16_t webPort = 3504;          // --web-port PORT; 0: no web server
@@ -25,6 +28,7 @@ struct ViewerOptions {
   int snapshotHeight = 480;
   int snapshotEveryMs = 0;          // --snapshot-every MS FILE; 0: none
   std::string snapshotEveryPath;
+  uint64_t maxLoadSize = kDefaultMaxLoadSize;  // --max-load-size BYTES: larger files are refused
   std::vector<std::string> files;   // files named on the command line
 };
 

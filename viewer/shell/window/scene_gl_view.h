@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "viewer/shell/scene_picture.h"
+#include "viewer/shell/window/scene_picture.h"
 
 class SceneGlView : public QOpenGLWidget {
   Q_OBJECT

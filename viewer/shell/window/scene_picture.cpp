@@ -1,4 +1,4 @@
-#include "viewer/shell/scene_picture.h"
+#include "viewer/shell/window/scene_picture.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,6 +1,7 @@
-// CPrismView: the view of the window. It owns the engine (and through it
-// the browser and the scene), starts the command port threads and ticks the
-// engine from a 1 ms timer on the GUI thread, and handles the toolbar's
+// CPrismView: the view of the window. It owns the viewer's core (the engine
+// and through it the browser and the scene, the command ports, the
+// services), starts it and ticks the engine from a 1 ms timer on the GUI
+// thread, and handles the toolbar's
 // object commands exactly as the command language does. Its whole area is
 // the live picture of the scene (SceneGlView); a frame timer of about
 // 16 ms advances the browser clock, so animations play, and lets the
@@ -14,8 +15,7 @@
 #include <string>
 
 #include "viewer/engine/engine.h"
-#include "viewer/intake/command_port_thread.h"
-#include "viewer/shell/shell_builders.h"
+#include "viewer/shell/viewer_core.h"
 #include "viewer/shell/viewer_options.h"
 #include "viewer/shell/viewer_services.h"
 
@@ -31,14 +31,15 @@ class CPrismView : public QWidget {
   // Binds the command ports and starts their threads and the engine timer;
   // false with the reason in *error when a port is taken.
   bool start(std::string* error);
-  kestrel::Engine& engine() { return engine_; }
+  kestrel::Engine& engine() { return core_.engine(); }
+  kestrel::ViewerCore& core() { return core_; }
 
   // The command ids of the toolbar (and "Clear space!", the colour change).
   void runCommand(int id);
-  bool sceneContent() const { return engine_.view().hasSceneContent(); }
+  bool sceneContent() const { return core_.engine().view().hasSceneContent(); }
   // The Search command's request for TEXT; false when the service is not there.
-  bool search(const std::string& text) { return services_.search(engine_, text); }
-  kestrel::ViewerServices& services() { return services_; }
+  bool search(const std::string& text) { return services().search(engine(), text); }
+  kestrel::ViewerServices& services() { return core_.services(); }
   // The picture of the scene (owned by this view): an OpenGL widget, or
   // where the window system has no OpenGL 3.3 core, an off-screen drawn
   // image (then sceneView() is null).
@@ -57,12 +58,7 @@ class CPrismView : public QWidget {
   bool writeWindowSnapshot(int width, int height, const std::string& path, std::string* error);
   void onFrame();
 
-  kestrel::ViewerOptions options_;
-  kestrel::Engine engine_;
-  kestrel::ShellBuilders builders_;
-  kestrel::CommandPortThread primary_;
-  kestrel::CommandPortThread secondary_;
-  kestrel::ViewerServices services_;
+  kestrel::ViewerCore core_;
   SceneGlView* sceneView_ = nullptr;
   QWidget* sceneWidget_ = nullptr;
   ScenePicture* picture_ = nullptr;

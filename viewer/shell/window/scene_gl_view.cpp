@@ -1,4 +1,4 @@
-#include "viewer/shell/scene_gl_view.h"
+#include "viewer/shell/window/scene_gl_view.h"
 
 #include <QKeyEvent>
 #include <QOpenGLContext>

@@ -1,4 +1,4 @@
-#include "viewer/shell/main_frame.h"
+#include "viewer/shell/window/main_frame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -8,11 +8,11 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "viewer/shell/command_ids.h"
-#include "viewer/shell/dialogs.h"
-#include "viewer/shell/prism_doc.h"
-#include "viewer/shell/prism_view.h"
-#include "viewer/shell/toolbar_icons.h"
+#include "viewer/shell/window/command_ids.h"
+#include "viewer/shell/window/dialogs.h"
+#include "viewer/shell/window/prism_doc.h"
+#include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/toolbar_icons.h"
 
 using namespace kestrel::shell;
 
@@ -36,10 +36,7 @@ QAction* CMainFrame::makeAction(int id) {
   QStringList parts = prompt.split('\n');
   action->setStatusTip(parts.value(0));
   action->setToolTip(parts.size() > 1 && !parts[1].isEmpty() ? parts[1] : parts.value(0));
-  if (id >= 32772 && id <= 32799 && id != 32791 && id != 32772) {
-    action->setIcon(toolbarIcon(id));
-  }
-  if (id == kAppAbout) action->setIcon(toolbarIcon(id));
+  if (onToolbar(id)) action->setIcon(toolbarIcon(id));
   connect(action, &QAction::triggered, this, [this, id] { onCommand(id); });
   actions_[id] = action;
   addAction(action);  // reachable even without a menu item or button

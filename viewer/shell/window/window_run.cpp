@@ -1,4 +1,4 @@
-#include "viewer/shell/window_run.h"
+#include "viewer/shell/window/window_run.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -6,9 +6,10 @@
 #include <csignal>
 
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/shell/main_frame.h"
-#include "viewer/shell/prism_doc.h"
-#include "viewer/shell/prism_view.h"
+#include "viewer/shell/window/main_frame.h"
+#include "viewer/shell/window/prism_doc.h"
+#include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/stop_signals.h"
 
 namespace kestrel {
 
@@ -19,6 +20,8 @@ int runWindow(const ViewerOptions& options, int argc, char** argv) {
   auto* view = new CPrismView(options);
   CPrismDoc doc(*view);
   CMainFrame frame(view, &doc);
+  // Before the ports are served: a signal from then on ends the run cleanly.
+  StopSignals stopSignals([&frame] { frame.close(); });
   std::string error;
   if (!view->start(&error)) {
     std::string message = "cannot listen on a command port: " + error;
@@ -31,7 +34,11 @@ int runWindow(const ViewerOptions& options, int argc, char** argv) {
     return 1;
   }
   frame.show();
-  return app.exec();
+  int status = app.exec();
+  // Closing the window ends the run as a stop signal ends a headless one:
+  // what is queued still runs and --save-state is written.
+  if (!view->core().finish()) return 1;
+  return status;
 }
 
 }  // namespace kestrel

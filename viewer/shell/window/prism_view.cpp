@@ -1,4 +1,4 @@
-#include "viewer/shell/prism_view.h"
+#include "viewer/shell/window/prism_view.h"
 
 #include <QImage>
 #include <filesystem>
@@ -9,20 +9,13 @@
 
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
-#include "viewer/shell/command_ids.h"
-#include "viewer/shell/headless_run.h"
+#include "viewer/shell/window/command_ids.h"
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/shell/scene_gl_view.h"
-#include "viewer/shell/scene_image_view.h"
+#include "viewer/shell/window/scene_gl_view.h"
+#include "viewer/shell/window/scene_image_view.h"
 
 CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
-    : QWidget(parent),
-      options_(options),
-      engine_(kestrel::primaryQueue(), kestrel::secondaryQueue(),
-              kestrel::chooseRenderRoot(options.renderRoot)),
-      builders_(engine_, kestrel::primaryQueue(), kestrel::chooseRenderRoot(options.renderRoot)),
-      primary_(kestrel::primaryPortConfig(options.commandPort, options.bindAddress)),
-      secondary_(kestrel::secondaryPortConfig(options.secondaryPort, options.bindAddress)) {
+    : QWidget(parent), core_(options) {
   setObjectName("control101");
   setMinimumSize(320, 240);
   timer_.setTimerType(Qt::PreciseTimer);
@@ -31,15 +24,15 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
   frameTimer_.setTimerType(Qt::PreciseTimer);
   frameTimer_.setInterval(16);
   connect(&frameTimer_, &QTimer::timeout, this, &CPrismView::onFrame);
-  engine_.setBuilders(&builders_);
-  std::string renderRoot = kestrel::chooseRenderRoot(options.renderRoot), got;
+  const std::string& renderRoot = core_.renderRoot();
+  std::string got;
   if (SceneGlView::coreContextAvailable(&got)) {
-    sceneView_ = new SceneGlView(engine_.browser(), renderRoot, this);
+    sceneView_ = new SceneGlView(engine().browser(), renderRoot, this);
     sceneWidget_ = sceneView_;
     picture_ = &sceneView_->picture();
     // The periodic snapshot is the window's own picture: no second OpenGL
     // context beside the window's, and the page sees what the user sees.
-    services_.setSnapshotWriter([this](kestrel::Engine&, int width, int height,
+    services().setSnapshotWriter([this](kestrel::Engine&, int width, int height,
                                        const std::string& path, std::string* error) {
       return writeWindowSnapshot(width, height, path, error);
     });
@@ -48,7 +41,7 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
                      got.c_str());
     std::fprintf(stderr, "kestrel: no OpenGL 3.3 core context in the window (%s); the scene is "
                  "drawn off screen\n", got.c_str());
-    auto* view = new SceneImageView(engine_.browser(), renderRoot, this);
+    auto* view = new SceneImageView(engine().browser(), renderRoot, this);
     sceneWidget_ = view;
     picture_ = &view->picture();
   }
@@ -61,20 +54,17 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
 CPrismView::~CPrismView() {
   frameTimer_.stop();
   timer_.stop();
-  services_.stop();
+  services().stop();
   delete sceneWidget_;  // before the browser it draws goes with the engine
   sceneWidget_ = nullptr;
   sceneView_ = nullptr;
   picture_ = nullptr;
-  primary_.stop();
-  secondary_.stop();
 }
 
 bool CPrismView::start(std::string* error) {
-  if (!primary_.open(error) || !secondary_.open(error)) return false;
-  services_.start(engine_, builders_, options_);
-  primary_.start();
-  secondary_.start();
+  uint16_t port = 0;
+  if (!core_.openPorts(error, &port)) return false;
+  core_.start();
   clock_.start();
   timer_.start();
   frameTimer_.start();
@@ -82,8 +72,7 @@ bool CPrismView::start(std::string* error) {
 }
 
 void CPrismView::onTimer() {
-  engine_.onTimer();
-  services_.afterTick(engine_);
+  core_.tick();
   bool content = sceneContent();
   if (content != lastContent_) {
     lastContent_ = content;
@@ -93,35 +82,37 @@ void CPrismView::onTimer() {
 
 void CPrismView::runCommand(int id) {
   using namespace kestrel;
-  ObjectOperations& r = engine_.operations();
+  using namespace kestrel::shell;
+  Engine& engine = core_.engine();
+  ObjectOperations& r = engine.operations();
   switch (id) {
-    case 32773: r.move(1, -0.2f); break;
-    case 32774: r.move(1, 0.2f); break;
-    case 32775: r.move(0, 0.2f); break;
-    case 32776: r.move(0, -0.2f); break;
-    case 32777: r.move(2, 0.2f); break;
-    case 32778: r.move(2, -0.2f); break;
-    case 32781: r.scaleCommand(cmd::kTaller); break;
-    case 32782: r.scaleCommand(cmd::kShorter); break;
-    case 32783: r.scaleCommand(cmd::kFatter); break;
-    case 32784: r.scaleCommand(cmd::kThinner); break;
-    case 32785: engine_.cycleObjects(); break;
-    case 32788: r.fadeOut(); break;
-    case 32789: r.fadeIn(); break;
-    case 32792: r.rotate(1, true); break;
-    case 32793: r.rotate(1, false); break;
-    case 32794: r.rotate(0, true); break;
-    case 32795: r.rotate(0, false); break;
-    case 32796: r.rotate(2, true); break;
-    case 32797: r.rotate(2, false); break;
-    case 32798: engine_.functions().execute(primaryQueue(), "jiggle"); break;
-    case 32799:
+    case kMoveDown: r.move(1, -0.2f); break;
+    case kMoveUp: r.move(1, 0.2f); break;
+    case kMoveRight: r.move(0, 0.2f); break;
+    case kMoveLeft: r.move(0, -0.2f); break;
+    case kZoomIn: r.move(2, 0.2f); break;
+    case kZoomOut: r.move(2, -0.2f); break;
+    case kTaller: r.scaleCommand(cmd::kTaller); break;
+    case kShorter: r.scaleCommand(cmd::kShorter); break;
+    case kFatter: r.scaleCommand(cmd::kFatter); break;
+    case kThinner: r.scaleCommand(cmd::kThinner); break;
+    case kCycle: engine.cycleObjects(); break;
+    case kFadeOut: r.fadeOut(); break;
+    case kFadeIn: r.fadeIn(); break;
+    case kRotateLeft: r.rotate(1, true); break;
+    case kRotateRight: r.rotate(1, false); break;
+    case kRotateTowards: r.rotate(0, true); break;
+    case kRotateAway: r.rotate(0, false); break;
+    case kRotateLeftZ: r.rotate(2, true); break;
+    case kRotateRightZ: r.rotate(2, false); break;
+    case kJiggle: engine.functions().execute(core_.primary(), "jiggle"); break;
+    case kMoveToMarker:
       r.markToMarker(0);
       r.markToMarker(2);
       break;
-    case 32772: engine_.view().ClearScene(); break;
-    case 32780:
-      engine_.view().ChangeObjectColor([this](std::array<int, 3> initial) {
+    case kClearSpace: engine.view().ClearScene(); break;
+    case kChangeColor:
+      engine.view().ChangeObjectColor([this](std::array<int, 3> initial) {
         QColor chosen = QColorDialog::getColor(QColor(initial[0], initial[1], initial[2]), this);
         return chosen.isValid()
                    ? std::optional<std::array<int, 3>>({chosen.red(), chosen.green(), chosen.blue()})
@@ -133,9 +124,8 @@ void CPrismView::runCommand(int id) {
 }
 
 void CPrismView::onFrame() {
-  engine_.browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
-  picture_->frame(*sceneWidget_, kestrel::primaryQueue().waiting() != 0 ||
-                                     kestrel::secondaryQueue().waiting() != 0);
+  engine().browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
+  picture_->frame(*sceneWidget_, core_.busy());
 }
 
 bool CPrismView::writeWindowSnapshot(int width, int height, const std::string& path,

@@ -1,4 +1,4 @@
-#include "viewer/shell/dialogs.h"
+#include "viewer/shell/window/dialogs.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

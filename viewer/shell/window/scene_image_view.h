@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "viewer/shell/scene_picture.h"
+#include "viewer/shell/window/scene_picture.h"
 
 namespace kestrel {
 class EglContext;

@@ -1,4 +1,4 @@
-#include "viewer/shell/scene_image_view.h"
+#include "viewer/shell/window/scene_image_view.h"
 
 #include <QKeyEvent>
 #include <algorithm>

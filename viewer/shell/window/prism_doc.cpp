@@ -1,12 +1,12 @@
-#include "viewer/shell/prism_doc.h"
+#include "viewer/shell/window/prism_doc.h"
 
 #include <QFileInfo>
 #include <cstdlib>
 
 #include "viewer/engine/state_file.h"
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/shell/dialogs.h"
-#include "viewer/shell/prism_view.h"
+#include "viewer/shell/window/dialogs.h"
+#include "viewer/shell/window/prism_view.h"
 
 CPrismDoc::CPrismDoc(CPrismView& view, QObject* parent)
     : QObject(parent), exitProgram([](int code) { std::exit(code); }), view_(view) {}

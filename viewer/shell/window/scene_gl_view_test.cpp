@@ -14,12 +14,12 @@
 
 #include "testing/test_support.h"
 #include "viewer/intake/command_queue.h"
-#include "viewer/shell/main_frame.h"
-#include "viewer/shell/prism_doc.h"
-#include "viewer/shell/prism_view.h"
-#include "viewer/shell/window_test_support.h"
-#include "viewer/shell/scene_gl_view.h"
-#include "viewer/shell/scene_image_view.h"
+#include "viewer/shell/window/main_frame.h"
+#include "viewer/shell/window/prism_doc.h"
+#include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/window_test_support.h"
+#include "viewer/shell/window/scene_gl_view.h"
+#include "viewer/shell/window/scene_image_view.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ int countDifferent(const QImage& a, const QImage& b) {
   return n;
 }
 
-class SceneViewTest : public ::testing::Test {
+class SceneGlViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
     kestrel::ViewerOptions options = windowTestOptions();
@@ -114,14 +114,14 @@ class SceneViewTest : public ::testing::Test {
   std::unique_ptr<CMainFrame> frame_;
 };
 
-TEST_F(SceneViewTest, TheWindowGivesAnOpenGl33CoreContext) {
+TEST_F(SceneGlViewTest, TheWindowGivesAnOpenGl33CoreContext) {
   EXPECT_EQ(scene_->problem(), "");
   EXPECT_NE(scene_->contextDescription().find("core"), std::string::npos)
       << scene_->contextDescription();
   EXPECT_GE(scene_->format().majorVersion() * 10 + scene_->format().minorVersion(), 33);
 }
 
-TEST_F(SceneViewTest, AnAddedRedSphereIsRedAtTheCentreAndBackgroundElsewhere) {
+TEST_F(SceneGlViewTest, AnAddedRedSphereIsRedAtTheCentreAndBackgroundElsewhere) {
   QImage before = settled();
   EXPECT_EQ(countRed(before), 0);
   addRedBall();
@@ -135,7 +135,7 @@ TEST_F(SceneViewTest, AnAddedRedSphereIsRedAtTheCentreAndBackgroundElsewhere) {
 }
 
 // Snapshots draw frames of their own, so they are on only here.
-class SceneViewSnapshotTest : public SceneViewTest {
+class SceneGlViewSnapshotTest : public SceneGlViewTest {
  protected:
   void configure(kestrel::ViewerOptions& options) override {
     options.snapshotEveryMs = 100;
@@ -145,7 +145,7 @@ class SceneViewSnapshotTest : public SceneViewTest {
   }
 };
 
-TEST_F(SceneViewSnapshotTest, ThePeriodicSnapshotIsTheWindowsPicture) {
+TEST_F(SceneGlViewSnapshotTest, ThePeriodicSnapshotIsTheWindowsPicture) {
   addRedBall();
   QImage snapshot;
   ASSERT_TRUE(processUntil(
@@ -167,7 +167,7 @@ TEST_F(SceneViewSnapshotTest, ThePeriodicSnapshotIsTheWindowsPicture) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("snapshot.png.part.png")));
 }
 
-TEST_F(SceneViewTest, ExamineDragChangesThePicture) {
+TEST_F(SceneGlViewTest, ExamineDragChangesThePicture) {
   // A lit box, so that turning it changes its outline and shading.
   addObject("cube", "Shape { appearance Appearance { material Material { diffuseColor 1 0 0 } } "
                     "geometry Box { } }");
@@ -180,7 +180,7 @@ TEST_F(SceneViewTest, ExamineDragChangesThePicture) {
   EXPECT_LT(countDifferent(before, settled()), countDifferent(before, after) / 4);
 }
 
-TEST_F(SceneViewTest, TheWheelZoomsIn) {
+TEST_F(SceneGlViewTest, TheWheelZoomsIn) {
   addRedBall();
   int before = countRed(settled());
   ASSERT_GT(before, 100);
@@ -191,7 +191,7 @@ TEST_F(SceneViewTest, TheWheelZoomsIn) {
   EXPECT_NEAR(countRed(settled()), before, before / 20);
 }
 
-TEST_F(SceneViewTest, InAWalkWorldDraggingUpWalksTowardsTheObject) {
+TEST_F(SceneGlViewTest, InAWalkWorldDraggingUpWalksTowardsTheObject) {
   addObject("walk", "NavigationInfo { type \"WALK\" } Shape { appearance Appearance { "
                     "material Material { diffuseColor 0 0 0 emissiveColor 1 0 0 } } "
                     "geometry Sphere { } }");
@@ -207,7 +207,7 @@ TEST_F(SceneViewTest, InAWalkWorldDraggingUpWalksTowardsTheObject) {
   EXPECT_NEAR(scene_->navigator().position().y, 0, 1e-4);
 }
 
-TEST_F(SceneViewTest, HomeFitsTheWholeSceneIntoTheView) {
+TEST_F(SceneGlViewTest, HomeFitsTheWholeSceneIntoTheView) {
   addObject("far", "Transform { translation 40 0 0 children Shape { appearance Appearance { "
                    "material Material { diffuseColor 0 0 0 emissiveColor 1 0 0 } } "
                    "geometry Sphere { radius 2 } } }");
@@ -219,7 +219,7 @@ TEST_F(SceneViewTest, HomeFitsTheWholeSceneIntoTheView) {
   EXPECT_TRUE(isBackground(image.pixel(2, image.height() / 2)));
 }
 
-TEST_F(SceneViewTest, ChangingGeometryDropsTheCachedMesh) {
+TEST_F(SceneGlViewTest, ChangingGeometryDropsTheCachedMesh) {
   addRedBall();
   int big = countRed(settled());
   ASSERT_TRUE(radiusOfBall().set(0.3f));
@@ -228,7 +228,7 @@ TEST_F(SceneViewTest, ChangingGeometryDropsTheCachedMesh) {
   EXPECT_GT(small, 0);
 }
 
-TEST_F(SceneViewTest, ManyChangesBetweenFramesCostOneRedraw) {
+TEST_F(SceneGlViewTest, ManyChangesBetweenFramesCostOneRedraw) {
   addRedBall();
   settled();
   unsigned idle = scene_->framesDrawn();
@@ -241,7 +241,7 @@ TEST_F(SceneViewTest, ManyChangesBetweenFramesCostOneRedraw) {
   EXPECT_EQ(scene_->framesDrawn(), idle + 1);
 }
 
-TEST_F(SceneViewTest, AnimationsPlay) {
+TEST_F(SceneGlViewTest, AnimationsPlay) {
   addRedBall("DEF Clock_ball TimeSensor { cycleInterval 0.4 loop TRUE } "
              "DEF Path_ball PositionInterpolator { key [ 0 0.5 1 ] "
              "keyValue [ -2 0 0, 2 0 0, -2 0 0 ] } "
@@ -254,7 +254,7 @@ TEST_F(SceneViewTest, AnimationsPlay) {
   EXPECT_GT(countDifferent(first, later), 100);
 }
 
-TEST_F(SceneViewTest, ClearSpaceEmptiesThePictureAndANewSceneStartsAtTheViewpoint) {
+TEST_F(SceneGlViewTest, ClearSpaceEmptiesThePictureAndANewSceneStartsAtTheViewpoint) {
   addRedBall();
   wheel(3);
   settled();

@@ -1,8 +1,10 @@
-#include "viewer/shell/toolbar_icons.h"
+#include "viewer/shell/window/toolbar_icons.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+
+#include "viewer/shell/window/command_ids.h"
 
 namespace kestrel::shell {
 namespace {
@@ -49,45 +51,45 @@ void rotation(QPainter& p, bool clockwise, const QColor& color) {
 
 void drawFor(QPainter& p, int id) {
   switch (id) {
-    case 32773: arrow(p, 180); break;  // down
-    case 32774: arrow(p, 0); break;    // up
-    case 32775: arrow(p, 90); break;   // right
-    case 32776: arrow(p, 270); break;  // left
-    case 32777: magnifier(p, true); break;
-    case 32778: magnifier(p, false); break;
-    case 32780: {
+    case kMoveDown: arrow(p, 180); break;
+    case kMoveUp: arrow(p, 0); break;
+    case kMoveRight: arrow(p, 90); break;
+    case kMoveLeft: arrow(p, 270); break;
+    case kZoomIn: magnifier(p, true); break;
+    case kZoomOut: magnifier(p, false); break;
+    case kChangeColor: {
       const QColor colors[] = {Qt::red, Qt::green, Qt::blue};
       for (int i = 0; i < 3; ++i) p.fillRect(QRectF(3 + 6.5 * i, 5, 5.5, 14), colors[i]);
       break;
     }
-    case 32781: bar(p, 6, 20); break;   // taller
-    case 32782: bar(p, 6, 8); break;    // shorter
-    case 32783: bar(p, 18, 10); break;  // fatter
-    case 32784: bar(p, 4, 10); break;   // thinner
-    case 32785:                          // cycle
+    case kTaller: bar(p, 6, 20); break;
+    case kShorter: bar(p, 6, 8); break;
+    case kFatter: bar(p, 18, 10); break;
+    case kThinner: bar(p, 4, 10); break;
+    case kCycle:
       p.setPen(QPen(QColor(120, 60, 150), 2.5));
       p.drawEllipse(QPointF(12, 12), 7, 7);
       arrow(p, 45);
       break;
-    case 32788: p.fillRect(QRectF(4, 4, 16, 16), QColor(90, 90, 90, 60)); break;
-    case 32789: p.fillRect(QRectF(4, 4, 16, 16), QColor(90, 90, 90, 230)); break;
-    case 32792: rotation(p, false, QColor(200, 120, 0)); break;
-    case 32793: rotation(p, true, QColor(200, 120, 0)); break;
-    case 32794: rotation(p, false, QColor(0, 140, 140)); break;
-    case 32795: rotation(p, true, QColor(0, 140, 140)); break;
-    case 32796: rotation(p, false, QColor(160, 40, 40)); break;
-    case 32797: rotation(p, true, QColor(160, 40, 40)); break;
-    case 32798:  // jiggle
+    case kFadeOut: p.fillRect(QRectF(4, 4, 16, 16), QColor(90, 90, 90, 60)); break;
+    case kFadeIn: p.fillRect(QRectF(4, 4, 16, 16), QColor(90, 90, 90, 230)); break;
+    case kRotateLeft: rotation(p, false, QColor(200, 120, 0)); break;
+    case kRotateRight: rotation(p, true, QColor(200, 120, 0)); break;
+    case kRotateTowards: rotation(p, false, QColor(0, 140, 140)); break;
+    case kRotateAway: rotation(p, true, QColor(0, 140, 140)); break;
+    case kRotateLeftZ: rotation(p, false, QColor(160, 40, 40)); break;
+    case kRotateRightZ: rotation(p, true, QColor(160, 40, 40)); break;
+    case kJiggle:
       p.setPen(QPen(QColor(40, 40, 40), 2));
       p.drawPolyline(QPolygonF({QPointF(3, 12), QPointF(7, 6), QPointF(11, 18), QPointF(15, 6),
                                 QPointF(19, 18), QPointF(21, 12)}));
       break;
-    case 32799:  // move to marker
+    case kMoveToMarker:
       p.setPen(QPen(QColor(180, 30, 30), 2));
       p.drawLine(QPointF(8, 4), QPointF(8, 21));
       p.fillRect(QRectF(8, 4, 11, 7), QColor(180, 30, 30));
       break;
-    default:  // about
+    default:  // kAppAbout
       p.setPen(QPen(QColor(40, 90, 170), 2));
       p.drawEllipse(QPointF(12, 12), 9, 9);
       p.drawText(QRectF(0, 0, kSize, kSize), Qt::AlignCenter, "?");

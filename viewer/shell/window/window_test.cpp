@@ -12,12 +12,12 @@
 #include "testing/child_process.h"
 #include "testing/test_support.h"
 #include "viewer/intake/command_queue.h"
-#include "viewer/shell/command_ids.h"
-#include "viewer/shell/dialogs.h"
-#include "viewer/shell/main_frame.h"
-#include "viewer/shell/prism_doc.h"
-#include "viewer/shell/prism_view.h"
-#include "viewer/shell/window_test_support.h"
+#include "viewer/shell/window/command_ids.h"
+#include "viewer/shell/window/dialogs.h"
+#include "viewer/shell/window/main_frame.h"
+#include "viewer/shell/window/prism_doc.h"
+#include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/window_test_support.h"
 
 namespace {
 
