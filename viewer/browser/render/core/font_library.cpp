@@ -3,10 +3,10 @@
 #include <fontconfig/fontconfig.h>
 
 #include <filesystem>
-#include <mutex>
 #include <unordered_map>
 
 #include "viewer/browser/render/core/glyph_outline.h"
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 namespace {
@@ -96,9 +96,9 @@ bool findSystemFont(const FontKey& key, std::string& path) {
 
 struct FontLibrary::Impl {
   FontLocator locator;
-  std::mutex mutex;
-  FT_Library ft = nullptr;  // guarded by mutex, as is everything below
-  std::unordered_map<FontKey, Font, KeyHash> fonts;
+  Mutex mutex;
+  FT_Library ft GUARDED_BY(mutex) = nullptr;
+  std::unordered_map<FontKey, Font, KeyHash> fonts GUARDED_BY(mutex);
 
   ~Impl() {
     for (auto& [key, font] : fonts)
@@ -106,7 +106,7 @@ struct FontLibrary::Impl {
     if (ft) FT_Done_FreeType(ft);
   }
 
-  Font& open(const FontKey& key) {
+  Font& open(const FontKey& key) REQUIRES(mutex) {
     auto found = fonts.find(key);
     if (found != fonts.end()) return found->second;
     Font& font = fonts[key];
@@ -126,7 +126,7 @@ struct FontLibrary::Impl {
     return font;
   }
 
-  Font* loaded(const FontKey& key) {
+  Font* loaded(const FontKey& key) REQUIRES(mutex) {
     auto found = fonts.find(key);
     return found != fonts.end() && found->second.face ? &found->second : nullptr;
   }
@@ -139,14 +139,14 @@ FontLibrary::FontLibrary(FontLocator locator) : impl_(std::make_unique<Impl>()) 
 FontLibrary::~FontLibrary() = default;
 
 bool FontLibrary::load(const FontKey& key, std::string* error) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   Font& font = impl_->open(key);
   if (!font.face && error) *error = font.error;
   return font.face != nullptr;
 }
 
 const Glyph* FontLibrary::glyph(const FontKey& key, char32_t c) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   Font* font = impl_->loaded(key);
   if (!font) return nullptr;
   auto found = font->glyphs.find(c);
@@ -158,7 +158,7 @@ const Glyph* FontLibrary::glyph(const FontKey& key, char32_t c) {
 }
 
 float FontLibrary::kerning(const FontKey& key, char32_t left, char32_t right) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   Font* font = impl_->loaded(key);
   if (!font || !FT_HAS_KERNING(font->face)) return 0;
   FT_Vector k{};
@@ -169,7 +169,7 @@ float FontLibrary::kerning(const FontKey& key, char32_t left, char32_t right) {
 }
 
 FontMetrics FontLibrary::metrics(const FontKey& key) {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   FontMetrics m;
   Font* font = impl_->loaded(key);
   if (!font) return m;
@@ -180,7 +180,7 @@ FontMetrics FontLibrary::metrics(const FontKey& key) {
 }
 
 std::vector<std::string> FontLibrary::failures() {
-  std::lock_guard lock(impl_->mutex);
+  MutexLock lock(impl_->mutex);
   std::vector<std::string> out;
   for (const auto& [key, font] : impl_->fonts)
     if (!font.face) out.push_back(font.error);
