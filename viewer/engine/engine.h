@@ -1,7 +1,7 @@
 // Engine: executes the command language. It is the engine loop (one tick
 // per timer message, see engine_loop.h) with the dispatch of every command
-// code onto the registry, the templates and info table, the function
-// manager, the scene view and the scene builders.
+// code onto the object registry and its operations, the templates and info
+// table, the function manager, the scene view and the scene builders.
 //
 // Engine thread only, except currentImageFile(), which other threads read.
 #pragma once
@@ -14,6 +14,7 @@
 #include "viewer/browser/vrml_browser.h"
 #include "viewer/engine/engine_loop.h"
 #include "viewer/engine/function_manager.h"
+#include "viewer/engine/object_operations.h"
 #include "viewer/engine/scene_builders.h"
 #include "viewer/engine/scene_view.h"
 #include "viewer/engine/templates.h"
@@ -38,6 +39,7 @@ class Engine : public EngineLoop {
   const SceneView& view() const { return view_; }
   VisualObjectRegistry& registry() { return registry_; }
   const VisualObjectRegistry& registry() const { return registry_; }
+  ObjectOperations& operations() { return operations_; }
   TemplateList& templates() { return templates_; }
   InfoTable& info() { return info_; }
   FunctionManager& functions() { return functions_; }
@@ -72,6 +74,7 @@ class Engine : public EngineLoop {
 
   CVrmlBrowser browser_;
   VisualObjectRegistry registry_;
+  ObjectOperations operations_;
   std::string currentName_;
   SceneView view_;
   TemplateList templates_;

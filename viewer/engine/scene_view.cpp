@@ -2,14 +2,17 @@
 
 #include <cstdio>
 
-#include "viewer/engine/visual_object_registry.h"
+#include "viewer/engine/object_operations.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
 
-SceneView::SceneView(CVrmlBrowser& browser, VisualObjectRegistry& registry,
+SceneView::SceneView(CVrmlBrowser& browser, ObjectOperations& objects,
                      const std::string& currentName)
-    : browser_(browser), registry_(registry), currentName_(currentName) {}
+    : browser_(browser),
+      objects_(objects),
+      registry_(objects.registry()),
+      currentName_(currentName) {}
 
 bool SceneView::AttachEngine() {
   attached_ = true;
@@ -41,7 +44,7 @@ bool SceneView::AddSceneObject(const std::string& sceneText,
 }
 
 bool SceneView::addToScene(VrmlContent& content) {
-  std::optional<MFNodeHandle> children = registry_.currentGroupChildren();
+  std::optional<MFNodeHandle> children = objects_.currentGroupChildren();
   if (children && children->valid()) return children->append(content);
   return browser_.appendToRoot(content);
 }

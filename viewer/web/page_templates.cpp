@@ -7,6 +7,7 @@
 #include "viewer/web/config_table.h"
 #include "viewer/web/http_request.h"
 #include "viewer/web/map_region.h"
+#include "viewer/web/object_list_html.h"
 #include "viewer/web/page_files.h"
 
 namespace kestrel {
@@ -37,7 +38,7 @@ void expandViz(std::string& page, const WebContext& context) {
       type = "CHECKBOX";
     }
     std::string list = context.engine != nullptr
-                           ? context.engine->registry().objectListHtml(type)
+                           ? objectListHtml(context.engine->registry(), type)
                            : std::string("No visual objects are loaded");
     logNumber("old length: ", static_cast<long>(page.size()));
     replaceAt(page, at, length, list);

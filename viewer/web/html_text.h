@@ -1,6 +1,5 @@
-// Text placed into HTML pages: the object list of the registry and the web
-// server's pages both escape what comes from scene files, command lines and
-// forms with this.
+// Text placed into HTML pages: the object list and the web server's pages
+// escape what comes from scene files, command lines and forms with this.
 #pragma once
 
 #include <string>

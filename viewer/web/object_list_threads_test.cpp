@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "viewer/engine/engine_test_support.h"
+#include "viewer/web/object_list_html.h"
 
 namespace kestrel {
 namespace {
@@ -21,7 +22,7 @@ TEST(RegistryThreads, PagesAreBuiltWhileTheEngineAddsShowsHidesAndClears) {
     readers.emplace_back([&] {
       while (!done.load()) {
         VisualObjectRegistry& r = h.engine.registry();
-        std::string list = r.objectListHtml("RADIO");
+        std::string list = objectListHtml(r, "RADIO");
         int n = r.size();
         for (int i = 0; i < n; ++i) {
           std::string name = r.nameAt(i);
