@@ -24,12 +24,12 @@ Engine::Engine(InternalCommandQueue& primary, InternalCommandQueue& secondary,
 Engine::~Engine() = default;
 
 std::string Engine::currentImageFile() const {
-  std::lock_guard lock(imageMutex_);
+  MutexLock lock(imageMutex_);
   return currentImageFile_;
 }
 
 void Engine::setCurrentImageFile(const std::string& path) {
-  std::lock_guard lock(imageMutex_);
+  MutexLock lock(imageMutex_);
   currentImageFile_ = path;
 }
 

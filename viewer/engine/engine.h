@@ -7,7 +7,6 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -19,6 +18,7 @@
 #include "viewer/engine/scene_view.h"
 #include "viewer/engine/templates.h"
 #include "viewer/engine/visual_object_registry.h"
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -84,8 +84,8 @@ class Engine : public EngineLoop {
   SceneBuilders* builders_ = &defaultBuilders_;
   std::optional<std::string> lastCommandFile_;
   std::optional<std::string> infoText_;
-  mutable std::mutex imageMutex_;
-  std::string currentImageFile_;  // GUARDED_BY(imageMutex_)
+  mutable Mutex imageMutex_;
+  std::string currentImageFile_ GUARDED_BY(imageMutex_);
   int mapCounter_ = 1;
 };
 

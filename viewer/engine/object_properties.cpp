@@ -79,6 +79,7 @@ void ObjectOperations::setValueOf(VisualObject& object, const std::string& prope
   } else if (property == "x" || property == "y" || property == "z") {
     int axis = property[0] - 'x';
     float low = bounds_[2 * axis], high = bounds_[2 * axis + 1];
+    // Worded as the viewer has always logged it; scripts grep for it.
     if (axis == 0 && !object.translation.valid()) logLine("HEY, no location!");
     object.translation.set(axis, low + static_cast<float>(p) * (high - low) / 100.0f);
   } else if (property == "red" || property == "green" || property == "blue") {
@@ -136,6 +137,8 @@ void ObjectOperations::scaleCommand(int code) {
     const char* components = code == cmd::kTaller || code == cmd::kShorter   ? "y"
                              : code == cmd::kFatter || code == cmd::kThinner ? "zx"
                                                                              : "xyz";
+    // Worded as the viewer has always logged it (the old member's name
+    // included); log readers match it, so it stays as it is.
     if (std::strlen(components) == 3 && !object.scale.valid()) logLine("HEY, m_pScale is NULL");
     scaleComponents(object, components, percent);
   });

@@ -115,6 +115,8 @@ SFFloatHandle SceneView::TestNode(const std::string& name) {
   }
   NodeHandle material;
   if (!browser_.findInlineNode(node, "Terrain_Material", material)) {
+    // Both TestNode lines keep the old view class's name and wording on
+    // purpose: log readers match them.
     logLine("CPrismView::TestNode Failed getting Terrain_Material from Inline Nodes");
     return {};
   }

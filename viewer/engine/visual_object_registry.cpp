@@ -1,7 +1,5 @@
 #include "viewer/engine/visual_object_registry.h"
 
-#include <mutex>
-
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
@@ -13,7 +11,7 @@ bool VisualObjectRegistry::registerObject(std::unique_ptr<VisualObject> object,
     return false;
   }
   object->takeSnapshot();
-  std::unique_lock lock(mutex_);
+  WriterLock lock(mutex_);
   objects_.push_back(std::move(object));
   names_.push_back(name);
   firstByName_.emplace(name, count() - 1);  // keeps an earlier object's entry
@@ -28,7 +26,7 @@ int VisualObjectRegistry::find(const std::string& name) const {
 }
 
 void VisualObjectRegistry::clear() {
-  std::unique_lock lock(mutex_);
+  WriterLock lock(mutex_);
   objects_.clear();
   names_.clear();
   firstByName_.clear();
@@ -41,22 +39,22 @@ void VisualObjectRegistry::restoreAll() {
 }
 
 std::string VisualObjectRegistry::nameAt(int index) const {
-  std::shared_lock lock(mutex_);
+  ReaderLock lock(mutex_);
   return index >= 0 && index < count() ? names_[static_cast<size_t>(index)] : std::string();
 }
 
 bool VisualObjectRegistry::isShown(int index) const {
-  std::shared_lock lock(mutex_);
+  ReaderLock lock(mutex_);
   return index >= 0 && index < count() && shown_[static_cast<size_t>(index)];
 }
 
 int VisualObjectRegistry::size() const {
-  std::shared_lock lock(mutex_);
+  ReaderLock lock(mutex_);
   return count();
 }
 
 std::vector<std::string> VisualObjectRegistry::names() const {
-  std::shared_lock lock(mutex_);
+  ReaderLock lock(mutex_);
   return names_;
 }
 
@@ -71,7 +69,7 @@ void VisualObjectRegistry::cycle() {
 }
 
 void VisualObjectRegistry::setShown(int index, bool shown) {
-  std::unique_lock lock(mutex_);
+  WriterLock lock(mutex_);
   if (index >= 0 && index < count()) shown_[static_cast<size_t>(index)] = shown;
 }
 

@@ -5,16 +5,21 @@
 // Threads: everything runs on the engine's thread, except nameAt(), isShown(),
 // size() and names(), which the web server's threads may call at any time;
 // the registry's shared mutex makes those reads safe. The engine thread
-// reads without the lock (it is the only writer) and writes under it.
+// reads without the lock (it is the only writer) and writes under it; its
+// reading members are marked ENGINE_THREAD_READ, exempt from clang's lock
+// analysis for that reason.
 #pragma once
 
 #include <memory>
-#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "viewer/browser/visual_object.h"
+#include "viewer/intake/thread_annotations.h"
+
+// Reads of guarded members by their only writer, the engine thread.
+#define ENGINE_THREAD_READ NO_THREAD_SAFETY_ANALYSIS
 
 namespace kestrel {
 
@@ -31,11 +36,11 @@ class VisualObjectRegistry {
   bool registerObject(std::unique_ptr<VisualObject> object, const std::string& name);
   bool full() const { return count() >= kCapacity; }
   // The index of the first object registered under NAME, or -1.
-  int find(const std::string& name) const;
+  int find(const std::string& name) const ENGINE_THREAD_READ;
   // Removes every object; none is current.
   void clear();
   // Puts every object back as it was registered.
-  void restoreAll();
+  void restoreAll() ENGINE_THREAD_READ;
 
   // Read side, safe from any thread.
   std::string nameAt(int index) const;
@@ -48,25 +53,25 @@ class VisualObjectRegistry {
   // none).
   int currentIndex() const { return current_; }
   VisualObject* currentObject() const { return objectAt(current_); }
-  VisualObject* objectAt(int index) const;
+  VisualObject* objectAt(int index) const ENGINE_THREAD_READ;
   void setCurrent(int index) { current_ = index; }
   // The first object named NAME becomes current; none when there is none.
   void setCurrentByName(const std::string& name) { current_ = find(name); }
   // The next object in registry order becomes current, the first after the
   // last (logged); nothing in an empty registry.
-  void cycle();
+  void cycle() ENGINE_THREAD_READ;
   // Whether the object at INDEX counts as shown (show and hide scale it).
   void setShown(int index, bool shown);
 
  private:
-  int count() const { return static_cast<int>(objects_.size()); }
+  int count() const ENGINE_THREAD_READ { return static_cast<int>(objects_.size()); }
 
-  mutable std::shared_mutex mutex_;  // guards objects_ (shape), names_, shown_
-  std::vector<std::unique_ptr<VisualObject>> objects_;
-  std::vector<std::string> names_;
+  mutable SharedMutex mutex_;
+  std::vector<std::unique_ptr<VisualObject>> objects_ GUARDED_BY(mutex_);  // its shape
+  std::vector<std::string> names_ GUARDED_BY(mutex_);
   // Name -> index of the first object registered under it.
-  std::unordered_map<std::string, int> firstByName_;
-  std::vector<bool> shown_;
+  std::unordered_map<std::string, int> firstByName_ GUARDED_BY(mutex_);
+  std::vector<bool> shown_ GUARDED_BY(mutex_);
   int current_ = -1;
 };
 
