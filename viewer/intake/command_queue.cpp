@@ -87,6 +87,14 @@ bool InternalCommandQueue::debug() const {
   return main_.debug;
 }
 
+void InternalCommandQueue::reset() {
+  std::lock_guard lock(mutex_);
+  main_.clear();
+  priority_.clear();
+  main_.debug = priority_.debug = false;
+  storeToMain_ = true;
+}
+
 void InternalCommandQueue::putLocked(int code, const char* text) {
   (storeToMain_ ? main_ : priority_).put(code, text);
 }

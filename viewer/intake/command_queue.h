@@ -52,6 +52,10 @@ class InternalCommandQueue {
   void endPriorityBatch();
   // Sets the debug flag of the main ring (command code 48).
   void setDebug(bool on);
+  // Empties both rings and returns every flag to that of a new queue (the
+  // counters keep counting); the rings keep their memory. For harnesses
+  // that put many independent inputs through one queue.
+  void reset();
 
   // Holds the queue's mutex for as long as it lives, so that a producer's
   // whole block is written without other writers or the taker in between.
