@@ -1,10 +1,14 @@
 # Helpers shared by every CMakeLists.txt of the tree.
 
-# Strict warnings, as errors, on the project's own code only.
+# Strict warnings on the project's own code only; errors where KESTREL_WERROR
+# is on (the presets and CI), so a user's newer compiler never breaks a build.
 function(kestrel_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion
-    -Wnon-virtual-dtor -Woverloaded-virtual -Wformat=2 -Werror)
+    -Wnon-virtual-dtor -Woverloaded-virtual -Wformat=2)
+  if(KESTREL_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 # kestrel_library(name SOURCES ... [LIBS ...] [SHARED])

@@ -81,21 +81,22 @@ uint16_t freePort() {
   return ntohs(address.sin_port);
 }
 
+int connectOnce(const char* address, uint16_t port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(port);
+  if (::inet_pton(AF_INET, address, &target.sin_addr) == 1 &&
+      ::connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) {
+    return fd;
+  }
+  ::close(fd);
+  return -1;
+}
+
 int connectLoopback(uint16_t port, int timeoutMs) {
   int fd = -1;
-  waitFor(
-      [&] {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return true;
-        ::close(fd);
-        fd = -1;
-        return false;
-      },
-      timeoutMs);
+  waitFor([&] { return (fd = connectOnce("127.0.0.1", port)) >= 0; }, timeoutMs);
   return fd;
 }
 

@@ -40,6 +40,8 @@ std::string sourcePath(const std::string& relative);
 
 // A port on 127.0.0.1 that was free a moment ago.
 uint16_t freePort();
+// One attempt to connect to the dotted IPv4 ADDRESS and PORT; -1 on failure.
+int connectOnce(const char* address, uint16_t port);
 // Connects to 127.0.0.1:PORT, retrying for up to TIMEOUT_MS; -1 on failure.
 int connectLoopback(uint16_t port, int timeoutMs = 5000);
 // Sends all of DATA on FD; false when the peer went away.

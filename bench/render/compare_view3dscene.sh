@@ -3,7 +3,7 @@
 #
 #   compare_view3dscene.sh [--size WxH] [--out DIR] [--no-masks] [--no-timing] [FILE...]
 #
-# Masks: renders every file of the shared VRML corpus (or the FILEs given)
+# Masks: renders every file of the VRML corpus (testing/corpus/vrml), or the FILEs given
 # with our snapshot program and with `view3dscene FILE --screenshot 0 OUT`
 # at the same size, and compares the foreground masks (pixels that differ
 # from the background colour) by intersection over union (mask_iou.py).
@@ -27,7 +27,7 @@
 # KESTREL_TIMING_ROUNDS (2) set N and how often each is repeated.
 #
 # Our snapshot program: $KESTREL_SNAPSHOT, default
-# build/default/viewer/browser/render/kestrel_snapshot (called as
+# build/default/viewer/browser/render/gl/kestrel_snapshot (called as
 # `kestrel_snapshot SCENE OUT W H`); when it names the `kestrel` program it
 # is called as `kestrel --snapshot OUT --size WxH SCENE`.
 # view3dscene is installed with apt-get when missing; it needs a display,
@@ -69,7 +69,7 @@ if [ -z "${DISPLAY:-}" ]; then
     $([ $masks = 0 ] && echo --no-masks) $([ $timing = 0 ] && echo --no-timing) "${files[@]}"
 fi
 
-snapshot=${KESTREL_SNAPSHOT:-$repo/build/default/viewer/browser/render/kestrel_snapshot}
+snapshot=${KESTREL_SNAPSHOT:-$repo/build/default/viewer/browser/render/gl/kestrel_snapshot}
 if [ ! -x "$snapshot" ]; then
   echo "compare_view3dscene: no snapshot program at $snapshot (build it or set KESTREL_SNAPSHOT)" >&2
   exit 1
@@ -91,11 +91,7 @@ trap 'rm -rf "$work"' EXIT
 [ -n "$out" ] || out=$work/images
 mkdir -p "$out"
 
-corpus=""
-for c in "${KESTREL_SOURCE_DIR:-$repo}/../shared/corpus/vrml" "$repo/../shared/corpus/vrml" \
-         "$repo/../../shared/corpus/vrml"; do
-  [ -d "$c" ] && { corpus=$(cd "$c" && pwd); break; }
-done
+corpus="$repo/testing/corpus/vrml"
 
 # Takes the place of Background in the "same view" copies: sky and ground
 # gradients are background, not foreground, yet differ from a corner's

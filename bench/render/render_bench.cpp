@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "viewer/browser/parser.h"
-#include "viewer/browser/render/egl_context.h"
-#include "viewer/browser/render/gl_renderer.h"
+#include "viewer/browser/render/gl/egl_context.h"
+#include "viewer/browser/render/gl/gl_renderer.h"
 
 namespace {
 

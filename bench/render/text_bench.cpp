@@ -3,7 +3,7 @@
 // writes, flat and extruded.
 #include <benchmark/benchmark.h>
 
-#include "viewer/browser/render/text_mesh.h"
+#include "viewer/browser/render/core/text_mesh.h"
 
 namespace {
 

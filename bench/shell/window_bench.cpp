@@ -14,10 +14,10 @@
 #include <sstream>
 
 #include "viewer/intake/command_queue.h"
-#include "viewer/shell/main_frame.h"
-#include "viewer/shell/prism_doc.h"
-#include "viewer/shell/prism_view.h"
-#include "viewer/shell/scene_gl_view.h"
+#include "viewer/shell/window/main_frame.h"
+#include "viewer/shell/window/prism_doc.h"
+#include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/scene_gl_view.h"
 
 namespace {
 

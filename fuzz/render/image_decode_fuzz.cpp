@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/memory_file.h"
-#include "viewer/browser/render/image_io.h"
+#include "viewer/browser/render/gl/image_io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static kestrel::fuzzing::MemoryFile file;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "viewer/browser/render/polygon_holes.h"
+#include "viewer/browser/render/core/polygon_holes.h"
 
 namespace {
 

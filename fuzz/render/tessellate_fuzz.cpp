@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "viewer/browser/parser.h"
-#include "viewer/browser/render/tessellate.h"
-#include "viewer/browser/render/traversal.h"
+#include "viewer/browser/render/core/tessellate.h"
+#include "viewer/browser/render/core/traversal.h"
 
 namespace {
 

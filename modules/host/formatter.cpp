@@ -64,7 +64,11 @@ bool JFormat::updateProperty(const JProperty& p) {
 
 JString JFormat::inputTag(int port) const {
   if (port < 0 || port >= letters_.length()) return JAddObj::inputTag(port);
-  return JString(std::string(1, letters_[port]) + std::to_string(port));
+  // Appended, not added: GCC 12 at -O3 reports a false -Wrestrict overlap
+  // inside libstdc++ for std::string&& + std::string&& (GCC bug 105329).
+  std::string tag(1, letters_[port]);
+  tag += std::to_string(port);
+  return JString(tag);
 }
 
 int JFormat::inputType(int port) const {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "modules/common/jcomponent.h"
@@ -12,12 +13,23 @@
 #include "modules/host/driven.h"
 #include "modules/host/runner.h"
 
-#ifndef KESTREL_DEFAULT_PLUGIN_DIR
-#define KESTREL_DEFAULT_PLUGIN_DIR "."
-#endif
-
 namespace kestrel {
 namespace {
+
+// The plug-ins beside the program: lib/kestrel/plugins of an installed tree
+// (bin/loom), else the build tree's modules/plugins (modules/host/loom), else
+// the working directory. Found from /proc/self/exe, so a moved tree works.
+std::string defaultPluginDir() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (error) return ".";
+  const fs::path up = program.parent_path().parent_path();
+  for (const fs::path& dir : {up / "lib/kestrel/plugins", up / "plugins"}) {
+    if (fs::is_directory(dir, error)) return dir.string();
+  }
+  return ".";
+}
 
 struct Options {
   std::string document;
@@ -33,7 +45,7 @@ void usage(std::FILE* to) {
                "       loom [--plugin-dir DIR] --list\n"
                "       loom --help | --version\n"
                "The plug-in directory defaults to $LOOM_PLUGIN_DIR, else %s\n",
-               KESTREL_DEFAULT_PLUGIN_DIR);
+               defaultPluginDir().c_str());
 }
 
 // What the command line asks for; --help and --version end the reading.
@@ -41,7 +53,7 @@ enum class Request { kRun, kHelp, kVersion, kBadUsage };
 
 Request parseArguments(int argc, char** argv, Options& o) {
   const char* env = std::getenv("LOOM_PLUGIN_DIR");
-  o.pluginDir = env && *env ? env : KESTREL_DEFAULT_PLUGIN_DIR;
+  o.pluginDir = env && *env ? env : defaultPluginDir();
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if ((a == "--plugin-dir" || a == "--save") && i + 1 < argc) {

@@ -1,4 +1,4 @@
-// Every receiver log of the shared corpus, fed through JSatFix in the host's
+// Every receiver log of the corpus (testing/corpus/nmea), fed through JSatFix in the host's
 // module graph. For each GGA and GLL sentence the decimal outputs must match
 // the sentence's own latitude and longitude fields, and the texts must be
 // those fields with a space between degrees and minutes and the hemisphere.
@@ -25,7 +25,7 @@ using testing::Probe;
 
 fs::path corpusDir() {
   const char* source = std::getenv("KESTREL_SOURCE_DIR");
-  return fs::path(source ? source : ".") / ".." / "shared" / "corpus" / "nmea";
+  return fs::path(source ? source : ".") / "testing" / "corpus" / "nmea";
 }
 
 std::vector<std::string> splitFields(const std::string& line) {

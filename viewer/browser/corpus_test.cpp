@@ -1,4 +1,4 @@
-// The shared corpus of real VRML97 files: each must parse (all of them are
+// The corpus of real VRML97 files (testing/corpus/vrml): each must parse (all of them are
 // valid), and each must read back the same after being written out.
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "viewer/browser/file_input.h"
 #include "viewer/browser/parser.h"
 #include "viewer/browser/scene_check.h"
 #include "viewer/browser/scene_compare.h"
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 
 fs::path corpusDir() {
   const char* src = std::getenv("KESTREL_SOURCE_DIR");
-  return fs::path(src ? src : ".") / ".." / "shared" / "corpus" / "vrml";
+  return fs::path(src ? src : ".") / "testing" / "corpus" / "vrml";
 }
 
 std::vector<std::string> corpusFiles() {
@@ -33,7 +34,7 @@ std::vector<std::string> corpusFiles() {
 
 bool parseFile(const std::string& path, Scene& scene, ParseError& error) {
   std::string text;
-  if (!readWholeFile(path, text)) return false;
+  if (readSceneFile(path, text) != FileRead::kOk) return false;
   UrlResolver resolver("/nonexistent-render-root");
   ParseOptions o;
   o.baseDir = UrlResolver::directoryOf(path);

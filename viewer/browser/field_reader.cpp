@@ -15,7 +15,11 @@ void expectedError(Lexer& lexer, const char* what, ParseError& error) {
   error.column = t.column;
   error.message = std::string("expected ") + what + " but found ";
   if (t.kind == TokenKind::Identifier || t.kind == TokenKind::Number) {
-    error.message += "'" + std::string(t.text.substr(0, 40)) + "'";
+    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict
+    // overlap inside libstdc++ for "literal" + std::string (GCC bug 105329).
+    error.message += '\'';
+    error.message += t.text.substr(0, 40);
+    error.message += '\'';
   } else {
     error.message += tokenKindName(t.kind);
   }

@@ -196,7 +196,8 @@ Token Lexer::peek() {
   return peeked_;
 }
 
-bool Lexer::readFloat(float& value) {
+template <class Real>
+bool Lexer::readReal(Real& value) {
   hasPeek_ = false;
   skipSeparators();
   const char* first = text_.data() + pos_;
@@ -208,10 +209,8 @@ bool Lexer::readFloat(float& value) {
   if (*p == '+') ++p;
   if (p == last || !(isDigit(*p) || *p == '.' || *p == '-')) return false;
   if (*p == '-' && (p + 1 == last || !(isDigit(p[1]) || p[1] == '.'))) return false;
+  // Out of range fails too: such a number is not a value of this type.
   auto [end, ec] = std::from_chars(p, last, value);
-  if (ec == std::errc::result_out_of_range) {
-    return false;
-  }
   if (ec != std::errc() || (end < last && (continuesIdentifier(*end) || *end == '.'))) {
     return false;
   }
@@ -219,23 +218,9 @@ bool Lexer::readFloat(float& value) {
   return true;
 }
 
-bool Lexer::readDouble(double& value) {
-  hasPeek_ = false;
-  skipSeparators();
-  const char* first = text_.data() + pos_;
-  const char* last = text_.data() + text_.size();
-  if (first == last) return false;
-  const char* p = first;
-  if (*p == '+') ++p;
-  if (p == last || !(isDigit(*p) || *p == '.' || *p == '-')) return false;
-  if (*p == '-' && (p + 1 == last || !(isDigit(p[1]) || p[1] == '.'))) return false;
-  auto [end, ec] = std::from_chars(p, last, value);
-  if (ec != std::errc() || (end < last && (continuesIdentifier(*end) || *end == '.'))) {
-    return false;
-  }
-  pos_ += static_cast<size_t>(end - first);
-  return true;
-}
+bool Lexer::readFloat(float& value) { return readReal(value); }
+
+bool Lexer::readDouble(double& value) { return readReal(value); }
 
 bool Lexer::readMagnitude(uint32_t& value, bool& hex) {
   const char* first = text_.data() + pos_;

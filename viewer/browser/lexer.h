@@ -68,6 +68,9 @@ class Lexer {
   Token lex();
   // Unsigned magnitude at pos_, decimal or 0x hexadecimal; HEX tells which.
   bool readMagnitude(uint32_t& value, bool& hex);
+  // readFloat and readDouble: one reader for both precisions.
+  template <class Real>
+  bool readReal(Real& value);
 
   // One token of look-ahead, kept so that peek() then next() lexes once.
   bool hasPeek_ = false;

@@ -54,6 +54,11 @@ struct Node {
   // The value of the member named NAME, or null.
   FieldValue* field(std::string_view memberName);
   const FieldValue* field(std::string_view memberName) const;
+  // The value of the member KEY names, or null when this node is not of
+  // KEY's built-in type (or the type has no such member).
+  const FieldValue* field(MemberKey key) const {
+    return key.index >= 0 && type->kind == key.kind ? &values[size_t(key.index)] : nullptr;
+  }
 };
 
 }  // namespace kestrel

@@ -1,5 +1,7 @@
 #include "viewer/browser/node_type.h"
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
 
 #include "viewer/browser/field_reader.h"
@@ -383,6 +385,20 @@ Access accessOf(char code) {
   }
 }
 
+constexpr std::string_view kKindNames[] = {
+#define KESTREL_NODE_KIND_NAME(name) #name,
+    KESTREL_BUILT_IN_NODE_TYPES(KESTREL_NODE_KIND_NAME)
+#undef KESTREL_NODE_KIND_NAME
+};
+static_assert(std::size(kKindNames) == size_t(NodeKind::Declared));
+
+// The kind named NAME; Declared for a name that is no built-in type.
+NodeKind kindNamed(std::string_view name) {
+  auto it = std::lower_bound(std::begin(kKindNames), std::end(kKindNames), name);
+  if (it == std::end(kKindNames) || *it != name) return NodeKind::Declared;
+  return NodeKind(it - std::begin(kKindNames));
+}
+
 struct Registry {
   std::vector<NodeTypePtr> ordered;
   std::unordered_map<std::string_view, NodeTypePtr> byName;
@@ -399,6 +415,7 @@ Registry buildRegistry() {
       auto t = std::make_shared<NodeType>();
       t->name = raw.node;
       t->standard = true;
+      t->kind = kindNamed(t->name);
       t->script = t->name == "Script";
       building.push_back(t);
     }
@@ -441,6 +458,17 @@ std::string_view accessName(Access access) {
     case Access::EventOut: return "eventOut";
   }
   return "field";
+}
+
+std::string_view kindName(NodeKind kind) {
+  return kind < NodeKind::Declared ? kKindNames[size_t(kind)] : std::string_view{};
+}
+
+MemberKey memberKey(NodeKind kind, std::string_view name) {
+  MemberKey key;
+  key.kind = kind;
+  if (NodeTypePtr type = findStandardType(kindName(kind))) key.index = type->findField(name);
+  return key;
 }
 
 int NodeType::findField(std::string_view wanted) const {

@@ -68,7 +68,13 @@ TEST(Lexer, NumbersAreReadWithoutLocaleAndStrictly) {
   for (const char* bad : {"inf", "nan", "1.2.3", "1e", "-", "1e999", "12abc"}) {
     Lexer l(bad);
     EXPECT_FALSE(l.readFloat(f)) << bad;
+    EXPECT_FALSE(l.readDouble(d)) << bad;
   }
+  // Each precision has its own range; a failed read consumes nothing.
+  Lexer wide("1e300");
+  EXPECT_FALSE(wide.readFloat(f));
+  ASSERT_TRUE(wide.readDouble(d));
+  EXPECT_EQ(d, 1e300);
   Lexer big("2147483648 0xFFFFFFFF");
   EXPECT_FALSE(big.readInt32(i));
   Lexer hex("0xFFFFFFFF");
@@ -112,6 +118,35 @@ TEST(NodeTypes, EveryStandardTypeIsDeclaredWithTypedDefaults) {
   EXPECT_EQ(transform->findEventOut("translation_changed"), transform->findField("translation"));
   EXPECT_EQ(transform->findEventOut("addChildren"), -1);
   EXPECT_EQ(findStandardType("Transfrom"), nullptr);
+}
+
+TEST(NodeTypes, KindsAndMemberKeysAreResolvedOnce) {
+  for (const NodeTypePtr& t : standardTypes()) {
+    EXPECT_NE(t->kind, NodeKind::Declared) << t->name;
+    EXPECT_EQ(kindName(t->kind), t->name);
+  }
+  EXPECT_EQ(kindName(NodeKind::Declared), "");
+  MemberKey translation = memberKey(NodeKind::Transform, "translation");
+  EXPECT_EQ(translation.index, findStandardType("Transform")->findField("translation"));
+  EXPECT_EQ(memberKey(NodeKind::Transform, "nothing").index, -1);
+
+  Scene scene;
+  ParseError error;
+  ASSERT_TRUE(parseVrml("PROTO Transform [] { Group {} }  PROTO Mover [] { Group {} }\n"
+                        "DEF T Transform {} DEF M Mover {} DEF R Script { field SFInt32 x 3 }"
+                        "DEF S Shape {}",
+                        stringOptions(), scene, error))
+      << error.text();
+  // A PROTO named like a built-in type is not of that kind.
+  EXPECT_EQ(scene.names.at("T")->type->kind, NodeKind::Declared);
+  EXPECT_EQ(scene.names.at("M")->type->kind, NodeKind::Declared);
+  EXPECT_EQ(scene.names.at("R")->type->kind, NodeKind::Script);
+  EXPECT_EQ(scene.names.at("T")->field(translation), nullptr);
+  EXPECT_EQ(scene.names.at("S")->field(translation), nullptr);  // another type
+  Scene plain;
+  ASSERT_TRUE(parseVrml("DEF T Transform { translation 1 2 3 }",
+                        stringOptions(), plain, error));
+  EXPECT_EQ(*plain.names.at("T")->field(translation)->as<Vec3f>(), (Vec3f{1, 2, 3}));
 }
 
 TEST(Parser, ReadsFieldsOfEveryKind) {

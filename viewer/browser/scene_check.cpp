@@ -1,5 +1,6 @@
 #include "viewer/browser/scene_check.h"
 
+#include "viewer/browser/file_input.h"
 #include "viewer/browser/parser.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/writer.h"
@@ -10,8 +11,9 @@ namespace {
 // Parses the file at PATH; on failure returns false with the error line.
 bool parseFile(const std::string& path, Scene& scene, std::string& problem) {
   std::string text;
-  if (!readWholeFile(path, text)) {
-    problem = "cannot read the file";
+  if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
+    std::string why = refusalText(read, kMaxSceneFileBytes);
+    problem = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
     return false;
   }
   UrlResolver resolver;

@@ -1,6 +1,7 @@
 #include "viewer/browser/scene_check.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,21 @@ TEST(SceneCheck, ReportsOkOrTheErrorPerFile) {
                            "/nonexistent/x.wrl: cannot read the file\n");
   std::ostringstream ok;
   EXPECT_EQ(checkSceneFiles({good}, ok), 0);
+}
+
+TEST(SceneCheck, RefusesFifosAndDevicesWithoutWaiting) {
+  std::string good = tempFile("good.wrl", "#VRML V2.0 utf8\nBox {}\n");
+  std::string fifo = fs::path(good).replace_filename("pipe.wrl").string();
+  fs::remove(fifo);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::ostringstream out;
+  EXPECT_EQ(checkSceneFiles({fifo, "/dev/zero", good}, out), 1);
+  EXPECT_EQ(out.str(), fifo + ": cannot read the file: not a regular file\n"
+                              "/dev/zero: cannot read the file: not a regular file\n" +
+                           good + ": ok\n");
+  std::ostringstream printed;
+  EXPECT_EQ(printSceneFile(fifo, printed), 1);
+  fs::remove(fifo);
 }
 
 TEST(SceneCheck, PrintWritesTheParsedSceneBack) {

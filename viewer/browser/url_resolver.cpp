@@ -1,15 +1,15 @@
 #include "viewer/browser/url_resolver.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+#include "viewer/browser/file_input.h"
 
 namespace kestrel {
 namespace {
 
 constexpr std::string_view kRenderPrefix = "c:/corvid/render/";
-constexpr size_t kMaxFileSize = size_t{1} << 30;
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
   if (s.size() < prefix.size()) return false;
@@ -141,31 +141,11 @@ std::string UrlResolver::directoryOf(std::string_view path) {
   return std::string(path.substr(0, slash));
 }
 
-bool readWholeFile(const std::string& path, std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  text.clear();
-  char buffer[65536];
-  bool ok = true;
-  while (true) {
-    size_t n = std::fread(buffer, 1, sizeof buffer, f);
-    if (n == 0) break;
-    if (text.size() + n > kMaxFileSize) {
-      ok = false;
-      break;
-    }
-    text.append(buffer, n);
-  }
-  if (std::ferror(f)) ok = false;
-  std::fclose(f);
-  return ok;
-}
-
 bool UrlResolver::load(const std::string& url, const std::string& baseDir, std::string& text,
                        std::string& dir) const {
   std::string path;
   if (!resolve(url, baseDir, path)) return false;
-  if (!readWholeFile(path, text)) return false;
+  if (readSceneFile(path, text) != FileRead::kOk) return false;
   if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0x1f &&
       static_cast<unsigned char>(text[1]) == 0x8b) {
     return false;

@@ -35,8 +35,8 @@ class UrlResolver {
   bool resolve(std::string_view url, std::string_view baseDir, std::string& path) const;
 
   // Resolves URL and reads the whole file into TEXT; DIR becomes the file's
-  // directory. False when it does not resolve, cannot be read, is larger
-  // than 1 GiB or is gzip-compressed.
+  // directory. False when it does not resolve, is not a readable regular
+  // file, is larger than kMaxSceneFileBytes or is gzip-compressed.
   bool load(const std::string& url, const std::string& baseDir, std::string& text,
             std::string& dir) const;
 
@@ -46,8 +46,5 @@ class UrlResolver {
  private:
   std::string root_;
 };
-
-// Reads the whole file PATH into TEXT (at most 1 GiB).
-bool readWholeFile(const std::string& path, std::string& text);
 
 }  // namespace kestrel

@@ -1,6 +1,7 @@
 #include "viewer/browser/world.h"
 
 #include "viewer/browser/events.h"
+#include "viewer/browser/file_input.h"
 #include "viewer/browser/parser.h"
 #include "viewer/intake/diagnostic_log.h"
 
@@ -36,8 +37,9 @@ bool World::parseContent(std::string_view text, Scene& content, ParseError& erro
 
 bool World::parseFile(const std::string& path, Scene& content, ParseError& error) const {
   std::string text;
-  if (!readWholeFile(path, text)) {
-    error = ParseError{0, 0, "cannot read " + path};
+  if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
+    std::string why = refusalText(read, kMaxSceneFileBytes);
+    error = ParseError{0, 0, "cannot read " + path + (why.empty() ? "" : ": " + why)};
     return false;
   }
   ParseOptions options;

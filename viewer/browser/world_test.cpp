@@ -2,11 +2,13 @@
 // missing, loading limits, and the event behaviour of grouping nodes and
 // the list interpolators.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "viewer/browser/file_input.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/vrml_browser.h"
 #include "viewer/intake/diagnostic_log.h"
@@ -18,7 +20,7 @@ namespace fs = std::filesystem;
 
 fs::path corpus(const char* name) {
   const char* src = std::getenv("KESTREL_SOURCE_DIR");
-  return fs::path(src ? src : ".") / ".." / "shared" / "corpus" / "vrml" / name;
+  return fs::path(src ? src : ".") / "testing" / "corpus" / "vrml" / name;
 }
 
 class LogDir {
@@ -107,6 +109,47 @@ TEST(World, GzipAndOversizedInputAreNotRead) {
   std::ofstream(log.path() / "plain.wrl") << "#VRML V2.0 utf8\n";
   ASSERT_TRUE(resolver.load("c:/corvid/render/plain.wrl", "", text, dir));
   EXPECT_EQ(dir, log.path().string());
+}
+
+TEST(World, InlinesAndExternProtosNamingFifosDevicesOrHugeFilesAreMissing) {
+  LogDir log;
+  const fs::path dir = log.path();
+  ASSERT_EQ(::mkfifo((dir / "pipe.wrl").c_str(), 0600), 0);
+  std::ofstream(dir / "huge.wrl").close();
+  fs::resize_file(dir / "huge.wrl", kMaxSceneFileBytes + 1);  // sparse
+  std::ofstream(dir / "main.wrl") << "#VRML V2.0 utf8\n"
+                                     "EXTERNPROTO Far [] \"pipe.wrl\"\n"
+                                     "Inline { url \"pipe.wrl\" }\n"
+                                     "Inline { url \"/dev/zero\" }\n"
+                                     "Inline { url \"huge.wrl\" }\n"
+                                     "DEF Here Shape { geometry Box {} }\n";
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile((dir / "main.wrl").string(), content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle here;
+  EXPECT_TRUE(browser.findNode("Here", here));
+  int inlines = 0;
+  for (const NodePtr& n : browser.scene().rootNodes()) {
+    if (n->type->name != "Inline") continue;
+    ++inlines;
+    EXPECT_EQ(n->inlineScene, nullptr);
+  }
+  EXPECT_EQ(inlines, 3);
+  const std::vector<std::string> lines = log.lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_NE(lines[0].find("EXTERNPROTO not found:"), std::string::npos) << lines[0];
+  for (size_t i = 1; i < 4; ++i)
+    EXPECT_NE(lines[i].find("Inline file not found:"), std::string::npos) << lines[i];
+  EXPECT_NE(lines[3].find("huge.wrl"), std::string::npos) << lines[3];
+
+  // The scene file itself is read the same way.
+  EXPECT_FALSE(browser.createFromFile((dir / "pipe.wrl").string(), content));
+  EXPECT_NE(browser.lastError().text().find("not a regular file"), std::string::npos);
+  EXPECT_FALSE(browser.createFromFile((dir / "huge.wrl").string(), content));
+  EXPECT_NE(browser.lastError().text().find("larger than the 256 MiB limit"), std::string::npos)
+      << browser.lastError().text();
 }
 
 TEST(World, AddAndRemoveChildrenEvents) {

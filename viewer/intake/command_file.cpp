@@ -1,6 +1,6 @@
 #include "viewer/intake/command_file.h"
 
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -8,25 +8,50 @@
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
+namespace {
 
-bool readCommandFile(const std::string& path, InternalCommandQueue& queue) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) {
-    logLine("could not open file");
-    return false;
-  }
+// Passes lines of FILE to QUEUE; with BUDGETED set it stops between blocks
+// once MAX_BYTES were read or the ring is half full. True at the file's end.
+bool passLines(std::FILE* file, InternalCommandQueue& queue, bool budgeted, size_t maxBytes) {
   char line[1000];
+  size_t bytes = 0;
   std::optional<InternalCommandQueue::Writer> writer;
-  while (std::fgets(line, sizeof line, file) != nullptr) {
+  for (;;) {
+    if (!writer) {
+      writer.emplace(queue);
+      bool full = writer->freeSlots() < CommandRing::kSlots / 2;
+      if (budgeted && (bytes >= maxBytes || full)) return false;
+    }
+    if (std::fgets(line, sizeof line, file) == nullptr) return true;
     size_t length = std::strlen(line);
+    bytes += length;
     if (length > 0 && line[length - 1] == '\n') line[length - 1] = '\0';
-    if (!writer) writer.emplace(queue);
     writer->queue(line);
     // Between blocks, let the taker and the other producers in.
     if (!writer->inBlock()) writer.reset();
   }
-  std::fclose(file);
+}
+
+}  // namespace
+
+bool readCommandFile(const std::string& path, InternalCommandQueue& queue) {
+  CommandFileFeed feed;
+  if (!feed.open(path)) return false;
+  feed.feed(queue, SIZE_MAX);  // without a budget: the whole file
   return true;
+}
+
+bool CommandFileFeed::open(const std::string& path) {
+  file_.reset(std::fopen(path.c_str(), "r"));
+  if (!file_) logLine("could not open file");
+  return file_ != nullptr;
+}
+
+bool CommandFileFeed::feed(InternalCommandQueue& queue, size_t maxBytes) {
+  if (!file_) return false;
+  bool budgeted = maxBytes != SIZE_MAX;
+  if (passLines(file_.get(), queue, budgeted, maxBytes)) file_.reset();
+  return file_ != nullptr;
 }
 
 }  // namespace kestrel

@@ -2,6 +2,9 @@
 // "config.template" and "kestrel.cfg" and the files opened with `load`.
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace kestrel {
@@ -15,5 +18,24 @@ class InternalCommandQueue;
 // so lines of other producers cannot land inside the file's blocks.
 // Returns false when the file could not be opened.
 bool readCommandFile(const std::string& path, InternalCommandQueue& queue);
+
+// A command file read in pieces, for files too big to be read in one go:
+// each feed() passes lines as readCommandFile does and stops, between
+// blocks, once it has read a given number of bytes or the queue's ring is
+// half full, so that the taker can run in between and nothing is dropped.
+class CommandFileFeed {
+ public:
+  // Opens PATH; false (and "could not open file" in the log) when it cannot.
+  bool open(const std::string& path);
+  // Passes lines to QUEUE until at least MAX_BYTES were read, the ring is
+  // half full or the file ends; returns true while lines remain.
+  bool feed(InternalCommandQueue& queue, size_t maxBytes);
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, Closer> file_;
+};
 
 }  // namespace kestrel

@@ -63,5 +63,59 @@ TEST(CommandFile, BinaryAndDirectoryInputsDoNotCrash) {
   SUCCEED();
 }
 
+TEST(CommandFileFeed, PiecesEndBetweenBlocksAfterTheirBytesAndTogetherHoldTheWholeFile) {
+  testing::TempDir dir;
+  std::string text;
+  for (int k = 0; k < 40; ++k) text += "setobject a" + std::to_string(k) + "\n";
+  text += "startdata b\n" + std::string(50, 'x') + "\nenddata\nshow\n";
+  dir.write("cmds", text);
+  InternalCommandQueue queue;
+  CommandFileFeed feed;
+  ASSERT_TRUE(feed.open(dir.file("cmds")));
+  std::vector<size_t> pieceSizes;
+  std::vector<std::string> texts;
+  for (bool more = true; more;) {
+    more = feed.feed(queue, 100);
+    std::vector<std::string> piece = drainTexts(queue);
+    pieceSizes.push_back(piece.size());
+    texts.insert(texts.end(), piece.begin(), piece.end());
+  }
+  // "setobject aNN\n" is 14 bytes: a piece of 100 bytes ends after 8 lines.
+  EXPECT_EQ(pieceSizes.front(), 8u);
+  EXPECT_GT(pieceSizes.size(), 5u);
+  ASSERT_EQ(texts.size(), 44u);
+  EXPECT_EQ(texts[0], "61:a0");
+  EXPECT_EQ(texts[39], "61:a39");
+  EXPECT_EQ(texts[40], "10:b");
+  EXPECT_EQ(texts[41], "14:" + std::string(50, 'x'));
+  EXPECT_EQ(texts[42], "13:enddata");
+  // The data block crosses a piece's 100 bytes and still comes in one piece.
+  size_t end = 0;
+  for (size_t size : pieceSizes) {
+    end += size;
+    EXPECT_TRUE(end <= 40 || end >= 43) << end;
+  }
+  EXPECT_EQ(texts.back(), "4:");
+}
+
+TEST(CommandFileFeed, APieceStopsAtAHalfFullRingSoNothingIsDropped) {
+  testing::TempDir dir;
+  constexpr int kLines = CommandRing::kSlots + 5000;
+  std::string text;
+  for (int k = 0; k < kLines; ++k) text += "show\n";
+  dir.write("cmds", text);
+  InternalCommandQueue queue;
+  CommandFileFeed feed;
+  ASSERT_TRUE(feed.open(dir.file("cmds")));
+  size_t taken = 0;
+  for (bool more = true; more;) {
+    more = feed.feed(queue, size_t{1} << 30);
+    EXPECT_LE(queue.waiting(), CommandRing::kSlots / 2 + 1);
+    taken += drainTexts(queue).size();
+  }
+  EXPECT_EQ(taken, static_cast<size_t>(kLines));
+  EXPECT_EQ(queue.dropped(), 0u);
+}
+
 }  // namespace
 }  // namespace kestrel

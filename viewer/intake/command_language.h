@@ -1,21 +1,20 @@
 // The command language: one command per line, a verb at the start, matched
-// as a byte prefix in a fixed order, case-sensitively, with no trimming.
+// as a byte prefix, case-sensitively, with no trimming; where several verbs
+// begin a line, the longest wins. The commands and their verbs are declared
+// in command_table.h.
 //
-// The parser itself is InternalCommandQueue::queue (command_queue.h); this
-// header holds the pieces it is made of, which are pure functions.
+// The parser itself is CommandParser (command_parser.h); this header holds
+// the pieces it is made of, which are pure functions.
 #pragma once
 
 namespace kestrel {
 
 // What a line outside any block asks for.
 enum class VerbAction {
-  kNone,           // no verb matched: the line is dropped
-  kStore,          // store `code`, keeping the text after `keep` characters
-  kStoreNoText,    // store `code` with no text
-  kDebugOn,        // set the ring's debug flag, store nothing
-  kDebugOff,       // clear the ring's debug flag, store nothing
-  kStartTemplate,  // set the template flag, then store like kStore
-  kStartFunction,  // set the function flag, then store like kStore
+  kNone,      // no verb matched: the line is dropped
+  kCommand,   // the command `code`, whose text starts after `keep` characters
+  kDebugOn,   // set the ring's debug flag, store nothing
+  kDebugOff,  // clear the ring's debug flag, store nothing
 };
 
 struct VerbMatch {
@@ -24,13 +23,19 @@ struct VerbMatch {
   int keep = 0;  // characters of the line before the kept text
 };
 
-// Matches LINE (not a block body line, not a "*" line) against the verb
-// table.
+// Matches LINE (not a block body line, not a "*" line) against the verbs.
 VerbMatch matchVerb(const char* line);
 
-// Splits TEXT in place at its first ':' or blank that is not at position 1,
-// returning where the argument starts (skipping one '_' after the separator)
-// or nullptr when there is no separator.
+// Where TEXT splits into text and argument: at its first ':' or blank that
+// is not at position 1; the argument starts after it, skipping one '_'.
+struct ArgumentSplit {
+  int separator = -1;  // -1: no separator, no argument
+  int argument = -1;
+};
+ArgumentSplit findArgument(const char* text);
+
+// Splits TEXT in place (the separator becomes a NUL), returning where the
+// argument starts or nullptr when there is no separator.
 char* splitArgument(char* text);
 
 // True when LINE begins with the LENGTH characters of LITERAL.

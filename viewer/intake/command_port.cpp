@@ -1,9 +1,12 @@
 #include "viewer/intake/command_port.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -31,27 +34,40 @@ bool resourceShortage(int error) {
   return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
 
-}  // namespace
-
-CommandPortServer::~CommandPortServer() {
-  closeConnection();
-  if (listenFd_ >= 0) ::close(listenFd_);
+std::string peerName(const sockaddr_in& peer) {
+  char address[INET_ADDRSTRLEN] = "?";
+  ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+  return std::string(address) + ":" + std::to_string(ntohs(peer.sin_port));
 }
 
-bool CommandPortServer::open(uint16_t port, std::string* error) {
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}  // namespace
+
+CommandPortServer::CommandPortServer() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+CommandPortServer::~CommandPortServer() {
+  clients_.clear();
+  if (listenFd_ >= 0) ::close(listenFd_);
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+bool CommandPortServer::open(uint16_t port, const std::string& bindAddress, std::string* error) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_port = htons(port);
+  if (!bindAddress.empty() && ::inet_pton(AF_INET, bindAddress.c_str(), &address.sin_addr) != 1) {
+    *error = "not an IPv4 address: " + bindAddress;
+    return false;
+  }
+  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listenFd_ < 0) {
     *error = std::string("socket: ") + std::strerror(errno);
     return false;
   }
   int on = 1;
   ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  address.sin_port = htons(port);
   if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listenFd_, 5) != 0) {
+      ::listen(listenFd_, kBacklog) != 0) {
     *error = std::strerror(errno);
     ::close(listenFd_);
     listenFd_ = -1;
@@ -65,90 +81,62 @@ bool CommandPortServer::open(uint16_t port, std::string* error) {
 
 void CommandPortServer::stop() {
   stopping_.store(true, std::memory_order_release);
-  // Shutting the sockets down wakes a thread blocked in accept or recv.
-  if (listenFd_ >= 0) ::shutdown(listenFd_, SHUT_RDWR);
-  std::lock_guard lock(fdMutex_);
-  int fd = connectionFd_.load();
-  if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+  uint64_t one = 1;
+  if (wakeFd_ >= 0) (void)!::write(wakeFd_, &one, sizeof one);
 }
 
-void CommandPortServer::closeConnection() {
-  std::lock_guard lock(fdMutex_);
-  int fd = connectionFd_.exchange(-1);
-  if (fd >= 0) ::close(fd);
-  fill_ = readPos_ = lastLineEnd_ = 0;
+void CommandPortServer::removeClosed() {
+  std::erase_if(clients_, [](const std::unique_ptr<CommandClient>& client) {
+    return client->state() != CommandClient::State::kOpen && client->batch().pending() == 0;
+  });
 }
 
-bool CommandPortServer::acceptClient() {
-  while (!stopping()) {
+bool CommandPortServer::acceptClients() {
+  while (clients_.size() < kMaxClients) {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
     int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
     if (fd >= 0) {
-      std::lock_guard lock(fdMutex_);
-      connectionFd_.store(fd);
-      // A stop() that raced with accept must still wake the next recv.
-      if (stopping()) ::shutdown(fd, SHUT_RDWR);
-      return true;
+      clients_.push_back(std::make_unique<CommandClient>(fd, peerName(peer)));
+      continue;
     }
     int error = errno;
-    if (stopping()) return false;
+    if (error == EAGAIN || error == EWOULDBLOCK) return true;
     if (!transientAcceptError(error)) {
       errorLine("accept error");
       return false;
     }
-    if (resourceShortage(error)) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
-}
-
-long CommandPortServer::receive() {
-  for (;;) {
-    ssize_t n = ::recv(connectionFd_.load(), receiveBuffer_, kReceiveSize, 0);
-    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
-  }
-}
-
-bool CommandPortServer::lineBuffered() const {
-  size_t left = fill_ - readPos_;
-  if (connectionFd_.load() < 0 || left == 0) return false;
-  return left >= LineFramer::kMaxLine || lastLineEnd_ > readPos_;
-}
-
-CommandPortServer::Status CommandPortServer::readLine() {
-  if (connectionFd_.load() < 0 && !acceptClient()) {
-    return stopping() ? Status::kStopped : Status::kFatal;
-  }
-  framer_.discard();
-  for (;;) {
-    if (readPos_ == fill_) {
-      long n = receive();
-      if (stopping()) return Status::kStopped;
-      if (n == 0) {
-        if (framer_.lineStarted()) {
-          framer_.endLine();
-          return Status::kLine;
-        }
-        errorLine("readline failed");
-        closeConnection();
-        framer_.discard();
-        return Status::kLine;
-      }
-      if (n < 0) {
-        // A failed receive leaves a broken connection: drop it, so that the
-        // next call serves the next client instead of failing for ever.
-        closeConnection();
-        framer_.discard();
-        return Status::kLine;
-      }
-      fill_ = static_cast<size_t>(n);
-      readPos_ = 0;
-      const void* last = ::memrchr(receiveBuffer_, '\n', fill_);
-      lastLineEnd_ = last ? static_cast<size_t>(static_cast<const char*>(last) - receiveBuffer_) + 1 : 0;
+    if (resourceShortage(error)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      return true;
     }
-    readPos_ += framer_.feed(receiveBuffer_ + readPos_, fill_ - readPos_);
-    if (framer_.lineReady()) return Status::kLine;
   }
+  return true;
+}
+
+CommandPortServer::Status CommandPortServer::serve(
+    std::chrono::milliseconds timeout, const std::function<bool(const CommandClient&)>& readable,
+    std::chrono::milliseconds idle) {
+  // Slot 0: the wake descriptor; slot 1: the listening socket (ignored while
+  // the port is full); then the clients that may be read.
+  std::vector<pollfd> fds;
+  std::vector<CommandClient*> polled;
+  fds.push_back({wakeFd_, POLLIN, 0});
+  fds.push_back({clients_.size() < kMaxClients ? listenFd_ : -1, POLLIN, 0});
+  for (const auto& client : clients_) {
+    if (client->state() != CommandClient::State::kOpen || !readable(*client)) continue;
+    fds.push_back({client->fd(), POLLIN, 0});
+    polled.push_back(client.get());
+  }
+  int waitMs = static_cast<int>(std::max<int64_t>(0, timeout.count()));
+  int ready = ::poll(fds.data(), fds.size(), waitMs);
+  if (stopping()) return Status::kStopped;
+  if (ready <= 0) return Status::kServed;
+  for (size_t i = 0; i < polled.size(); ++i) {
+    if (fds[i + 2].revents != 0) polled[i]->receive(receiveBuffer_, kReceiveSize, idle);
+  }
+  if (fds[1].revents != 0 && !acceptClients()) return Status::kFatal;
+  return Status::kServed;
 }
 
 }  // namespace kestrel

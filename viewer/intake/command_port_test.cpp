@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -16,27 +17,46 @@ namespace kestrel {
 namespace {
 
 using testing::connectLoopback;
+using testing::connectOnce;
 using testing::sendAll;
 using testing::waitFor;
+
+// True when the peer closes FD (or resets it) within a few seconds.
+bool closedByPeer(int fd) {
+  timeval timeout{5, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  char byte;
+  ssize_t n = ::recv(fd, &byte, 1, 0);
+  return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
 
 // A command port thread on a free port feeding a queue of its own.
 class CommandPortTest : public ::testing::Test {
  protected:
-  void startPort(std::chrono::milliseconds idle = std::chrono::milliseconds(10)) {
+  void startPort(std::chrono::milliseconds idle = std::chrono::milliseconds(10),
+                 std::chrono::milliseconds blockStall = kBlockStallTimeout) {
     CommandPortConfig config;
     config.queue = &queue_;
     config.idleSleep = idle;
+    config.blockStallTimeout = blockStall;
     thread_ = std::make_unique<CommandPortThread>(config);
     std::string error;
     ASSERT_TRUE(thread_->open(&error)) << error;
     thread_->start();
   }
 
-  // Takes every entry that arrives until COUNT have come or time runs out.
-  std::vector<std::string> collect(size_t count) {
+  // Takes every entry that arrives until COUNT have come or time runs out;
+  // WHOLE_BLOCKS takes as the engine does (nothing of an open data block).
+  std::vector<std::string> collect(size_t count, bool wholeBlocks = false) {
     std::vector<std::string> got;
     waitFor([&] {
-      while (auto entry = queue_.takeNext()) {
+      while (auto entry = wholeBlocks ? queue_.take() : queue_.takeNext()) {
         got.push_back(std::to_string(entry->code) + ":" + (entry->text() ? entry->text() : ""));
       }
       return got.size() >= count;
@@ -60,20 +80,23 @@ TEST_F(CommandPortTest, LinesFromAClientReachTheQueue) {
   ::close(fd);
 }
 
-TEST_F(CommandPortTest, ClientsAreServedOneAfterAnother) {
+TEST_F(CommandPortTest, ClientsAreServedAtTheSameTime) {
   startPort();
   int first = connectLoopback(thread_->port());
-  int second = connectLoopback(thread_->port());  // waits in the backlog
+  int second = connectLoopback(thread_->port());
   ASSERT_GE(first, 0);
   ASSERT_GE(second, 0);
+  // The first client stays connected and silent; the second is served.
   sendAll(second, "hide\n");
+  EXPECT_EQ(collect(1), (std::vector<std::string>{"5:"}));
   sendAll(first, "show\n");
   EXPECT_EQ(collect(1), (std::vector<std::string>{"4:"}));
-  ::close(first);
-  EXPECT_EQ(collect(1), (std::vector<std::string>{"5:"}));
   ::close(second);
   EXPECT_TRUE(waitFor([&] { return testing::readFile(dir_.file("kestrel.err")).find(
                                        "readline failed") != std::string::npos; }));
+  sendAll(first, "left\n");
+  EXPECT_EQ(collect(1), (std::vector<std::string>{"15:"}));
+  ::close(first);
 }
 
 TEST_F(CommandPortTest, HostileClientsNeitherCrashNorLoseFramedLines) {
@@ -175,6 +198,134 @@ TEST_F(CommandPortTest, StartupFilesAreReadBeforeThePortIsServed) {
   ::close(fd);
   EXPECT_EQ(testing::readLines(dir_.file("kestrel.log")),
             (std::vector<std::string>{"could not open file"}));
+}
+
+TEST_F(CommandPortTest, WebPagesCannotDriveThePort) {
+  startPort();
+  std::string body = "setobject xproto\nshow\n";
+  std::string post = "POST / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(thread_->port()) +
+                     "\r\nContent-Type: text/plain\r\nContent-Length: " +
+                     std::to_string(body.size()) + "\r\n\r\n" + body;
+  const std::vector<std::string> requests = {
+      post, "GET /?setobject=x HTTP/1.1\r\nHost: localhost\r\n\r\n",
+      "Host: 127.0.0.1\r\nshow\r\n"};
+  for (const std::string& request : requests) {
+    int fd = connectLoopback(thread_->port());
+    ASSERT_GE(fd, 0);
+    sendAll(fd, request);
+    EXPECT_TRUE(closedByPeer(fd)) << request;
+    ::close(fd);
+  }
+  const std::string refusal = "refused a command connection from 127.0.0.1:";
+  EXPECT_TRUE(waitFor([&] {
+    return occurrences(testing::readFile(dir_.file("kestrel.err")), refusal) == 3;
+  }));
+  EXPECT_EQ(occurrences(testing::readFile(dir_.file("kestrel.log")), refusal), 3u);
+  // Nothing of those connections was parsed; a command client still is.
+  EXPECT_EQ(queue_.linesQueued(), 0u);
+  int fd = connectLoopback(thread_->port());
+  sendAll(fd, "hide\n");
+  EXPECT_EQ(collect(1), (std::vector<std::string>{"5:"}));
+  EXPECT_EQ(queue_.linesQueued(), 1u);
+  ::close(fd);
+}
+
+TEST_F(CommandPortTest, AClientsBlockStaysWholeWhileOthersSend) {
+  startPort();
+  int a = connectLoopback(thread_->port());
+  int b = connectLoopback(thread_->port());
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  sendAll(a, "startdata a\nTransform {}\n");
+  ASSERT_TRUE(waitFor([&] { return queue_.linesQueued() == 2; }));
+  sendAll(b, "show\nstarttemplate t\nGroup {}\nendtemplate\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(queue_.linesQueued(), 2u);  // b waits for the end of a's block
+  sendAll(a, "Shape {}\nenddata\n");
+  EXPECT_EQ(collect(8), (std::vector<std::string>{"10:a", "14:Transform {}", "14:Shape {}",
+                                                  "13:enddata", "4:", "50:t", "52:Group {}",
+                                                  "51:endtemplate"}));
+  ::close(a);
+  ::close(b);
+}
+
+TEST_F(CommandPortTest, AClientStalledInABlockLosesItAndOthersGoOn) {
+  startPort(std::chrono::milliseconds(10), std::chrono::milliseconds(300));
+  int stalled = connectLoopback(thread_->port());
+  int typist = connectLoopback(thread_->port());
+  ASSERT_GE(stalled, 0);
+  ASSERT_GE(typist, 0);
+  sendAll(stalled, "startdata half\nTransform {}\n");
+  ASSERT_TRUE(waitFor([&] { return queue_.linesQueued() == 2; }));
+  sendAll(typist, "show\n");
+  // The half data block never reaches the engine; the waiting line does.
+  EXPECT_EQ(collect(1, true), (std::vector<std::string>{"4:"}));
+  EXPECT_TRUE(closedByPeer(stalled));
+  ::close(stalled);
+  EXPECT_NE(testing::readFile(dir_.file("kestrel.err"))
+                .find("sent nothing inside a block for 300 ms: the data block was discarded"),
+            std::string::npos);
+  // A template's lines go out as they come: a stalled one is ended.
+  int templater = connectLoopback(thread_->port());
+  sendAll(templater, "starttemplate t\nGroup {}\n");
+  EXPECT_EQ(collect(3, true), (std::vector<std::string>{"50:t", "52:Group {}", "51:endtemplate"}));
+  EXPECT_TRUE(closedByPeer(templater));
+  ::close(templater);
+  // A client that leaves inside its block loses it at once.
+  int leaver = connectLoopback(thread_->port());
+  sendAll(leaver, "modelset ship 2\nShape {}\n");
+  ::close(leaver);
+  sendAll(typist, "up\n");
+  EXPECT_EQ(collect(1, true), (std::vector<std::string>{"17:"}));
+  EXPECT_TRUE(waitFor([&] {
+    return testing::readFile(dir_.file("kestrel.log"))
+               .find("left inside a block: the data block was discarded") != std::string::npos;
+  }));
+  EXPECT_FALSE(queue_.take());  // nothing of the ship
+  // Outside a block, a slow typist is never cut off.
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  sendAll(typist, "hide\n");
+  EXPECT_EQ(collect(1, true), (std::vector<std::string>{"5:"}));
+  ::close(typist);
+}
+
+TEST_F(CommandPortTest, ManyQuickConnectsAreAllServed) {
+  startPort();
+  constexpr int kThreads = 8, kEach = 63;  // 504 connections
+  std::atomic<int> failed{0};
+  std::vector<std::thread> clients;
+  for (int t = 0; t < kThreads; ++t) {
+    clients.emplace_back([&, t] {
+      for (int i = 0; i < kEach; ++i) {
+        int fd = connectOnce("127.0.0.1", thread_->port());
+        if (fd < 0 || !sendAll(fd, "setobject c" + std::to_string(t * kEach + i) + "\n")) ++failed;
+        if (fd >= 0) ::close(fd);
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_EQ(failed.load(), 0);
+  EXPECT_EQ(collect(kThreads * kEach).size(), static_cast<size_t>(kThreads * kEach));
+}
+
+TEST_F(CommandPortTest, TheBindAddressLimitsWhoCanConnect) {
+  CommandPortConfig config;
+  config.queue = &queue_;
+  config.bindAddress = "127.0.0.2";
+  thread_ = std::make_unique<CommandPortThread>(config);
+  std::string error;
+  ASSERT_TRUE(thread_->open(&error)) << error;
+  thread_->start();
+  EXPECT_LT(connectOnce("127.0.0.1", thread_->port()), 0);
+  int fd = connectOnce("127.0.0.2", thread_->port());
+  ASSERT_GE(fd, 0);
+  sendAll(fd, "show\n");
+  EXPECT_EQ(collect(1), (std::vector<std::string>{"4:"}));
+  ::close(fd);
+  config.bindAddress = "localhost:80";
+  CommandPortThread wrong(config);
+  EXPECT_FALSE(wrong.open(&error));
+  EXPECT_NE(error.find("not an IPv4 address"), std::string::npos) << error;
 }
 
 }  // namespace

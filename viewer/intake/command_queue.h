@@ -1,5 +1,5 @@
-// InternalCommandQueue: the parser of the command language and the queue of
-// parsed commands between the producers and the engine.
+// InternalCommandQueue: the queue of parsed commands between the producers
+// and the engine, with a parser (CommandParser) in front of each ring.
 //
 // A queue has a main ring, which every parsed line goes to, and a priority
 // ring, which direct puts go to during a priority batch. The engine, the
@@ -14,10 +14,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
+#include "viewer/intake/command_parser.h"
 #include "viewer/intake/command_ring.h"
 #include "viewer/intake/line_batch.h"
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -57,32 +58,45 @@ class InternalCommandQueue {
   // that put many independent inputs through one queue.
   void reset();
 
+  // True while the main ring is inside a data, template or function block.
+  bool inBlock() const;
+  // Gives up the open block of the main ring, for a producer that will not
+  // finish it: a data block is taken back out of the ring (none of it has
+  // been handed out, the taker waits for its end), a template or function
+  // block is ended with its end line (its lines have gone to the taker
+  // already). Returns what was done ("data block was discarded", ...), or
+  // null when no block was open.
+  const char* abandonBlock();
+
   // Holds the queue's mutex for as long as it lives, so that a producer's
   // whole block is written without other writers or the taker in between.
-  // Must not outlive the queue; not to be nested on one thread.
-  class Writer {
+  // Must not outlive the queue; not to be nested on one thread. The lock
+  // analysis cannot follow the mutex through the queue_ reference, so the
+  // members below are exempt from it: the lock is held from construction on.
+  class SCOPED_CAPABILITY Writer {
    public:
-    explicit Writer(InternalCommandQueue& queue) : queue_(queue), lock_(queue.mutex_) {}
-    void queue(const char* line) { queue_.queueLocked(line); }
-    void put(int code, const char* text) { queue_.putLocked(code, text); }
-    void suspend() { queue_.main_.held = true; }
-    void resume() { queue_.main_.held = false; }
-    void beginPriorityBatch() { queue_.beginBatchLocked(); }
-    void endPriorityBatch() { queue_.endBatchLocked(); }
+    explicit Writer(InternalCommandQueue& queue) ACQUIRE(queue.mutex_)
+        : queue_(queue), lock_(queue.mutex_) {}
+    ~Writer() RELEASE() = default;
+    void queue(const char* line) NO_THREAD_SAFETY_ANALYSIS { queue_.queueLocked(line); }
+    void put(int code, const char* text) NO_THREAD_SAFETY_ANALYSIS {
+      queue_.putLocked(code, text);
+    }
+    void suspend() NO_THREAD_SAFETY_ANALYSIS { queue_.main_.held = true; }
+    void resume() NO_THREAD_SAFETY_ANALYSIS { queue_.main_.held = false; }
+    void beginPriorityBatch() NO_THREAD_SAFETY_ANALYSIS { queue_.beginBatchLocked(); }
+    void endPriorityBatch() NO_THREAD_SAFETY_ANALYSIS { queue_.endBatchLocked(); }
     // Free slots of the ring that puts go to now.
-    long freeSlots() const {
+    long freeSlots() const NO_THREAD_SAFETY_ANALYSIS {
       const CommandRing& ring = queue_.storeToMain_ ? queue_.main_ : queue_.priority_;
       return CommandRing::kSlots - 1 - ring.size();
     }
     // True while the main ring is inside a data, template or function block.
-    bool inBlock() const {
-      const CommandRing& ring = queue_.main_;
-      return ring.inData || ring.inTemplate || ring.inFunction;
-    }
+    bool inBlock() const NO_THREAD_SAFETY_ANALYSIS { return queue_.mainParser_.blocks().open(); }
 
    private:
     InternalCommandQueue& queue_;
-    std::lock_guard<std::mutex> lock_;
+    MutexLock lock_;
   };
 
   // Observers for tests, benchmarks and status lines; each takes the mutex.
@@ -94,17 +108,21 @@ class InternalCommandQueue {
   bool debug() const;
 
  private:
-  void queueLocked(const char* line);
-  void putLocked(int code, const char* text);
-  void beginBatchLocked();
-  void endBatchLocked();
-  CommandRing& chooseRing();
+  void queueLocked(const char* line) REQUIRES(mutex_);
+  void putLocked(int code, const char* text) REQUIRES(mutex_);
+  void beginBatchLocked() REQUIRES(mutex_);
+  void endBatchLocked() REQUIRES(mutex_);
+  // The entry the taker gets next, or none; CHECK_BLOCK keeps it out of an
+  // open data block.
+  std::optional<QueuedCommand> takeLocked(bool checkBlock) REQUIRES(mutex_);
 
-  mutable std::mutex mutex_;
-  CommandRing main_;      // GUARDED_BY(mutex_)
-  CommandRing priority_;  // GUARDED_BY(mutex_)
-  bool storeToMain_ = true;  // GUARDED_BY(mutex_)
-  uint64_t linesQueued_ = 0;  // GUARDED_BY(mutex_)
+  mutable Mutex mutex_;
+  CommandRing main_ GUARDED_BY(mutex_);
+  CommandRing priority_ GUARDED_BY(mutex_);
+  CommandParser mainParser_ GUARDED_BY(mutex_){main_};
+  CommandParser priorityParser_ GUARDED_BY(mutex_){priority_};
+  bool storeToMain_ GUARDED_BY(mutex_) = true;
+  uint64_t linesQueued_ GUARDED_BY(mutex_) = 0;
 };
 
 // The two process-wide queues. Created on first use and never destroyed, so

@@ -197,5 +197,43 @@ TEST(CommandQueue, ConcurrentProducersAndTakerKeepBlocksWhole) {
   EXPECT_EQ(queue.dropped(), 0u);
 }
 
+TEST(CommandQueue, AnAbandonedBlockIsTakenBackOrEnded) {
+  InternalCommandQueue queue;
+  EXPECT_EQ(queue.abandonBlock(), nullptr);
+  queue.queue("setobject a");
+  queue.queue("modelset ship 4");
+  queue.queue("Shape {}");
+  EXPECT_TRUE(queue.inBlock());
+  EXPECT_STREQ(queue.abandonBlock(), "data block was discarded");
+  EXPECT_FALSE(queue.inBlock());
+  queue.queue("show");  // a command again, not a data line
+  EXPECT_EQ(codeOf(queue.take()), cmd::kSetObject);
+  EXPECT_EQ(codeOf(queue.take()), cmd::kShow);
+  EXPECT_FALSE(queue.take());
+
+  queue.queue("startfunction f");
+  queue.queue("right");
+  EXPECT_STREQ(queue.abandonBlock(), "function block was ended");
+  queue.queue("starttemplate t");
+  EXPECT_STREQ(queue.abandonBlock(), "template block was ended");
+  std::vector<int> codes;
+  while (auto entry = queue.take()) codes.push_back(entry->code);
+  EXPECT_EQ(codes, (std::vector<int>{cmd::kStartFunction, cmd::kFunctionLine, cmd::kEndFunction,
+                                     cmd::kStartTemplate, cmd::kEndTemplate}));
+}
+
+TEST(CommandQueue, DirectPutsOfADataBlockOpenAndEndIt) {
+  InternalCommandQueue queue;
+  queue.put(cmd::kStartData, "made");
+  EXPECT_TRUE(queue.inBlock());
+  queue.queue("Sphere {}");  // a body line, kept whole
+  EXPECT_FALSE(queue.take());
+  queue.put(cmd::kEndData, nullptr);
+  EXPECT_FALSE(queue.inBlock());
+  std::vector<std::string> texts;
+  while (auto entry = queue.take()) texts.push_back(entry->text() ? entry->text() : "<none>");
+  EXPECT_EQ(texts, (std::vector<std::string>{"made", "Sphere {}", "<none>"}));
+}
+
 }  // namespace
 }  // namespace kestrel

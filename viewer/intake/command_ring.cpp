@@ -3,17 +3,9 @@
 #include <cstring>
 
 #include "viewer/intake/command_codes.h"
-#include "viewer/intake/command_language.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
-namespace {
-
-bool keepsWholeText(int code) {
-  return code == cmd::kStarLine || code == cmd::kInline || code == cmd::kLabel;
-}
-
-}  // namespace
 
 QueuedCommand::QueuedCommand(int commandCode, const char* text, size_t length,
                              int argumentOffset)
@@ -49,36 +41,32 @@ CommandRing::~CommandRing() = default;
 
 void CommandRing::clear() {
   writeIndex_ = readIndex_ = 0;
-  held = inData = inTemplate = inFunction = false;
+  held = false;
 }
 
-void CommandRing::put(int code, const char* text) {
+bool CommandRing::put(int code, const char* text, size_t length, int argumentOffset) {
   if (code == cmd::kClear) logLine("INTERNAL QUEUE ADDING CLEAR");
   if (full()) {
     ++dropped_;
-    return;
+    return false;
   }
   codes_[writeIndex_] = code;
-  if (code == cmd::kStartData || code == cmd::kModelSet) inData = true;
-  if (code == cmd::kEndData) inData = false;
-
-  int argumentOffset = -1;
   hasText_[writeIndex_] = text != nullptr;
-  if (text != nullptr) {
-    std::string& copy = texts_[writeIndex_];
-    copy.assign(text);
-    bool inBlock = inData || inTemplate || inFunction;
-    if (code == cmd::kModelSet || (!inBlock && !keepsWholeText(code))) {
-      char* argument = splitArgument(copy.data());
-      if (argument != nullptr) argumentOffset = static_cast<int>(argument - copy.data());
-    }
-  }
-  argumentOffsets_[writeIndex_] = argumentOffset;
+  if (text != nullptr) texts_[writeIndex_].assign(text, length);
+  argumentOffsets_[writeIndex_] = text != nullptr ? argumentOffset : -1;
   writeIndex_ = next(writeIndex_);
+  return true;
+}
+
+bool CommandRing::unstoreFrom(int position) {
+  int since = (writeIndex_ - position + kSlots) % kSlots;
+  if (position < 0 || position >= kSlots || since > size()) return false;
+  writeIndex_ = position;
+  return true;
 }
 
 std::optional<QueuedCommand> CommandRing::take() {
-  if (inData || !ready()) return std::nullopt;
+  if (!ready()) return std::nullopt;
   if (debug) logText("command:", commandName(codes_[readIndex_]));
   return takeSlot();
 }

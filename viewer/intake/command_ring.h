@@ -60,17 +60,25 @@ class CommandRing {
   CommandRing(const CommandRing&) = delete;
   CommandRing& operator=(const CommandRing&) = delete;
 
-  // Stores one entry (copying TEXT when it is not null), updates the data
-  // block flag and splits the copy as the language prescribes. A full ring
-  // drops the entry, counted in dropped().
-  void put(int code, const char* text);
+  // Stores one entry: CODE, a copy of the LENGTH bytes of TEXT (none when
+  // TEXT is null; NULs from splitting included) and the offset of the
+  // argument inside it (-1: none). A full ring drops the entry, counted in
+  // dropped(), and returns false.
+  bool put(int code, const char* text, size_t length, int argumentOffset);
   bool ready() const { return !held && writeIndex_ != readIndex_; }
   bool full() const { return next(writeIndex_) == readIndex_; }
-  // The oldest entry, or none when held, empty or inside an open data block.
+  // The oldest entry, or none when held or empty; logs its name when the
+  // debug flag is set. (The queue keeps the taker out of an open data block.)
   std::optional<QueuedCommand> take();
-  // The oldest entry without the data block check and without debug logging.
+  // The oldest entry, without debug logging.
   std::optional<QueuedCommand> takeNext();
-  // Clears the indices and the held and block flags; keeps the debug flag.
+  // The slot the next put writes to.
+  int writePosition() const { return writeIndex_; }
+  // Forgets the entries stored since the write position was POSITION, when
+  // all of them are still in the ring; false (and nothing forgotten)
+  // otherwise.
+  bool unstoreFrom(int position);
+  // Clears the indices and the held flag; keeps the debug flag.
   void clear();
 
   int size() const { return (writeIndex_ - readIndex_ + kSlots) % kSlots; }
@@ -80,9 +88,6 @@ class CommandRing {
   // Flags, read and written by the parser and the queue.
   bool held = false;
   bool debug = false;
-  bool inData = false;
-  bool inTemplate = false;
-  bool inFunction = false;
 
  private:
   static int next(int i) { return i + 1 == kSlots ? 0 : i + 1; }

@@ -1,7 +1,8 @@
 #include "viewer/intake/diagnostic_log.h"
 
 #include <cstring>
-#include <mutex>
+
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 namespace {
@@ -9,10 +10,10 @@ namespace {
 // Process-wide log state. Never destroyed, so threads that are still running
 // while the process exits can log safely.
 struct LogState {
-  std::mutex mutex;
-  std::string dir;              // GUARDED_BY(mutex); empty: current directory
-  bool firstLine = true;        // GUARDED_BY(mutex)
-  std::FILE* trace = nullptr;   // GUARDED_BY(mutex); kestrel.log once opened
+  Mutex mutex;
+  std::string dir GUARDED_BY(mutex);              // empty: current directory
+  bool firstLine GUARDED_BY(mutex) = true;
+  std::FILE* trace GUARDED_BY(mutex) = nullptr;   // kestrel.log once opened
 };
 
 LogState& state() {
@@ -26,7 +27,7 @@ std::string pathOf(const std::string& dir, const char* name) {
 
 // Writes one line; the caller holds the mutex.
 void writeLocked(LogState& s, const char* name, bool truncate, const char* message,
-                 size_t length) {
+                 size_t length) REQUIRES(s.mutex) {
   std::FILE* f = std::fopen(pathOf(s.dir, name).c_str(), truncate ? "w" : "a");
   if (f == nullptr) return;  // the line is lost; nothing else happens
   std::fwrite(message, 1, length, f);
@@ -39,7 +40,7 @@ void writeLocked(LogState& s, const char* name, bool truncate, const char* messa
 // flushed, so the file on disk is still complete at any moment.
 void writeTrace(const char* bytes, size_t length) {
   LogState& s = state();
-  std::lock_guard lock(s.mutex);
+  MutexLock lock(s.mutex);
   if (s.firstLine || s.trace == nullptr) {
     if (s.trace != nullptr) std::fclose(s.trace);
     s.trace = std::fopen(pathOf(s.dir, "kestrel.log").c_str(), s.firstLine ? "w" : "a");
@@ -92,7 +93,7 @@ LogBatch::~LogBatch() {
 
 void openLogIn(const std::string& dir) {
   LogState& s = state();
-  std::lock_guard lock(s.mutex);
+  MutexLock lock(s.mutex);
   s.dir = dir;
   s.firstLine = true;
   if (s.trace != nullptr) std::fclose(s.trace);
@@ -148,7 +149,7 @@ void logTagged(const char* message, long n, const char* text) {
 void errorLine(const char* message) {
   if (message == nullptr) return;
   LogState& s = state();
-  std::lock_guard lock(s.mutex);
+  MutexLock lock(s.mutex);
   writeLocked(s, "kestrel.err", false, message, std::strlen(message));
 }
 

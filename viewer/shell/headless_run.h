@@ -1,9 +1,7 @@
 // The viewer without a window: the two command port threads and a loop on
 // the calling thread that runs one engine tick per millisecond, until
-// SIGINT or SIGTERM.
+// SIGINT or SIGTERM; then what is queued runs and --save-state is written.
 #pragma once
-
-#include <string>
 
 #include "viewer/shell/viewer_options.h"
 
@@ -19,10 +17,5 @@ int runHeadless(const ViewerOptions& options);
 // default viewpoint into options.snapshotPath and returns 0; 1 when the
 // picture cannot be made or written.
 int runSnapshot(const ViewerOptions& options);
-
-// The render root when GIVEN is empty: KESTREL_RENDER_ROOT (read by the URL
-// resolver), else the installed share/kestrel/render beside the program,
-// else a render/ directory in the working directory.
-std::string chooseRenderRoot(const std::string& given);
 
 }  // namespace kestrel

@@ -9,7 +9,7 @@
 
 #include "testing/child_process.h"
 #include "testing/test_support.h"
-#include "viewer/browser/render/image_io.h"
+#include "viewer/browser/render/gl/image_io.h"
 #include "viewer/web/web_test_support.h"
 
 namespace kestrel {

@@ -7,22 +7,29 @@
 #include <thread>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "testing/child_process.h"
 #include "testing/test_support.h"
+#include "viewer/shell/burst_test_support.h"
 
 namespace kestrel {
 namespace {
+
+// A headless viewer in DIR on the two ports that writes STATE when stopped.
+std::vector<std::string> headlessSavingTo(const testing::TempDir& dir, uint16_t port,
+                                          uint16_t secondary, const std::string& state) {
+  return {"--headless", "--web-port", "0", "--command-port", std::to_string(port),
+          "--secondary-port", std::to_string(secondary), "-C", dir.path(), "--save-state", state};
+}
 
 TEST(HeadlessState, CommandsOverTcpShowInTheStateFileWrittenAtShutdown) {
   testing::TempDir dir(false);
   dir.write("config.template", "starttemplate transform\nTransform { children [ %s ] }\nendtemplate\n");
   uint16_t port = testing::freePort(), secondary = testing::freePort();
   std::string state = dir.file("saved.state");
-  testing::ChildProcess viewer(
-      testing::programPath("viewer/shell/kestrel"),
-      {"--headless", "--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
-       std::to_string(secondary), "-C", dir.path(), "--save-state", state});
+  testing::ChildProcess viewer(testing::programPath("viewer/shell/kestrel"),
+                               headlessSavingTo(dir, port, secondary, state));
   int fd = testing::connectLoopback(port);
   ASSERT_GE(fd, 0);
   testing::sendAll(fd,
@@ -53,6 +60,26 @@ TEST(HeadlessState, CommandsOverTcpShowInTheStateFileWrittenAtShutdown) {
             "2\nball\n5.000000 0.200000 0.000000\n1.000000 1.100000 1.000000\n0.500000\n"
             "0.800000 0.800000 0.800000\n0.000000 0.000000 0.000000\n"
             "0.000000 0.000000 1.000000\n0.000000\n\n");
+}
+
+TEST(HeadlessState, EveryObjectSentBeforeSigtermIsInTheStateFile) {
+  testing::TempDir dir(false);
+  uint16_t port = testing::freePort(), secondary = testing::freePort();
+  std::string state = dir.file("saved.state");
+  testing::ChildProcess viewer(testing::programPath("viewer/shell/kestrel"),
+                               headlessSavingTo(dir, port, secondary, state));
+  constexpr int kObjects = 500;
+  std::string burst = testing::objectBurst(kObjects);
+  int fd = testing::connectLoopback(port);
+  ASSERT_GE(fd, 0);
+  testing::sendAll(fd, burst);
+  // Stopped right after the last byte: the engine, ticking one command per
+  // millisecond, has run only a part of them.
+  viewer.signal(SIGTERM);
+  ::close(fd);
+  ASSERT_EQ(viewer.wait(), 0) << viewer.output();
+  EXPECT_EQ(testing::objectsMissingFrom(testing::readFile(state), kObjects), 0);
+  EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("dropped"), std::string::npos);
 }
 
 }  // namespace

@@ -51,6 +51,27 @@ TEST(Headless, CommandsFromFilesAndBothPortsAreTakenAndSignalsEndCleanly) {
   EXPECT_EQ(viewer.wait(), 0) << viewer.output();
 }
 
+TEST(Headless, AFileOverTheLoadSizeLimitIsRefusedAtOnceAndTheViewerAnswersOn) {
+  testing::TempDir dir(false);
+  // Five GiB of nothing on disk: reading it would hold the engine for long.
+  dir.write("huge.cmd", "");
+  ASSERT_EQ(::truncate(dir.file("huge.cmd").c_str(), off_t{5} << 30), 0);
+  uint16_t port = testing::freePort();
+  ChildProcess viewer(kestrelPath(), {"--headless", "--web-port", "0", "--command-port",
+                                      std::to_string(port), "--secondary-port",
+                                      std::to_string(testing::freePort()), "-C", dir.path()});
+  int fd = testing::connectLoopback(port);
+  ASSERT_GE(fd, 0);
+  testing::sendAll(fd, "load huge.cmd\nsetinfo xmax 5\n");
+  ::close(fd);
+  EXPECT_TRUE(testing::waitFor([&] { return logHas(dir, "XMAX now set"); }, 3000));
+  EXPECT_TRUE(logHas(dir, "could not read command file (is 5368709120 bytes, over the load size "
+                          "limit of 268435456 (--max-load-size)): \"huge.cmd\""))
+      << readFile(dir.file("kestrel.log"));
+  viewer.signal(SIGTERM);
+  EXPECT_EQ(viewer.wait(), 0) << viewer.output();
+}
+
 TEST(Headless, PortInUseEndsWithAClearErrorAndNonZeroStatus) {
   testing::TempDir dir(false);
   uint16_t port = testing::freePort();
@@ -68,6 +89,31 @@ TEST(Headless, PortInUseEndsWithAClearErrorAndNonZeroStatus) {
   EXPECT_NE(readFile(other.file("kestrel.err")).find(expected), std::string::npos);
   first.signal(SIGINT);
   EXPECT_EQ(first.wait(), 0);
+}
+
+// True when one attempt to connect to ADDRESS:PORT succeeds.
+bool connects(const char* address, uint16_t port) {
+  int fd = testing::connectOnce(address, port);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0;
+}
+
+TEST(Headless, BindKeepsTheCommandPortsOnOneAddress) {
+  testing::TempDir dir(false);
+  uint16_t port = testing::freePort(), secondary = testing::freePort();
+  ChildProcess viewer(kestrelPath(), {"--headless", "--web-port", "0", "--bind", "127.0.0.2",
+                                      "--command-port", std::to_string(port), "--secondary-port",
+                                      std::to_string(secondary), "-C", dir.path()});
+  ASSERT_TRUE(testing::waitFor([&] { return connects("127.0.0.2", secondary); }));
+  EXPECT_TRUE(connects("127.0.0.2", port));
+  EXPECT_FALSE(connects("127.0.0.1", port));
+  EXPECT_FALSE(connects("127.0.0.1", secondary));
+  viewer.signal(SIGTERM);
+  EXPECT_EQ(viewer.wait(), 0) << viewer.output();
+  ChildProcess bad(kestrelPath(), {"--headless", "--bind", "localhost", "-C", dir.path()});
+  EXPECT_EQ(bad.wait(), 2);
+  EXPECT_NE(bad.output().find("--bind needs a dotted IPv4 address"), std::string::npos)
+      << bad.output();
 }
 
 std::vector<std::string> stateLines(const testing::TempDir& dir) {

@@ -12,7 +12,7 @@
 #include "viewer/shell/headless_run.h"
 #include "viewer/shell/viewer_options.h"
 #ifdef KESTREL_HAVE_WINDOW
-#include "viewer/shell/window_run.h"
+#include "viewer/shell/window/window_run.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(kestrel::viewerUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::fputs("kestrel " KESTREL_VERSION "\n", stdout);
     return 0;
   }
   if (options.check) return kestrel::checkSceneFiles(options.files, std::cout);

@@ -5,7 +5,6 @@
 #include "viewer/engine/engine.h"
 #include "viewer/engine/state_file.h"
 #include "viewer/intake/command_codes.h"
-#include "viewer/intake/command_file.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/mesh_processor.h"
@@ -36,7 +35,10 @@ void logCannotRead(const char* what, const std::string& path, const std::string&
 
 SceneFileLoaders::SceneFileLoaders(Engine& engine, InternalCommandQueue& primary,
                                    std::string renderRoot)
-    : engine_(engine), primary_(primary), resolver_(std::move(renderRoot)) {}
+    : engine_(engine),
+      primary_(primary),
+      resolver_(std::move(renderRoot)),
+      maxLoadSize_(kDefaultMaxLoadSize) {}
 
 std::string SceneFileLoaders::localPath(const std::string& path) const {
   std::string folded = path.substr(0, 17);
@@ -91,10 +93,10 @@ void SceneFileLoaders::loadVrmlFile(const std::string& path) {
     block.setInfo = "not set";
   }
   std::string first = localPath(path), fallback, why;
-  TextFile file = openTextFile(first, &why);
+  TextFile file = openTextFile(first, &why, maxLoadSize_);
   if (!file && !hasSeparator(path)) {
     fallback = localPath("C:/corvid/render/vrml/" + path);
-    file = openTextFile(fallback, &why);
+    file = openTextFile(fallback, &why, maxLoadSize_);
   }
   if (!file) {
     if (fallback.empty()) {
@@ -120,7 +122,7 @@ void SceneFileLoaders::loadVrmlFile(const std::string& path) {
 
 void SceneFileLoaders::loadSphereFile(const std::string& path) {
   std::string why;
-  TextFile file = openTextFile(localPath(path), &why);
+  TextFile file = openTextFile(localPath(path), &why, maxLoadSize_);
   if (!file) return logCannotRead("sphere file", path, why);
   SceneBlock block{path, baseName(path), {}};
   SphereProcessor processor;
@@ -136,7 +138,7 @@ void SceneFileLoaders::loadSphereFile(const std::string& path) {
 
 void SceneFileLoaders::loadMeshFile(const std::string& path) {
   std::string why;
-  TextFile file = openTextFile(localPath(path), &why);
+  TextFile file = openTextFile(localPath(path), &why, maxLoadSize_);
   if (!file) return logCannotRead("mesh file", path, why);
   SceneBlock block{path, baseName(path), {}};
   MeshProcessor mesh;
@@ -156,6 +158,10 @@ void SceneFileLoaders::setImageFile(const std::string& path) {
 }
 
 void SceneFileLoaders::loadStateFile(const std::string& path) {
+  std::string why;
+  if (!withinLoadSize(localPath(path), maxLoadSize_, &why)) {
+    return logCannotRead("state file", path, why);
+  }
   if (!loadState(engine_.registry(), localPath(path))) {
     logText("could not load state file", path.c_str());
   }
@@ -169,9 +175,19 @@ void SceneFileLoaders::loadCommandFile(const std::string& path) {
   }
   std::string why;
   std::string local = localPath(path);
-  if (!openTextFile(local, &why)) return logCannotRead("command file", path, why);
+  if (!openTextFile(local, &why, maxLoadSize_)) return logCannotRead("command file", path, why);
   engine_.setLastCommandFile(path);
-  readCommandFile(local, primary_);
+  CommandFileFeed feed;
+  if (!feed.open(local)) return;
+  feeds_.push_back(std::move(feed));
+  continueReading();
+}
+
+void SceneFileLoaders::continueReading() {
+  while (!feeds_.empty()) {
+    if (feeds_.front().feed(primary_, kLoadPieceBytes)) return;
+    feeds_.pop_front();
+  }
 }
 
 }  // namespace kestrel

@@ -5,6 +5,14 @@
 // current image file, state files restore object appearances, and anything
 // else is read as a command file.
 //
+// A command file is read in pieces of kLoadPieceBytes, one piece per
+// continueReading() (the viewer calls it every tick), so a big one neither
+// holds the engine for long nor overflows the queue; files loaded while one
+// is being read follow it in order. A small file is read whole at once.
+//
+// Files larger than the load size limit (kDefaultMaxLoadSize unless
+// setMaxLoadSize changes it) are refused with one log line and not read.
+//
 // Paths under "c:/corvid/render/" (either drive letter case, either slash)
 // are read from the render root. A file that cannot be read (missing,
 // unreadable, a directory, binary) gets one log line naming it; the sphere
@@ -13,14 +21,22 @@
 // Engine thread only (the loaders run inside the tick that executes `load`).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <string>
 
 #include "viewer/browser/url_resolver.h"
+#include "viewer/intake/command_file.h"
+#include "viewer/shell/text_files.h"
 
 namespace kestrel {
 
 class Engine;
 class InternalCommandQueue;
+
+// How much of a command file is read per engine tick.
+inline constexpr size_t kLoadPieceBytes = size_t{1} << 20;
 
 class SceneFileLoaders {
  public:
@@ -36,6 +52,15 @@ class SceneFileLoaders {
   void loadStateFile(const std::string& path);
   void loadCommandFile(const std::string& path);
 
+  // Reads the next piece of the command files being read.
+  void continueReading();
+  // Whether command files are still being read.
+  bool reading() const { return !feeds_.empty(); }
+
+  // Files over MAX_BYTES are refused.
+  void setMaxLoadSize(uint64_t maxBytes) { maxLoadSize_ = maxBytes; }
+  uint64_t maxLoadSize() const { return maxLoadSize_; }
+
   // Where PATH is read from: render root paths mapped, others unchanged.
   std::string localPath(const std::string& path) const;
 
@@ -43,6 +68,8 @@ class SceneFileLoaders {
   Engine& engine_;
   InternalCommandQueue& primary_;
   UrlResolver resolver_;
+  uint64_t maxLoadSize_;
+  std::deque<CommandFileFeed> feeds_;  // oldest first
 };
 
 }  // namespace kestrel

@@ -280,5 +280,39 @@ TEST(ImageFiles, SuffixesAndPaths) {
   EXPECT_EQ(rig.engine.currentImageFile(), "/data/pic.png");
 }
 
+TEST(LoadSizeLimit, FilesOverTheLimitAreRefusedWithALogLineAndRaisingItLetsThemIn) {
+  ShellRig rig;
+  std::string object = "startdata big\nDEF Xform_big Transform { children [ ] }\nenddata\n";
+  rig.dir.write("big.cmd", object + std::string(200, '\n'));
+  rig.dir.write("big.wrl", "#VRML V2.0 utf8\n" + std::string(300, ' ') + "\nGroup { }\n");
+  rig.dir.write("big.sphere", std::string(300, ' ') + "\n0 0 0 1 1 0 0\n");
+  rig.dir.write("big.mesh", std::string(300, ' ') + "\n");
+  rig.dir.write("big.state", "2\n" + std::string(300, '\n'));
+  rig.builders.loaders().setMaxLoadSize(100);
+  for (const char* name : {"big.cmd", "big.wrl", "big.sphere", "big.mesh", "big.state"}) {
+    rig.run({"load " + rig.dir.file(name)});
+  }
+  EXPECT_EQ(rig.logCount("over the load size limit of 100 (--max-load-size)):"), 5u) << rig.log();
+  EXPECT_EQ(rig.object("big"), nullptr);
+  rig.builders.loaders().setMaxLoadSize(kDefaultMaxLoadSize);
+  rig.run({"load " + rig.dir.file("big.cmd")});
+  EXPECT_NE(rig.object("big"), nullptr) << rig.log();
+  EXPECT_EQ(rig.logCount("over the load size limit"), 5u);
+}
+
+TEST(CommandFilePieces, ACommandFileLargerThanOnePieceAndTheRingRunsWholeWithNothingDropped) {
+  ShellRig rig;
+  constexpr int kLines = 100000;  // 1.2 MB: more than a piece, more than the ring holds
+  std::string text = "fast\n";
+  for (int k = 0; k < kLines; ++k) text += "setobject a\n";
+  rig.dir.write("many.cmd", text);
+  uint64_t before = rig.engine.executed();
+  rig.run({"load " + rig.dir.file("many.cmd")});
+  EXPECT_FALSE(rig.builders.loaders().reading());
+  EXPECT_EQ(rig.primary.dropped(), 0u);
+  // The load line, "fast" and every line of the file.
+  EXPECT_EQ(rig.engine.executed() - before, uint64_t{kLines} + 2);
+}
+
 }  // namespace
 }  // namespace kestrel

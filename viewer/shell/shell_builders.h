@@ -27,6 +27,7 @@ class ShellBuilders : public SceneBuilders {
   void label(const std::string& text) override { text_.label(text); }
 
   SceneFileLoaders& loaders() { return loaders_; }
+  const SceneFileLoaders& loaders() const { return loaders_; }
   VrmlTextBuilders& textBuilders() { return text_; }
 
  private:

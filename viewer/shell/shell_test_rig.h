@@ -23,14 +23,18 @@ class ShellRig {
     engine.setBuilders(&builders);
   }
 
-  // Queues LINES into the primary queue and ticks until both queues are empty.
+  // Queues LINES into the primary queue and ticks, reading command files on
+  // as the viewer does, until both queues are empty.
   void run(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) primary.queue(line.c_str());
     drain();
   }
   void drain() {
-    for (int i = 0; i < 100000 && (primary.waiting() != 0 || secondary.waiting() != 0); ++i) {
+    for (int i = 0; i < 100000 && (primary.waiting() != 0 || secondary.waiting() != 0 ||
+                                   builders.loaders().reading());
+         ++i) {
       engine.onTimer();
+      builders.loaders().continueReading();
     }
   }
 

@@ -4,11 +4,27 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdio.h>
+#include <string>
 #include <sys/stat.h>
 
 namespace kestrel {
+namespace {
 
-TextFile openTextFile(const std::string& path, std::string* why) {
+bool sizeFits(const struct stat& info, uint64_t maxBytes, std::string* why) {
+  if (static_cast<uint64_t>(info.st_size) <= maxBytes) return true;
+  *why = "is " + std::to_string(info.st_size) + " bytes, over the load size limit of " +
+         std::to_string(maxBytes) + " (--max-load-size)";
+  return false;
+}
+
+}  // namespace
+
+bool withinLoadSize(const std::string& path, uint64_t maxBytes, std::string* why) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) != 0 || sizeFits(info, maxBytes, why);
+}
+
+TextFile openTextFile(const std::string& path, std::string* why, uint64_t maxBytes) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
     *why = std::strerror(errno);
@@ -23,6 +39,12 @@ TextFile openTextFile(const std::string& path, std::string* why) {
     *why = std::strerror(errno);
     return nullptr;
   }
+  // The size of what was opened, not of what the name meant a moment ago.
+  if (::fstat(::fileno(file.get()), &info) != 0) {
+    *why = std::strerror(errno);
+    return nullptr;
+  }
+  if (!sizeFits(info, maxBytes, why)) return nullptr;
   char head[4096];
   size_t n = std::fread(head, 1, sizeof head, file.get());
   if (std::memchr(head, '\0', n) != nullptr) {

@@ -88,7 +88,12 @@ bool readConversion(std::string_view f, size_t& i, ArgCursor& cursor, Conversion
 std::string specOf(const Conversion& c, const char* length, char kind) {
   std::string spec = "%" + c.flags;
   if (c.width >= 0) spec += std::to_string(c.width);
-  if (c.precision >= 0) spec += "." + std::to_string(c.precision);
+  if (c.precision >= 0) {
+    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict
+    // overlap inside libstdc++ for "literal" + std::string (GCC bug 105329).
+    spec += '.';
+    spec += std::to_string(c.precision);
+  }
   return spec + length + kind;
 }
 

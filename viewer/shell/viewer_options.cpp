@@ -32,6 +32,12 @@ bool parseMilliseconds(const char* text, int* ms) {
   return ec == std::errc() && rest == end && *ms >= 10 && *ms <= 3600000;
 }
 
+bool parseByteCount(const char* text, uint64_t* bytes) {
+  const char* end = text + std::strlen(text);
+  auto [rest, ec] = std::from_chars(text, end, *bytes);
+  return ec == std::errc() && rest == end && *bytes > 0;
+}
+
 bool isDottedIpv4(const char* text) {
   in_addr address{};
   return ::inet_pton(AF_INET, text, &address) == 1;
@@ -49,7 +55,12 @@ std::string viewerUsage() {
          "  --command-port PORT      primary command port (default 3502)\n"
          "  --secondary-port PORT    secondary command port (default 3503)\n"
          "  --web-port PORT          web control port (default 3504; 0: none)\n"
+         "  --bind ADDRESS           listen on this IPv4 address only (default: all\n"
+         "                           interfaces; 127.0.0.1 keeps the viewer private)\n"
          "  --search-host ADDRESS    IPv4 address of the search service (port 12080)\n"
+         "  --web-host NAME          also take forms sent to the web port under the host\n"
+         "                           name NAME (besides localhost and this machine's\n"
+         "                           addresses); repeatable\n"
          "  -C DIR                   work in DIR (start-up files, logs)\n"
          "  --render-root DIR        where c:/corvid/render/ paths lead\n"
          "                           (default $KESTREL_RENDER_ROOT or the installed\n"
@@ -62,6 +73,9 @@ std::string viewerUsage() {
          "  --size WxH               size of snapshots (default 640x480)\n"
          "  --snapshot-every MS FILE while running, render the scene to FILE every MS\n"
          "                           milliseconds (the control page shows snapshot.png)\n"
+         "  --max-load-size BYTES    refuse scene and command files larger than BYTES\n"
+         "                           (default 268435456, 256 MiB)\n"
+         "  --version                print the version\n"
          "  --help                   print this text\n";
 }
 
@@ -80,6 +94,8 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
     const char* text = nullptr;
     if (arg == "--help" || arg == "-h") {
       options->help = true;
+    } else if (arg == "--version") {
+      options->version = true;
     } else if (arg == "--headless") {
       options->headless = true;
     } else if (arg == "--command-port" || arg == "--secondary-port") {
@@ -95,13 +111,20 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
         *error = "bad port for " + arg + ": " + text;
         return false;
       }
-    } else if (arg == "--search-host") {
+    } else if (arg == "--search-host" || arg == "--bind") {
       if (!value(&text)) return false;
       if (!isDottedIpv4(text)) {
-        *error = std::string("--search-host needs a dotted IPv4 address: ") + text;
+        *error = arg + " needs a dotted IPv4 address: " + text;
         return false;
       }
-      options->searchHost = text;
+      (arg == "--bind" ? options->bindAddress : options->searchHost) = text;
+    } else if (arg == "--web-host") {
+      if (!value(&text)) return false;
+      if (*text == '\0') {
+        *error = "--web-host needs a host name";
+        return false;
+      }
+      options->webHosts.push_back(text);
     } else if (arg == "--snapshot") {
       if (!value(&text)) return false;
       options->snapshotPath = text;
@@ -125,6 +148,12 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
                             : arg == "--render-root" ? options->renderRoot
                                                      : options->saveStatePath;
       target = text;
+    } else if (arg == "--max-load-size") {
+      if (!value(&text)) return false;
+      if (!parseByteCount(text, &options->maxLoadSize)) {
+        *error = std::string("bad byte count for --max-load-size: ") + text;
+        return false;
+      }
     } else if (arg == "--check") {
       options->check = true;
     } else if (arg == "--print") {

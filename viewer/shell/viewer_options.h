@@ -5,15 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "viewer/shell/text_files.h"
+
 namespace kestrel {
 
 struct ViewerOptions {
   bool headless = false;
   bool help = false;
+  bool version = false;             // --version: print the version and end
   uint16_t commandPort = 3502;
   uint16_t secondaryPort = 3503;
   uint16_t webPort = 3504;          // --web-port PORT; 0: no web server
+  std::string bindAddress;          // --bind ADDRESS (IPv4) of the ports; empty: all interfaces
   std::string searchHost = "127.0.0.1";  // --search-host: the search service (IPv4)
+  std::vector<std::string> webHosts;  // --web-host NAME (repeatable): forms accepted for it
   std::string workingDirectory;     // -C DIR; empty: stay where started
   std::string renderRoot;           // --render-root DIR; empty: the default
   std::string saveStatePath;        // --save-state FILE; empty: none
@@ -24,6 +29,7 @@ struct ViewerOptions {
   int snapshotHeight = 480;
   int snapshotEveryMs = 0;          // --snapshot-every MS FILE; 0: none
   std::string snapshotEveryPath;
+  uint64_t maxLoadSize = kDefaultMaxLoadSize;  // --max-load-size BYTES: larger files are refused
   std::vector<std::string> files;   // files named on the command line
 };
 

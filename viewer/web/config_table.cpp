@@ -13,13 +13,20 @@ void ConfigTable::clear() {
   entries_.clear();
 }
 
-void ConfigTable::load(const std::string& path) {
+void ConfigTable::loadText(const std::string& text) {
+  // fmemopen refuses a size of 0: an empty text is an empty table.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+      text.empty() ? nullptr : ::fmemopen(const_cast<char*>(text.data()), text.size(), "rb"),
+      std::fclose);
+  loadFrom(file.get());
+}
+
+void ConfigTable::loadFrom(std::FILE* file) {
   // Read outside the lock; swap the new entries in at once.
   std::vector<std::pair<std::string, std::string>> entries;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
   if (file) {
     while (entries.size() < kCapacity) {
-      std::optional<std::string> line = readTextLine(file.get());
+      std::optional<std::string> line = readTextLine(file);
       if (!line) break;
       size_t equals = line->find('=');
       if (equals == std::string::npos) continue;

@@ -1,0 +1,66 @@
+# What `cmake --install` puts where, and the Debian package made from it by
+# `cpack -G DEB`. Programs find their data and plug-ins relative to their own
+# location (bin/../share/kestrel, bin/../lib/kestrel/plugins), so an
+# installed tree can be moved; no build-tree path reaches an installed file.
+include(GNUInstallDirs)
+
+# Fixed, not GNUInstallDirs' multiarch folder: programs find it as bin/../lib/kestrel.
+set(KESTREL_INSTALL_LIBDIR lib/kestrel)
+set(KESTREL_INSTALL_PLUGINDIR ${KESTREL_INSTALL_LIBDIR}/plugins)
+
+# Programs: the viewer, the console client, the dataflow host and the fleet
+# simulator. The host contract library is private to Kestrel: it lives in
+# lib/kestrel and is found through RUNPATH entries relative to $ORIGIN.
+set(kestrel_programs kestrel pokeline loom fleetsim)
+foreach(program ${kestrel_programs})
+  if(TARGET ${program})
+    set_target_properties(${program} PROPERTIES
+      INSTALL_RPATH "$ORIGIN/../${KESTREL_INSTALL_LIBDIR}")
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+if(TARGET kestrel_modules_common)
+  install(TARGETS kestrel_modules_common LIBRARY DESTINATION ${KESTREL_INSTALL_LIBDIR})
+endif()
+foreach(plugin JSatFix JCuePacer JFleetTap)
+  if(TARGET ${plugin})
+    set_target_properties(${plugin} PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+    install(TARGETS ${plugin} LIBRARY DESTINATION ${KESTREL_INSTALL_PLUGINDIR})
+  endif()
+endforeach()
+
+# Data: the bundled working directory (start-up files, control page, render
+# root, examples, guide) and the loom documents beside it.
+install(DIRECTORY share/kestrel/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kestrel)
+install(DIRECTORY share/loom/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kestrel/loom)
+install(DIRECTORY docs/man/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  FILES_MATCHING PATTERN "*.1")
+install(FILES docs/desktop/kestrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES docs/desktop/kestrel.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The Debian package. Its dependencies are computed from the libraries the
+# installed files link against (dpkg-shlibdeps), never listed by hand.
+set(CPACK_PACKAGE_NAME kestrel)
+set(CPACK_PACKAGE_VENDOR "Kestrel developers")
+set(CPACK_PACKAGE_CONTACT "Kestrel developers <kestrel@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "interactive 3D scene driven by text commands and live sensor data")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Kestrel turns streams of text commands and live sensor data into an interactive
+3D scene: a VRML97 viewer driven by a small command language over TCP ports,
+command files and a web control page, a dataflow host with plug-ins for GPS
+receivers, multicast fleet packets and timed commands, and a console client.")
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The private library is found by dpkg-shlibdeps in the staging tree.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+  "${CMAKE_BINARY_DIR}/modules/lib")
+# Loaded at run time, not linked: fonts for Text, Mesa for off-screen
+# snapshots, the X11 platform plug-in for the window.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "fonts-dejavu-core, fonts-dejavu-extra, libegl-mesa0, libgl1-mesa-dri, qt6-qpa-plugins")
+set(CPACK_GENERATOR DEB)
+include(CPack)

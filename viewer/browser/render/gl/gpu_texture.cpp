@@ -1,0 +1,69 @@
+#include "viewer/browser/render/gl/gpu_texture.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/glcorearb.h>
+
+#include <algorithm>
+
+#include "viewer/browser/render/gl/image_io.h"
+#include "viewer/browser/render/core/node_fields.h"
+#include "viewer/browser/render/core/render_keys.h"
+
+namespace kestrel {
+
+TextureCache::~TextureCache() { clear(); }
+
+void TextureCache::clear() {
+  for (auto& [node, t] : textures_)
+    if (t.id) glDeleteTextures(1, &t.id);
+  textures_.clear();
+}
+
+const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir,
+                                           const TextureResolver& resolver,
+                                           std::vector<std::string>& problems) {
+  auto found = textures_.find(&t);
+  if (found != textures_.end()) return found->second;
+  RgbaImage img;
+  int comps = 3;
+  const TextureKeys& keys = renderKeys().texture(kindOf(t));
+  if (kindOf(t) == NodeKind::PixelTexture) {
+    Image src = fieldOr(t, keys.image, Image{});
+    img = imageFromSFImage(src);
+    comps = src.components;
+  } else {
+    for (const std::string& url : listOf<std::string>(t, keys.url)) {
+      std::string path, why;
+      if (resolver ? resolver(url, dir, path) : false) {
+        if (readImageFile(path, img, &why)) break;
+        problems.push_back(why);
+      }
+    }
+    comps = img.hasAlpha ? 4 : 3;
+  }
+  GpuTexture gt;
+  gt.comps = comps;
+  if (img.width > 0) {
+    glGenTextures(1, &gt.id);
+    glBindTexture(GL_TEXTURE_2D, gt.id);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    // Rows are stored top first; texture coordinate t = 0 is the bottom.
+    std::vector<uint8_t> flipped(img.pixels.size());
+    size_t row = size_t(img.width) * 4;
+    for (int y = 0; y < img.height; ++y)
+      std::copy_n(&img.pixels[size_t(img.height - 1 - y) * row], row, &flipped[size_t(y) * row]);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, img.width, img.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, flipped.data());
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    GLint s = fieldOr(t, keys.repeatS, true) ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    GLint r = fieldOr(t, keys.repeatT, true) ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, s);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, r);
+    gt.ok = true;
+  }
+  return textures_.emplace(&t, gt).first->second;
+}
+
+}  // namespace kestrel

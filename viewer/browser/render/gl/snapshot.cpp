@@ -1,0 +1,62 @@
+#include "viewer/browser/render/gl/snapshot.h"
+
+#include <algorithm>
+
+#include "viewer/browser/render/gl/egl_context.h"
+#include "viewer/browser/render/gl/gl_renderer.h"
+#include "viewer/browser/url_resolver.h"
+
+namespace kestrel {
+
+namespace {
+
+// Renders FRAMES frames into IMAGE, each written to PNGPATH unless it is empty.
+bool renderFrames(const Scene& scene, int width, int height, RgbaImage& image, int frames,
+                  const std::string& pngPath, std::string* error, const std::string& renderRoot) {
+  std::unique_ptr<EglContext> context = EglContext::create(error);
+  if (!context) return false;
+  bool ok;
+  {
+    GlRenderer renderer;  // its GL objects go before the context does
+    UrlResolver resolver(renderRoot);
+    renderer.setResolver([&](const std::string& url, const std::string& dir, std::string& path) {
+      return resolver.resolve(url, dir, path);
+    });
+    ok = renderer.init(error);
+    for (int i = 0; ok && i < std::max(frames, 1); ++i)
+      ok = renderer.render(scene.rootNodes(), scene.baseDir, width, height, image, error) &&
+           (pngPath.empty() || writePng(pngPath, image, error));
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool renderImage(const Scene& scene, int width, int height, RgbaImage& image,
+                 std::string* error, const std::string& renderRoot) {
+  return renderFrames(scene, width, height, image, 1, {}, error, renderRoot);
+}
+
+int renderSnapshotFrames(const Scene& scene, int width, int height, const std::string& pngPath,
+                         int frames, std::string* error, const std::string& renderRoot) {
+  if (pngPath.empty()) {
+    if (error) *error = "no output file";
+    return 1;
+  }
+  RgbaImage image;
+  return renderFrames(scene, width, height, image, frames, pngPath, error, renderRoot) ? 0 : 1;
+}
+
+int renderSnapshot(const Scene& scene, int width, int height, const std::string& pngPath,
+                   std::string* error, const std::string& renderRoot) {
+  RgbaImage image;
+  if (!renderImage(scene, width, height, image, error, renderRoot)) return 1;
+  return writePng(pngPath, image, error) ? 0 : 1;
+}
+
+int renderSnapshot(CVrmlBrowser& browser, int width, int height, const std::string& pngPath,
+                   std::string* error) {
+  return renderSnapshot(browser.scene(), width, height, pngPath, error);
+}
+
+}  // namespace kestrel

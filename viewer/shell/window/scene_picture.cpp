@@ -1,0 +1,117 @@
+#include "viewer/shell/window/scene_picture.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include "viewer/browser/render/core/traversal.h"
+#include "viewer/intake/diagnostic_log.h"
+
+using kestrel::Navigator;
+
+namespace {
+
+int buttonBits(Qt::MouseButtons buttons) {
+  int bits = 0;
+  if (buttons & Qt::LeftButton) bits |= Navigator::kLeft;
+  if (buttons & Qt::MiddleButton) bits |= Navigator::kMiddle;
+  if (buttons & Qt::RightButton) bits |= Navigator::kRight;
+  return bits;
+}
+
+int modifierBits(Qt::KeyboardModifiers modifiers) {
+  int bits = 0;
+  if (modifiers & Qt::ShiftModifier) bits |= Navigator::kShift;
+  if (modifiers & Qt::ControlModifier) bits |= Navigator::kControl;
+  return bits;
+}
+
+}  // namespace
+
+ScenePicture::ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot)
+    : browser_(browser), resolver_(renderRoot) {
+  clock_.start();
+}
+
+void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
+  renderer.setResolver([this](const std::string& url, const std::string& dir, std::string& path) {
+    return resolver_.resolve(url, dir, path);
+  });
+}
+
+void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
+  bool changed = browser_.changes().any != drawn_.any ||
+                 navigator_.revision() != drawnNavigation_ || sizeChanged_;
+  qint64 took = drawEnd_ - drawStart_;
+  qint64 pause = commandsWaiting ? took : took / 4;
+  if (changed && !repaintAsked_ && clock_.nsecsElapsed() >= drawEnd_ + pause) {
+    repaintAsked_ = true;
+    widget.update();
+  }
+}
+
+kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int width,
+                                          int height) {
+  repaintAsked_ = false;
+  sizeChanged_ = false;
+  drawStart_ = clock_.nsecsElapsed();
+  const kestrel::SceneChanges& now = browser_.changes();
+  if (now.geometry != drawn_.geometry) renderer.clearCaches();
+  if (now.replaced != drawn_.replaced) navigator_.reset();
+  drawn_ = now;
+  roots_ = browser_.scene().rootNodes();
+  navigator_.setViewport(width, height);
+  navigator_.bind(kestrel::findBindings(roots_));
+  // The renderer asks twice a frame; the last call has the scene's bounds.
+  return [this](const kestrel::Bindings& bound, int w, int h, kestrel::Vec3f c, float r) {
+    centre_ = c;
+    radius_ = r;
+    return navigator_.camera(bound, w, h, c, r);
+  };
+}
+
+void ScenePicture::end(const std::string& problem) {
+  if (!problem.empty() && problem != problem_) {
+    kestrel::logText("cannot draw the scene:", problem.c_str());
+  }
+  problem_ = problem;
+  navigator_.setSceneBounds(centre_, radius_);
+  drawnNavigation_ = navigator_.revision();
+  roots_.clear();
+  ++framesDrawn_;
+  drawEnd_ = clock_.nsecsElapsed();
+}
+
+void ScenePicture::mousePress(const QMouseEvent& event) {
+  QPoint p = event.position().toPoint();
+  navigator_.press(buttonBits(event.button()), p.x(), p.y(), modifierBits(event.modifiers()));
+}
+
+void ScenePicture::mouseMove(const QMouseEvent& event) {
+  QPoint p = event.position().toPoint();
+  navigator_.move(p.x(), p.y(), modifierBits(event.modifiers()));
+}
+
+void ScenePicture::mouseRelease(const QMouseEvent& event) {
+  navigator_.release(buttonBits(event.button()));
+}
+
+void ScenePicture::wheel(const QWheelEvent& event) {
+  navigator_.wheel(float(event.angleDelta().y()) / 120.0f);
+}
+
+bool ScenePicture::key(const QKeyEvent& event) {
+  using Key = Navigator::Key;
+  Key key;
+  switch (event.key()) {
+    case Qt::Key_Home: key = Key::Home; break;
+    case Qt::Key_Up: key = Key::Up; break;
+    case Qt::Key_Down: key = Key::Down; break;
+    case Qt::Key_Left: key = Key::Left; break;
+    case Qt::Key_Right: key = Key::Right; break;
+    case Qt::Key_PageUp: key = Key::PageUp; break;
+    case Qt::Key_PageDown: key = Key::PageDown; break;
+    default: return false;
+  }
+  return navigator_.key(key);
+}

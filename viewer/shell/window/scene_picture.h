@@ -1,0 +1,78 @@
+// ScenePicture: what a widget showing the browser's scene needs besides
+// drawing itself: the user's Navigator fed from Qt's mouse, wheel and key
+// events, and the pacing of redraws.
+//
+// Pacing: frame() is called once per frame (about 16 ms) and asks the
+// widget for a repaint only when the scene changed (the browser's change
+// counters), the user navigated or the size changed, so any number of
+// field changes between two frames cost one redraw. While commands wait
+// for the engine (whose ticks share the thread), a frame is followed by a
+// pause as long as itself, so the engine keeps at least half of the time
+// however slow drawing gets; otherwise by a quarter of that. begin() drops the
+// renderer's cached meshes when geometry changed or the scene was replaced
+// (which also brings the eye back to the bound viewpoint). GUI thread only.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "viewer/browser/render/gl/gl_renderer.h"
+#include "viewer/browser/render/core/navigator.h"
+#include "viewer/browser/url_resolver.h"
+#include "viewer/browser/vrml_browser.h"
+
+class QKeyEvent;
+class QMouseEvent;
+class QWheelEvent;
+
+class ScenePicture {
+ public:
+  // BROWSER must outlive the picture. RENDERROOT: where texture paths under
+  // "c:/corvid/render/" lead.
+  ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot);
+
+  // Gives RENDERER this picture's texture lookup.
+  void setUp(kestrel::GlRenderer& renderer);
+  // One frame's worth of time went by: repaints WIDGET if anything changed.
+  // COMMANDSWAITING: the engine has queued work.
+  void frame(QWidget& widget, bool commandsWaiting = false);
+  void resized() { sizeChanged_ = true; }
+
+  // Around drawing one frame into a widget of WIDTH x HEIGHT (in mouse
+  // coordinates): begin() returns the camera source for the renderer and
+  // fills roots(); end() records what the frame showed.
+  kestrel::CameraSource begin(kestrel::GlRenderer& renderer, int width, int height);
+  void end(const std::string& problem);
+  const std::vector<kestrel::NodePtr>& roots() const { return roots_; }
+  const std::string& baseDir() const { return browser_.scene().baseDir; }
+
+  // Qt's input, handed to the navigator; false when the key was not used.
+  void mousePress(const QMouseEvent& event);
+  void mouseMove(const QMouseEvent& event);
+  void mouseRelease(const QMouseEvent& event);
+  void wheel(const QWheelEvent& event);
+  bool key(const QKeyEvent& event);
+
+  kestrel::Navigator& navigator() { return navigator_; }
+  // Frames drawn so far, and why the last one failed (empty when it worked).
+  unsigned framesDrawn() const { return framesDrawn_; }
+  const std::string& problem() const { return problem_; }
+
+ private:
+  kestrel::CVrmlBrowser& browser_;
+  kestrel::UrlResolver resolver_;
+  kestrel::Navigator navigator_;
+  kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn
+  unsigned drawnNavigation_ = 0;
+  bool sizeChanged_ = true;
+  bool repaintAsked_ = false;
+  unsigned framesDrawn_ = 0;
+  std::string problem_;
+  std::vector<kestrel::NodePtr> roots_;
+  QElapsedTimer clock_;
+  qint64 drawStart_ = 0, drawEnd_ = 0;  // of the last frame, nanoseconds on clock_
+  kestrel::Vec3f centre_;
+  float radius_ = 1;
+};

@@ -1,0 +1,36 @@
+// The kestrel window program stopped by a signal: the commands a client had
+// sent are all run before the state file is written, as when the window is
+// closed.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <unistd.h>
+
+#include "testing/child_process.h"
+#include "testing/test_support.h"
+#include "viewer/shell/burst_test_support.h"
+
+namespace kestrel {
+namespace {
+
+TEST(WindowProgram, SigtermClosesTheWindowAndEveryObjectSentIsInTheStateFile) {
+  testing::TempDir dir(false);
+  uint16_t port = testing::freePort();
+  std::string state = dir.file("saved.state");
+  testing::ChildProcess viewer(
+      testing::programPath("viewer/shell/kestrel"),
+      {"--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
+       std::to_string(testing::freePort()), "-C", dir.path(), "--save-state", state});
+  constexpr int kObjects = 500;
+  int fd = testing::connectLoopback(port);
+  ASSERT_GE(fd, 0) << viewer.output();
+  testing::sendAll(fd, testing::objectBurst(kObjects));
+  viewer.signal(SIGTERM);
+  ::close(fd);
+  ASSERT_EQ(viewer.wait(), 0) << viewer.output();
+  EXPECT_EQ(testing::objectsMissingFrom(testing::readFile(state), kObjects), 0);
+}
+
+}  // namespace
+}  // namespace kestrel
