@@ -53,6 +53,10 @@ class InternalCommandQueue {
   void endPriorityBatch();
   // Sets the debug flag of the main ring (command code 48).
   void setDebug(bool on);
+  // Empties both rings and returns every flag to that of a new queue (the
+  // counters keep counting); the rings keep their memory. For harnesses
+  // that put many independent inputs through one queue.
+  void reset();
 
   // True while the main ring is inside a data, template or function block.
   bool inBlock() const;
