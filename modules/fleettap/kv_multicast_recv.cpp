@@ -134,7 +134,7 @@ void kv_multicast_recv::putPacket(const char* text, size_t length) {
   received_.fetch_add(1);
   // The text ends at its first NUL, as a C string would.
   length = ::strnlen(text, length);
-  std::lock_guard guard(lock_);
+  kestrel::MutexLock guard(lock_);
   if (length >= static_cast<size_t>(front_->slotSize)) {
     // Too long for a slot: cutting it would hand on a packet that was never
     // sent, so it is dropped like any other malformed packet.
@@ -146,7 +146,7 @@ void kv_multicast_recv::putPacket(const char* text, size_t length) {
 
 void kv_multicast_recv::swapBuffers() {
   fleetLog().printf("kv_multicast_recv::swapBuffers() %p\n", static_cast<void*>(this));
-  std::lock_guard guard(lock_);
+  kestrel::MutexLock guard(lock_);
   std::swap(front_, back_);
   back_->readIndex = 0;
   front_->writeCount = 0;

@@ -9,10 +9,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+#include "viewer/intake/thread_annotations.h"
 
 class kv_multicast_recv {
  public:
@@ -77,9 +77,9 @@ class kv_multicast_recv {
   int portNumber_;
   std::string interface_;
   bufferSt buffers_[2];
-  bufferSt* front_;  // GUARDED_BY(lock_)
+  bufferSt* front_ GUARDED_BY(lock_);
   bufferSt* back_;   // host's thread only
-  std::mutex lock_;
+  kestrel::Mutex lock_;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   int socket_ = -1;
