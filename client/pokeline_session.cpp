@@ -46,6 +46,8 @@ class SocketClient {
   int fd_ = -1;
 };
 
+constexpr const char* kUsage = "Usage: pokeline [<ip> (default is 127.0.0.1)]\n";
+
 bool endsSession(const char* line) {
   return std::strncmp(line, "quit", 4) == 0 || std::strncmp(line, "bye", 3) == 0 ||
          std::strncmp(line, "exit", 4) == 0;
@@ -66,9 +68,35 @@ uint16_t pokelinePort() {
   return 3503;
 }
 
+std::optional<int> answerOptions(int argc, const char* const* argv, std::FILE* out,
+                                 std::FILE* err) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0) {
+      std::fputs(kUsage, out);
+      std::fputs("Sends every line typed on standard input to the viewer's secondary command\n"
+                 "port (3503, or $KESTREL_SECONDARY_PORT); quit, bye or exit ends.\n"
+                 "  --help     print this and exit\n"
+                 "  --version  print the version and exit\n",
+                 out);
+      return 0;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+      std::fprintf(out, "pokeline %s\n", KESTREL_VERSION);
+      return 0;
+    }
+    if (arg[0] == '-') {
+      std::fprintf(err, "pokeline: unknown option %s\n", arg);
+      std::fputs(kUsage, err);
+      return 2;
+    }
+  }
+  return std::nullopt;
+}
+
 int runPokeline(int argc, const char* const* argv, std::FILE* in, std::FILE* out,
                 uint16_t port) {
-  std::fputs("Usage: pokeline [<ip> (default is 127.0.0.1)]\n", out);
+  std::fputs(kUsage, out);
   const char* host = argc == 2 ? argv[1] : "127.0.0.1";
   SocketClient client(host, port);
   std::fprintf(out, "Attempting connection to %s port %d\n", client.host(), port);

@@ -97,6 +97,10 @@ TEST(Pokeline, UnreachableViewerOrHostNameCannotBeConnected) {
   EXPECT_NE(client.output().find("Attempting connection to 127.0.0.1 port"), std::string::npos);
 }
 
+TEST(Pokeline, AnswersHelpVersionAndUnknownOptionsWithoutConnecting) {
+  EXPECT_EQ(testing::standardOptionProblems(pokeline(), "pokeline", "Usage: pokeline [<ip>"), "");
+}
+
 TEST(Pokeline, DefaultPortIs3503) {
   unsetenv("KESTREL_SECONDARY_PORT");
   EXPECT_EQ(kestrel::testing::freePort() > 0, true);

@@ -33,12 +33,23 @@ endforeach()
 # root, examples, guide) and the loom documents beside it.
 install(DIRECTORY share/kestrel/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kestrel)
 install(DIRECTORY share/loom/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kestrel/loom)
-install(DIRECTORY docs/man/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-  FILES_MATCHING PATTERN "*.1")
+# Man pages, compressed as Debian keeps them (man reads both).
+set(kestrel_man_pages)
+foreach(page kestrel pokeline loom fleetsim)
+  set(source ${PROJECT_SOURCE_DIR}/docs/man/${page}.1)
+  set(packed ${PROJECT_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${packed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND sh -c "gzip -9n -c '${source}' > '${packed}'"
+    DEPENDS ${source} VERBATIM)
+  list(APPEND kestrel_man_pages ${packed})
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${kestrel_man_pages})
+install(FILES ${kestrel_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES docs/desktop/kestrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES docs/desktop/kestrel.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrel)
 
 # The Debian package. Its dependencies are computed from the libraries the
 # installed files link against (dpkg-shlibdeps), never listed by hand.

@@ -38,4 +38,23 @@ class ChildProcess {
   std::string printed_;
 };
 
+// A program run to its end with standard input empty: its exit status
+// (128 + signal; -1 when it did not end within TIMEOUT_MS and was killed)
+// and what it wrote to standard output and standard error, kept apart.
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
+                      int timeoutMs = 10000);
+
+// What is wrong with how PROGRAM answers the options every program knows:
+// --help prints text holding USAGE on standard output and nothing on
+// standard error, status 0; --version prints the one line "NAME VERSION"
+// (the project's version), status 0; an unknown option prints nothing on
+// standard output and USAGE on standard error, status 2. "" when all is well.
+std::string standardOptionProblems(const std::string& program, const std::string& name,
+                                   const std::string& usage);
+
 }  // namespace kestrel::testing

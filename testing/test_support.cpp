@@ -27,9 +27,12 @@ TempDir::~TempDir() {
   if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
-void TempDir::write(const std::string& name, const std::string& contents) const {
+std::string TempDir::write(const std::string& name, const std::string& contents) const {
   std::ofstream(file(name), std::ios::binary) << contents;
+  return file(name);
 }
+
+std::string TempDir::read(const std::string& name) const { return readFile(file(name)); }
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

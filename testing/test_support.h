@@ -19,7 +19,10 @@ class TempDir {
 
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
-  void write(const std::string& name, const std::string& contents) const;
+  // Writes the file and returns its path.
+  std::string write(const std::string& name, const std::string& contents) const;
+  // The file's contents, or "" when it cannot be read.
+  std::string read(const std::string& name) const;
 
  private:
   std::string path_;

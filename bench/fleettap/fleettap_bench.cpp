@@ -27,23 +27,13 @@ namespace {
 using kestrel::JFileProperty;
 using kestrel::JFleetTap;
 using kestrel::JString;
+using kestrel::JStringProperty;
 using kestrel::ModuleGraph;
 using kestrel::testing::Feeder;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kNodes = 128;
 const char* kGroup = "239.255.77.40";
-
-uint16_t freeUdpPort() {
-  int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 // A graph of a feeder (clock, on off) and a JFleetTap with 128 nodes and
 // one group, running.
@@ -57,6 +47,7 @@ struct Fleet {
     graph.add("tap", std::make_unique<JFleetTap>());
     feed = static_cast<Feeder*>(graph.find("feed"));
     tap = static_cast<JFleetTap*>(graph.find("tap"));
+    tap->updateProperty(JStringProperty(JString("multicast interface"), JString(kLoopbackInterface)));
     tap->updateProperty(JFileProperty(JString("node file name"), JString(dir.file("bench.nod")), JString("*")));
     tap->updateProperty(JFileProperty(JString("port file name"), JString(dir.file("bench.mcp")), JString("*")));
     graph.startupAll();

@@ -1,9 +1,9 @@
 #include "modules/common/jcomponent.h"
 
 #include <cstdio>
-#include <mutex>
 
 #include "modules/common/jmodule.h"
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 namespace {
@@ -13,9 +13,9 @@ void toStandardError(void*, const JString& line) {
 }
 
 struct DebugState {
-  std::mutex mutex;
-  JComponent::DebugSink sink = toStandardError;  // GUARDED_BY(mutex)
-  void* context = nullptr;                        // GUARDED_BY(mutex)
+  Mutex mutex;
+  JComponent::DebugSink sink GUARDED_BY(mutex) = toStandardError;
+  void* context GUARDED_BY(mutex) = nullptr;
 };
 
 DebugState& debugState() {
@@ -27,13 +27,13 @@ DebugState& debugState() {
 
 void JComponent::debug(const JString& line) {
   DebugState& s = debugState();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(s.mutex);
   s.sink(s.context, line);
 }
 
 JComponent::DebugSink JComponent::setDebugSink(DebugSink sink, void* context) {
   DebugState& s = debugState();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(s.mutex);
   DebugSink previous = s.sink;
   s.sink = sink ? sink : toStandardError;
   s.context = sink ? context : nullptr;

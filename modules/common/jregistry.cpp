@@ -19,7 +19,7 @@ JModuleRegistry& JModuleRegistry::global() {
 bool JModuleRegistry::add(std::unique_ptr<JAddObj> prototype) {
   JString name = prototype->className();
   if (name.empty()) return false;
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   auto at = std::lower_bound(prototypes_.begin(), prototypes_.end(), name.view(), nameLess);
   if (at != prototypes_.end() && (*at)->className() == name) return false;
   prototypes_.insert(at, std::move(prototype));
@@ -27,13 +27,13 @@ bool JModuleRegistry::add(std::unique_ptr<JAddObj> prototype) {
 }
 
 bool JModuleRegistry::contains(std::string_view className) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   auto at = std::lower_bound(prototypes_.begin(), prototypes_.end(), className, nameLess);
   return at != prototypes_.end() && (*at)->className().view() == className;
 }
 
 std::unique_ptr<JAddObj> JModuleRegistry::create(std::string_view className) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   auto at = std::lower_bound(prototypes_.begin(), prototypes_.end(), className, nameLess);
   if (at == prototypes_.end() || (*at)->className().view() != className) return nullptr;
   JObject* copy = (*at)->clone();
@@ -43,14 +43,14 @@ std::unique_ptr<JAddObj> JModuleRegistry::create(std::string_view className) con
 }
 
 std::vector<std::string> JModuleRegistry::classNames() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   std::vector<std::string> names;
   for (const auto& p : prototypes_) names.push_back(p->className().str());
   return names;
 }
 
 void JModuleRegistry::remove(std::string_view className) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   auto at = std::lower_bound(prototypes_.begin(), prototypes_.end(), className, nameLess);
   if (at != prototypes_.end() && (*at)->className().view() == className) prototypes_.erase(at);
 }

@@ -12,13 +12,13 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "modules/common/export.h"
 #include "modules/common/jmodule.h"
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -41,8 +41,8 @@ class KESTREL_API JModuleRegistry {
   void remove(std::string_view className);
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<std::unique_ptr<JAddObj>> prototypes_;  // GUARDED_BY(mutex_), sorted by name
+  mutable Mutex mutex_;
+  std::vector<std::unique_ptr<JAddObj>> prototypes_ GUARDED_BY(mutex_);  // sorted by name
 };
 
 }  // namespace kestrel

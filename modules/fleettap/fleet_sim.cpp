@@ -52,7 +52,9 @@ std::string fleetSimUsage() {
          "  --latitude D        latitude of the tracks' centre, degrees (default 49.2827)\n"
          "  --longitude D       longitude of the tracks' centre, degrees (default -123.1207)\n"
          "  --radius D          radius of the tracks, degrees (default 0.01)\n"
-         "  --seed N            random seed (default 1)\n";
+         "  --seed N            random seed (default 1)\n"
+         "  --help              print this and exit\n"
+         "  --version           print the version and exit\n";
 }
 
 bool parseFleetSimOptions(int argc, const char* const* argv, FleetSimOptions* o,
@@ -62,6 +64,10 @@ bool parseFleetSimOptions(int argc, const char* const* argv, FleetSimOptions* o,
     if (arg == "--help") {
       *error = "";
       return false;
+    }
+    if (arg == "--version") {
+      o->version = true;
+      return true;
     }
     if (i + 1 >= argc) {
       *error = "option " + arg + " needs a value";

@@ -24,9 +24,11 @@ struct FleetSimOptions {
   double centerLongitude = -123.1207;
   double radiusDegrees = 0.01;
   uint32_t seed = 1;
+  bool version = false;     // --version: print the version, send nothing
 };
 
-// Parses the command line; false with a message in *error.
+// Parses the command line; false with a message in *error, or with an
+// empty *error for --help.
 bool parseFleetSimOptions(int argc, const char* const* argv, FleetSimOptions* options,
                           std::string* error);
 std::string fleetSimUsage();

@@ -24,6 +24,10 @@ class ManualClock : public kv_clock {
   kv_time now_{1000000, 0};
 };
 
+// The interface every test joins its groups on, so that no membership
+// report or packet leaves the machine.
+constexpr const char* kLoopbackInterface = "127.0.0.1";
+
 // A UDP port that was free a moment ago.
 inline uint16_t freeUdpPort() {
   int fd = ::socket(AF_INET, SOCK_DGRAM, 0);

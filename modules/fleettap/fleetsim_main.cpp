@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
     std::fputs(fleetSimUsage().c_str(), error.empty() ? stdout : stderr);
     return error.empty() ? 0 : 2;
   }
+  if (options.version) {
+    std::printf("fleetsim %s\n", KESTREL_VERSION);
+    return 0;
+  }
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   int fd = ::socket(AF_INET, SOCK_DGRAM, 0);

@@ -60,6 +60,7 @@ void JFleetTap::copySettings(const JFleetTap& other) {
   maxPacketSize_ = other.maxPacketSize_;
   packetBufferSize_ = other.packetBufferSize_;
   verifyChecksum_ = other.verifyChecksum_;
+  interface_ = other.interface_;
   num_nodes_ = other.num_nodes_;
   enabled_ = other.enabled_;
   clock_ = other.clock_;
@@ -82,6 +83,7 @@ void JFleetTap::applySettings() {
   // are what the user sees, so they apply from the start.
   registry_->setThresholds(mediumThreshold_, badThreshold_);
   registry_->setVerifyChecksum(verifyChecksum_ != 0);
+  registry_->setInterface(interface_);
 }
 
 void JFleetTap::startup() {
@@ -138,6 +140,7 @@ void JFleetTap::engine(int port, JLinkObj& link) {
     if (previous == 0 && clockValue_ == 1) {
       fleetLog().printf("JFleetTap::engine() processing tick\n");
       registry_->serviceAll();
+      traceDrops();
       broadcastNodes();
     }
   } else if (port == 1) {
@@ -150,6 +153,14 @@ void JFleetTap::engine(int port, JLinkObj& link) {
     }
     fleetLog().printf("JFleetTap::engine() on-off is %d\n", onOff_);
   }
+}
+
+void JFleetTap::traceDrops() const {
+  const kv_rov_registry::Drops drops = registry_->droppedLastService();
+  if (drops.full == 0 && drops.oversized == 0) return;
+  fleetLog().printf("JFleetTap::engine() dropped %llu packets for full slots, %llu too long\n",
+                    static_cast<unsigned long long>(drops.full),
+                    static_cast<unsigned long long>(drops.oversized));
 }
 
 void JFleetTap::broadcastNodes() {

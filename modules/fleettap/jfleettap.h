@@ -11,7 +11,11 @@
 //
 // Ownership: the module owns its registry, made by startup() and released
 // by close(); copies (clone()) have none until their own startup().
-// Every operation writes a trace line to fleetLog().
+// Every operation writes a trace line to fleetLog(); a tick whose period
+// lost packets (slots full, or packets too long) adds a line with the counts.
+//
+// The property "multicast interface" (a local IPv4 address) chooses where
+// the groups are joined; empty joins on the default interface and loopback.
 #pragma once
 
 #include <memory>
@@ -74,6 +78,7 @@ class JFleetTap : public JAddObj {
   bool enabled() const { return enabled_; }
   const std::string& nodeFileName() const { return nodeFileName_; }
   const std::string& portFileName() const { return portFileName_; }
+  const std::string& interfaceAddress() const { return interface_; }
   static const char* versionText();
 
  protected:
@@ -84,6 +89,7 @@ class JFleetTap : public JAddObj {
   void copySettings(const JFleetTap& other);
   void applySettings();
   void broadcastNodes();
+  void traceDrops() const;
 
   int clockValue_ = 0;
   int onOff_ = 0;
@@ -96,6 +102,7 @@ class JFleetTap : public JAddObj {
   int maxPacketSize_ = kSlotSize;
   int packetBufferSize_ = kSlotCount;
   int verifyChecksum_ = 0;
+  std::string interface_;  // "multicast interface"; empty: default and loopback
   std::unique_ptr<kv_rov_registry> registry_;
   int num_nodes_ = 0;
   bool enabled_ = true;

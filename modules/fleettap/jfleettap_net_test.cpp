@@ -2,13 +2,18 @@
 // on the loopback interface.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <atomic>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "modules/fleettap/fleet_sim.h"
 #include "modules/fleettap/fleet_test_support.h"
 #include "modules/fleettap/jfleettap.h"
+#include "modules/fleettap/kv_olog.h"
 #include "modules/host/module_graph.h"
 #include "modules/host/probe_modules.h"
 #include "testing/test_support.h"
@@ -18,6 +23,7 @@ namespace {
 
 using testing::Feeder;
 using testing::Probe;
+using kestrel::testing::readFile;
 using kestrel::testing::waitFor;
 
 const char* kGroup = "239.255.77.3";
@@ -40,6 +46,7 @@ class FleetTapNetTest : public ::testing::Test {
     dir.write("fleet.mcp", "lan " + std::string(kGroup) + " " + std::to_string(port) + "\n");
     auto module = std::make_unique<JFleetTap>();
     module->setClock(clock);
+    module->updateProperty(JStringProperty(JString("multicast interface"), JString(kLoopbackInterface)));
     ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("ii")), "");
     ASSERT_EQ(graph.add("tap", std::move(module)), "");
     ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(24)), "");
@@ -148,6 +155,75 @@ TEST_F(FleetTapNetTest, PacketsOf250CharactersOrMoreAreDroppedWhole) {
   EXPECT_EQ(text(13), "2004/01/30,16:11:56.250");
 }
 
+TEST_F(FleetTapNetTest, ATickThatLostPacketsSaysHowManyInTheTrace) {
+  ASSERT_EQ(fleetLog().open("%s", dir.file("trace.log").c_str()), 1);
+  const std::string packet = "17 " + kZda + kGll;
+  send({packet + std::string(260 - packet.size(), ' ')});
+  for (int i = 0; i < JFleetTap::kSlotCount + 3; ++i) send({packet});
+  tick();
+  const kv_rov_registry::Drops drops = tap->registry()->droppedLastService();
+  tick();  // nothing lost in this period: no line
+  fleetLog().close();
+  EXPECT_EQ(drops.full, 3u);
+  EXPECT_EQ(drops.oversized, 1u);
+  EXPECT_EQ(tap->registry()->droppedLastService().full, 0u);
+  const std::string trace = readFile(dir.file("trace.log"));
+  const std::string line = "JFleetTap::engine() dropped 3 packets for full slots, 1 too long\n";
+  ASSERT_NE(trace.find(line), std::string::npos) << trace.substr(0, 400);
+  EXPECT_EQ(trace.find("JFleetTap::engine() dropped", trace.find(line) + 1), std::string::npos);
+}
+
+// The groups this process has joined, by interface name, from the kernel's
+// table of memberships.
+std::multimap<std::string, std::string> joinedGroups() {
+  std::multimap<std::string, std::string> groups;
+  std::istringstream table(readFile("/proc/net/igmp"));
+  std::string device;
+  for (std::string line; std::getline(table, line);) {
+    std::istringstream words(line);
+    std::string first;
+    words >> first;
+    if (line.empty() || first == "Idx") continue;
+    if (line[0] != '\t') {
+      words >> device;
+    } else {
+      groups.emplace(device, first);
+    }
+  }
+  return groups;
+}
+
+TEST(FleetTapInterface, GroupsAreJoinedOnlyOnTheChosenInterface) {
+  const char* group = "239.255.77.71";  // no other test joins it
+  in_addr address{};
+  ASSERT_EQ(::inet_pton(AF_INET, group, &address), 1);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08X", address.s_addr);  // as the kernel lists it
+
+  kestrel::testing::TempDir dir{false};
+  dir.write("fleet.nod", "17 alpha\n");
+  dir.write("fleet.mcp", "lan " + std::string(group) + " " + std::to_string(freeUdpPort()) + "\n");
+  JFleetTap tap;
+  ASSERT_TRUE(tap.updateProperty(JStringProperty(JString("multicast interface"), JString(kLoopbackInterface))));
+  ASSERT_TRUE(tap.updateProperty(JFileProperty(JString("node file name"), JString(dir.file("fleet.nod")), JString("*"))));
+  ASSERT_TRUE(tap.updateProperty(JFileProperty(JString("port file name"), JString(dir.file("fleet.mcp")), JString("*"))));
+  tap.startup();
+  tap.registry()->runAll();
+  std::vector<std::string> devices;
+  for (const auto& [device, joined] : joinedGroups()) {
+    if (joined == hex) devices.push_back(device);
+  }
+  EXPECT_EQ(devices, std::vector<std::string>{"lo"});
+  EXPECT_EQ(tap.getProperties().find("multicast interface")->asString()->getText(), "127.0.0.1");
+  JContent saved;
+  tap.writeContent(saved);
+  JFleetTap copy;
+  copy.readContent(saved);
+  EXPECT_EQ(copy.interfaceAddress(), "127.0.0.1");
+  tap.close();
+  for (const auto& [device, joined] : joinedGroups()) EXPECT_NE(joined, hex) << device;
+}
+
 TEST_F(FleetTapNetTest, VerifyChecksumDropsCorruptedSentences) {
   ASSERT_TRUE(tap->updateProperty(JIntegerProperty(JString("verify checksum"), 1, 0, 1)));
   const std::string zda = sentence("GPZDA,161156.25,30,01,2004,00,00");
@@ -219,6 +295,7 @@ TEST_F(FleetTapNetTest, StopCloseAndDestroyWhilePacketsArrive) {
   // A second module is destroyed while its receiver runs.
   {
     JFleetTap other;
+    other.updateProperty(JStringProperty(JString("multicast interface"), JString(kLoopbackInterface)));
     other.updateProperty(JFileProperty(JString("node file name"), JString(dir.file("fleet.nod")), JString("*")));
     other.updateProperty(JFileProperty(JString("port file name"), JString(dir.file("fleet.mcp")), JString("*")));
     other.startup();

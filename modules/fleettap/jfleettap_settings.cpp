@@ -22,6 +22,7 @@ JArray JFleetTap::getProperties() {
   list.add<JRealProperty>(JString("medium threshold"), mediumThreshold_, 5, 3);
   list.add<JRealProperty>(JString("bad threshold"), badThreshold_, 5, 3);
   list.add<JIntegerProperty>(JString("verify checksum"), verifyChecksum_, 0, 1);
+  list.add<JStringProperty>(JString("multicast interface"), JString(interface_));
   return list;
 }
 
@@ -51,6 +52,12 @@ bool JFleetTap::updateProperty(const JProperty& property) {
       return true;
     }
     return false;
+  }
+  if (const JStringProperty* text = property.asString()) {
+    if (name != "multicast interface") return false;
+    interface_ = text->getText().str();
+    if (registry_) registry_->setInterface(interface_);  // for the next join
+    return true;
   }
   if (const JIntegerProperty* integer = property.asInteger()) {
     if (name == "MAX packet size") {
@@ -94,6 +101,7 @@ void JFleetTap::writeContent(JContent& out) const {
   out.putDouble("medium threshold", mediumThreshold_);
   out.putDouble("bad threshold", badThreshold_);
   out.putInteger("verify checksum", verifyChecksum_);
+  out.putObject("multicast interface", JString(interface_));
   JAddObj::writeContent(out);
 }
 
@@ -120,6 +128,8 @@ void JFleetTap::readContent(const JContent& in) {
   mediumThreshold_ = in.getDouble("medium threshold", 0.0);
   badThreshold_ = in.getDouble("bad threshold", 0.0);
   verifyChecksum_ = in.getInteger("verify checksum", 0) != 0 ? 1 : 0;
+  const JString* chosen = in.getObject("multicast interface");
+  interface_ = chosen ? chosen->str() : std::string();
   if (registry_) applySettings();
   fleetLog().printf("JFleetTap::readContent() ogm=%d num_nodes_=%d\n", ogm, num_nodes_);
   enabled_ = isValid();

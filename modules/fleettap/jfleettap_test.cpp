@@ -37,6 +37,7 @@ class FleetTapTest : public ::testing::Test {
     dir.write("fleet.mcp", "lan 239.255.77.9 0\n");
     auto module = std::make_unique<JFleetTap>();
     module->setClock(clock);
+    module->updateProperty(JStringProperty(JString("multicast interface"), JString(kLoopbackInterface)));
     ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("ii")), "");
     ASSERT_EQ(graph.add("tap", std::move(module)), "");
     ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(8 * 3)), "");

@@ -87,11 +87,24 @@ void kv_multicast_recv::openSocket() {
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   address.sin_port = htons(static_cast<uint16_t>(portNumber_));
   ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  // Join on the default interface, and on loopback too, so that senders on
-  // this machine reach the group whatever the routing table says. Failures
-  // are ignored: a socket that did not join simply delivers nothing.
+  joinGroup();
+}
+
+void kv_multicast_recv::joinGroup() {
+  // Without a chosen interface, join on the default one and on loopback
+  // too, so that senders on this machine reach the group whatever the
+  // routing table says. Failures are ignored: a socket that did not join
+  // simply delivers nothing.
   ip_mreq membership{};
   if (::inet_pton(AF_INET, groupAddress_.c_str(), &membership.imr_multiaddr) != 1) return;
+  if (!interface_.empty()) {
+    if (::inet_pton(AF_INET, interface_.c_str(), &membership.imr_interface) != 1) {
+      fleetLog().printf("kv_multicast_recv: bad interface address %s\n", interface_.c_str());
+      return;
+    }
+    ::setsockopt(socket_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership);
+    return;
+  }
   membership.imr_interface.s_addr = htonl(INADDR_ANY);
   ::setsockopt(socket_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership);
   membership.imr_interface.s_addr = htonl(INADDR_LOOPBACK);
@@ -121,7 +134,7 @@ void kv_multicast_recv::putPacket(const char* text, size_t length) {
   received_.fetch_add(1);
   // The text ends at its first NUL, as a C string would.
   length = ::strnlen(text, length);
-  std::lock_guard guard(lock_);
+  kestrel::MutexLock guard(lock_);
   if (length >= static_cast<size_t>(front_->slotSize)) {
     // Too long for a slot: cutting it would hand on a packet that was never
     // sent, so it is dropped like any other malformed packet.
@@ -133,7 +146,7 @@ void kv_multicast_recv::putPacket(const char* text, size_t length) {
 
 void kv_multicast_recv::swapBuffers() {
   fleetLog().printf("kv_multicast_recv::swapBuffers() %p\n", static_cast<void*>(this));
-  std::lock_guard guard(lock_);
+  kestrel::MutexLock guard(lock_);
   std::swap(front_, back_);
   back_->readIndex = 0;
   front_->writeCount = 0;

@@ -9,10 +9,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+#include "viewer/intake/thread_annotations.h"
 
 class kv_multicast_recv {
  public:
@@ -48,6 +48,12 @@ class kv_multicast_recv {
   // socket. Buffered packets stay.
   void stop();
   bool running() const { return thread_.joinable(); }
+  // The local IPv4 address of the interface the group is joined on, used
+  // from the next run(). Empty (the default): the default interface and
+  // loopback. Tests give "127.0.0.1" so that no membership report leaves
+  // the machine.
+  void setInterface(const std::string& address) { interface_ = address; }
+  const std::string& interfaceAddress() const { return interface_; }
 
   void swapBuffers();
   // Stores one received packet (what the receive thread does); public so
@@ -64,14 +70,16 @@ class kv_multicast_recv {
 
  private:
   void openSocket();
+  void joinGroup();
   void runingThread();
 
   std::string groupAddress_;
   int portNumber_;
+  std::string interface_;
   bufferSt buffers_[2];
-  bufferSt* front_;  // GUARDED_BY(lock_)
+  bufferSt* front_ GUARDED_BY(lock_);
   bufferSt* back_;   // host's thread only
-  std::mutex lock_;
+  kestrel::Mutex lock_;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   int socket_ = -1;

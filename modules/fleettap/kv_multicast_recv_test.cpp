@@ -28,6 +28,7 @@ class MulticastTest : public ::testing::Test {
     port_ = freeUdpPort();
     dir_.write("fleet.nod", "17 alpha\n18 beta\n");
     dir_.write("fleet.mcp", "lan " + std::string(kGroup) + " " + std::to_string(port_) + "\n");
+    registry_.setInterface(kLoopbackInterface);
     ASSERT_TRUE(registry_.loadNodeFile(dir_.file("fleet.nod").c_str()));
     ASSERT_TRUE(registry_.loadPortFile(dir_.file("fleet.mcp").c_str()));
   }

@@ -42,7 +42,7 @@ void KV_OLog::closeSoft() { open_ = 0; }
 
 int KV_OLog::printf(const char* format, ...) {
   if (!open_) return 0;
-  std::lock_guard guard(lock_);
+  kestrel::MutexLock guard(lock_);
   std::FILE* file = std::fopen(fileName_, "a");
   if (file == nullptr) return 0;  // the line is lost
   va_list args;

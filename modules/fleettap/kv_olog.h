@@ -6,7 +6,7 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
+#include "viewer/intake/thread_annotations.h"
 
 #define KV_EXPORT __attribute__((visibility("default")))
 
@@ -37,7 +37,7 @@ class KV_EXPORT KV_OLog {
   char fileName_[256] = {};
   std::atomic<int> open_{0};
   int firstOpen_ = 1;
-  std::mutex lock_;  // serialises printf
+  kestrel::Mutex lock_;  // serialises printf
 };
 
 // The library's shared log, created when the library is loaded. It is opened

@@ -33,6 +33,8 @@ void kv_rov_portHandler::stop() {
 
 void kv_rov_portHandler::service() {
   fleetLog().printf("In kv_rov_portHandler::service() running is %d\n", running_);
+  droppedFull_.update(receiver_->droppedFull());
+  droppedOversized_.update(receiver_->droppedOversized());
   if (!running_) return;
   receiver_->swapBuffers();
   while (const char* stored = receiver_->getPacket()) {

@@ -27,6 +27,9 @@ class kv_rov_portHandler {
   void service();
   // Drops packets whose sentences fail their NMEA checksum; off by default.
   void setVerifyChecksum(bool verify) { verifyChecksum_ = verify; }
+  // The interface the group is joined on from the next run(); see
+  // kv_multicast_recv::setInterface.
+  void setInterface(const std::string& address) { receiver_->setInterface(address); }
 
   const std::string& name() const { return name_; }
   const std::string& groupAddress() const { return groupAddress_; }
@@ -37,6 +40,10 @@ class kv_rov_portHandler {
   // construction.
   uint64_t delivered() const { return delivered_; }
   uint64_t malformed() const { return malformed_; }
+  // Packets the receiver dropped (front buffer full, too long for a slot)
+  // between the previous service() and the last one.
+  uint64_t droppedFullLastService() const { return droppedFull_.sinceLast; }
+  uint64_t droppedOversizedLastService() const { return droppedOversized_.sinceLast; }
 
  private:
   std::string name_;
@@ -49,4 +56,15 @@ class kv_rov_portHandler {
   kv_rov_report report_;  // the packet being serviced
   uint64_t delivered_ = 0;
   uint64_t malformed_ = 0;
+  // A running total and how much it grew at the last service().
+  struct Growth {
+    uint64_t seen = 0;
+    uint64_t sinceLast = 0;
+    void update(uint64_t total) {
+      sinceLast = total - seen;
+      seen = total;
+    }
+  };
+  Growth droppedFull_;
+  Growth droppedOversized_;
 };

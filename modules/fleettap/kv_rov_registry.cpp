@@ -98,6 +98,7 @@ bool kv_rov_registry::loadPortFile(const char* fileName) {
     ports_.push_back(std::make_unique<kv_rov_portHandler>(
         tokens[0].c_str(), tokens[1].c_str(), static_cast<int>(port), slotSize_, capacity_, *this));
     ports_.back()->setVerifyChecksum(verifyChecksum_);
+    ports_.back()->setInterface(interface_);
   });
   return opened && !ports_.empty();
 }
@@ -141,6 +142,20 @@ void kv_rov_registry::stopAll() {
 void kv_rov_registry::setVerifyChecksum(bool verify) {
   verifyChecksum_ = verify;
   for (auto& port : ports_) port->setVerifyChecksum(verify);
+}
+
+void kv_rov_registry::setInterface(const std::string& address) {
+  interface_ = address;
+  for (auto& port : ports_) port->setInterface(address);
+}
+
+kv_rov_registry::Drops kv_rov_registry::droppedLastService() const {
+  Drops drops;
+  for (const auto& port : ports_) {
+    drops.full += port->droppedFullLastService();
+    drops.oversized += port->droppedOversizedLastService();
+  }
+  return drops;
 }
 
 void kv_rov_registry::setThresholds(double mediumSeconds, double badSeconds) {

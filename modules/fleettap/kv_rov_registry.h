@@ -47,6 +47,19 @@ class kv_rov_registry {
   // given to every port handler, now and when the port file is loaded.
   void setVerifyChecksum(bool verify);
   bool verifyChecksum() const { return verifyChecksum_; }
+  // The local address of the interface every group is joined on (empty:
+  // the default interface and loopback); given to every port handler, now
+  // and when the port file is loaded, and used from their next run().
+  void setInterface(const std::string& address);
+  const std::string& interfaceAddress() const { return interface_; }
+
+  // Packets the port handlers' receivers dropped for a full buffer and for
+  // their length, between the previous serviceAll() and the last one.
+  struct Drops {
+    uint64_t full = 0;
+    uint64_t oversized = 0;
+  };
+  Drops droppedLastService() const;
 
   uint32_t nodeCount() const { return static_cast<uint32_t>(nodes_.size()); }
   int portCount() const { return static_cast<int>(ports_.size()); }
@@ -65,4 +78,5 @@ class kv_rov_registry {
   int mediumMs_ = 4000;
   int badMs_ = 2000;
   bool verifyChecksum_ = false;
+  std::string interface_;
 };

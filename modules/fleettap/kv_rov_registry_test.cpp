@@ -63,6 +63,7 @@ TEST_F(RegistryTest, PortFileLinesNeedThreeTokens) {
 
 TEST_F(RegistryTest, LoadingNodesStopsRunningPorts) {
   dir_.write("fleet.mcp", "north 239.255.1.1 0\n");
+  registry_.setInterface(kLoopbackInterface);
   ASSERT_TRUE(registry_.loadPortFile(dir_.file("fleet.mcp").c_str()));
   ASSERT_TRUE(registry_.loadNodeFile(nodeFile("1\n").c_str()));
   registry_.runAll();

@@ -64,7 +64,7 @@ class BuiltinTest : public ::testing::Test {
 
   ModuleGraph graph;
   Runner runner;
-  TempDir dir;
+  TempDir dir{false};
 };
 
 TEST_F(BuiltinTest, PulseClockEmitsOneThenZeroPerTickAndEndsAfterItsTicks) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "modules/common/jregistry.h"
 #include "modules/host/builtin_modules.h"
 #include "modules/host/test_paths.h"
@@ -68,7 +71,7 @@ TEST_F(DocumentTest, BuildsModulesPropertiesAndLinksFindingPluginsByClass) {
 
 TEST_F(DocumentTest, TheShippedDemoDocumentsLoad) {
   for (const char* name : {"cue.json", "gps.json"}) {
-    auto doc = loadDocumentFile(testing::sourceDir() + "/share/loom/" + name, options, &error);
+    auto doc = loadDocumentFile(testing::sourcePath(std::string("share/loom/") + name), options, &error);
     EXPECT_NE(doc, nullptr) << name << ": " << error;
   }
 }
@@ -87,7 +90,7 @@ TEST_F(DocumentTest, PersistenceRoundTripGivesTheSameDocument) {
 }
 
 TEST_F(DocumentTest, SavedFileReplacesTheOldOneWhole) {
-  TempDir dir;
+  TempDir dir{false};
   auto doc = load(kCue);
   ASSERT_NE(doc, nullptr) << error;
   const std::string path = dir.write("saved.json", "old");

@@ -39,15 +39,19 @@ struct Options {
   bool list = false;
 };
 
-void usage() {
-  std::fprintf(stderr,
+void usage(std::FILE* to) {
+  std::fprintf(to,
                "usage: loom [--plugin-dir DIR] [--save FILE] [--check] DOCUMENT\n"
                "       loom [--plugin-dir DIR] --list\n"
+               "       loom --help | --version\n"
                "The plug-in directory defaults to $LOOM_PLUGIN_DIR, else %s\n",
                defaultPluginDir().c_str());
 }
 
-bool parseArguments(int argc, char** argv, Options& o) {
+// What the command line asks for; --help and --version end the reading.
+enum class Request { kRun, kHelp, kVersion, kBadUsage };
+
+Request parseArguments(int argc, char** argv, Options& o) {
   const char* env = std::getenv("LOOM_PLUGIN_DIR");
   o.pluginDir = env && *env ? env : defaultPluginDir();
   for (int i = 1; i < argc; ++i) {
@@ -58,13 +62,17 @@ bool parseArguments(int argc, char** argv, Options& o) {
       o.check = true;
     } else if (a == "--list") {
       o.list = true;
-    } else if (a == "--help" || a == "-h" || (!a.empty() && a[0] == '-') || !o.document.empty()) {
-      return false;
+    } else if (a == "--help" || a == "-h") {
+      return Request::kHelp;
+    } else if (a == "--version") {
+      return Request::kVersion;
+    } else if ((!a.empty() && a[0] == '-') || !o.document.empty()) {
+      return Request::kBadUsage;
     } else {
       o.document = a;
     }
   }
-  return o.list != !o.document.empty();
+  return o.list != !o.document.empty() ? Request::kRun : Request::kBadUsage;
 }
 
 void describeClass(JAddObj& prototype) {
@@ -156,9 +164,18 @@ int runDocument(const Options& o) {
 
 int loomMain(int argc, char** argv) {
   Options o;
-  if (!parseArguments(argc, argv, o)) {
-    usage();
-    return 2;
+  switch (parseArguments(argc, argv, o)) {
+    case Request::kHelp:
+      usage(stdout);
+      return 0;
+    case Request::kVersion:
+      std::printf("loom %s\n", KESTREL_VERSION);
+      return 0;
+    case Request::kBadUsage:
+      usage(stderr);
+      return 2;
+    case Request::kRun:
+      break;
   }
   registerBuiltinModules();
   return o.list ? listClasses(o) : runDocument(o);

@@ -15,6 +15,7 @@
 
 #include "modules/host/tcp_listener.h"
 #include "modules/host/test_paths.h"
+#include "testing/child_process.h"
 
 extern char** environ;
 
@@ -73,8 +74,8 @@ class LoomProcess {
 };
 
 std::string shipped(const std::string& name) {
-  TempDir none;
-  std::ifstream in(testing::sourceDir() + "/share/loom/" + name, std::ios::binary);
+  TempDir none{false};
+  std::ifstream in(testing::sourcePath(std::string("share/loom/") + name), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -88,7 +89,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 const char* kPluginDirFlag = "--plugin-dir";
 
 TEST(LoomProgram, CueDocumentSendsTheCommandLinesToAListeningSocket) {
-  TempDir dir;
+  TempDir dir{false};
   TcpListener viewer;
   ASSERT_TRUE(viewer.ok());
   std::string doc = shipped("cue.json");
@@ -101,7 +102,7 @@ TEST(LoomProgram, CueDocumentSendsTheCommandLinesToAListeningSocket) {
 }
 
 TEST(LoomProgram, SigtermEndsARunThatWouldGoOnForeverAndSaves) {
-  TempDir dir;
+  TempDir dir{false};
   TcpListener viewer;
   std::string doc = shipped("cue.json");
   doc = replaced(doc, "\"port\": 3502", "\"port\": " + std::to_string(viewer.port()));
@@ -121,8 +122,8 @@ TEST(LoomProgram, SigtermEndsARunThatWouldGoOnForeverAndSaves) {
 }
 
 TEST(LoomProgram, GpsDocumentPrintsPositionsFromTheReceiverLog) {
-  TempDir dir;
-  std::filesystem::copy_file(testing::sourceDir() + "/share/loom/garmin48.nmea", dir.file("garmin48.nmea"));
+  TempDir dir{false};
+  std::filesystem::copy_file(testing::sourcePath("share/loom/garmin48.nmea"), dir.file("garmin48.nmea"));
   std::string doc = replaced(shipped("gps.json"), "\"rate\": 4800", "\"rate\": 0");
   LoomProcess loom(dir, {kPluginDirFlag, testing::pluginDir(), dir.write("gps.json", doc)});
   EXPECT_EQ(loom.wait(), 0) << loom.err();
@@ -134,7 +135,7 @@ TEST(LoomProgram, GpsDocumentPrintsPositionsFromTheReceiverLog) {
 }
 
 TEST(LoomProgram, RefusedDocumentsRunNothingAndSayWhy) {
-  TempDir dir;
+  TempDir dir{false};
   LoomProcess bad(dir, {kPluginDirFlag, testing::pluginDir(),
                         dir.write("bad.json", R"({"modules": [{"name": "x", "class": "JNope"}]})")});
   EXPECT_EQ(bad.wait(), 1);
@@ -152,8 +153,12 @@ TEST(LoomProgram, RefusedDocumentsRunNothingAndSayWhy) {
   EXPECT_NE(usage.err().find("usage: loom"), std::string::npos);
 }
 
+TEST(LoomProgram, AnswersHelpVersionAndUnknownOptions) {
+  EXPECT_EQ(testing::standardOptionProblems(testing::loomProgram(), "loom", "usage: loom"), "");
+}
+
 TEST(LoomProgram, AnUnusedBrokenPluginIsReportedAndTheRestRunsUntilSigint) {
-  TempDir dir;
+  TempDir dir{false};
   const std::string doc = R"({"libraries": [")" + testing::testPluginDir() + R"(/libNoEntry.so"],
       "modules": [{"name": "clock", "class": "JClock", "properties": {"period": 5}},
                   {"name": "show", "class": "JPrinter", "properties": {"tag": "tick"}}],
@@ -170,7 +175,7 @@ TEST(LoomProgram, AnUnusedBrokenPluginIsReportedAndTheRestRunsUntilSigint) {
 }
 
 TEST(LoomProgram, ListShowsEveryClassWithItsPorts) {
-  TempDir dir;
+  TempDir dir{false};
   LoomProcess list(dir, {kPluginDirFlag, testing::pluginDir(), "--list"});
   EXPECT_EQ(list.wait(), 0) << list.err();
   const std::string out = list.out();

@@ -12,6 +12,37 @@ constexpr int kMaxLine = JSatFix::kLineCapacity - 1;
 constexpr int kMaxPosition = 100;  // a field running past this abandons the sentence
 constexpr int kMaxField = 50;      // nor may a field's text grow beyond this
 
+// What the "*hh" at the end of a sentence says about the characters before it.
+enum class Checksum { kAbsent, kGood, kBad };
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Checks the raw line (NULs included, so that a damaged byte cannot hide
+// behind a terminator). The first "*" starts the checksum: two hex digits
+// that must be the XOR of every character between a leading "$" and the
+// "*", and end the line. Fewer than two characters after the "*" is a line
+// cut short, read like one that never had a checksum.
+Checksum verifyChecksum(const char* line, int length) {
+  const auto* star =
+      static_cast<const char*>(std::memchr(line, '*', static_cast<std::size_t>(length)));
+  if (star == nullptr) return Checksum::kAbsent;
+  const long after = line + length - star - 1;
+  if (after < 2) return Checksum::kAbsent;
+  const int high = hexValue(star[1]);
+  const int low = hexValue(star[2]);
+  if (after != 2 || high < 0 || low < 0) return Checksum::kBad;
+  unsigned sum = 0;
+  for (const char* p = line[0] == '$' ? line + 1 : line; p < star; ++p) {
+    sum ^= static_cast<unsigned char>(*p);
+  }
+  return sum == static_cast<unsigned>(high * 16 + low) ? Checksum::kGood : Checksum::kBad;
+}
+
 bool startsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
@@ -199,7 +230,13 @@ void JSatFix::endLine() {
   if (lineLength_ > 0 && !skipping_) {
     line_[lineLength_] = '\0';
     if (debug_ != 0) JComponent::debug(JString(line_));
-    parseSentence(line_);
+    if (verifyChecksum(line_, lineLength_) == Checksum::kBad) {
+      // A receiver's line damaged on the way: its fields cannot be believed.
+      ++checksumFailures_;
+      if (debug_ != 0) JComponent::debug(JString("checksum mismatch: sentence dropped"));
+    } else {
+      parseSentence(line_);
+    }
   }
   lineLength_ = 0;
   line_[0] = '\0';

@@ -10,6 +10,10 @@
 // length without a line end is dropped, and reading resumes after the next
 // line end, in the same block or a later one.
 //
+// A sentence that ends in a "*hh" checksum is parsed only when the checksum
+// matches; a mismatch drops the sentence and counts it (and, with debug on,
+// echoes a note after the line). Sentences without a checksum are parsed.
+//
 // No threads, timers or devices: all work happens inside engine(), on the
 // host's thread.
 #pragma once
@@ -47,6 +51,9 @@ class JSatFix : public JAddObj {
   // Line assembly of one received chunk; engine() calls it for port 0.
   void receive(const char* chunk, int length);
 
+  // Sentences dropped because their checksum did not match, since construction.
+  long checksumFailures() const { return checksumFailures_; }
+
  private:
   void endLine();
   void parseSentence(const char* line);
@@ -64,6 +71,7 @@ class JSatFix : public JAddObj {
   int satellites_ = 0;
   double latitude_ = 10.0;
   double longitude_ = 20.0;
+  long checksumFailures_ = 0;
 };
 
 }  // namespace kestrel

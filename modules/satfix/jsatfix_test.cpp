@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -98,7 +100,7 @@ TEST_F(SatFixTest, SentencesWithoutTheTalkerAreAcceptedOtherTalkersAreNot) {
 TEST_F(SatFixTest, ChunksSplitAnywhereGiveTheSameResult) {
   const std::string stream =
       "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
-      "$GPGSV,3,1,11,03,03,111,00*74\r\n$GPGLL,4916.45,S,12311.12,W,225444,A\r\n";
+      "$GPGSV,3,1,11,03,03,111,00*4A\r\n$GPGLL,4916.45,S,12311.12,W,225444,A\r\n";
   send(stream);
   const auto whole = probe->events;
   for (std::size_t cut = 1; cut < stream.size(); ++cut) {
@@ -117,7 +119,7 @@ TEST_F(SatFixTest, ChunksSplitAnywhereGiveTheSameResult) {
 }
 
 TEST_F(SatFixTest, NoFixGgaUpdatesBothTextsAndZeroesTheDecimals) {
-  send("$GPGGA,002153.000,,,,,0,00,,,M,0.0,M,,0000*5C\r\n");
+  send("$GPGGA,002153.000,,,,,0,00,,,M,0.0,M,,0000*53\r\n");
   EXPECT_EQ(probe->ports(), (std::vector<int>{0, 1, 3, 4}));
   EXPECT_EQ(text(0), " ,");  // a space and the next character of the sentence
   EXPECT_EQ(text(1), " 0");
@@ -218,6 +220,69 @@ TEST_F(SatFixTest, CloneCarriesThePartialLine) {
   probe->events.clear();
   other->receive("12\n", 3);
   EXPECT_EQ(text(2), "12");
+}
+
+// Good sentences of a receiver log, each with a matching checksum.
+const char* const kGoodLog[] = {
+    "$GPGGA,225310,4527.458,S,16709.165,E,1,05,2.1,14.6,M,1.1,M,,*5B",
+    "$GPGLL,5327.04024,N,00214.41560,W,102929.00,A,A*7A",
+    "$GPGSV,3,1,11,01,78,221,47,03,09,042,00,04,05,242,00,06,04,149,00*70",
+};
+
+TEST_F(SatFixTest, ChecksumMismatchDropsAndCountsTheSentenceIntactOnesAreRead) {
+  std::vector<std::vector<Probe::Event>> intact;
+  for (const char* line : kGoodLog) {
+    probe->events.clear();
+    send(std::string(line) + "\r\n");
+    ASSERT_FALSE(probe->events.empty()) << line;
+    intact.push_back(probe->events);
+  }
+  EXPECT_EQ(gps->checksumFailures(), 0);
+
+  // Every single byte of every sentence replaced by every other value: the
+  // module either says nothing or says what the intact sentence said.
+  long damagedChecksums = 0;
+  for (std::size_t s = 0; s < std::size(kGoodLog); ++s) {
+    const std::string good = kGoodLog[s];
+    for (std::size_t at = 0; at < good.size(); ++at) {
+      for (int value = 0; value < 256; ++value) {
+        std::string bad = good;
+        bad[at] = static_cast<char>(value);
+        if (bad == good) continue;
+        const bool splitsLine = value == '\r' || value == '\n';
+        probe->events.clear();
+        send(bad + "\r\n");
+        for (const Probe::Event& e : probe->events) {
+          const Probe::Event* same = nullptr;
+          for (const Probe::Event& i : intact[s]) {
+            if (i.port == e.port) same = &i;
+          }
+          // A line end cuts the checksum off: what is left of the line is read
+          // as it stands (a GSV count can lose digits, a hemisphere can go).
+          if (splitsLine && e.port <= 2) continue;
+          ASSERT_NE(same, nullptr) << bad;
+          EXPECT_EQ(e.text, same->text) << bad;
+          EXPECT_EQ(e.real, same->real) << bad;
+        }
+        const bool sameDigit = std::tolower(value) == std::tolower(good[at]);
+        if (good.find('*') < at && !splitsLine && !sameDigit) ++damagedChecksums;
+      }
+    }
+  }
+  // Damage behind the "*" (other than a digit's other case, or a line end
+  // that cuts the checksum off) always leaves a checksum that cannot match.
+  EXPECT_GT(damagedChecksums, 0);
+  EXPECT_GE(gps->checksumFailures(), damagedChecksums);
+
+  probe->events.clear();
+  const long failures = gps->checksumFailures();
+  send("$GPGLL,4916.45,N,12311.12,W,225444,A\r\n$GPGLL,4916.45,N,12311.12,W,225444,A*31\r\n");
+  EXPECT_EQ(probe->ports(), (std::vector<int>{0, 1, 3, 4, 0, 1, 3, 4}))
+      << "without a checksum, and with a matching one, the sentence is read";
+  EXPECT_EQ(gps->checksumFailures(), failures);
+  send("$GPGLL,4916.45,N,12311.12,W,225444,A*30\r\n");
+  EXPECT_EQ(gps->checksumFailures(), failures + 1);
+  EXPECT_EQ(probe->events.size(), 8u);
 }
 
 TEST(SatFix, FaceTagsTypesAndPlacement) {

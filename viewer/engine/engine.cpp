@@ -17,25 +17,26 @@ Engine::Engine(InternalCommandQueue& primary, InternalCommandQueue& secondary,
                std::string renderRoot)
     : EngineLoop(primary, secondary),
       browser_(std::move(renderRoot)),
-      view_(browser_, registry_, currentName_) {
+      operations_(registry_),
+      view_(browser_, operations_, currentName_) {
   view_.AttachEngine();
 }
 
 Engine::~Engine() = default;
 
 std::string Engine::currentImageFile() const {
-  std::lock_guard lock(imageMutex_);
+  MutexLock lock(imageMutex_);
   return currentImageFile_;
 }
 
 void Engine::setCurrentImageFile(const std::string& path) {
-  std::lock_guard lock(imageMutex_);
+  MutexLock lock(imageMutex_);
   currentImageFile_ = path;
 }
 
 void Engine::cycleObjects() {
   registry_.cycle();
-  functions_.execute(primary(), "jiggle");
+  functions_.execute(primary(), "jiggle", commandFileDepth());
 }
 
 void Engine::execute(QueuedCommand& entry, InternalCommandQueue& queue) {
@@ -65,7 +66,7 @@ void Engine::execute(QueuedCommand& entry, InternalCommandQueue& queue) {
       return;
     case cmd::kCall:
       logText("Call:", entry.text());
-      functions_.execute(primary(), textOf(entry));
+      functions_.execute(primary(), textOf(entry), commandFileDepth());
       return;
     case cmd::kCycle:
       cycleObjects();
@@ -75,9 +76,9 @@ void Engine::execute(QueuedCommand& entry, InternalCommandQueue& queue) {
   }
 }
 
-// Commands that act on the registry's objects.
+// Commands that act on the registry's objects, most on the current one.
 bool Engine::dispatchObjectCommand(const QueuedCommand& entry) {
-  VisualObjectRegistry& r = registry_;
+  ObjectOperations& r = operations_;
   int code = entry.code;
   switch (code) {
     case cmd::kShow: r.show(); break;
@@ -143,7 +144,7 @@ bool Engine::dispatchSceneCommand(const QueuedCommand& entry) {
     case cmd::kClear:
       view_.ClearScene();
       lastCommandFile_.reset();
-      registry_.clear();
+      operations_.clear();
       return true;
     case cmd::kStarLine:
       builders_->starLine(textOf(entry));
@@ -200,7 +201,7 @@ void Engine::runDataBlock(QueuedCommand& entry, InternalCommandQueue& queue) {
     currentName_ = base + "_" + std::to_string(i);
     view_.AddSceneObject(sceneText, info, currentName_, origin);
   }
-  registry_.addModelSet(base, instances);
+  operations_.addModelSet(base, instances);
 }
 
 void Engine::runTemplateBlock(QueuedCommand& entry, InternalCommandQueue& queue) {
@@ -229,13 +230,13 @@ void Engine::runSetInfo(const char* name, const char* value) {
   info_.setInfo(key, text);
   if (key == "fade_units") {
     logText("Setting fade_units to", value);
-    registry_.setFadeStep(value);
+    operations_.setFadeStep(value);
   } else if (key == "scale_units") {
     logText("Setting scale units to", value);
-    registry_.setScaleStep(value);
+    operations_.setScaleStep(value);
   } else if (key.size() == 4 && (key[0] == 'x' || key[0] == 'y' || key[0] == 'z') &&
              (key.substr(1) == "min" || key.substr(1) == "max")) {
-    registry_.setBound(key, text);
+    operations_.setBound(key, text);
   }
 }
 

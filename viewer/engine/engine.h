@@ -1,23 +1,24 @@
 // Engine: executes the command language. It is the engine loop (one tick
 // per timer message, see engine_loop.h) with the dispatch of every command
-// code onto the registry, the templates and info table, the function
-// manager, the scene view and the scene builders.
+// code onto the object registry and its operations, the templates and info
+// table, the function manager, the scene view and the scene builders.
 //
 // Engine thread only, except currentImageFile(), which other threads read.
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "viewer/browser/vrml_browser.h"
 #include "viewer/engine/engine_loop.h"
 #include "viewer/engine/function_manager.h"
+#include "viewer/engine/object_operations.h"
 #include "viewer/engine/scene_builders.h"
 #include "viewer/engine/scene_view.h"
 #include "viewer/engine/templates.h"
 #include "viewer/engine/visual_object_registry.h"
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -38,6 +39,7 @@ class Engine : public EngineLoop {
   const SceneView& view() const { return view_; }
   VisualObjectRegistry& registry() { return registry_; }
   const VisualObjectRegistry& registry() const { return registry_; }
+  ObjectOperations& operations() { return operations_; }
   TemplateList& templates() { return templates_; }
   InfoTable& info() { return info_; }
   FunctionManager& functions() { return functions_; }
@@ -72,6 +74,7 @@ class Engine : public EngineLoop {
 
   CVrmlBrowser browser_;
   VisualObjectRegistry registry_;
+  ObjectOperations operations_;
   std::string currentName_;
   SceneView view_;
   TemplateList templates_;
@@ -81,8 +84,8 @@ class Engine : public EngineLoop {
   SceneBuilders* builders_ = &defaultBuilders_;
   std::optional<std::string> lastCommandFile_;
   std::optional<std::string> infoText_;
-  mutable std::mutex imageMutex_;
-  std::string currentImageFile_;  // GUARDED_BY(imageMutex_)
+  mutable Mutex imageMutex_;
+  std::string currentImageFile_ GUARDED_BY(imageMutex_);
   int mapCounter_ = 1;
 };
 

@@ -15,11 +15,14 @@ void EngineLoop::onTimer() {
     queue = &secondary_;
     entry = secondary_.take();
   }
+  const auto deadline = std::chrono::steady_clock::now() + kFastTickBudget;
   while (entry) {
+    commandFileDepth_ = entry->fileDepth;
     execute(*entry, *queue);
+    commandFileDepth_ = 0;
     ++executed_;
     entry.reset();
-    if (!fastMode_) return;
+    if (!fastMode_ || std::chrono::steady_clock::now() >= deadline) return;
     entry = queue->take();
   }
 }

@@ -3,13 +3,18 @@
 // One tick takes from the primary queue and, only when that yields nothing,
 // from the secondary queue. In slow mode a tick executes one entry; in fast
 // mode it drains the queue it started on (never switching queues), including
-// entries that arrive while it runs. A block (data, template, function)
-// counts as one entry: its body is collected with takeNext in the same step.
+// entries that arrive while it runs, for at most kFastTickBudget: a queue
+// that never empties (a producer faster than the engine, command files that
+// load each other) then continues in the next tick, so that signals, the
+// window and the other queue are served in between. A block (data,
+// template, function) counts as one entry: its body is collected with
+// takeNext in the same step.
 //
 // Runs on one thread only (the GUI thread, or the main thread of
 // --headless); ticks never overlap.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -21,6 +26,10 @@ class InternalCommandQueue;
 
 class EngineLoop {
  public:
+  // How long one fast-mode tick may keep executing entries. Long enough for
+  // thousands of commands, short enough that the window stays responsive.
+  static constexpr std::chrono::milliseconds kFastTickBudget{5};
+
   EngineLoop(InternalCommandQueue& primary, InternalCommandQueue& secondary);
   virtual ~EngineLoop() = default;
   EngineLoop(const EngineLoop&) = delete;
@@ -32,6 +41,10 @@ class EngineLoop {
   bool fastMode() const { return fastMode_; }
   // Entries executed since construction (a block counts as one).
   uint64_t executed() const { return executed_; }
+  // How deeply the entry being executed was nested in command files (0 for
+  // a line that came from a port, the window or a loader; 1 for a line of
+  // a command file opened from there, and so on).
+  int commandFileDepth() const { return commandFileDepth_; }
 
  protected:
   // Executes one entry taken from QUEUE; QUEUE is where block bodies are
@@ -52,6 +65,7 @@ class EngineLoop {
   InternalCommandQueue& secondary_;
   bool fastMode_ = false;
   uint64_t executed_ = 0;
+  int commandFileDepth_ = 0;
 };
 
 }  // namespace kestrel

@@ -88,5 +88,49 @@ TEST_F(EngineLoopTest, DebugCommandTurnsOnBothQueues) {
   EXPECT_TRUE(secondary_.debug());
 }
 
+// An engine whose every command from the secondary queue queues another
+// one there: a producer faster than the engine, which a fast-mode tick must
+// not try to outrun.
+class RefillingEngine : public EngineLoop {
+ public:
+  RefillingEngine(InternalCommandQueue& primary, InternalCommandQueue& secondary)
+      : EngineLoop(primary, secondary), secondary_(secondary) {}
+  int refills = 0;
+
+ protected:
+  void execute(QueuedCommand& entry, InternalCommandQueue& queue) override {
+    EngineLoop::execute(entry, queue);
+    if (&queue == &secondary_ && refills > 0) {
+      --refills;
+      queue.queue("left");
+    }
+  }
+
+ private:
+  InternalCommandQueue& secondary_;
+};
+
+TEST(EngineLoopBudget, AFastTickOverAQueueThatNeverEmptiesReturns) {
+  InternalCommandQueue primary;
+  InternalCommandQueue secondary;
+  RefillingEngine engine(primary, secondary);
+  constexpr int kRefills = 2000000;
+  engine.refills = kRefills;
+  secondary.queue("fast");
+  engine.onTimer();
+  // Draining the whole queue in one tick would run every refill.
+  uint64_t first = engine.executed();
+  EXPECT_GT(first, 1u);
+  EXPECT_LT(first, static_cast<uint64_t>(kRefills));
+  EXPECT_EQ(secondary.waiting(), 1);
+  // The next tick serves the primary queue, then the secondary one goes on.
+  primary.queue("right");
+  engine.onTimer();
+  EXPECT_EQ(primary.waiting(), 0);
+  EXPECT_EQ(secondary.waiting(), 1);
+  engine.onTimer();
+  EXPECT_GT(engine.executed(), first + 2);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -146,7 +146,7 @@ TEST(Engine, MarksMarkerAndLinks) {
   h.run({"markx post"});
   EXPECT_TRUE(h.logged("did not find markLocation"));
   h.run({"setobject flag", "setmarker", "setobject ball", "setmarker"});
-  EXPECT_EQ(h.engine.registry().marker(), 0);
+  EXPECT_EQ(h.engine.operations().marker(), 0);
 
   // The link effect: the second object's inner translation follows the
   // first's y scale, from the base read at the first update.
@@ -207,7 +207,7 @@ TEST(Engine, GroupsCyclingAndFades) {
   EXPECT_EQ(h.object("a")->children.size(), 2u);
   h.run({"clear", "setgroup"});
   EXPECT_TRUE(h.logged("SetGroup DID NOT SET CURRENT GROUP"));
-  EXPECT_EQ(h.engine.registry().currentGroup(), "__root__");
+  EXPECT_EQ(h.engine.operations().currentGroup(), "__root__");
   EXPECT_FALSE(h.engine.view().hasSceneContent());
   EXPECT_EQ(h.engine.browser().scene().rootNodes().size(), 0u);
 }
@@ -256,8 +256,8 @@ TEST(Engine, TablesRefuseEntriesPastTheirCapacity) {
   EXPECT_FALSE(h.engine.templates().appendToLast("lost"));
   EXPECT_EQ(h.engine.templates().findTemplate("t199")->body, "");
 
-  for (int i = 0; i < 101; ++i) h.engine.registry().addModelSet("m" + std::to_string(i), 1);
-  EXPECT_EQ(h.engine.registry().modelSets().size(), 100u);
+  for (int i = 0; i < 101; ++i) h.engine.operations().addModelSet("m" + std::to_string(i), 1);
+  EXPECT_EQ(h.engine.operations().modelSets().size(), 100u);
 
   std::string function = "startfunction long\n";
   for (int i = 0; i < 101; ++i) function += "rx\n";

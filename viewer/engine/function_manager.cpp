@@ -23,7 +23,8 @@ bool FunctionManager::add(CommandFunction function) {
   return true;
 }
 
-void FunctionManager::execute(InternalCommandQueue& queue, const std::string& name) const {
+void FunctionManager::execute(InternalCommandQueue& queue, const std::string& name,
+                              int fileDepth) const {
   logText("FunctionManager::execute function", name.c_str());
   for (const CommandFunction& function : functions_) {
     if (function.name() != name) continue;
@@ -33,6 +34,7 @@ void FunctionManager::execute(InternalCommandQueue& queue, const std::string& na
       // One hold of the queue for the whole replay: the function's blocks
       // stay whole even while other threads write lines.
       InternalCommandQueue::Writer writer(queue);
+      writer.setFileDepth(fileDepth);
       writer.suspend();
       for (const std::string& line : function.lines()) {
         logText("put in line", line.c_str());

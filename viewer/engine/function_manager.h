@@ -33,8 +33,10 @@ class FunctionManager {
   // Appends FUNCTION; false (and a log line) when the manager is full.
   bool add(CommandFunction function);
   // Replays the first function named NAME into the main ring of QUEUE,
-  // holding the ring while its lines are added.
-  void execute(InternalCommandQueue& queue, const std::string& name) const;
+  // holding the ring while its lines are added. The lines keep FILE_DEPTH,
+  // the command file nesting of the call, so that command files that load
+  // each other through a function still come to an end.
+  void execute(InternalCommandQueue& queue, const std::string& name, int fileDepth = 0) const;
   size_t size() const { return functions_.size(); }
 
  private:

@@ -1,25 +1,51 @@
-// The registry's operations across objects and over time: the current
-// group, cycling, fades and model set instances.
+// The operations across objects: selection, links, the current group and
+// model set instances.
+#include "viewer/engine/object_operations.h"
 #include "viewer/engine/text_values.h"
-#include "viewer/engine/visual_object_registry.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
 
-void VisualObjectRegistry::setGroup() {
-  if (currentObject() == nullptr) {
+void ObjectOperations::selectObject(const std::string& name) {
+  int set = sets_.find(name);
+  if (set < 0) {
+    registry_.setCurrentByName(name);
+    return;
+  }
+  sets_.setCurrent(set);
+  ModelSet& chosen = sets_.at(set);
+  registry_.setCurrentByName(chosen.instanceName(chosen.currentInstance));
+  chosen.tellSelected(registry_.currentIndex());
+}
+
+void ObjectOperations::clear() {
+  registry_.clear();
+  currentGroup_ = kRootGroup;
+}
+
+void ObjectOperations::link(const char* first, const char* second) {
+  logText("First object in link: ", first);
+  logText("Second object in link: ", second);
+  if (first == nullptr || second == nullptr) return;
+  VisualObject* from = registry_.objectAt(registry_.find(first));
+  VisualObject* to = registry_.objectAt(registry_.find(second));
+  if (from != nullptr && to != nullptr) from->setLinkedObject(to);
+}
+
+void ObjectOperations::setGroup() {
+  if (registry_.currentObject() == nullptr) {
     logLine("SetGroup DID NOT SET CURRENT GROUP");
     return;
   }
-  currentGroup_ = names_[static_cast<size_t>(current_)];
+  currentGroup_ = registry_.nameAt(registry_.currentIndex());
   logText("SetGroup SET CURRENT GROUP TO ", currentGroup_.c_str());
 }
 
-std::optional<MFNodeHandle> VisualObjectRegistry::currentGroupChildren() {
-  if (currentGroup_ == "__root__") return std::nullopt;
+std::optional<MFNodeHandle> ObjectOperations::currentGroupChildren() {
+  if (currentGroup_ == kRootGroup) return std::nullopt;
   logText("currentGroup is ", currentGroup_.c_str());
-  setCurrentByName(currentGroup_);
-  VisualObject* group = currentObject();
+  registry_.setCurrentByName(currentGroup_);
+  VisualObject* group = registry_.currentObject();
   if (group == nullptr) {
     logLine("OK, I did not find it");
     return std::nullopt;
@@ -28,33 +54,7 @@ std::optional<MFNodeHandle> VisualObjectRegistry::currentGroupChildren() {
   return group->children;
 }
 
-void VisualObjectRegistry::cycle() {
-  if (count() == 0) return;
-  current_ = current_ + 1 >= count() ? 0 : current_ + 1;
-  logText("object cycled to: ", names_[static_cast<size_t>(current_)].c_str());
-}
-
-void VisualObjectRegistry::fadeOut() {
-  VisualObject* object = currentObject();
-  if (object == nullptr || !object->transparency.valid()) return;
-  float t = 1;
-  if (!object->transparency.get(t)) t = 1;
-  t += static_cast<float>(fadeStep_) * 0.01f;
-  object->transparency.set(t > 1 ? 1.0f : t);
-}
-
-void VisualObjectRegistry::fadeIn() {
-  VisualObject* object = currentObject();
-  if (object == nullptr) return;
-  logText("FadeIn called", names_[static_cast<size_t>(current_)].c_str());
-  if (!object->transparency.valid()) return;
-  float t = 0;
-  if (!object->transparency.get(t)) t = 0;
-  t -= static_cast<float>(fadeStep_) * 0.01f;
-  object->transparency.set(t < 0 ? 0.0f : t);
-}
-
-void VisualObjectRegistry::switchInstance() {
+void ObjectOperations::switchInstance() {
   ModelSet* set = sets_.current();
   if (set == nullptr) {
     logLine("no foundIdx");
@@ -63,26 +63,26 @@ void VisualObjectRegistry::switchInstance() {
   if (set->applied && set->instanceCount > 0) {
     set->currentInstance = (set->currentInstance + 1) % set->instanceCount;
   }
-  setCurrentByName(set->instanceName(set->currentInstance));
-  set->tellSelected(current_);
+  registry_.setCurrentByName(set->instanceName(set->currentInstance));
+  set->tellSelected(registry_.currentIndex());
 }
 
-void VisualObjectRegistry::spaceInstances(int axis, const std::string& text) {
+void ObjectOperations::spaceInstances(int axis, const std::string& text) {
   float d = realValue(text.c_str());
   ModelSet* set = sets_.current();
   int n = set ? set->instanceCount : 0;
-  int remembered = current_;
+  int remembered = registry_.currentIndex();
   float start = 0;
   for (int i = 0; i < n; ++i) {
-    setCurrentByName(set->instanceName(i));
-    VisualObject* instance = currentObject();
+    registry_.setCurrentByName(set->instanceName(i));
+    VisualObject* instance = registry_.currentObject();
     if (i == 0) {
       start = 0;
       if (instance == nullptr || !instance->translation.get(axis, start)) start = 0;
     }
     if (instance != nullptr) instance->translation.set(axis, start + d * static_cast<float>(i));
   }
-  current_ = remembered;
+  registry_.setCurrent(remembered);
 }
 
 }  // namespace kestrel

@@ -2,14 +2,17 @@
 
 #include <cstdio>
 
-#include "viewer/engine/visual_object_registry.h"
+#include "viewer/engine/object_operations.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
 
-SceneView::SceneView(CVrmlBrowser& browser, VisualObjectRegistry& registry,
+SceneView::SceneView(CVrmlBrowser& browser, ObjectOperations& objects,
                      const std::string& currentName)
-    : browser_(browser), registry_(registry), currentName_(currentName) {}
+    : browser_(browser),
+      objects_(objects),
+      registry_(objects.registry()),
+      currentName_(currentName) {}
 
 bool SceneView::AttachEngine() {
   attached_ = true;
@@ -44,7 +47,7 @@ bool SceneView::AddSceneObject(const std::string& sceneText,
 }
 
 bool SceneView::addToScene(VrmlContent& content) {
-  std::optional<MFNodeHandle> children = registry_.currentGroupChildren();
+  std::optional<MFNodeHandle> children = objects_.currentGroupChildren();
   if (children && children->valid()) return children->append(content);
   return browser_.appendToRoot(content);
 }
@@ -115,6 +118,8 @@ SFFloatHandle SceneView::TestNode(const std::string& name) {
   }
   NodeHandle material;
   if (!browser_.findInlineNode(node, "Terrain_Material", material)) {
+    // Both TestNode lines keep the old view class's name and wording on
+    // purpose: log readers match them.
     logLine("CPrismView::TestNode Failed getting Terrain_Material from Inline Nodes");
     return {};
   }

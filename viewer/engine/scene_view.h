@@ -20,6 +20,7 @@
 
 namespace kestrel {
 
+class ObjectOperations;
 class VisualObjectRegistry;
 
 class SceneView {
@@ -30,10 +31,10 @@ class SceneView {
   // A file chooser: returns the chosen path, or nullopt when cancelled.
   using FileChooser = std::function<std::optional<std::string>()>;
 
-  // BROWSER and REGISTRY must outlive the view. CURRENT_NAME is the engine's
-  // current object name, which names the nodes to look up.
-  SceneView(CVrmlBrowser& browser, VisualObjectRegistry& registry,
-            const std::string& currentName);
+  // BROWSER and OBJECTS (with its registry) must outlive the view.
+  // CURRENT_NAME is the engine's current object name, which names the nodes
+  // to look up.
+  SceneView(CVrmlBrowser& browser, ObjectOperations& objects, const std::string& currentName);
 
   // Obtains the browser's engine interface (again, for `reset`).
   bool AttachEngine();
@@ -60,6 +61,7 @@ class SceneView {
   bool addToScene(VrmlContent& content);
 
   CVrmlBrowser& browser_;
+  ObjectOperations& objects_;
   VisualObjectRegistry& registry_;
   const std::string& currentName_;
   bool attached_ = false;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "viewer/engine/file_replacement.h"
 #include "viewer/engine/text_values.h"
 #include "viewer/engine/visual_object_registry.h"
 #include "viewer/intake/diagnostic_log.h"
@@ -102,11 +103,19 @@ void applyRecord(std::FILE* f, VisualObject& object, int version) {
 }  // namespace
 
 bool saveState(const VisualObjectRegistry& registry, const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) return false;
-  std::fputs("2\n", f);
-  for (int i = 0; i < registry.size(); ++i) writeRecord(f, registry.nameAt(i), *registry.objectAt(i));
-  return std::fclose(f) == 0;
+  auto writeRecords = [&registry](std::FILE* f) {
+    std::fputs("2\n", f);
+    for (int i = 0; i < registry.size() && !std::ferror(f); ++i) {
+      writeRecord(f, registry.nameAt(i), *registry.objectAt(i));
+    }
+    return !std::ferror(f);
+  };
+  std::string why;
+  if (replaceFile(path, writeRecords, &why)) return true;
+  std::string message = "state file not saved, the old one is kept: " + why;
+  errorLine(message.c_str());
+  logLine(message.c_str());
+  return false;
 }
 
 bool loadState(VisualObjectRegistry& registry, const std::string& path) {

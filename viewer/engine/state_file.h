@@ -14,7 +14,9 @@ class VisualObjectRegistry;
 // Writes the records of every object, in registry order. Line breaks inside
 // a name or an info text are written as blanks, so that the file keeps one
 // value per line; such an object is still found by its name on loading.
-// False when the file cannot be written.
+// The file is replaced as a whole (see file_replacement.h): when it cannot
+// be written, the old file stays as it was, kestrel.err and kestrel.log say
+// why, and the result is false.
 bool saveState(const VisualObjectRegistry& registry, const std::string& path);
 // Applies the records of the file to the objects they name. False when the
 // file cannot be opened or has an unknown version.

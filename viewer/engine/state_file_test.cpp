@@ -2,7 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <set>
+
 #include "viewer/engine/engine_test_support.h"
+#include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
 namespace {
@@ -87,6 +97,105 @@ TEST(StateFile, LineBreaksInNamesAndInfoTextsKeepTheFileReadable) {
   ASSERT_TRUE(loadState(h.engine.registry(), h.dir.file("s.state")));
   EXPECT_FLOAT_EQ(h.translation("crlf\r").x, 1);
   EXPECT_FLOAT_EQ(h.translation("plain").x, 2);
+}
+
+// The names in the folder DIR.
+std::set<std::string> filesIn(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(d);
+  }
+  return names;
+}
+
+// Saves H's registry to PATH in a child process that may write no file
+// past LIMIT bytes (a full disk, as the writer sees it), logging into
+// LOG_DIR. The child's exit status: 0 when saveState returned false.
+int saveWithFileSizeLimit(EngineHarness& h, const std::string& path, rlim_t limit,
+                          const std::string& logDir) {
+  pid_t child = fork();
+  if (child == 0) {
+    openLogIn(logDir);
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG
+    rlimit small{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &small);
+    _exit(saveState(h.engine.registry(), path) ? 1 : 0);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(StateFile, ASaveThatCannotBeWrittenKeepsTheOldFileWhole) {
+  EngineHarness h;
+  h.run({kTransformTemplate});
+  for (int i = 0; i < 200; ++i) h.run({objectBlock("object_" + std::to_string(i))});
+  const std::string path = h.dir.file("big.state");
+  ASSERT_TRUE(saveState(h.engine.registry(), path));
+  const std::string old = readFile(path);
+  ASSERT_GT(old.size(), 16384u);
+  std::set<std::string> before = filesIn(h.dir.path());
+
+  h.object("object_7")->translation.set(Vec3f{7, 7, 7});
+  ASSERT_EQ(mkdir(h.dir.file("child").c_str(), 0700), 0);
+  EXPECT_EQ(saveWithFileSizeLimit(h, path, 4096, h.dir.file("child")), 0);
+  EXPECT_EQ(readFile(path), old);
+  std::set<std::string> after = filesIn(h.dir.path());
+  after.erase("child");
+  EXPECT_EQ(after, before);  // no temporary file left behind
+  std::string err = readFile(h.dir.file("child/kestrel.err"));
+  EXPECT_NE(err.find("state file not saved, the old one is kept: cannot write"), std::string::npos)
+      << err;
+  EXPECT_NE(err.find("File too large"), std::string::npos) << err;
+  EXPECT_NE(readFile(h.dir.file("child/kestrel.log")).find("state file not saved"),
+            std::string::npos);
+
+  // A folder that does not exist: nothing is written, and the log says so.
+  EXPECT_FALSE(saveState(h.engine.registry(), h.dir.file("missing/s.state")));
+  EXPECT_TRUE(h.log().find("state file not saved, the old one is kept: cannot create") !=
+              std::string::npos);
+}
+
+TEST(StateFile, ASaveReplacesTheOldFileAsAWhole) {
+  EngineHarness h;
+  h.run({kTransformTemplate, objectBlock("a")});
+  const std::string path = h.dir.file("s.state");
+  ASSERT_TRUE(saveState(h.engine.registry(), path));
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  const std::string old = readFile(path);
+  struct stat oldStat {};
+  ASSERT_EQ(stat(path.c_str(), &oldStat), 0);
+  // A reader that opened the old file keeps reading the old file whole.
+  std::FILE* reader = std::fopen(path.c_str(), "r");
+  ASSERT_NE(reader, nullptr);
+
+  h.object("a")->translation.set(Vec3f{4, 5, 6});
+  ASSERT_TRUE(saveState(h.engine.registry(), path));
+  std::string seen(old.size() + 10, '\0');
+  seen.resize(std::fread(seen.data(), 1, seen.size(), reader));
+  std::fclose(reader);
+  EXPECT_EQ(seen, old);
+  std::string now = readFile(path);
+  EXPECT_NE(now.find("\n4.000000 5.000000 6.000000\n"), std::string::npos) << now;
+  struct stat newStat {};
+  ASSERT_EQ(stat(path.c_str(), &newStat), 0);
+  EXPECT_NE(newStat.st_ino, oldStat.st_ino);
+  EXPECT_EQ(newStat.st_mode & 07777, 0640u);
+
+  // Through a symbolic link the file it points to is replaced; the link stays.
+  ASSERT_EQ(symlink(path.c_str(), h.dir.file("link.state").c_str()), 0);
+  h.object("a")->translation.set(Vec3f{8, 8, 8});
+  ASSERT_TRUE(saveState(h.engine.registry(), h.dir.file("link.state")));
+  struct stat linkStat {};
+  ASSERT_EQ(lstat(h.dir.file("link.state").c_str(), &linkStat), 0);
+  EXPECT_TRUE(S_ISLNK(linkStat.st_mode));
+  EXPECT_NE(readFile(path).find("\n8.000000 8.000000 8.000000\n"), std::string::npos);
+  std::set<std::string> expected{"kestrel.log", "s.state", "link.state"};
+  EXPECT_EQ(filesIn(h.dir.path()), expected);
 }
 
 }  // namespace

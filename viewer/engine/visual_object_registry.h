@@ -1,23 +1,25 @@
 // VisualObjectRegistry: the named visual objects of the scene in creation
-// order, the current object, and the operations the command language
-// applies to the current object, across objects (groups, cycling, model
-// sets) and over time (fades).
+// order, and the current object. What the command language does with them
+// is in ObjectOperations (object_operations.h).
 //
 // Threads: everything runs on the engine's thread, except nameAt(), isShown(),
-// size() and objectListHtml(), which the web server's threads may call at any
-// time; the registry's shared mutex makes those reads safe. The engine thread
-// reads without the lock (it is the only writer) and writes under it.
+// size() and names(), which the web server's threads may call at any time;
+// the registry's shared mutex makes those reads safe. The engine thread
+// reads without the lock (it is the only writer) and writes under it; its
+// reading members are marked ENGINE_THREAD_READ, exempt from clang's lock
+// analysis for that reason.
 #pragma once
 
 #include <memory>
-#include <optional>
-#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "viewer/browser/visual_object.h"
-#include "viewer/engine/model_sets.h"
+#include "viewer/intake/thread_annotations.h"
+
+// Reads of guarded members by their only writer, the engine thread.
+#define ENGINE_THREAD_READ NO_THREAD_SAFETY_ANALYSIS
 
 namespace kestrel {
 
@@ -33,84 +35,44 @@ class VisualObjectRegistry {
   // current. False (and a log line) when the registry is full.
   bool registerObject(std::unique_ptr<VisualObject> object, const std::string& name);
   bool full() const { return count() >= kCapacity; }
-  int find(const std::string& name) const;
-  // Model sets first: a set's name selects its current instance.
-  void selectObject(const std::string& name);
+  // The index of the first object registered under NAME, or -1.
+  int find(const std::string& name) const ENGINE_THREAD_READ;
+  // Removes every object; none is current.
   void clear();
-  void restoreAll();
+  // Puts every object back as it was registered.
+  void restoreAll() ENGINE_THREAD_READ;
 
   // Read side, safe from any thread.
   std::string nameAt(int index) const;
   bool isShown(int index) const;
   int size() const;
-  // The object list of the web pages ("RADIO" or "CHECKBOX").
-  std::string objectListHtml(const std::string& type) const;
+  // Every name, in registry order, read at one moment.
+  std::vector<std::string> names() const;
 
-  // The current object and its operations.
+  // The current object: its index (-1 for none) and the object (null for
+  // none).
   int currentIndex() const { return current_; }
-  VisualObject* currentObject() const;
-  VisualObject* objectAt(int index) const;
-  void setProperty(const std::string& name) { propertyName_ = name; }
-  void setValue(const std::string& text);
-  // The "xscale"/"yscale"/"zscale" rule of setValue with VALUE on AXIS of
-  // the current object (the link effect included), without marking the
-  // value applied for model sets. Nothing without a current object.
-  void setCurrentScale(int axis, int value);
-  void move(int axis, float delta);      // left/right/up/down/in/out
-  void rotate(int axis, bool clockwise);  // rx .. rzcc
-  void scaleBy(const char* components, int percent);  // "y", "zx", "xyz"
-  void scaleCommand(int code);           // taller .. thinner
-  void show();
-  void hide();
-  void markTo(int axis, const std::string& name);
-  void setMarker() { marker_ = current_; }
-  int marker() const { return marker_; }
-  void markToMarker(int axis);
-  void link(const char* first, const char* second);
-  void bindTransparency(const SFFloatHandle& field);
-  void setBound(const std::string& name, const std::string& text);
-  void setFadeStep(const char* text);
-  void setScaleStep(const char* text);
-  int fadeStep() const { return fadeStep_; }
-  int scaleStep() const { return scaleStep_; }
-  float bound(int index) const { return bounds_[static_cast<size_t>(index)]; }
-
-  // Groups, cycling, fades, model sets.
-  void setGroup();
-  const std::string& currentGroup() const { return currentGroup_; }
-  // The children of the current group's object (which becomes current), or
-  // none for the scene root.
-  std::optional<MFNodeHandle> currentGroupChildren();
-  void cycle();
-  void fadeOut();
-  void fadeIn();
-  bool addModelSet(const std::string& baseName, int count) { return sets_.add(baseName, count); }
-  ModelSetList& modelSets() { return sets_; }
-  void switchInstance();
-  void spaceInstances(int axis, const std::string& text);
+  VisualObject* currentObject() const { return objectAt(current_); }
+  VisualObject* objectAt(int index) const ENGINE_THREAD_READ;
+  void setCurrent(int index) { current_ = index; }
+  // The first object named NAME becomes current; none when there is none.
+  void setCurrentByName(const std::string& name) { current_ = find(name); }
+  // The next object in registry order becomes current, the first after the
+  // last (logged); nothing in an empty registry.
+  void cycle() ENGINE_THREAD_READ;
+  // Whether the object at INDEX counts as shown (show and hide scale it).
+  void setShown(int index, bool shown);
 
  private:
-  int count() const { return static_cast<int>(objects_.size()); }
-  void setCurrentByName(const std::string& name);
-  void valueApplied();
-  void setColorComponent(int component, float value);
-  void setScaleComponent(int component, float value);
-  void markFrom(int axis, int from, bool reportMissing);
+  int count() const ENGINE_THREAD_READ { return static_cast<int>(objects_.size()); }
 
-  mutable std::shared_mutex mutex_;  // guards objects_ (shape), names_, shown_
-  std::vector<std::unique_ptr<VisualObject>> objects_;
-  std::vector<std::string> names_;
+  mutable SharedMutex mutex_;
+  std::vector<std::unique_ptr<VisualObject>> objects_ GUARDED_BY(mutex_);  // its shape
+  std::vector<std::string> names_ GUARDED_BY(mutex_);
   // Name -> index of the first object registered under it.
-  std::unordered_map<std::string, int> firstByName_;
-  std::vector<bool> shown_;
+  std::unordered_map<std::string, int> firstByName_ GUARDED_BY(mutex_);
+  std::vector<bool> shown_ GUARDED_BY(mutex_);
   int current_ = -1;
-  int marker_ = -1;
-  int fadeStep_ = 10;
-  int scaleStep_ = 10;
-  std::optional<std::string> propertyName_;
-  float bounds_[6] = {};  // xmin, xmax, ymin, ymax, zmin, zmax
-  std::string currentGroup_ = "__root__";
-  ModelSetList sets_;
 };
 
 }  // namespace kestrel

@@ -16,8 +16,15 @@ class InternalCommandQueue;
 // their newline. A file that cannot be opened logs "could not open file".
 // The queue stays locked while a block (data, template, function) is open,
 // so lines of other producers cannot land inside the file's blocks.
-// Returns false when the file could not be opened.
-bool readCommandFile(const std::string& path, InternalCommandQueue& queue);
+// DEPTH is how deeply the file is nested: 1 for a file opened by the user,
+// a port or the start-up, one more for a file that a line of a command file
+// at DEPTH - 1 loads. Its lines carry DEPTH into the queue. A file nested
+// deeper than kMaxCommandFileDepth is not read (one log line says so), so
+// command files that load each other come to an end.
+// Returns false when the file could not be opened or was nested too deeply.
+bool readCommandFile(const std::string& path, InternalCommandQueue& queue, int depth = 1);
+
+inline constexpr int kMaxCommandFileDepth = 16;
 
 // A command file read in pieces, for files too big to be read in one go:
 // each feed() passes lines as readCommandFile does and stops, between
@@ -25,8 +32,9 @@ bool readCommandFile(const std::string& path, InternalCommandQueue& queue);
 // half full, so that the taker can run in between and nothing is dropped.
 class CommandFileFeed {
  public:
-  // Opens PATH; false (and "could not open file" in the log) when it cannot.
-  bool open(const std::string& path);
+  // Opens PATH, a file nested DEPTH deep (as for readCommandFile); false
+  // (and a log line) when it cannot be opened or is nested too deeply.
+  bool open(const std::string& path, int depth = 1);
   // Passes lines to QUEUE until at least MAX_BYTES were read, the ring is
   // half full or the file ends; returns true while lines remain.
   bool feed(InternalCommandQueue& queue, size_t maxBytes);
@@ -36,6 +44,7 @@ class CommandFileFeed {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
   std::unique_ptr<std::FILE, Closer> file_;
+  int depth_ = 1;
 };
 
 }  // namespace kestrel

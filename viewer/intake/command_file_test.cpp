@@ -63,6 +63,27 @@ TEST(CommandFile, BinaryAndDirectoryInputsDoNotCrash) {
   SUCCEED();
 }
 
+TEST(CommandFile, LinesCarryTheirNestingAndTooDeepAFileIsNotRead) {
+  testing::TempDir dir;
+  dir.write("nested", "show\nstartdata x\nShape {}\nenddata\n");
+  InternalCommandQueue queue;
+  queue.queue("hide");
+  EXPECT_TRUE(readCommandFile(dir.file("nested"), queue, 3));
+  queue.queue("left");
+  std::vector<int> depths;
+  while (auto entry = queue.takeNext()) depths.push_back(entry->fileDepth);
+  EXPECT_EQ(depths, (std::vector<int>{0, 3, 3, 3, 3, 0}));
+
+  EXPECT_TRUE(readCommandFile(dir.file("nested"), queue, kMaxCommandFileDepth));
+  while (queue.takeNext()) {
+  }
+  EXPECT_FALSE(readCommandFile(dir.file("nested"), queue, kMaxCommandFileDepth + 1));
+  EXPECT_EQ(queue.waiting(), 0);
+  EXPECT_EQ(testing::readLines(dir.file("kestrel.log")),
+            (std::vector<std::string>{"command files nested more than 16 deep, not opening \"" +
+                                      dir.file("nested") + "\""}));
+}
+
 TEST(CommandFileFeed, PiecesEndBetweenBlocksAfterTheirBytesAndTogetherHoldTheWholeFile) {
   testing::TempDir dir;
   std::string text;

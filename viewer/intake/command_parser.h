@@ -39,6 +39,8 @@ class CommandParser {
   void store(int code, const char* text);
 
   const BlockState& blocks() const { return blocks_; }
+  // Outside any block, as a new parser (for a ring that was cleared).
+  void reset() { blocks_ = BlockState{}; }
   // Gives up the open block (see InternalCommandQueue::abandonBlock).
   const char* abandonBlock();
 

@@ -93,6 +93,16 @@ bool InternalCommandQueue::debug() const {
   return main_.debug;
 }
 
+void InternalCommandQueue::reset() {
+  MutexLock lock(mutex_);
+  main_.clear();
+  priority_.clear();
+  mainParser_.reset();
+  priorityParser_.reset();
+  main_.debug = priority_.debug = false;
+  storeToMain_ = true;
+}
+
 bool InternalCommandQueue::inBlock() const {
   MutexLock lock(mutex_);
   return mainParser_.blocks().open();

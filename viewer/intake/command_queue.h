@@ -53,6 +53,10 @@ class InternalCommandQueue {
   void endPriorityBatch();
   // Sets the debug flag of the main ring (command code 48).
   void setDebug(bool on);
+  // Empties both rings and returns every flag to that of a new queue (the
+  // counters keep counting); the rings keep their memory. For harnesses
+  // that put many independent inputs through one queue.
+  void reset();
 
   // True while the main ring is inside a data, template or function block.
   bool inBlock() const;
@@ -73,7 +77,14 @@ class InternalCommandQueue {
    public:
     explicit Writer(InternalCommandQueue& queue) ACQUIRE(queue.mutex_)
         : queue_(queue), lock_(queue.mutex_) {}
-    ~Writer() RELEASE() = default;
+    ~Writer() RELEASE() { clearFileDepth(); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+    // The lines queued through this writer come from a command file nested
+    // DEPTH deep (see QueuedCommand::fileDepth).
+    void setFileDepth(int depth) NO_THREAD_SAFETY_ANALYSIS {
+      queue_.main_.fileDepth = static_cast<uint8_t>(depth < 0 ? 0 : depth > 255 ? 255 : depth);
+    }
     void queue(const char* line) NO_THREAD_SAFETY_ANALYSIS { queue_.queueLocked(line); }
     void put(int code, const char* text) NO_THREAD_SAFETY_ANALYSIS {
       queue_.putLocked(code, text);
@@ -91,6 +102,8 @@ class InternalCommandQueue {
     bool inBlock() const NO_THREAD_SAFETY_ANALYSIS { return queue_.mainParser_.blocks().open(); }
 
    private:
+    void clearFileDepth() NO_THREAD_SAFETY_ANALYSIS { queue_.main_.fileDepth = 0; }
+
     InternalCommandQueue& queue_;
     MutexLock lock_;
   };

@@ -37,6 +37,28 @@ TEST(CommandQueue, HoldsAtMost29999EntriesAndDropsTheRestSilently) {
   EXPECT_STREQ(queue.take()->text(), "ball");
 }
 
+TEST(CommandQueue, ResetLeavesTheStateOfANewQueue) {
+  testing::TempDir dir;
+  InternalCommandQueue queue;
+  queue.setDebug(true);
+  queue.queue("setobject a");
+  queue.queue("startdata b");  // a block left open
+  {
+    InternalCommandQueue::Writer writer(queue);
+    writer.beginPriorityBatch();  // and a batch never ended
+    writer.put(cmd::kShow, nullptr);
+  }
+  queue.reset();
+  EXPECT_EQ(queue.waiting(), 0);
+  EXPECT_FALSE(queue.mainHeld());
+  EXPECT_FALSE(queue.debug());
+  queue.queue("setobject c");
+  queue.queue("hide");
+  EXPECT_STREQ(queue.take()->text(), "c");
+  EXPECT_EQ(codeOf(queue.take()), cmd::kHide);
+  EXPECT_FALSE(queue.take());
+}
+
 TEST(CommandQueue, OpenDataBlockHoldsBackTheWholeRing) {
   InternalCommandQueue queue;
   queue.queue("setobject a");

@@ -24,6 +24,7 @@ QueuedCommand::QueuedCommand(int commandCode, const char* text, size_t length,
 
 QueuedCommand& QueuedCommand::operator=(QueuedCommand&& other) noexcept {
   code = other.code;
+  fileDepth = other.fileDepth;
   hasText_ = other.hasText_;
   argumentOffset_ = other.argumentOffset_;
   heap_ = std::move(other.heap_);
@@ -35,7 +36,8 @@ CommandRing::CommandRing()
     : codes_(std::make_unique<int32_t[]>(kSlots)),
       texts_(std::make_unique<std::string[]>(kSlots)),
       argumentOffsets_(std::make_unique<int32_t[]>(kSlots)),
-      hasText_(std::make_unique<bool[]>(kSlots)) {}
+      hasText_(std::make_unique<bool[]>(kSlots)),
+      fileDepths_(std::make_unique<uint8_t[]>(kSlots)) {}
 
 CommandRing::~CommandRing() = default;
 
@@ -51,6 +53,7 @@ bool CommandRing::put(int code, const char* text, size_t length, int argumentOff
     return false;
   }
   codes_[writeIndex_] = code;
+  fileDepths_[writeIndex_] = fileDepth;
   hasText_[writeIndex_] = text != nullptr;
   if (text != nullptr) texts_[writeIndex_].assign(text, length);
   argumentOffsets_[writeIndex_] = text != nullptr ? argumentOffset : -1;
@@ -82,6 +85,7 @@ std::optional<QueuedCommand> CommandRing::takeSlot() {
   std::optional<QueuedCommand> entry(std::in_place, codes_[readIndex_],
                                      hasText_[readIndex_] ? text.data() : nullptr, text.size(),
                                      argumentOffsets_[readIndex_]);
+  entry->fileDepth = fileDepths_[readIndex_];
   if (text.capacity() > kKeptCapacity) std::string().swap(text);
   readIndex_ = next(readIndex_);
   return entry;

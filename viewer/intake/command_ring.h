@@ -19,6 +19,8 @@ class QueuedCommand {
   QueuedCommand& operator=(QueuedCommand&& other) noexcept;
 
   int code = -1;
+  // How deeply the line was nested in command files (see CommandRing::fileDepth).
+  int fileDepth = 0;
   // The text, or null when the command has none.
   const char* text() const { return hasText_ ? data() : nullptr; }
   // The argument, or null when there is none.
@@ -88,6 +90,10 @@ class CommandRing {
   // Flags, read and written by the parser and the queue.
   bool held = false;
   bool debug = false;
+  // Stored with each entry put: the nesting of the command file whose lines
+  // are being queued (0 outside any). Lets the engine bound command files
+  // that load command files.
+  uint8_t fileDepth = 0;
 
  private:
   static int next(int i) { return i + 1 == kSlots ? 0 : i + 1; }
@@ -103,6 +109,7 @@ class CommandRing {
   std::unique_ptr<std::string[]> texts_;
   std::unique_ptr<int32_t[]> argumentOffsets_;
   std::unique_ptr<bool[]> hasText_;
+  std::unique_ptr<uint8_t[]> fileDepths_;
 };
 
 }  // namespace kestrel

@@ -62,6 +62,25 @@ TEST(HeadlessState, CommandsOverTcpShowInTheStateFileWrittenAtShutdown) {
             "0.000000 0.000000 1.000000\n0.000000\n\n");
 }
 
+TEST(HeadlessState, CommandFilesThatLoadEachOtherEndAndTheViewerStillStops) {
+  testing::TempDir dir(false);
+  dir.write("config.template", "starttemplate transform\nTransform { children [ %s ] }\nendtemplate\n");
+  dir.write("kestrel.cfg", "fast\nload " + dir.file("a.cmd") + "\n");
+  dir.write("a.cmd", "load " + dir.file("b.cmd") + "\n");
+  dir.write("b.cmd", "load " + dir.file("a.cmd") + "\n");
+  std::string state = dir.file("saved.state");
+  testing::ChildProcess viewer(
+      testing::programPath("viewer/shell/kestrel"),
+      headlessSavingTo(dir, testing::freePort(), testing::freePort(), state));
+  auto log = [&] { return testing::readFile(dir.file("kestrel.log")); };
+  ASSERT_TRUE(testing::waitFor([&] {
+    return log().find("command files nested more than 16 deep") != std::string::npos;
+  })) << log().substr(0, 2000);
+  viewer.signal(SIGTERM);
+  ASSERT_EQ(viewer.wait(), 0) << viewer.output();
+  EXPECT_EQ(testing::readFile(state), "2\n");
+}
+
 TEST(HeadlessState, EveryObjectSentBeforeSigtermIsInTheStateFile) {
   testing::TempDir dir(false);
   uint16_t port = testing::freePort(), secondary = testing::freePort();

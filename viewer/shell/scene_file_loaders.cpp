@@ -236,7 +236,7 @@ void SceneFileLoaders::loadCommandFile(const std::string& path) {
   if (!openTextFile(local, &why, maxLoadSize_)) return logCannotRead("command file", path, why);
   engine_.setLastCommandFile(path);
   CommandFileFeed feed;
-  if (!feed.open(local)) return;
+  if (!feed.open(local, engine_.commandFileDepth() + 1)) return;
   feeds_.push_back(std::move(feed));
   continueReading();
 }

@@ -224,6 +224,28 @@ TEST(CommandFiles, OtherSuffixesAreCommandFilesReadOnceUntilClear) {
   EXPECT_NE(rig.object("two"), nullptr);
 }
 
+TEST(CommandFiles, FilesThatLoadEachOtherComeToAnEnd) {
+  ShellRig rig;
+  const std::string a = rig.dir.file("a.cmd"), b = rig.dir.file("b.cmd");
+  rig.dir.write("a.cmd", "left\nload " + b + "\n");
+  rig.dir.write("b.cmd", "load " + a + "\n");
+  // Fast mode, as after a .wrl load: the whole cycle would run in one tick.
+  rig.run({"fast", "load " + a});
+  EXPECT_EQ(rig.primary.waiting(), 0);
+  EXPECT_EQ(rig.logCount("command files nested more than 16 deep, not opening"), 1u);
+  EXPECT_EQ(rig.logCount("Loading \"" + a + "\""), 9u);
+  EXPECT_EQ(rig.logCount("Loading \"" + b + "\""), 8u);
+
+  // Through a function the nesting is kept as well, and the engine goes on.
+  rig.run({"clear", "startfunction again", "load " + a, "endfunction"});
+  rig.dir.write("b.cmd", "call again\n");
+  rig.run({"load " + a});
+  EXPECT_EQ(rig.primary.waiting(), 0);
+  EXPECT_EQ(rig.logCount("command files nested more than 16 deep, not opening"), 2u);
+  rig.run({"slow", "startdata after", "Shape { geometry Box {} }", "enddata"});
+  EXPECT_NE(rig.object("after"), nullptr);
+}
+
 TEST(CommandFiles, DirectoriesBinaryAndUnreadableFilesAreRefused) {
   ShellRig rig;
   ::mkdir(rig.dir.file("folder").c_str(), 0755);

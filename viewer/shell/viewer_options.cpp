@@ -58,6 +58,9 @@ std::string viewerUsage() {
          "  --bind ADDRESS           listen on this IPv4 address only (default: all\n"
          "                           interfaces; 127.0.0.1 keeps the viewer private)\n"
          "  --search-host ADDRESS    IPv4 address of the search service (port 12080)\n"
+         "  --web-host NAME          also take forms sent to the web port under the host\n"
+         "                           name NAME (besides localhost and this machine's\n"
+         "                           addresses); repeatable\n"
          "  -C DIR                   work in DIR (start-up files, logs)\n"
          "  --render-root DIR        where c:/corvid/render/ paths lead\n"
          "                           (default $KESTREL_RENDER_ROOT or the installed\n"
@@ -115,6 +118,13 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
         return false;
       }
       (arg == "--bind" ? options->bindAddress : options->searchHost) = text;
+    } else if (arg == "--web-host") {
+      if (!value(&text)) return false;
+      if (*text == '\0') {
+        *error = "--web-host needs a host name";
+        return false;
+      }
+      options->webHosts.push_back(text);
     } else if (arg == "--snapshot") {
       if (!value(&text)) return false;
       options->snapshotPath = text;

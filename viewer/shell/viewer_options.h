@@ -18,6 +18,7 @@ struct ViewerOptions {
   uint16_t webPort = 3504;          // --web-port PORT; 0: no web server
   std::string bindAddress;          // --bind ADDRESS (IPv4) of the ports; empty: all interfaces
   std::string searchHost = "127.0.0.1";  // --search-host: the search service (IPv4)
+  std::vector<std::string> webHosts;  // --web-host NAME (repeatable): forms accepted for it
   std::string workingDirectory;     // -C DIR; empty: stay where started
   std::string renderRoot;           // --render-root DIR; empty: the default
   std::string saveStatePath;        // --save-state FILE; empty: none

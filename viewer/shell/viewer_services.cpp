@@ -54,7 +54,11 @@ void ViewerServices::start(Engine& engine, ShellBuilders& builders,
   nextSnapshot_ = std::chrono::steady_clock::now();
   builders.textBuilders().setMapSource([] { return mapInputsFrom(mapRegion().get()); });
   std::string reason;
-  if (options.webPort != 0 && !web_.start(options.webPort, engine, &reason)) {
+  WebServerOptions web;
+  web.bindAddress = options.bindAddress;
+  web.trustedHosts = options.webHosts;
+  if (!options.saveStatePath.empty()) web.privateFiles.push_back(options.saveStatePath);
+  if (options.webPort != 0 && !web_.start(options.webPort, engine, web, &reason)) {
     std::fprintf(stderr, "kestrel: no web control: %s\n", reason.c_str());
   }
 }

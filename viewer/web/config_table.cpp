@@ -9,29 +9,36 @@
 namespace kestrel {
 
 void ConfigTable::clear() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   entries_.clear();
 }
 
-void ConfigTable::load(const std::string& path) {
+void ConfigTable::loadText(const std::string& text) {
+  // fmemopen refuses a size of 0: an empty text is an empty table.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+      text.empty() ? nullptr : ::fmemopen(const_cast<char*>(text.data()), text.size(), "rb"),
+      std::fclose);
+  loadFrom(file.get());
+}
+
+void ConfigTable::loadFrom(std::FILE* file) {
   // Read outside the lock; swap the new entries in at once.
   std::vector<std::pair<std::string, std::string>> entries;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
   if (file) {
     while (entries.size() < kCapacity) {
-      std::optional<std::string> line = readTextLine(file.get());
+      std::optional<std::string> line = readTextLine(file);
       if (!line) break;
       size_t equals = line->find('=');
       if (equals == std::string::npos) continue;
       entries.emplace_back(line->substr(0, equals), line->substr(equals + 1));
     }
   }
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   entries_ = std::move(entries);
 }
 
 std::string ConfigTable::render() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   std::string out = "<table>\n";
   for (const auto& [key, value] : entries_) {
     std::string k = htmlEscape(key);
@@ -43,7 +50,7 @@ std::string ConfigTable::render() const {
 }
 
 size_t ConfigTable::size() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return entries_.size();
 }
 

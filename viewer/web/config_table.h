@@ -5,10 +5,11 @@
 // may load and render at the same time; a render never sees half a load.
 #pragma once
 
-#include <mutex>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -17,17 +18,20 @@ class ConfigTable {
   static constexpr size_t kCapacity = 100;
 
   void clear();
-  // Clears, then reads PATH line by line, splitting each at its first "=";
-  // lines without "=" are skipped. A missing file leaves the table empty.
-  void load(const std::string& path);
+  // Replaces the entries by those of TEXT, the text of a settings file:
+  // line by line, each split at its first "="; lines without "=" are
+  // skipped. An empty text leaves the table empty.
+  void loadText(const std::string& text);
   // "<table>\n", one row with a text input per entry, "</table>\n". Keys
   // and values are HTML-escaped.
   std::string render() const;
   size_t size() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<std::pair<std::string, std::string>> entries_;  // GUARDED_BY(mutex_)
+  void loadFrom(std::FILE* file);  // none: empty
+
+  mutable Mutex mutex_;
+  std::vector<std::pair<std::string, std::string>> entries_ GUARDED_BY(mutex_);
 };
 
 // The process-wide table.

@@ -3,14 +3,14 @@
 namespace kestrel {
 
 void EngineTasks::post(Task task) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   tasks_.push_back(std::move(task));
 }
 
 size_t EngineTasks::runPending(Engine& engine) {
   std::vector<Task> tasks;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     tasks.swap(tasks_);
   }
   // Run outside the lock: a task may post another, which waits for the next tick.
@@ -19,7 +19,7 @@ size_t EngineTasks::runPending(Engine& engine) {
 }
 
 size_t EngineTasks::pending() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return tasks_.size();
 }
 

@@ -6,8 +6,8 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <vector>
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -23,8 +23,8 @@ class EngineTasks {
   size_t pending() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<Task> tasks_;  // GUARDED_BY(mutex_)
+  mutable Mutex mutex_;
+  std::vector<Task> tasks_ GUARDED_BY(mutex_);
 };
 
 }  // namespace kestrel

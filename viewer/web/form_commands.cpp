@@ -5,6 +5,7 @@
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/web/config_table.h"
+#include "viewer/web/page_files.h"
 #include "viewer/web/engine_tasks.h"
 #include "viewer/web/form_values.h"
 #include "viewer/web/http_request.h"
@@ -66,7 +67,7 @@ void reloadConfig(const FormValues& form, const WebContext& context) {
     context.config->clear();
     return;
   }
-  context.config->load(context.root + "/" + *path);
+  loadConfigFile(context, *path);
 }
 
 void restoreAll(const WebContext& context) {

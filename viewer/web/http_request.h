@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "viewer/engine/html_text.h"  // htmlEscape, for the pages
+#include "viewer/web/html_text.h"  // htmlEscape, for the pages
 
 namespace kestrel {
 

@@ -93,12 +93,12 @@ std::optional<MapForm> readMapForm(const FormValues& form) {
 }
 
 MapBox MapRegion::get() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return box_;
 }
 
 void MapRegion::set(const MapBox& box) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   box_ = box;
 }
 

@@ -6,9 +6,9 @@
 // reads it; every access takes the region's mutex and works on a copy.
 #pragma once
 
-#include <mutex>
 #include <optional>
 #include <string>
+#include "viewer/intake/thread_annotations.h"
 
 namespace kestrel {
 
@@ -40,8 +40,8 @@ class MapRegion {
   void set(const MapBox& box);
 
  private:
-  mutable std::mutex mutex_;
-  MapBox box_;  // GUARDED_BY(mutex_)
+  mutable Mutex mutex_;
+  MapBox box_ GUARDED_BY(mutex_);
 };
 
 // The process-wide region.

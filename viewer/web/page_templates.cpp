@@ -1,22 +1,21 @@
 #include "viewer/web/page_templates.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "viewer/engine/engine.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/web/config_table.h"
 #include "viewer/web/http_request.h"
 #include "viewer/web/map_region.h"
+#include "viewer/web/object_list_html.h"
+#include "viewer/web/page_files.h"
 
 namespace kestrel {
 
 namespace {
 
 // Pages larger than this are not served: they would only be a mistake.
-constexpr std::streamoff kMaxPageBytes = 16 * 1024 * 1024;
+constexpr size_t kMaxPageBytes = 16 * 1024 * 1024;
 
 void replaceAt(std::string& page, size_t at, size_t length, const std::string& with) {
   page.replace(at, length, with);
@@ -39,7 +38,7 @@ void expandViz(std::string& page, const WebContext& context) {
       type = "CHECKBOX";
     }
     std::string list = context.engine != nullptr
-                           ? context.engine->registry().objectListHtml(type)
+                           ? objectListHtml(context.engine->registry(), type)
                            : std::string("No visual objects are loaded");
     logNumber("old length: ", static_cast<long>(page.size()));
     replaceAt(page, at, length, list);
@@ -60,7 +59,7 @@ void expandConfig(std::string& page, const WebContext& context) {
   std::string name = page.substr(nameStart, space - nameStart);
   std::optional<std::string> path = pagePath("/" + name);
   if (path && name.find('\n') == std::string::npos && name.find('\r') == std::string::npos) {
-    context.config->load(context.root + "/" + *path);
+    loadConfigFile(context, *path);
   } else {
     logText("config file name refused: ", name.c_str());
     context.config->clear();
@@ -103,29 +102,15 @@ std::string expandTags(std::string page, const WebContext& context) {
 PageReply getPage(const std::string& path, const WebContext& context, bool refused) {
   std::printf("\n\nGetting page %s\n", path.c_str());
   PageReply reply;
-  std::ifstream file;
-  // Only regular files: opening a FIFO would block this thread for good, and
-  // a directory has no page to give.
-  std::error_code statError;
-  std::string full = context.root + "/" + path;
-  if (!refused && std::filesystem::is_regular_file(full, statError)) {
-    file.open(full, std::ios::binary);
-  }
-  std::streamoff size = -1;
-  if (file) {
-    file.seekg(0, std::ios::end);
-    size = file.tellg();
-    file.seekg(0, std::ios::beg);
-  }
-  if (!file || size < 0 || size > kMaxPageBytes) {
+  std::optional<std::string> text;
+  if (!refused) text = readPageFile(context.root, path, context.privateFiles, kMaxPageBytes);
+  if (!text) {
     reply.status = 404;
     reply.body = "<html><body>'" + htmlEscape(path) + "' not found</body></html>";
     return reply;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
   reply.contentType = contentTypeFor(path);
-  reply.body = isHtmlPath(path) ? expandTags(text.str(), context) : text.str();
+  reply.body = isHtmlPath(path) ? expandTags(std::move(*text), context) : std::move(*text);
   return reply;
 }
 

@@ -102,20 +102,20 @@ std::optional<long> xmlRpcStringCall(const SearchEndpoint& endpoint, const std::
   return value == -1 && reply.find("<int>") == std::string::npos ? 0 : value;
 }
 
-void showSearchResult(VisualObjectRegistry& registry, const std::string& text, long result) {
-  registry.selectObject("cylinder");
-  if (VisualObject* object = registry.currentObject()) {
+void showSearchResult(ObjectOperations& objects, const std::string& text, long result) {
+  objects.selectObject("cylinder");
+  if (VisualObject* object = objects.registry().currentObject()) {
     object->setInfoText(text);
     // The "yscale" rule of setValue, without its model-set notification;
     // the value is an int there, so a huge answer is held at its range.
     long long scaled = std::clamp<long long>(static_cast<long long>(result) * 1000,
                                              std::numeric_limits<int>::min(),
                                              std::numeric_limits<int>::max());
-    registry.setCurrentScale(1, static_cast<int>(scaled));
+    objects.setCurrentScale(1, static_cast<int>(scaled));
   }
-  registry.markToMarker(0);
-  registry.markToMarker(2);
-  if (ModelSet* set = registry.modelSets().current(); set != nullptr && set->instanceCount > 0) {
+  objects.markToMarker(0);
+  objects.markToMarker(2);
+  if (ModelSet* set = objects.modelSets().current(); set != nullptr && set->instanceCount > 0) {
     set->currentInstance = (set->currentInstance + 1) % set->instanceCount;
   }
 }
@@ -129,7 +129,7 @@ bool runSearch(Engine& engine, const SearchEndpoint& endpoint, const std::string
     return false;
   }
   logNumber("Result of search is:", *result);
-  showSearchResult(engine.registry(), text, *result);
+  showSearchResult(engine.operations(), text, *result);
   return true;
 }
 

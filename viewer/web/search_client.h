@@ -16,7 +16,7 @@
 namespace kestrel {
 
 class Engine;
-class VisualObjectRegistry;
+class ObjectOperations;
 
 struct SearchEndpoint {
   std::string host = "127.0.0.1";  // dotted IPv4
@@ -42,7 +42,7 @@ std::optional<long> xmlRpcStringCall(const SearchEndpoint& endpoint, const std::
 // Shows RESULT for TEXT: selects "cylinder", labels it, scales it to
 // RESULT x 1000 on y, moves it to the marker on x and z, and advances the
 // current model set's instance.
-void showSearchResult(VisualObjectRegistry& registry, const std::string& text, long result);
+void showSearchResult(ObjectOperations& objects, const std::string& text, long result);
 
 // The Search command: logs, calls the service, shows the result. False
 // (nothing changed) when the service could not be reached.

@@ -110,9 +110,9 @@ TEST(SearchClient, ResultScalesLabelsAndMovesTheCylinder) {
 TEST(SearchClient, TheShownHeightIsHeldAtTheRangeOfAValue) {
   EngineHarness harness;
   harness.run({kTransformTemplate, "modelset cylinder 1\nDEF Xform_x Transform { }\nenddata"});
-  showSearchResult(harness.engine.registry(), "huge", 9000000000L);
+  showSearchResult(harness.engine.operations(), "huge", 9000000000L);
   EXPECT_NEAR(harness.scale("cylinder_0").y, 2147483647.0f / 21845.0f, 1.0f);
-  showSearchResult(harness.engine.registry(), "negative", -9000000000L);
+  showSearchResult(harness.engine.operations(), "negative", -9000000000L);
   EXPECT_NEAR(harness.scale("cylinder_0").y, -2147483648.0f / 21845.0f, 1.0f);
 }
 

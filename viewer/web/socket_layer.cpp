@@ -68,6 +68,26 @@ void Socket::close() {
   fd_ = -1;
 }
 
+bool socketAddress(const std::string& text, uint16_t port, sockaddr_storage* address,
+                   socklen_t* length) {
+  *address = {};
+  auto* v4 = reinterpret_cast<sockaddr_in*>(address);
+  if (::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(port);
+    *length = sizeof(sockaddr_in);
+    return true;
+  }
+  auto* v6 = reinterpret_cast<sockaddr_in6*>(address);
+  if (::inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1) {
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = htons(port);
+    *length = sizeof(sockaddr_in6);
+    return true;
+  }
+  return false;
+}
+
 SocketClient::SocketClient(const std::string& host, uint16_t port)
     : host_(host.substr(0, 29)), port_(port) {}
 

@@ -7,6 +7,8 @@
 // to wake a blocked receive (the server's stop does so).
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -45,6 +47,11 @@ class Socket {
  private:
   int fd_ = -1;
 };
+
+// Fills *ADDRESS and *LENGTH with the numeric IPv4 or IPv6 address TEXT and
+// PORT; false when TEXT is neither.
+bool socketAddress(const std::string& text, uint16_t port, sockaddr_storage* address,
+                   socklen_t* length);
 
 // An outgoing connection to a dotted IPv4 host and a port.
 class SocketClient {

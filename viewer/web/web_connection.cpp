@@ -1,13 +1,12 @@
 #include "viewer/web/web_connection.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
 
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/web/form_commands.h"
+#include "viewer/web/host_check.h"
 #include "viewer/web/http_request.h"
 #include "viewer/web/page_templates.h"
 
@@ -15,71 +14,9 @@ namespace kestrel {
 
 namespace {
 
-enum class Read { kOk, kClosed, kTimedOut, kTooLarge };
-
-// A request must be complete three idle timeouts after its first byte,
-// however slowly its bytes trickle in: slow senders cannot keep every
-// connection slot for good.
-constexpr int kDeadlineInIdleTimeouts = 3;
-
-class RequestReader {
- public:
-  RequestReader(Socket& socket, int idleTimeoutMs) : socket_(socket), timeoutMs_(idleTimeoutMs) {}
-
-  // Receives until BUFFER holds at least WANTED bytes (at most the request
-  // bound), or until it holds a header end when WANTED is 0.
-  Read fill(size_t wanted) {
-    using clock = std::chrono::steady_clock;
-    if (buffer.empty()) started_.reset();
-    for (;;) {
-      if (wanted == 0 ? headerEnd(buffer) != std::string::npos : buffer.size() >= wanted) {
-        return Read::kOk;
-      }
-      if (buffer.size() >= kMaxRequestBytes) return Read::kTooLarge;
-      int timeoutMs = timeoutMs_;
-      if (started_) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        *started_ + std::chrono::milliseconds(timeoutMs_) * kDeadlineInIdleTimeouts -
-                        clock::now()).count();
-        if (left <= 0) return Read::kTimedOut;
-        timeoutMs = static_cast<int>(std::min<long long>(timeoutMs, left));
-      }
-      char chunk[kMaxRequestBytes + 1];
-      long n = socket_.receive(chunk, kMaxRequestBytes - buffer.size(), timeoutMs);
-      if (n == Socket::kTimedOut) return Read::kTimedOut;
-      if (!started_) started_ = clock::now();
-      if (n <= 0) return Read::kClosed;
-      chunk[n] = '\0';
-      logTagged(buffer.empty() ? "Received: " : "Second recv result:", n, chunk);
-      buffer.append(chunk, static_cast<size_t>(n));
-    }
-  }
-
-  // The front request has been taken from BUFFER: what is left, if
-  // anything, starts the next one now.
-  void nextRequest() {
-    if (buffer.empty()) {
-      started_.reset();
-    } else {
-      started_ = std::chrono::steady_clock::now();
-    }
-  }
-
-  std::string buffer;  // received bytes not yet consumed by a request
-
- private:
-  Socket& socket_;
-  int timeoutMs_;
-  std::optional<std::chrono::steady_clock::time_point> started_;  // first byte of the request
-};
-
-bool sendReply(Socket& socket, const PageReply& reply, bool closing) {
-  std::string header = replyHeader(reply, closing);
-  if (header.size() + reply.body.size() <= 65536) {
-    // One send: a separate small header would meet the peer's delayed ACK.
-    return socket.sendAll(header + reply.body);
-  }
-  return socket.sendAll(header) && socket.sendAll(reply.body);
+void appendReply(std::string& out, const PageReply& reply, bool closing) {
+  out += replyHeader(reply, closing);
+  out += reply.body;
 }
 
 PageReply errorReply(int status, const char* text) {
@@ -91,10 +28,10 @@ PageReply errorReply(int status, const char* text) {
 
 // A target that is long rather than missing: the request line has two
 // spaces, but not both within the scanned bytes.
-bool targetTooLong(const std::string& request) {
-  std::string line = request.substr(0, request.find("\r\n"));
+bool targetTooLong(std::string_view request) {
+  std::string_view line = request.substr(0, request.find("\r\n"));
   size_t first = line.find(' ');
-  return first != std::string::npos && line.find(' ', first + 1) != std::string::npos;
+  return first != std::string_view::npos && line.find(' ', first + 1) != std::string_view::npos;
 }
 
 PageReply pageFor(const std::string& target, const WebContext& context) {
@@ -106,52 +43,66 @@ PageReply pageFor(const std::string& target, const WebContext& context) {
   return getPage(*path, context);
 }
 
-// Serves the request at the front of the reader's buffer. False when the
-// connection must end.
-bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) {
-  std::string& buffer = reader.buffer;
-  size_t end = headerEnd(buffer);
-  std::optional<std::string> target = requestTarget(buffer);
+// A form may change the viewer only when its Host is one the browser cannot
+// have been pointed at by another site's DNS. A request without Host does
+// not come from a browser and is taken as before.
+bool formHostTrusted(std::string_view header, const WebContext& context) {
+  std::optional<std::string_view> host = headerValue(header, "host");
+  if (!host || trustedHost(*host, context.trustedHosts)) return true;
+  logText("form for an untrusted host name refused: ", std::string(*host).c_str());
+  return false;
+}
+
+// The body length a POST header declares, or what came with it.
+size_t bodyLengthOf(std::string_view in, size_t end, std::optional<long> declared) {
+  return declared ? static_cast<size_t>(*declared) : in.size() - end;
+}
+
+// The refusal of the POST at the front of IN, if it is refused.
+std::optional<PageReply> refusePost(std::string_view in, size_t end, const WebContext& context) {
+  std::string_view header = in.substr(0, end);
+  std::optional<long> declared = contentLength(header);
+  if (declared && *declared < 0) return errorReply(400, "Bad Content-Length");
+  if (crossSiteForm(header)) {
+    logLine("form from another site refused");
+    return errorReply(403, "Forms from other sites are refused");
+  }
+  if (!formHostTrusted(header, context)) {
+    return errorReply(403, "Forms for this host name are refused");
+  }
+  if (end + bodyLengthOf(in, end, declared) > kMaxRequestBytes) {
+    logLine("request too large");
+    return errorReply(413, "Request too large");
+  }
+  return std::nullopt;
+}
+
+// Answers the ready request at the front of IN. False when the connection
+// must end.
+bool answerOne(std::string& in, std::string& out, const WebContext& context) {
+  size_t end = headerEnd(in);
+  std::optional<std::string> target = requestTarget(in);
   if (!target) {
-    bool tooLong = targetTooLong(buffer);
+    bool tooLong = targetTooLong(in);
     logLine(tooLong ? "request target too long" : "malformed request line");
-    sendReply(socket, tooLong ? errorReply(414, "Request target too long")
-                              : errorReply(400, "Bad request"), true);
+    appendReply(out, tooLong ? errorReply(414, "Request target too long")
+                             : errorReply(400, "Bad request"), true);
     return false;
   }
   size_t length = end;
   std::string body;
-  bool post = buffer.compare(0, 5, "POST ") == 0;
+  bool post = in.compare(0, 5, "POST ") == 0;
   if (post) {
-    std::optional<long> declared = contentLength(std::string_view(buffer).substr(0, end));
-    if (declared && *declared < 0) {
-      sendReply(socket, errorReply(400, "Bad Content-Length"), true);
+    if (std::optional<PageReply> refusal = refusePost(in, end, context)) {
+      appendReply(out, *refusal, true);
       return false;
     }
-    if (crossSiteForm(std::string_view(buffer).substr(0, end))) {
-      logLine("form from another site refused");
-      sendReply(socket, errorReply(403, "Forms from other sites are refused"), true);
-      return false;
-    }
-    // Without a Content-Length the body is what came with the header.
-    size_t bodyLength = declared ? static_cast<size_t>(*declared) : buffer.size() - end;
-    if (end + bodyLength > kMaxRequestBytes) {
-      logLine("request too large");
-      sendReply(socket, errorReply(413, "Request too large"), true);
-      return false;
-    }
-    Read r = reader.fill(end + bodyLength);
-    if (r != Read::kOk) {
-      logLine("doPost: its not done with header");
-      if (r == Read::kTimedOut) sendReply(socket, errorReply(408, "Request timeout"), true);
-      return false;
-    }
-    body = buffer.substr(end, bodyLength);
+    size_t bodyLength = bodyLengthOf(in, end, contentLength(std::string_view(in).substr(0, end)));
+    body = in.substr(end, bodyLength);
     length += bodyLength;
   }
-  std::string request = buffer.substr(0, length);
-  buffer.erase(0, length);
-  reader.nextRequest();
+  std::string request = in.substr(0, length);
+  in.erase(0, length);
   bool keepAlive = wantsKeepAlive(request);
   PageReply reply;
   {
@@ -172,32 +123,47 @@ bool serveOne(RequestReader& reader, Socket& socket, const WebContext& context) 
       keepAlive = false;
     }
   }
-  if (!sendReply(socket, reply, !keepAlive)) return false;
+  appendReply(out, reply, !keepAlive);
   if (!keepAlive) logLine("did not got keep-alive");
   return keepAlive;
 }
 
 }  // namespace
 
-void serveConnection(Socket& socket, const WebContext& context, int idleTimeoutMs,
-                     const std::atomic<bool>& stopping) {
-  std::printf("*********** THREAD START ***********\n");
-  RequestReader reader(socket, idleTimeoutMs);
-  while (!stopping.load()) {
-    Read r = reader.fill(0);
-    if (r == Read::kTooLarge) {
-      logLine("request header too large");
-      sendReply(socket, errorReply(413, "Request too large"), true);
-      break;
-    }
-    if (r != Read::kOk) {
-      if (r == Read::kTimedOut) logLine("connection idle, closed");
-      break;
-    }
-    if (!serveOne(reader, socket, context)) break;
+FrontRequest frontRequest(std::string_view in) {
+  size_t end = headerEnd(in);
+  if (end == std::string_view::npos) {
+    return in.size() >= kMaxRequestBytes ? FrontRequest::kHeaderTooLarge
+                                         : FrontRequest::kIncomplete;
   }
-  socket.shutdown();
-  std::printf("************* THREAD END **************\n");
+  if (in.compare(0, 5, "POST ") != 0 || !requestTarget(in)) return FrontRequest::kReady;
+  std::optional<long> declared = contentLength(in.substr(0, end));
+  if (declared && *declared < 0) return FrontRequest::kReady;  // refused at once
+  size_t whole = end + bodyLengthOf(in, end, declared);
+  if (whole > kMaxRequestBytes) return FrontRequest::kReady;  // refused at once
+  return in.size() >= whole ? FrontRequest::kReady : FrontRequest::kIncomplete;
+}
+
+bool answerRequests(std::string& in, std::string& out, const WebContext& context) {
+  for (;;) {
+    switch (frontRequest(in)) {
+      case FrontRequest::kIncomplete:
+        return true;
+      case FrontRequest::kHeaderTooLarge:
+        logLine("request header too large");
+        appendReply(out, errorReply(413, "Request too large"), true);
+        return false;
+      case FrontRequest::kReady:
+        if (!answerOne(in, out, context)) return false;
+        break;
+    }
+  }
+}
+
+std::string timeoutReply() {
+  std::string out;
+  appendReply(out, errorReply(408, "Request timeout"), true);
+  return out;
 }
 
 }  // namespace kestrel

@@ -1,20 +1,44 @@
-// One HTTP connection of the web server: reads requests with every receive
-// bounded by the 5000-byte request buffer and the idle timeout, answers GETs
-// with page replies and POSTs with their form's action and the page, and
-// keeps the connection while requests ask for keep-alive.
+// The requests of one HTTP connection as bytes: received bytes go in, reply
+// bytes come out. The server's event loop receives and sends; the request
+// work (pages, forms) runs on a worker with these functions, which never
+// touch the socket.
 //
-// Runs on its connection's thread; STOPPING is read to end early. Shuts
-// the socket down at the end; closing it is the caller's.
+// A request is answered once it is whole: its header (ended by an empty
+// line, within the 5000-byte request bound) and, for a POST, its body of
+// Content-Length bytes (without Content-Length: what came with the header).
+// Requests are answered in order (pipelining); a connection is kept while
+// its requests ask for keep-alive.
 #pragma once
 
-#include <atomic>
+#include <string>
+#include <string_view>
 
-#include "viewer/web/socket_layer.h"
 #include "viewer/web/web_context.h"
 
 namespace kestrel {
 
-void serveConnection(Socket& socket, const WebContext& context, int idleTimeoutMs,
-                     const std::atomic<bool>& stopping);
+enum class FrontRequest {
+  kIncomplete,      // more bytes are needed
+  kReady,           // can be answered now (possibly with a refusal)
+  kHeaderTooLarge,  // no header end within the request bound
+};
+
+// The state of the request at the front of IN.
+FrontRequest frontRequest(std::string_view in);
+
+// True when the front request of IN has its whole header and waits for the
+// rest of its body.
+inline bool awaitingBody(std::string_view in) {
+  return in.find("\r\n\r\n") != std::string_view::npos;
+}
+
+// Answers the requests at the front of IN while they are ready, taking each
+// from IN and appending its reply to OUT. False when the connection ends
+// once OUT has been sent.
+bool answerRequests(std::string& in, std::string& out, const WebContext& context);
+
+// The reply to a request that did not become whole in time; the connection
+// then ends.
+std::string timeoutReply();
 
 }  // namespace kestrel

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -23,6 +24,11 @@ struct WebContext {
   ConfigTable* config = nullptr;
   MapRegion* map = nullptr;
   EngineTasks* tasks = nullptr;
+  // Host names besides loopback and this machine's addresses under which
+  // forms are accepted (see host_check.h).
+  std::vector<std::string> trustedHosts;
+  // Files never served besides the logs and *.state (see page_files.h).
+  std::vector<std::string> privateFiles;
 };
 
 }  // namespace kestrel

@@ -2,10 +2,12 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,47 +15,87 @@
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/web/config_table.h"
+#include "viewer/web/connection_limits.h"
 #include "viewer/web/map_region.h"
-#include "viewer/web/web_connection.h"
+#include "viewer/web/web_event_loop.h"
 
 namespace kestrel {
 
+namespace {
+
+// A listening, non-blocking socket on BIND_ADDRESS and PORT, or an invalid
+// one with the reason in *error.
+Socket openListener(const std::string& bindAddress, uint16_t port, std::string* error) {
+  std::string bind = bindAddress.empty() ? "0.0.0.0" : bindAddress;
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (!socketAddress(bind, port, &address, &length)) {
+    *error = "not an IPv4 or IPv6 address: " + bind;
+    return Socket();
+  }
+  Socket listener(::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  int on = 1;
+  ::setsockopt(listener.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (!listener.valid() ||
+      ::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+      ::listen(listener.fd(), 511) != 0) {
+    *error = "web port " + std::to_string(port) + " on " + bind + ": " + std::strerror(errno);
+    errorLine(error->c_str());
+    return Socket();
+  }
+  return listener;
+}
+
+std::string numericAddress(const sockaddr_storage& address) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (address.ss_family == AF_INET) {
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, text, sizeof text);
+  } else if (address.ss_family == AF_INET6) {
+    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, text,
+                sizeof text);
+  }
+  return text;
+}
+
+uint16_t localPort(const Socket& socket) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  ::getsockname(socket.fd(), reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.ss_family == AF_INET6
+                   ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                   : reinterpret_cast<const sockaddr_in&>(address).sin_port);
+}
+
+}  // namespace
+
+WebServer::WebServer() = default;
+WebServer::~WebServer() { stop(); }
+
 bool WebServer::start(uint16_t port, Engine& engine, const WebServerOptions& options,
                       std::string* error) {
-  if (listener_.valid()) {
+  if (acceptThread_.joinable()) {
     *error = "the web server already runs";
     return false;
   }
-  options_ = options;
-  if (options_.maxConnections < 1) options_.maxConnections = 1;
+  Socket listener = openListener(options.bindAddress, port, error);
+  if (!listener.valid()) return false;
+  port_ = localPort(listener);
+  listener_ = std::move(listener);
+  wake_ = Socket(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
   context_.root = options.root.empty() ? "." : options.root;
   context_.queue = options.queue != nullptr ? options.queue : &primaryQueue();
   context_.engine = &engine;
   context_.config = &configTable();
   context_.map = &mapRegion();
   context_.tasks = &tasks_;
-
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  if (::inet_pton(AF_INET, options.bindAddress.c_str(), &address.sin_addr) != 1) {
-    *error = "not a dotted IPv4 address: " + options.bindAddress;
-    return false;
+  context_.trustedHosts = options.trustedHosts;
+  context_.privateFiles = options.privateFiles;
+  limits_ = std::make_unique<ConnectionLimits>(options.maxConnections, options.maxPerAddress);
+  WebTimeouts timeouts{options.idleTimeoutMs, options.requestDeadlineMs};
+  for (int i = 0; i < std::max(1, options.loops); ++i) {
+    loops_.push_back(std::make_unique<WebEventLoop>(context_, *limits_, timeouts));
   }
-  Socket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  int on = 1;
-  ::setsockopt(listener.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  if (!listener.valid() ||
-      ::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener.fd(), 128) != 0) {
-    *error = "web port " + std::to_string(port) + ": " + std::strerror(errno);
-    errorLine(error->c_str());
-    return false;
-  }
-  socklen_t length = sizeof address;
-  ::getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  listener_ = std::move(listener);
+  for (auto& loop : loops_) loopThreads_.emplace_back([l = loop.get()] { l->run(); });
   stopping_ = false;
   acceptThread_ = std::thread([this] { acceptLoop(); });
   return true;
@@ -62,77 +104,58 @@ bool WebServer::start(uint16_t port, Engine& engine, const WebServerOptions& opt
 void WebServer::stop() {
   if (!acceptThread_.joinable()) return;
   stopping_ = true;
-  listener_.shutdown();
-  {
-    std::lock_guard lock(mutex_);
-    slotFree_.notify_all();
-  }
+  uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(wake_.fd(), &one, sizeof one);
   acceptThread_.join();
   listener_.close();
-  std::list<Connection> ending;
-  {
-    std::lock_guard lock(mutex_);
-    for (Connection& c : connections_) c.socket.shutdown();
-    ending.swap(connections_);
-  }
-  for (Connection& c : ending) c.thread.join();
-  active_ = 0;
+  for (auto& loop : loops_) loop->stop();
+  for (std::thread& thread : loopThreads_) thread.join();
+  loopThreads_.clear();
+  loops_.clear();
+  limits_.reset();
 }
 
-int WebServer::activeConnections() const {
-  std::lock_guard lock(mutex_);
-  return active_;
-}
-
-void WebServer::reapFinished() {
-  for (auto it = connections_.begin(); it != connections_.end();) {
-    if (it->done) {
-      it->thread.join();  // the thread has set done as its last act
-      it = connections_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-}
+int WebServer::activeConnections() const { return limits_ ? limits_->open() : 0; }
 
 void WebServer::acceptLoop() {
+  constexpr int kRecheckMs = 50;
   while (!stopping_) {
-    {
-      // Wait for a free slot: the next connection stays in the backlog.
-      std::unique_lock lock(mutex_);
-      slotFree_.wait(lock, [this] { return stopping_ || active_ < options_.maxConnections; });
-      reapFinished();
-    }
+    // A full server does not look at the listener: further connections
+    // wait in its backlog until one ends.
+    bool room = limits_->room();
+    pollfd waits[2] = {{wake_.fd(), POLLIN, 0}, {listener_.fd(), POLLIN, 0}};
+    int ready = ::poll(waits, room ? 2 : 1, kRecheckMs);
     if (stopping_) break;
-    std::printf("accept connection, listenfd is %d\n", listener_.fd());
-    int fd = ::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) {
-      if (stopping_) break;
-      errorLine("accept error");
-      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-        ::poll(nullptr, 0, 100);  // out of descriptors: give connections time to end
-      }
-      continue;
-    }
-    int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    std::lock_guard lock(mutex_);
-    if (stopping_) {
-      Socket(fd).close();
-      break;
-    }
-    Connection& c = connections_.emplace_back();
-    c.socket = Socket(fd);
-    ++active_;
-    c.thread = std::thread([this, &c] {
-      serveConnection(c.socket, context_, options_.idleTimeoutMs, stopping_);
-      std::lock_guard done(mutex_);
-      c.socket.close();
-      c.done = true;
-      --active_;
-      slotFree_.notify_all();
-    });
+    if (ready > 0 && room && (waits[1].revents & POLLIN) != 0) acceptOne();
   }
+}
+
+void WebServer::acceptOne() {
+  sockaddr_storage peer{};
+  socklen_t length = sizeof peer;
+  int fd = ::accept4(listener_.fd(), reinterpret_cast<sockaddr*>(&peer), &length,
+                     SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (fd < 0) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED) return;
+    errorLine("accept error");
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      ::poll(nullptr, 0, 100);  // out of descriptors: give connections time to end
+    }
+    return;
+  }
+  std::printf("accept connection, listenfd is %d\n", listener_.fd());
+  std::string address = numericAddress(peer);
+  if (!limits_->admit(address)) {
+    Socket(fd).close();
+    // One peer's flood must not flood the log as well.
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastRefusalLog_ >= std::chrono::seconds(1)) {
+      logText("too many web connections from one address, closed: ", address.c_str());
+      lastRefusalLog_ = now;
+    }
+    return;
+  }
+  loops_[nextLoop_++ % loops_.size()]->adopt(fd, std::move(address));
 }
 
 }  // namespace kestrel

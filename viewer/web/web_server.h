@@ -2,22 +2,28 @@
 // page directory with their tags filled in (page_templates.h) and turns
 // posted forms into commands (form_commands.h).
 //
-// Threads: start() opens the listener on 0.0.0.0:PORT and starts an accept
-// thread; each connection gets a thread of its own, at most maxConnections
-// at once (further connections wait in the listen backlog until one ends).
-// stop() (or the destructor) closes the listener, wakes and ends every
-// connection and joins all threads. runEngineTasks() must be called on the
-// engine thread, once per tick: it runs the work that forms hand to the
-// engine (restoring all objects).
+// Threads: start() opens the listener on the bind address and PORT and
+// starts an accepting thread and a few event-loop threads. Each accepted
+// connection goes to one loop, which receives, answers and sends on all of
+// its connections without blocking on any (web_event_loop.h): a slow or
+// silent client holds no thread, only a connection slot, and loses it when
+// its request is not whole by the request deadline or it stays silent for
+// the idle timeout. At most maxConnections are open at once (further ones
+// wait in the listen backlog until one ends), at most maxPerAddress from one
+// peer address (further ones from it are closed at once, logged).
+// stop() (or the destructor) closes the listener and every connection and
+// joins all threads. runEngineTasks() must be called on the engine thread,
+// once per tick: it runs the work that forms hand to the engine (restoring
+// all objects).
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
-#include <list>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "viewer/web/engine_tasks.h"
 #include "viewer/web/socket_layer.h"
@@ -27,19 +33,32 @@ namespace kestrel {
 
 class Engine;
 class InternalCommandQueue;
+class ConnectionLimits;
+class WebEventLoop;
 
 struct WebServerOptions {
   std::string root = ".";                 // the page directory
   InternalCommandQueue* queue = nullptr;  // none: the primary queue
-  int maxConnections = 64;
+  int maxConnections = 512;
+  int maxPerAddress = 256;
   int idleTimeoutMs = 10000;  // a connection silent this long is closed
-  std::string bindAddress = "0.0.0.0";
+  // A request must be whole this long after its first byte (and within
+  // three idle timeouts), however its bytes trickle in.
+  int requestDeadlineMs = 10000;
+  int loops = 4;  // event-loop threads
+  std::string bindAddress = "0.0.0.0";  // numeric IPv4 or IPv6; empty: every interface
+  // Names besides loopback and this machine's addresses that a form's Host
+  // may carry (see host_check.h).
+  std::vector<std::string> trustedHosts;
+  // Files of the page directory never served, besides the logs and
+  // *.state files (see page_files.h).
+  std::vector<std::string> privateFiles;
 };
 
 class WebServer {
  public:
-  WebServer() = default;
-  ~WebServer() { stop(); }
+  WebServer();
+  ~WebServer();
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
 
@@ -54,31 +73,25 @@ class WebServer {
   uint16_t port() const { return port_; }
   size_t runEngineTasks(Engine& engine) { return tasks_.runPending(engine); }
   EngineTasks& tasks() { return tasks_; }
-  // Connections being served now.
+  // Connections open now.
   int activeConnections() const;
 
  private:
-  struct Connection {
-    Socket socket;
-    std::thread thread;
-    bool done = false;
-  };
-
   void acceptLoop();
-  void serve(Connection& connection);
-  void reapFinished();  // joins connections that have ended; mutex_ held
+  void acceptOne();
 
   WebContext context_;
-  WebServerOptions options_;
   EngineTasks tasks_;
-  Socket listener_;
   uint16_t port_ = 0;
-  std::thread acceptThread_;
+  Socket listener_;
+  Socket wake_;  // an eventfd: stop() wakes the accepting thread
   std::atomic<bool> stopping_{false};
-  mutable std::mutex mutex_;
-  std::condition_variable slotFree_;
-  std::list<Connection> connections_;  // GUARDED_BY(mutex_)
-  int active_ = 0;                     // GUARDED_BY(mutex_)
+  std::unique_ptr<ConnectionLimits> limits_;
+  std::vector<std::unique_ptr<WebEventLoop>> loops_;
+  std::vector<std::thread> loopThreads_;
+  size_t nextLoop_ = 0;  // accepting thread only
+  std::chrono::steady_clock::time_point lastRefusalLog_{};  // accepting thread only
+  std::thread acceptThread_;
 };
 
 }  // namespace kestrel

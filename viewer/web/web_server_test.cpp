@@ -2,6 +2,10 @@
 // refusals and bounds, keep-alive and the idle timeout.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,6 +15,7 @@
 
 #include "viewer/intake/command_queue.h"
 #include "viewer/web/config_table.h"
+#include "viewer/web/host_check.h"
 #include "viewer/web/http_request.h"
 #include "viewer/web/map_region.h"
 #include "viewer/web/web_test_support.h"
@@ -28,7 +33,7 @@ std::vector<std::string> takeAll(InternalCommandQueue& queue) {
 }
 
 std::string post(const std::string& target, const std::string& body, bool keepAlive = false) {
-  return "POST " + target + " HTTP/1.1\r\nHost: x\r\n" +
+  return "POST " + target + " HTTP/1.1\r\nHost: localhost\r\n" +
          (keepAlive ? "Connection: keep-alive\r\n" : "") +
          "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
          std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -66,6 +71,42 @@ TEST(WebServer, PathsOutsideThePageDirectoryAre404AndLogged) {
     EXPECT_EQ(reply.find("TOPSECRET"), std::string::npos) << target;
   }
   EXPECT_NE(readFile(web.dir.file("kestrel.log")).find("refused page path: "), std::string::npos);
+}
+
+TEST(WebServer, LinksOutOfThePageDirectoryAndTheViewersOwnFilesAreNotServed) {
+  TempDir outside;
+  outside.write("secret.txt", "TOPSECRET");
+  WebHarness web(10000, 64, [](WebServerOptions& o) { o.privateFiles = {"saved.db"}; });
+  web.dir.write("page.txt", "inside");
+  std::filesystem::create_directory(web.dir.file("sub"));
+  std::filesystem::create_symlink(outside.file("secret.txt"), web.dir.file("link.txt"));
+  std::filesystem::create_directory_symlink(outside.path(), web.dir.file("out"));
+  std::filesystem::create_symlink("../page.txt", web.dir.file("sub/up.txt"));
+  logLine("a line of the log");
+  errorLine("a line of the error log");
+  web.dir.write("objects.state", "TOPSECRET");
+  web.dir.write("saved.db", "TOPSECRET");
+  std::filesystem::create_symlink(web.dir.file("kestrel.log"), web.dir.file("log.txt"));
+  std::filesystem::create_symlink("saved.db", web.dir.file("db.txt"));
+  for (const char* target : {"/link.txt", "/out/secret.txt", "/kestrel.log", "/kestrel.err",
+                             "/objects.state", "/saved.db", "/log.txt", "/db.txt"}) {
+    std::string reply = httpRequest(web.server.port(), std::string("GET ") + target +
+                                                           " HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(reply.rfind("HTTP/1.1 404", 0), 0u) << target << reply;
+    EXPECT_EQ(reply.find("TOPSECRET"), std::string::npos) << target;
+    EXPECT_EQ(reply.find("a line of the"), std::string::npos) << target;
+  }
+  // A link that stays inside is followed.
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET /sub/up.txt HTTP/1.1\r\n\r\n")), "inside");
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET /page.txt HTTP/1.1\r\n\r\n")), "inside");
+  // Nor can the settings table be read from them.
+  outside.write("c.txt", "k=TOPSECRET\n");
+  std::filesystem::create_symlink(outside.file("c.txt"), web.dir.file("c.txt"));
+  web.dir.write("t.html", "<<<config>>>c.txt [<<<config>>>objects.state ]");
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET /t.html HTTP/1.1\r\n\r\n")).find("TOPSECRET"),
+            std::string::npos);
+  httpRequest(web.server.port(), post("/", "kestrel_command=kestrel_config&config_file=c.txt"));
+  EXPECT_EQ(configTable().size(), 0u);
 }
 
 TEST(WebServer, ContentTypeFollowsTheSuffixAndOnlyHtmlIsExpanded) {
@@ -227,6 +268,24 @@ TEST(WebServer, MalformedAndOversizedRequestsAreRefused) {
             0u);
 }
 
+TEST(WebServer, AClientThatGoesOnSendingAfterARefusalIsNotReset) {
+  // The server stops reading at the request bound. Were the connection
+  // closed with bytes unread or still arriving, it would be reset, and a
+  // distant client could lose the 413 reply still on its way.
+  WebHarness web;
+  int fd = connectLoopback(web.server.port());
+  ASSERT_GE(fd, 0);
+  EXPECT_TRUE(sendAll(fd, "GET / HTTP/1.1\r\nX: " + std::string(20000, 'y')));
+  std::string reply = readReply(fd);
+  EXPECT_EQ(reply.rfind("HTTP/1.1 413", 0), 0u) << reply.substr(0, 100);
+  for (int i = 0; i < 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(sendAll(fd, std::string(1000, 'z'))) << i;
+  }
+  EXPECT_TRUE(peerCloses(fd, 4000));  // an orderly end, not a reset
+  ::close(fd);
+}
+
 TEST(WebServer, SilentConnectionIsClosedAfterTheIdleTimeout) {
   WebHarness web(300);
   int fd = connectLoopback(web.server.port());
@@ -256,6 +315,28 @@ TEST(WebServer, ARequestTricklingInIsCutOffAtItsDeadline) {
   ::close(fd);
 }
 
+TEST(WebServer, AHeaderMustBeWholeWithinTheRequestDeadline) {
+  // Bytes every 100 ms keep the idle timeout away; the deadline still
+  // ends the request, and a GET on another connection is served meanwhile.
+  WebHarness web(10000, 64, [](WebServerOptions& o) { o.requestDeadlineMs = 600; });
+  web.dir.write("kestrel.html", "page");
+  int fd = connectLoopback(web.server.port());
+  ASSERT_GE(fd, 0);
+  auto start = std::chrono::steady_clock::now();
+  bool closed = false;
+  for (int i = 0; i < 40 && !closed; ++i) {
+    closed = ::send(fd, "x", 1, MSG_NOSIGNAL) != 1 || peerCloses(fd, 100);
+    if (i == 2) {
+      EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\n\r\n")), "page");
+    }
+  }
+  EXPECT_TRUE(closed);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  ::close(fd);
+  EXPECT_NE(readFile(web.dir.file("kestrel.log")).find("request header not whole in time, closed"),
+            std::string::npos);
+}
+
 TEST(WebForms, FormsFromOtherSitesAreRefused) {
   WebHarness web;
   web.dir.write("kestrel.html", "page");
@@ -275,6 +356,82 @@ TEST(WebForms, FormsFromOtherSitesAreRefused) {
   EXPECT_FALSE(headerValue("GET / HTTP/1.1\r\nHostile: a\r\n\r\n", "host"));
 }
 
+TEST(WebForms, FormsForAForeignHostNameAreRefused) {
+  // A page of evil.example whose name now leads to this machine: its form
+  // carries that name as Host and as Origin.
+  WebHarness web(10000, 64, [](WebServerOptions& o) { o.trustedHosts = {"Viewer.Lan"}; });
+  web.dir.write("kestrel.html", "page");
+  std::string body = "kestrel_command=direct_command&direct_to_kestrel=hide";
+  std::string port = std::to_string(web.server.port());
+  auto formFor = [&](const std::string& host) {
+    return "POST / HTTP/1.1\r\nHost: " + host + "\r\nOrigin: http://" + host +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  for (const std::string& foreign : {"evil.example:" + port, std::string("evil.example"),
+                                     "localhost.evil.example:" + port, "127.0.0.1.evil:" + port,
+                                     "[::2]:" + port}) {
+    std::string reply = httpRequest(web.server.port(), formFor(foreign));
+    EXPECT_EQ(reply.rfind("HTTP/1.1 403", 0), 0u) << foreign << reply;
+  }
+  EXPECT_TRUE(takeAll(web.engine.primary).empty());
+  EXPECT_NE(readFile(web.dir.file("kestrel.log"))
+                .find("form for an untrusted host name refused:  \"evil.example:" + port + "\""),
+            std::string::npos);
+  // Reading pages stays open to every name.
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\nHost: evil.example\r\n\r\n")),
+            "page");
+
+  std::vector<std::string> own = {"localhost:" + port, "LOCALHOST", "127.0.0.1:" + port,
+                                  "127.8.9.10", "[::1]:" + port, "viewer.lan:" + port,
+                                  "viewer.lan."};
+  ifaddrs* list = nullptr;
+  ASSERT_EQ(::getifaddrs(&list), 0);
+  for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+    if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+    char text[INET_ADDRSTRLEN];
+    ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof text);
+    own.push_back(std::string(text) + ":" + port);
+  }
+  ::freeifaddrs(list);
+  for (const std::string& host : own) {
+    EXPECT_EQ(bodyOf(httpRequest(web.server.port(), formFor(host))), "page") << host;
+  }
+  EXPECT_EQ(takeAll(web.engine.primary).size(), own.size());
+  EXPECT_EQ(hostOfHeader("[::FFFF:127.0.0.1]:80"), "::ffff:127.0.0.1");
+  EXPECT_TRUE(trustedHost("[::ffff:127.0.0.1]:80", {}));
+  EXPECT_FALSE(trustedHost("[::1", {}));
+  EXPECT_FALSE(trustedHost("", {}));
+}
+
+// The reply to a GET of / sent to ADDRESS:PORT, "" when it cannot connect.
+std::string getRootAt(const std::string& address, uint16_t port) {
+  SocketClient client(address, port);
+  std::string error;
+  if (!client.connect(2000, &error)) return "";
+  ::fcntl(client.socket().fd(), F_SETFL, 0);  // readReply waits in recv
+  sendAll(client.socket().fd(), "GET / HTTP/1.1\r\n\r\n");
+  return bodyOf(readReply(client.socket().fd()));
+}
+
+TEST(WebServer, ListensOnItsBindAddressOnly) {
+  WebHarness bound(10000, 64, [](WebServerOptions& o) { o.bindAddress = "127.0.0.2"; });
+  ASSERT_TRUE(bound.started);
+  bound.dir.write("kestrel.html", "bound");
+  EXPECT_EQ(getRootAt("127.0.0.2", bound.server.port()), "bound");
+  EXPECT_EQ(getRootAt("127.0.0.1", bound.server.port()), "");
+  WebHarness everywhere(10000, 64, [](WebServerOptions& o) { o.bindAddress = ""; });
+  ASSERT_TRUE(everywhere.started);
+  everywhere.dir.write("kestrel.html", "everywhere");
+  EXPECT_EQ(getRootAt("127.0.0.1", everywhere.server.port()), "everywhere");
+  EXPECT_EQ(getRootAt("127.0.0.2", everywhere.server.port()), "everywhere");
+  WebServer wrong;
+  std::string error;
+  WebServerOptions options;
+  options.bindAddress = "localhost";
+  EXPECT_FALSE(wrong.start(0, bound.engine.engine, options, &error));
+  EXPECT_NE(error.find("localhost"), std::string::npos);
+}
+
 TEST(WebServer, ConnectionsAreBoundedAndLaterOnesWait) {
   WebHarness web(10000, 2);
   web.dir.write("kestrel.html", "ok");
@@ -289,6 +446,44 @@ TEST(WebServer, ConnectionsAreBoundedAndLaterOnesWait) {
   EXPECT_EQ(bodyOf(readReply(c)), "ok");
   ::close(b);
   ::close(c);
+}
+
+TEST(WebServer, SlowClientsDoNotKeepOthersOut) {
+  WebHarness web(10000, WebServerOptions{}.maxConnections);
+  web.dir.write("kestrel.html", "page");
+  std::vector<int> slow;
+  for (int i = 0; i < 200; ++i) {
+    int fd = connectLoopback(web.server.port());
+    ASSERT_GE(fd, 0);
+    sendAll(fd, "G");
+    slow.push_back(fd);
+  }
+  ASSERT_TRUE(waitFor([&] { return web.server.activeConnections() == 200; }));
+  for (int fd : slow) sendAll(fd, "E");  // a header trickling in
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\n\r\n")), "page");
+  // The slow ones hang on meanwhile, and are answered once whole.
+  EXPECT_GE(web.server.activeConnections(), 200);
+  sendAll(slow.front(), "T / HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(bodyOf(readReply(slow.front())), "page");
+  for (int fd : slow) ::close(fd);
+}
+
+TEST(WebServer, ConnectionsFromOneAddressAreBounded) {
+  WebHarness web(10000, 64, [](WebServerOptions& o) { o.maxPerAddress = 3; });
+  web.dir.write("kestrel.html", "ok");
+  std::vector<int> held;
+  for (int i = 0; i < 3; ++i) held.push_back(connectLoopback(web.server.port()));
+  ASSERT_TRUE(waitFor([&] { return web.server.activeConnections() == 3; }));
+  int refused = connectLoopback(web.server.port());
+  EXPECT_TRUE(peerCloses(refused, 2000));
+  ::close(refused);
+  ::close(held.back());
+  held.pop_back();
+  ASSERT_TRUE(waitFor([&] { return web.server.activeConnections() == 2; }));
+  EXPECT_EQ(bodyOf(httpRequest(web.server.port(), "GET / HTTP/1.1\r\n\r\n")), "ok");
+  for (int fd : held) ::close(fd);
+  EXPECT_NE(readFile(web.dir.file("kestrel.log")).find("too many web connections from one address"),
+            std::string::npos);
 }
 
 TEST(WebServer, StopEndsOpenConnections) {

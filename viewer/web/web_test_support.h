@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 
 #include "viewer/engine/engine_test_support.h"
@@ -15,7 +16,9 @@ namespace kestrel::testing {
 
 class WebHarness {
  public:
-  explicit WebHarness(int idleTimeoutMs = 10000, int maxConnections = 64) {
+  // ADJUST, when given, changes the options before the server starts.
+  explicit WebHarness(int idleTimeoutMs = 10000, int maxConnections = 64,
+                      const std::function<void(WebServerOptions&)>& adjust = {}) {
     openLogIn(dir.path());  // the engine harness took the logs for its own directory
     WebServerOptions options;
     options.root = dir.path();
@@ -23,6 +26,7 @@ class WebHarness {
     options.idleTimeoutMs = idleTimeoutMs;
     options.maxConnections = maxConnections;
     options.bindAddress = "127.0.0.1";
+    if (adjust) adjust(options);
     std::string error;
     started = server.start(0, engine.engine, options, &error);
   }

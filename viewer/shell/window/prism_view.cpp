@@ -84,7 +84,7 @@ void CPrismView::runCommand(int id) {
   using namespace kestrel;
   using namespace kestrel::shell;
   Engine& engine = core_.engine();
-  VisualObjectRegistry& r = engine.registry();
+  ObjectOperations& r = engine.operations();
   switch (id) {
     case kMoveDown: r.move(1, -0.2f); break;
     case kMoveUp: r.move(1, 0.2f); break;

@@ -1,0 +1,35 @@
+#include "viewer/shell/viewer_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kestrel {
+namespace {
+
+bool parse(std::vector<const char*> args, ViewerOptions* options, std::string* error) {
+  args.insert(args.begin(), "kestrel");
+  return parseViewerOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+TEST(ViewerOptions, BindAddressAndTrustedWebHosts) {
+  ViewerOptions options;
+  std::string error;
+  ASSERT_TRUE(parse({}, &options, &error));
+  EXPECT_EQ(options.bindAddress, "");  // every interface
+  EXPECT_TRUE(options.webHosts.empty());
+  ASSERT_TRUE(parse({"--bind", "127.0.0.1", "--web-host", "viewer.lan", "--web-host", "pc"},
+                    &options, &error))
+      << error;
+  EXPECT_EQ(options.bindAddress, "127.0.0.1");
+  EXPECT_EQ(options.webHosts, (std::vector<std::string>{"viewer.lan", "pc"}));
+  for (std::vector<const char*> bad : {std::vector<const char*>{"--bind", "localhost"},
+                                       {"--bind"}, {"--web-host", ""}, {"--web-host"}}) {
+    ViewerOptions refused;
+    EXPECT_FALSE(parse(bad, &refused, &error)) << bad[0];
+  }
+}
+
+}  // namespace
+}  // namespace kestrel
