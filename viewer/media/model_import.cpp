@@ -1,0 +1,83 @@
+#include "viewer/media/model_import.h"
+
+#include <filesystem>
+#include <new>
+
+#include <assimp/Importer.hpp>
+#include <assimp/config.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include "viewer/browser/file_input.h"
+#include "viewer/media/model_files.h"
+
+namespace kestrel {
+namespace {
+
+constexpr unsigned kSteps = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                            aiProcess_GenSmoothNormals | aiProcess_SortByPType |
+                            aiProcess_ValidateDataStructure;
+
+std::string readRefusal(FileRead read, size_t maxBytes) {
+  std::string why = refusalText(read, maxBytes);
+  if (!why.empty()) return why;
+  return read == FileRead::kCannotOpen ? "cannot open the file" : "cannot read the file";
+}
+
+// Runs the importer; its own exceptions (and running out of memory on a
+// file that claims huge counts) become a refusal.
+const aiScene* runImporter(Assimp::Importer& importer, std::string_view bytes,
+                           const std::string& suffix, std::string& why) {
+  try {
+    const aiScene* scene =
+        importer.ReadFileFromMemory(bytes.data(), bytes.size(), kSteps, suffix.c_str());
+    if (scene == nullptr) why = std::string("not a readable model: ") + importer.GetErrorString();
+    return scene;
+  } catch (const std::bad_alloc&) {
+    why = "not a readable model: it needs more memory than there is";
+  } catch (const std::exception& e) {
+    why = std::string("not a readable model: ") + e.what();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool importModelBytes(std::string_view bytes, const std::string& suffix,
+                      const std::string& folder, const ModelImportOptions& options,
+                      ModelVrml& model, std::string& why) {
+  if (bytes.empty()) {
+    why = "the file is empty";
+    return false;
+  }
+  Assimp::Importer importer;
+  // Points and lines are no part of a surface model.
+  importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+  importer.SetPropertyFloat(AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, 60.0f);
+  // Files the model names resolve in its folder; without one, nowhere.
+  importer.SetIOHandler(new FolderIoSystem(folder, options.maxFileBytes));
+  const aiScene* scene = runImporter(importer, bytes, suffix, why);
+  if (scene == nullptr) return false;
+  ModelVrmlOptions vrml{options.objectName, folder, folder + "/" + options.objectName,
+                        options.textureCacheDir, options.scale};
+  model = writeModelVrml(*scene, vrml);
+  if (model.triangles == 0) {
+    why = "the model has no triangles";
+    return false;
+  }
+  return true;
+}
+
+bool importModel(const std::string& path, const ModelImportOptions& options, ModelVrml& model,
+                 std::string& why) {
+  std::string bytes;
+  if (FileRead read = readRegularFile(path, options.maxFileBytes, bytes); read != FileRead::kOk) {
+    why = readRefusal(read, options.maxFileBytes);
+    return false;
+  }
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  return importModelBytes(bytes, modelSuffix(path), folder.empty() ? "." : folder, options, model,
+                          why);
+}
+
+}  // namespace kestrel
