@@ -9,13 +9,10 @@ namespace kestrel {
 namespace {
 
 // Parses the file at PATH; on failure returns false with the error line.
-bool parseFile(const std::string& path, Scene& scene, std::string& problem) {
+bool parseFile(const std::string& path, Scene& scene, std::string& problem,
+               const SceneTextReader& reader) {
   std::string text;
-  if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
-    std::string why = refusalText(read, kMaxSceneFileBytes);
-    problem = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
-    return false;
-  }
+  if (!(reader ? reader : readSceneText)(path, text, problem)) return false;
   UrlResolver resolver;
   ParseOptions options;
   options.baseDir = UrlResolver::directoryOf(path);
@@ -33,12 +30,22 @@ bool parseFile(const std::string& path, Scene& scene, std::string& problem) {
 
 }  // namespace
 
-int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out) {
+bool readSceneText(const std::string& path, std::string& text, std::string& problem) {
+  if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
+    std::string why = refusalText(read, kMaxSceneFileBytes);
+    problem = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
+    return false;
+  }
+  return true;
+}
+
+int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out,
+                    const SceneTextReader& read) {
   int status = 0;
   for (const std::string& path : paths) {
     Scene scene;
     std::string problem;
-    if (parseFile(path, scene, problem)) {
+    if (parseFile(path, scene, problem, read)) {
       out << path << ": ok\n";
     } else {
       out << path << ": " << problem << '\n';
@@ -48,10 +55,10 @@ int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out) {
   return status;
 }
 
-int printSceneFile(const std::string& path, std::ostream& out) {
+int printSceneFile(const std::string& path, std::ostream& out, const SceneTextReader& read) {
   Scene scene;
   std::string problem;
-  if (!parseFile(path, scene, problem)) {
+  if (!parseFile(path, scene, problem, read)) {
     out << path << ": " << problem << '\n';
     return 1;
   }

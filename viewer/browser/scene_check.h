@@ -2,20 +2,31 @@
 // parsed scene back as VRML97 text.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace kestrel {
 
+// Reads the scene text of PATH into TEXT; false with the problem in
+// PROBLEM. Lets callers check and print files that become VRML text first.
+using SceneTextReader =
+    std::function<bool(const std::string& path, std::string& text, std::string& problem)>;
+
+// The reader used when none is given: the file itself, as scene text.
+bool readSceneText(const std::string& path, std::string& text, std::string& problem);
+
 // Parses each file and prints one line per file: "PATH: ok" or
 // "PATH: line L, column C: what was expected". Returns 0 when every file
-// parsed, 1 otherwise.
-int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out);
+// parsed, 1 otherwise. READ, when given, reads each file's text.
+int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out,
+                    const SceneTextReader& read = {});
 
 // Parses PATH and writes the scene back to OUT as VRML97 (ending with a
 // comment when the graph could not be written exactly). On failure writes
 // the "PATH: ..." error line instead and returns 1; 0 on success.
-int printSceneFile(const std::string& path, std::ostream& out);
+int printSceneFile(const std::string& path, std::ostream& out,
+                   const SceneTextReader& read = {});
 
 }  // namespace kestrel

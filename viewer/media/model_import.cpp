@@ -4,6 +4,7 @@
 #include <new>
 
 #include <assimp/Importer.hpp>
+#include <assimp/MemoryIOWrapper.h>
 #include <assimp/config.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -24,14 +25,24 @@ std::string readRefusal(FileRead read, size_t maxBytes) {
   return read == FileRead::kCannotOpen ? "cannot open the file" : "cannot read the file";
 }
 
+// The importer's message with the name it gives a file read from memory
+// replaced by a plain one.
+std::string withoutMagicName(std::string message) {
+  const std::string magic = AI_MEMORYIO_MAGIC_FILENAME ".";
+  for (size_t at = message.find(magic); at != std::string::npos; at = message.find(magic, at)) {
+    message.replace(at, magic.size(), "model.");
+  }
+  return message;
+}
+
 // Runs the importer; its own exceptions (and running out of memory on a
 // file that claims huge counts) become a refusal.
 const aiScene* runImporter(Assimp::Importer& importer, std::string_view bytes,
-                           const std::string& suffix, std::string& why) {
+                           const std::string& suffix, unsigned steps, std::string& why) {
   try {
     const aiScene* scene =
-        importer.ReadFileFromMemory(bytes.data(), bytes.size(), kSteps, suffix.c_str());
-    if (scene == nullptr) why = std::string("not a readable model: ") + importer.GetErrorString();
+        importer.ReadFileFromMemory(bytes.data(), bytes.size(), steps, suffix.c_str());
+    if (scene == nullptr) why = "not a readable model: " + withoutMagicName(importer.GetErrorString());
     return scene;
   } catch (const std::bad_alloc&) {
     why = "not a readable model: it needs more memory than there is";
@@ -56,7 +67,13 @@ bool importModelBytes(std::string_view bytes, const std::string& suffix,
   importer.SetPropertyFloat(AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, 60.0f);
   // Files the model names resolve in its folder; without one, nowhere.
   importer.SetIOHandler(new FolderIoSystem(folder, options.maxFileBytes));
-  const aiScene* scene = runImporter(importer, bytes, suffix, why);
+  // STL facet normals are often zero or wrong: the surface's own count.
+  unsigned steps = kSteps;
+  if (suffix == "stl") {
+    importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS);
+    steps |= aiProcess_RemoveComponent;
+  }
+  const aiScene* scene = runImporter(importer, bytes, suffix, steps, why);
   if (scene == nullptr) return false;
   ModelVrmlOptions vrml{options.objectName, folder, folder + "/" + options.objectName,
                         options.textureCacheDir, options.scale};

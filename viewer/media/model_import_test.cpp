@@ -154,6 +154,7 @@ TEST(ModelImport, BrokenAndUnreadableFilesAreRefusedWithAReason) {
     why.clear();
     EXPECT_FALSE(importModel(dir.file(name), named("x"), model, why)) << name;
     EXPECT_FALSE(why.empty()) << name;
+    EXPECT_EQ(why.find("$$$"), std::string::npos) << why;
   }
 }
 

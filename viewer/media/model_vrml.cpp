@@ -141,6 +141,17 @@ class ModelWriter {
     out_.endLine();
   }
 
+  // Normals of zero length would light nothing; without them the browser
+  // computes its own.
+  static bool usableNormals(const aiMesh& mesh) {
+    if (mesh.mNormals == nullptr) return false;
+    for (unsigned i = 0; i < mesh.mNumVertices; ++i) {
+      float length = mesh.mNormals[i].SquareLength();
+      if (!(length > 1e-12f) || !std::isfinite(length)) return false;
+    }
+    return true;
+  }
+
   static size_t triangleCount(const aiMesh& mesh) {
     size_t n = 0;
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) n += mesh.mFaces[f].mNumIndices == 3;
@@ -158,7 +169,7 @@ class ModelWriter {
     out_.endLine();
     writeVectors(mesh.mVertices, mesh.mNumVertices);
     out_ << "] }";
-    if (mesh.mNormals != nullptr) {
+    if (usableNormals(mesh)) {
       out_ << " normal Normal { vector [";
       out_.endLine();
       writeVectors(mesh.mNormals, mesh.mNumVertices);
