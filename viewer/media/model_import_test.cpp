@@ -104,6 +104,29 @@ TEST(ModelImport, MaterialsTexturesColoursAndPlacement) {
   EXPECT_NE(textOf(odd).find("Transform { scale 0.5 0.5 0.5 children ["), std::string::npos);
 }
 
+TEST(ModelImport, ImagesInsideTheFileAreWrittenIntoTheCacheFolder) {
+  TempDir dir;
+  dir.write("skin.gltf", testing::kTexturedTriangleGltf);
+  ModelImportOptions options = named("skin");
+  options.textureCacheDir = dir.file("cache");
+  ModelVrml model;
+  std::string why;
+  ASSERT_TRUE(importModel(dir.file("skin.gltf"), options, model, why)) << why;
+  std::string text = textOf(model);
+  size_t url = text.find("texture ImageTexture { url \"" + dir.file("cache/skin-"));
+  ASSERT_NE(url, std::string::npos) << text;
+  size_t from = text.find('"', url) + 1;
+  std::string image = text.substr(from, text.find('"', from) - from);
+  EXPECT_TRUE(image.ends_with("-0.png")) << image;
+  EXPECT_EQ(testing::readFile(image).substr(1, 3), "PNG");
+  EXPECT_NE(text.find("texCoord TextureCoordinate { point [\n0 1 \n1 1 \n0 0 "), std::string::npos)
+      << text;
+
+  // Without a cache folder the image is left out.
+  ASSERT_TRUE(importModel(dir.file("skin.gltf"), named("skin"), model, why)) << why;
+  EXPECT_EQ(textOf(model).find("ImageTexture"), std::string::npos);
+}
+
 TEST(ModelImport, NothingOutsideTheModelsFolderIsRead) {
   TempDir dir;
   std::filesystem::create_directory(dir.file("models"));

@@ -94,6 +94,30 @@ inline const char* kTriangleGltf = R"({
 }
 )";
 
+// The triangle with texture coordinates, textured with a 1 by 1 PNG image
+// stored inside the file.
+inline const char* kTexturedTriangleGltf = R"({
+  "asset": {"version": "2.0"},
+  "scene": 0,
+  "scenes": [{"nodes": [0]}],
+  "nodes": [{"mesh": 0}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0, "TEXCOORD_0": 1}, "indices": 2,
+                              "material": 0}]}],
+  "materials": [{"pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}}],
+  "textures": [{"source": 0}],
+  "images": [{"uri": "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg=="}],
+  "buffers": [{"byteLength": 68, "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AAAAAAAAAAAAAIA/AAABAAIAAAA="}],
+  "bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36},
+                  {"buffer": 0, "byteOffset": 36, "byteLength": 24},
+                  {"buffer": 0, "byteOffset": 60, "byteLength": 6}],
+  "accessors": [
+    {"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+     "min": [0, 0, 0], "max": [1, 1, 0]},
+    {"bufferView": 1, "componentType": 5126, "count": 3, "type": "VEC2"},
+    {"bufferView": 2, "componentType": 5123, "count": 3, "type": "SCALAR"}]
+}
+)";
+
 // A green quad from (0,0,0) to (1,0,3) with per-vertex colours.
 inline const char* kQuadPly =
     "ply\nformat ascii 1.0\nelement vertex 4\n"
