@@ -15,9 +15,17 @@
 namespace kestrel {
 namespace {
 
-constexpr unsigned kSteps = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                            aiProcess_GenSmoothNormals | aiProcess_SortByPType |
-                            aiProcess_ValidateDataStructure;
+// Vertices shared by faces are joined by the importer only for formats that
+// store them apart per face and are small in practice; STL vertices are
+// joined while writing (far faster for the million-triangle files STL is
+// used for), glTF and PLY store them shared already. Normals are not
+// generated here: the browser smooths meshes without normals itself.
+unsigned importSteps(const std::string& suffix) {
+  unsigned steps = aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_ValidateDataStructure;
+  if (suffix == "stl") return steps | aiProcess_RemoveComponent;
+  if (suffix == "gltf" || suffix == "glb" || suffix == "ply") return steps;
+  return steps | aiProcess_JoinIdenticalVertices;
+}
 
 std::string readRefusal(FileRead read, size_t maxBytes) {
   std::string why = refusalText(read, maxBytes);
@@ -64,16 +72,11 @@ bool importModelBytes(std::string_view bytes, const std::string& suffix,
   Assimp::Importer importer;
   // Points and lines are no part of a surface model.
   importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-  importer.SetPropertyFloat(AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, 60.0f);
   // Files the model names resolve in its folder; without one, nowhere.
   importer.SetIOHandler(new FolderIoSystem(folder, options.maxFileBytes));
   // STL facet normals are often zero or wrong: the surface's own count.
-  unsigned steps = kSteps;
-  if (suffix == "stl") {
-    importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS);
-    steps |= aiProcess_RemoveComponent;
-  }
-  const aiScene* scene = runImporter(importer, bytes, suffix, steps, why);
+  importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS);
+  const aiScene* scene = runImporter(importer, bytes, suffix, importSteps(suffix), why);
   if (scene == nullptr) return false;
   ModelVrmlOptions vrml{options.objectName, folder, folder + "/" + options.objectName,
                         options.textureCacheDir, options.scale};

@@ -1,8 +1,11 @@
 #include "viewer/media/model_vrml.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 
 #include <assimp/material.h>
 #include <assimp/scene.h>
@@ -105,6 +108,22 @@ void writeMaterialFields(VrmlText& out, const aiMaterial& m) {
   if (transparency > 0) out << " transparency " << transparency;
 }
 
+// A position by the bits of its coordinates (0 and -0 apart, which only
+// leaves a seam).
+struct PositionKey {
+  uint32_t x, y, z;
+  bool operator==(const PositionKey&) const = default;
+};
+struct PositionHash {
+  size_t operator()(const PositionKey& k) const {
+    uint64_t h = (uint64_t{k.x} * 0x9E3779B97F4A7C15ull) ^ (uint64_t{k.y} * 0xC2B2AE3D27D4EB4Full);
+    return static_cast<size_t>(h ^ (uint64_t{k.z} * 0x165667B19E3779F9ull) ^ (h >> 29));
+  }
+};
+PositionKey keyOf(const aiVector3D& v) {
+  return {std::bit_cast<uint32_t>(v.x), std::bit_cast<uint32_t>(v.y), std::bit_cast<uint32_t>(v.z)};
+}
+
 class ModelWriter {
  public:
   ModelWriter(const aiScene& scene, const ModelVrmlOptions& options, ModelVrml& result)
@@ -162,14 +181,24 @@ class ModelWriter {
     size_t triangles = triangleCount(mesh);
     if (triangles == 0) return;
     result_.triangles += triangles;
-    result_.vertices += mesh.mNumVertices;
     out_ << "Shape { appearance Appearance { ";
     writeMaterial(mesh.mMaterialIndex);
-    out_ << "} geometry IndexedFaceSet { solid FALSE coord Coordinate { point [";
+    out_ << "} geometry IndexedFaceSet { solid FALSE ";
+    bool normals = usableNormals(mesh);
+    // Without normals the browser smooths edges up to about 57 degrees.
+    if (!normals) out_ << "creaseAngle 1 ";
+    std::vector<unsigned> welded;
+    bool weld = !normals && mesh.mTextureCoords[0] == nullptr && mesh.mColors[0] == nullptr;
+    out_ << "coord Coordinate { point [";
     out_.endLine();
-    writeVectors(mesh.mVertices, mesh.mNumVertices);
+    if (weld) {
+      welded = writeWelded(mesh);
+    } else {
+      writeVectors(mesh.mVertices, mesh.mNumVertices);
+      result_.vertices += mesh.mNumVertices;
+    }
     out_ << "] }";
-    if (usableNormals(mesh)) {
+    if (normals) {
       out_ << " normal Normal { vector [";
       out_.endLine();
       writeVectors(mesh.mNormals, mesh.mNumVertices);
@@ -179,9 +208,27 @@ class ModelWriter {
     if (mesh.mColors[0] != nullptr) writeColors(mesh);
     out_ << " coordIndex [";
     out_.endLine();
-    writeFaces(mesh);
+    writeFaces(mesh, welded);
     out_ << "] } }";
     out_.endLine();
+  }
+
+  // Writes each distinct position of MESH once (STL files repeat every
+  // shared corner); returns the written index of every vertex.
+  std::vector<unsigned> writeWelded(const aiMesh& mesh) {
+    std::vector<unsigned> index(mesh.mNumVertices);
+    std::unordered_map<PositionKey, unsigned, PositionHash> seen;
+    seen.reserve(mesh.mNumVertices / 4);
+    for (unsigned i = 0; i < mesh.mNumVertices; ++i) {
+      const aiVector3D& v = mesh.mVertices[i];
+      auto [at, added] = seen.try_emplace(keyOf(v), static_cast<unsigned>(seen.size()));
+      index[i] = at->second;
+      if (!added) continue;
+      out_ << v.x << v.y << v.z;
+      out_.endLine();
+    }
+    result_.vertices += seen.size();
+    return index;
   }
 
   void writeMaterial(unsigned index) {
@@ -240,13 +287,17 @@ class ModelWriter {
     }
     out_ << "] }";
   }
-  void writeFaces(const aiMesh& mesh) {
+  // The triangles of MESH, their indices mapped through WELDED when given.
+  void writeFaces(const aiMesh& mesh, const std::vector<unsigned>& welded) {
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
       const aiFace& face = mesh.mFaces[f];
       if (face.mNumIndices != 3) continue;
-      const unsigned* i = face.mIndices;
+      unsigned i[3] = {face.mIndices[0], face.mIndices[1], face.mIndices[2]};
       if (i[0] >= mesh.mNumVertices || i[1] >= mesh.mNumVertices || i[2] >= mesh.mNumVertices) {
         continue;
+      }
+      if (!welded.empty()) {
+        for (unsigned& k : i) k = welded[k];
       }
       out_ << i[0] << i[1] << i[2] << "-1";
       out_.endLine();
