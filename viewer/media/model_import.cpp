@@ -77,6 +77,11 @@ bool importModelBytes(std::string_view bytes, const std::string& suffix,
   // STL facet normals are often zero or wrong: the surface's own count.
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS);
   const aiScene* scene = runImporter(importer, bytes, suffix, importSteps(suffix), why);
+  if (scene == nullptr && suffix == "x3dv") {
+    // The library reads X3D's XML encoding only; say what would work.
+    why = "not a readable model: X3D's classic encoding (.x3dv) is not read, its XML encoding "
+          "(.x3d) is";
+  }
   if (scene == nullptr) return false;
   ModelVrmlOptions vrml{options.objectName, folder, folder + "/" + options.objectName,
                         options.textureCacheDir, options.scale};

@@ -49,10 +49,15 @@ TEST(ModelImport, EveryFormatBecomesParsableVrmlWithItsTriangles) {
   dir.write("quad.mtl", testing::kQuadMtl);
   dir.write("tri.gltf", testing::kTriangleGltf);
   dir.write("quad.ply", testing::kQuadPly);
+  dir.write("tri.x3d",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<X3D profile=\"Interchange\" "
+            "version=\"3.2\"><Scene><Shape><IndexedFaceSet coordIndex=\"0 1 2 -1\"><Coordinate "
+            "point=\"0 0 0 1 0 0 0 1 0\"/></IndexedFaceSet></Shape></Scene></X3D>\n");
   struct Case {
     const char* file;
     size_t triangles;
-  } cases[] = {{"a.stl", 12}, {"b.STL", 12}, {"quad.obj", 2}, {"tri.gltf", 1}, {"quad.ply", 2}};
+  } cases[] = {{"a.stl", 12}, {"b.STL", 12}, {"quad.obj", 2}, {"tri.gltf", 1}, {"quad.ply", 2},
+               {"tri.x3d", 1}};
   for (const Case& c : cases) {
     ModelVrml model;
     std::string why, problem;
@@ -177,6 +182,10 @@ TEST(ModelImport, BrokenAndUnreadableFilesAreRefusedWithAReason) {
   EXPECT_EQ(why, "larger than the 100 bytes limit");
   EXPECT_FALSE(importModel(dir.file("empty.stl"), named("x"), model, why));
   EXPECT_EQ(why, "the file is empty");
+  dir.write("classic.x3dv", "#X3D V3.2 utf8\nPROFILE Interchange\nShape { geometry Box { } }\n");
+  EXPECT_FALSE(importModel(dir.file("classic.x3dv"), named("x"), model, why));
+  EXPECT_EQ(why, "not a readable model: X3D's classic encoding (.x3dv) is not read, its XML "
+                 "encoding (.x3d) is");
   for (const char* name : {"junk.glb", "bad.gltf", "noface.obj", "bad.ply", "badindex.obj"}) {
     why.clear();
     EXPECT_FALSE(importModel(dir.file(name), named("x"), model, why)) << name;
