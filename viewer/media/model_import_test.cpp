@@ -95,6 +95,15 @@ TEST(ModelImport, MaterialsTexturesColoursAndPlacement) {
   EXPECT_NE(text.find("diffuseColor 0 0 1"), std::string::npos) << text;
   EXPECT_NE(text.find("translation 2 0 0"), std::string::npos) << text;
   EXPECT_NE(text.find("shininess 0.25"), std::string::npos) << text;
+  // glTF faces are single-sided unless the material says otherwise; the
+  // other formats' faces are drawn from both sides.
+  EXPECT_EQ(text.find("solid FALSE"), std::string::npos) << text;
+  EXPECT_NE(textOf(obj).find("solid FALSE"), std::string::npos);
+  std::string twoSided = testing::kTriangleGltf;
+  twoSided.replace(twoSided.find("\"materials\": [{"), 15, "\"materials\": [{\"doubleSided\": true, ");
+  dir.write("two.gltf", twoSided);
+  ASSERT_TRUE(importModel(dir.file("two.gltf"), named("t"), gltf, why)) << why;
+  EXPECT_NE(textOf(gltf).find("solid FALSE"), std::string::npos) << textOf(gltf);
 
   ASSERT_TRUE(importModel(dir.file("quad.ply"), named("p"), ply, why)) << why;
   EXPECT_NE(textOf(ply).find("color Color { color [\n0 1 0"), std::string::npos) << textOf(ply);

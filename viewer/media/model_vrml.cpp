@@ -160,6 +160,16 @@ class ModelWriter {
     out_.endLine();
   }
 
+  // Faces are drawn from both sides unless the material says they have one
+  // (glTF's doubleSided false): STL, OBJ and PLY files often wind some faces
+  // the wrong way, and culling only pays off where the format promises.
+  bool singleSided(unsigned index) const {
+    int twoSided = 1;
+    return index < scene_.mNumMaterials &&
+           scene_.mMaterials[index]->Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS &&
+           twoSided == 0;
+  }
+
   // Normals of zero length would light nothing; without them the browser
   // computes its own.
   static bool usableNormals(const aiMesh& mesh) {
@@ -183,7 +193,8 @@ class ModelWriter {
     result_.triangles += triangles;
     out_ << "Shape { appearance Appearance { ";
     writeMaterial(mesh.mMaterialIndex);
-    out_ << "} geometry IndexedFaceSet { solid FALSE ";
+    out_ << "} geometry IndexedFaceSet { ";
+    if (!singleSided(mesh.mMaterialIndex)) out_ << "solid FALSE ";
     bool normals = usableNormals(mesh);
     // Without normals the browser smooths edges up to about 57 degrees.
     if (!normals) out_ << "creaseAngle 1 ";

@@ -3,7 +3,11 @@
 // as a Shape with an IndexedFaceSet (coordinates, normals, texture
 // coordinates and per-vertex colours, all sharing coordIndex), each
 // material as a Material (Phong values, or PBR values mapped as closely as
-// VRML97 allows), and the base colour map as an ImageTexture.
+// VRML97 allows), and the base colour map as an ImageTexture. Faces are
+// two-sided (solid FALSE) unless the material says single-sided, as glTF
+// materials do unless doubleSided. Meshes without normals get creaseAngle 1
+// for the browser to smooth; those without any per-vertex data besides the
+// position have equal positions joined (STL repeats every shared corner).
 //
 // The first material written is DEF Mat_NAME, later ones Mat_NAME_2,
 // Mat_NAME_3..., so the object's colour and transparency handles bind to
