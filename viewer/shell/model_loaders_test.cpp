@@ -83,6 +83,22 @@ TEST(ModelFiles, EachFormatLoadsAsOneObjectWithItsTrianglesAndBounds) {
   }
 }
 
+TEST(ModelFiles, TheGltfSampleBoxLoads) {
+  ShellRig rig;
+  rig.run({"load " + testing::sourcePath("testing/corpus/models/"
+                                          "KhronosGroup__glTF-Sample-Models__Box.gltf")});
+  VisualObject* box = rig.object("KhronosGroup__glTF-Sample-Models__Box");
+  ASSERT_NE(box, nullptr) << rig.log();
+  Vec3f colour;
+  ASSERT_TRUE(box->diffuseColor.get(colour));
+  EXPECT_NEAR(colour.x, 0.8f, 1e-6f);
+  EXPECT_EQ(colour.y, 0.0f);
+  Drawn d = drawn(rig);
+  EXPECT_EQ(d.triangles, 12u);
+  expectNear(d.lo, {-0.5f, -0.5f, -0.5f}, "box low corner");
+  expectNear(d.hi, {0.5f, 0.5f, 0.5f}, "box high corner");
+}
+
 TEST(ModelFiles, PropertyCommandsActOnTheModelAndTheScaleValueApplies) {
   ShellRig rig;
   rig.dir.write("quad.obj", testing::kQuadObj);
