@@ -2,6 +2,7 @@
 // the VRML97 text they become, and --snapshot shows them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,35 @@ TEST(ModelProgram, SnapshotsShowModels) {
   EXPECT_TRUE(bluish(image.at(50, 29)));   // the triangle, right of it
   EXPECT_FALSE(greyish(image.at(2, 2)));
   EXPECT_FALSE(bluish(image.at(2, 2)));
+}
+
+bool greenish(const uint8_t* p) { return p[1] > 100 && p[0] < 60 && p[2] < 60; }
+
+// An OBJ whose MTL names a green image beside it: the image is on the quad.
+// The glTF's own image lands in model-textures/ of the working directory.
+TEST(ModelProgram, SnapshotsShowModelTextures) {
+  testing::TempDir dir(false);
+  RgbaImage green;
+  green.width = green.height = 4;
+  for (int i = 0; i < 16; ++i) green.pixels.insert(green.pixels.end(), {0, 200, 0, 255});
+  std::string error;
+  ASSERT_TRUE(writePng(dir.file("wood.png"), green, &error)) << error;
+  dir.write("quad.obj", "mtllib quad.mtl\nv -2 -2 0\nv 2 -2 0\nv 2 2 0\nv -2 2 0\n"
+                        "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nusemtl paint\nf 1/1 2/2 3/3 4/4\n");
+  dir.write("quad.mtl", "newmtl paint\nKd 1 1 1\nmap_Kd wood.png\n");
+  dir.write("skin.gltf", testing::kTexturedTriangleGltf);
+  ChildProcess shot(kestrelPath(), {"--snapshot", dir.file("out.png"), "--size", "64x64", "-C",
+                                    dir.path(), "quad.obj", "skin.gltf"}, "", kRenderingEnv);
+  ASSERT_EQ(shot.wait(30000), 0) << shot.output();
+  RgbaImage image;
+  ASSERT_TRUE(readImageFile(dir.file("out.png"), image, &error)) << error;
+  EXPECT_TRUE(greenish(image.at(24, 40)));
+  EXPECT_FALSE(greenish(image.at(2, 2)));
+  bool cached = false;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.file("model-textures"))) {
+    cached = cached || entry.path().filename().string().starts_with("skin-");
+  }
+  EXPECT_TRUE(cached);
 }
 
 }  // namespace
