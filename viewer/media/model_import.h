@@ -8,12 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "viewer/browser/file_input.h"
 #include "viewer/media/model_vrml.h"
 
 namespace kestrel {
 
 struct ModelImportOptions {
-  size_t maxFileBytes = size_t{256} << 20;  // per file read
+  size_t maxFileBytes = kMaxSceneFileBytes;  // per file read
   std::string objectName;                   // see ModelVrmlOptions
   std::string textureCacheDir;              // see ModelVrmlOptions
   float scale = 1;
