@@ -11,14 +11,13 @@ namespace {
 // Parses the file at PATH; on failure returns false with the error line.
 // With WARNINGS the parse is lenient, as the viewer reads files, and each
 // warning adds a line to it; without, the first problem fails the parse.
+// READER, when given, reads the file's text (a model becomes VRML97 text).
 bool parseFile(const std::string& path, Scene& scene, std::string& problem,
-               std::string* warnings) {
+               std::string* warnings, const SceneTextReader& reader) {
   std::string text;
-  if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
-    std::string why = refusalText(read, kMaxSceneFileBytes);
-    problem = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
-    return false;
-  }
+  const bool read =
+      reader ? reader(path, text, problem) : readSceneTextOrSayWhy(path, text, problem);
+  if (!read) return false;
   UrlResolver resolver;
   ParseOptions options;
   options.baseDir = UrlResolver::directoryOf(path);
@@ -43,12 +42,22 @@ bool parseFile(const std::string& path, Scene& scene, std::string& problem,
 
 }  // namespace
 
-int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out) {
+bool readSceneTextOrSayWhy(const std::string& path, std::string& text, std::string& problem) {
+  if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
+    std::string why = refusalText(read, kMaxSceneFileBytes);
+    problem = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
+    return false;
+  }
+  return true;
+}
+
+int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out,
+                    const SceneTextReader& read) {
   int status = 0;
   for (const std::string& path : paths) {
     Scene scene;
     std::string problem, warnings;
-    bool parsed = parseFile(path, scene, problem, &warnings);
+    bool parsed = parseFile(path, scene, problem, &warnings, read);
     out << warnings;
     if (parsed) {
       out << path << ": ok\n";
@@ -60,11 +69,11 @@ int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out) {
   return status;
 }
 
-int printSceneFile(const std::string& path, std::ostream& out) {
+int printSceneFile(const std::string& path, std::ostream& out, const SceneTextReader& read) {
   Scene scene;
   std::string problem;
   // Strict: what is printed is the whole file, nothing skipped.
-  if (!parseFile(path, scene, problem, nullptr)) {
+  if (!parseFile(path, scene, problem, nullptr, read)) {
     out << path << ": " << problem << '\n';
     return 1;
   }

@@ -10,6 +10,7 @@
 
 #include "viewer/browser/scene_check.h"
 #include "viewer/shell/headless_run.h"
+#include "viewer/shell/scene_file_loaders.h"
 #include "viewer/shell/viewer_options.h"
 #ifdef KESTREL_HAVE_WINDOW
 #include "viewer/shell/window/window_run.h"
@@ -30,8 +31,13 @@ int main(int argc, char** argv) {
     std::fputs("kestrel " KESTREL_VERSION "\n", stdout);
     return 0;
   }
-  if (options.check) return kestrel::checkSceneFiles(options.files, std::cout);
-  if (options.print) return kestrel::printSceneFile(options.files.front(), std::cout);
+  if (options.check) {
+    return kestrel::checkSceneFiles(options.files, std::cout, kestrel::sceneTextReader(false));
+  }
+  if (options.print) {
+    return kestrel::printSceneFile(options.files.front(), std::cout,
+                                   kestrel::sceneTextReader(true));
+  }
   // Snapshot paths name places where the user started, not below -C.
   if (!options.snapshotPath.empty()) {
     options.snapshotPath = std::filesystem::absolute(options.snapshotPath).string();

@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 
 #include "viewer/browser/file_input.h"
 #include "viewer/browser/gzip_input.h"
-
 #include "viewer/engine/engine.h"
 #include "viewer/engine/state_file.h"
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
+#include "viewer/media/model_files.h"
+#include "viewer/media/model_import.h"
 #include "viewer/shell/mesh_processor.h"
 #include "viewer/shell/scene_block.h"
 #include "viewer/shell/sphere_processor.h"
@@ -127,6 +130,10 @@ void SceneFileLoaders::openSceneFile(const std::string& path) {
       return setImageFile(path);
     }
   }
+  if (isModelFileName(path)) {
+    logLine("Opening model file");
+    return loadModelFile(path);
+  }
   // Compressed VRML under any other name.
   if (isGzipFile(localPath(path))) {
     loadVrmlFile(path);
@@ -136,18 +143,21 @@ void SceneFileLoaders::openSceneFile(const std::string& path) {
   loadCommandFile(path);
 }
 
+std::string SceneFileLoaders::vrmlSetInfo() {
+  if (const std::optional<std::string>& v = engine_.infoText()) {
+    logText("Creating a setInfo based on last label value", v->c_str());
+    return "info " + *v;
+  }
+  logLine("setInfo but no real value");
+  return "not set";
+}
+
 void SceneFileLoaders::loadVrmlFile(const std::string& path) {
   engine_.setFastMode(true);
   logLine("Adding openvrml file command");
   logLine(path.c_str());
   SceneBlock block;
-  if (const std::optional<std::string>& v = engine_.infoText()) {
-    logText("Creating a setInfo based on last label value", v->c_str());
-    block.setInfo = "info " + *v;
-  } else {
-    logLine("setInfo but no real value");
-    block.setInfo = "not set";
-  }
+  block.setInfo = vrmlSetInfo();
   std::string first = localPath(path), fallback, why;
   std::optional<std::vector<std::string>> lines = readVrmlLines(first, maxLoadSize_, why);
   std::string source = first;
@@ -239,6 +249,47 @@ void SceneFileLoaders::loadCommandFile(const std::string& path) {
   if (!feed.open(local, engine_.commandFileDepth() + 1)) return;
   feeds_.push_back(std::move(feed));
   continueReading();
+}
+
+float SceneFileLoaders::modelScale() const {
+  std::optional<std::string> text = engine_.info().lookupText("model_scale");
+  if (!text) return 1;
+  char* end = nullptr;
+  float scale = std::strtof(text->c_str(), &end);
+  if (end != text->c_str() && std::isfinite(scale) && scale > 0) return scale;
+  logText("model_scale is no positive number, models are not scaled:", text->c_str());
+  return 1;
+}
+
+void SceneFileLoaders::loadModelFile(const std::string& path) {
+  ModelImportOptions options;
+  options.maxFileBytes = static_cast<size_t>(maxLoadSize_);
+  options.objectName = baseName(path);
+  options.textureCacheDir = kModelTextureCache;
+  options.scale = modelScale();
+  ModelVrml model;
+  std::string why;
+  if (!importModel(localPath(path), options, model, why)) {
+    return logCannotRead("model file", path, why);
+  }
+  engine_.setFastMode(true);
+  SceneBlock block{vrmlSetInfo(), options.objectName, std::move(model.pieces)};
+  queueSceneBlock(primary_, BlockRoute::kSuspended, block);
+  logNumber("MODEL FILE HAS BEEN QUEUED AS VRML, TRIANGLES:", static_cast<int>(model.triangles));
+}
+
+SceneTextReader sceneTextReader(bool writeImages) {
+  return [writeImages](const std::string& path, std::string& text, std::string& problem) {
+    if (!isModelFileName(path)) return readSceneTextOrSayWhy(path, text, problem);
+    ModelImportOptions options;
+    options.maxFileBytes = kMaxSceneFileBytes;
+    options.objectName = baseName(path);
+    if (writeImages) options.textureCacheDir = kModelTextureCache;
+    ModelVrml model;
+    if (!importModel(path, options, model, problem)) return false;
+    text = blockText(model.pieces);
+    return true;
+  };
 }
 
 void SceneFileLoaders::continueReading() {

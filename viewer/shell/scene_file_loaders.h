@@ -3,7 +3,13 @@
 // passed into the primary queue line by line as a data block, sphere and
 // mesh files are converted into VRML data blocks, image files set the
 // current image file, state files restore object appearances, and anything
-// else is read as a command file.
+// else is read as a command file. After those suffixes come the model
+// formats (.gltf, .glb, .obj, .stl, .ply, .dae, .3ds, .x3d, .x3dv in any
+// letter case): a model is converted into VRML97 text and queued exactly
+// like a .wrl file; the info value "model_scale" (setinfo model_scale F)
+// scales the models loaded after it. Images stored inside a model file are
+// written into kModelTextureCache in the working directory. A model that
+// cannot be read or converted gets one log line and queues nothing.
 //
 // A command file is read in pieces of kLoadPieceBytes, one piece per
 // continueReading() (the viewer calls it every tick), so a big one neither
@@ -26,6 +32,7 @@
 #include <deque>
 #include <string>
 
+#include "viewer/browser/scene_check.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/intake/command_file.h"
 #include "viewer/shell/text_files.h"
@@ -34,6 +41,10 @@ namespace kestrel {
 
 class Engine;
 class InternalCommandQueue;
+
+// Where images stored inside model files are written (relative to the
+// working directory).
+inline constexpr const char* kModelTextureCache = "model-textures";
 
 // How much of a command file is read per engine tick.
 inline constexpr size_t kLoadPieceBytes = size_t{1} << 20;
@@ -51,6 +62,7 @@ class SceneFileLoaders {
   void setImageFile(const std::string& path);
   void loadStateFile(const std::string& path);
   void loadCommandFile(const std::string& path);
+  void loadModelFile(const std::string& path);
 
   // Reads the next piece of the command files being read.
   void continueReading();
@@ -65,11 +77,20 @@ class SceneFileLoaders {
   std::string localPath(const std::string& path) const;
 
  private:
+  // The setinfo entry ahead of a VRML block (logs which one).
+  std::string vrmlSetInfo();
+  float modelScale() const;
+
   Engine& engine_;
   InternalCommandQueue& primary_;
   UrlResolver resolver_;
   uint64_t maxLoadSize_;
   std::deque<CommandFileFeed> feeds_;  // oldest first
 };
+
+// For --check and --print: the text of a scene file, or the VRML97 text a
+// model file becomes (its stored images written into kModelTextureCache
+// only with WRITE_IMAGES).
+SceneTextReader sceneTextReader(bool writeImages);
 
 }  // namespace kestrel
