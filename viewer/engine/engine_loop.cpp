@@ -1,5 +1,6 @@
 #include "viewer/engine/engine_loop.h"
 
+#include "viewer/engine/journal.h"
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
 
@@ -17,20 +18,28 @@ void EngineLoop::onTimer() {
   }
   const auto deadline = std::chrono::steady_clock::now() + kFastTickBudget;
   while (entry) {
+    if (journal_ != nullptr) journal_->recordCommand(*entry, isPrimary(*queue), false);
     commandFileDepth_ = entry->fileDepth;
     execute(*entry, *queue);
     commandFileDepth_ = 0;
     ++executed_;
     entry.reset();
-    if (!fastMode_ || std::chrono::steady_clock::now() >= deadline) return;
+    if (!fastMode_ || std::chrono::steady_clock::now() >= deadline) break;
     entry = queue->take();
   }
+  if (journal_ != nullptr) journal_->commit();
+}
+
+std::optional<QueuedCommand> EngineLoop::takeBlockLine(InternalCommandQueue& queue) {
+  std::optional<QueuedCommand> line = queue.takeNext();
+  if (line && journal_ != nullptr) journal_->recordCommand(*line, isPrimary(queue), true);
+  return line;
 }
 
 int EngineLoop::skipBlockBody(InternalCommandQueue& queue, int bodyCode) {
   int count = 0;
   for (;;) {
-    std::optional<QueuedCommand> body = queue.takeNext();
+    std::optional<QueuedCommand> body = takeBlockLine(queue);
     if (!body) return count;
     if (body->code != bodyCode) {
       // The entry that ends the body is destroyed unexecuted; a data block

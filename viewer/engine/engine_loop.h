@@ -10,6 +10,9 @@
 // template, function) counts as one entry: its body is collected with
 // takeNext in the same step.
 //
+// With a journal attached, every entry the engine takes is recorded: the
+// entry a step starts with, and the block lines the step takes along.
+//
 // Runs on one thread only (the GUI thread, or the main thread of
 // --headless); ticks never overlap.
 #pragma once
@@ -23,6 +26,7 @@
 namespace kestrel {
 
 class InternalCommandQueue;
+class Journal;
 
 class EngineLoop {
  public:
@@ -37,6 +41,11 @@ class EngineLoop {
 
   // One engine tick.
   void onTimer();
+
+  // Records what the engine takes from now on in JOURNAL (null: nothing);
+  // the journal must outlive its use here.
+  void setJournal(Journal* journal) { journal_ = journal; }
+  Journal* journal() const { return journal_; }
 
   bool fastMode() const { return fastMode_; }
   // Entries executed since construction (a block counts as one).
@@ -56,6 +65,12 @@ class EngineLoop {
   InternalCommandQueue& primary() { return primary_; }
   InternalCommandQueue& secondary() { return secondary_; }
 
+  // The next entry of QUEUE for the block being collected (takeNext),
+  // recorded in the journal as taken by this step.
+  std::optional<QueuedCommand> takeBlockLine(InternalCommandQueue& queue);
+  // Whether QUEUE is the primary queue.
+  bool isPrimary(const InternalCommandQueue& queue) const { return &queue == &primary_; }
+
   // Takes block body entries of BODY_CODE from QUEUE until another code or an
   // empty queue; returns how many. A data block also ends at its end line.
   int skipBlockBody(InternalCommandQueue& queue, int bodyCode);
@@ -66,6 +81,7 @@ class EngineLoop {
   bool fastMode_ = false;
   uint64_t executed_ = 0;
   int commandFileDepth_ = 0;
+  Journal* journal_ = nullptr;
 };
 
 }  // namespace kestrel

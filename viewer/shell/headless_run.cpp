@@ -79,6 +79,11 @@ int runHeadless(const ViewerOptions& options) {
   ViewerCore core(options);
   std::string reason;
   uint16_t port = 0;
+  if (!core.openJournal(&reason)) {
+    errorLine(reason.c_str());
+    std::fprintf(stderr, "kestrel: %s\n", reason.c_str());
+    return 2;
+  }
   if (!core.openPorts(&reason, &port)) {
     std::string message = "cannot listen on command port " + std::to_string(port) + ": " + reason;
     errorLine(message.c_str());

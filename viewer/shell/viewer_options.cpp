@@ -66,6 +66,8 @@ std::string viewerUsage() {
          "                           (default $KESTREL_RENDER_ROOT or the installed\n"
          "                           share/kestrel/render)\n"
          "  --save-state FILE        on SIGINT or SIGTERM, save every object to FILE\n"
+         "  --journal FILE           append every command the engine executes to FILE\n"
+         "                           (format: docs/journal.md)\n"
          "  --check FILE...          parse scene files, print ok or the error of each\n"
          "  --print FILE             print a scene file as parsed, in VRML97\n"
          "  --snapshot OUT.png       build the scene from the start-up files and FILE,\n"
@@ -142,10 +144,12 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
       }
       if (!value(&text)) return false;
       options->snapshotEveryPath = text;
-    } else if (arg == "-C" || arg == "--render-root" || arg == "--save-state") {
+    } else if (arg == "-C" || arg == "--render-root" || arg == "--save-state" ||
+               arg == "--journal") {
       if (!value(&text)) return false;
       std::string& target = arg == "-C"              ? options->workingDirectory
                             : arg == "--render-root" ? options->renderRoot
+                            : arg == "--journal"     ? options->journalPath
                                                      : options->saveStatePath;
       target = text;
     } else if (arg == "--max-load-size") {

@@ -22,6 +22,7 @@ struct ViewerOptions {
   std::string workingDirectory;     // -C DIR; empty: stay where started
   std::string renderRoot;           // --render-root DIR; empty: the default
   std::string saveStatePath;        // --save-state FILE; empty: none
+  std::string journalPath;          // --journal FILE: record executed commands; empty: none
   bool check = false;               // --check FILE...: parse scene files
   bool print = false;               // --print FILE: write a parsed scene
   std::string snapshotPath;         // --snapshot OUT.png: render one frame and end
