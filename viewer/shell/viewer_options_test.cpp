@@ -31,5 +31,17 @@ TEST(ViewerOptions, BindAddressAndTrustedWebHosts) {
   }
 }
 
+TEST(ViewerOptions, JournalFile) {
+  ViewerOptions options;
+  std::string error;
+  ASSERT_TRUE(parse({}, &options, &error));
+  EXPECT_EQ(options.journalPath, "");
+  ASSERT_TRUE(parse({"--headless", "--journal", "run.journal"}, &options, &error)) << error;
+  EXPECT_EQ(options.journalPath, "run.journal");
+  ViewerOptions refused;
+  EXPECT_FALSE(parse({"--journal"}, &refused, &error));
+  EXPECT_EQ(error, "option --journal needs a value");
+}
+
 }  // namespace
 }  // namespace kestrel
