@@ -75,7 +75,7 @@ void Engine::execute(QueuedCommand& entry, InternalCommandQueue& queue) {
       logText("Loading", entry.text());
       if (journal() != nullptr) {
         journal()->recordFile(describeFile(builders_->localPath(textOf(entry))),
-                              isPrimary(queue));
+                              isPrimary(queue), stepTime());
       }
       builders_->openFile(textOf(entry));
       return;

@@ -16,15 +16,19 @@ void EngineLoop::onTimer() {
     queue = &secondary_;
     entry = secondary_.take();
   }
-  const auto deadline = std::chrono::steady_clock::now() + kFastTickBudget;
+  auto now = std::chrono::steady_clock::now();
+  const auto deadline = now + kFastTickBudget;
   while (entry) {
-    if (journal_ != nullptr) journal_->recordCommand(*entry, isPrimary(*queue), false);
+    stepTime_ = now;
+    if (journal_ != nullptr) journal_->recordCommand(*entry, isPrimary(*queue), false, now);
     commandFileDepth_ = entry->fileDepth;
     execute(*entry, *queue);
     commandFileDepth_ = 0;
     ++executed_;
     entry.reset();
-    if (!fastMode_ || std::chrono::steady_clock::now() >= deadline) break;
+    if (!fastMode_) break;
+    now = std::chrono::steady_clock::now();
+    if (now >= deadline) break;
     entry = queue->take();
   }
   if (journal_ != nullptr) journal_->commit();
@@ -32,7 +36,7 @@ void EngineLoop::onTimer() {
 
 std::optional<QueuedCommand> EngineLoop::takeBlockLine(InternalCommandQueue& queue) {
   std::optional<QueuedCommand> line = queue.takeNext();
-  if (line && journal_ != nullptr) journal_->recordCommand(*line, isPrimary(queue), true);
+  if (line && journal_ != nullptr) journal_->recordCommand(*line, isPrimary(queue), true, stepTime_);
   return line;
 }
 

@@ -68,6 +68,8 @@ class EngineLoop {
   // The next entry of QUEUE for the block being collected (takeNext),
   // recorded in the journal as taken by this step.
   std::optional<QueuedCommand> takeBlockLine(InternalCommandQueue& queue);
+  // When the step being executed started (the time its journal lines carry).
+  std::chrono::steady_clock::time_point stepTime() const { return stepTime_; }
   // Whether QUEUE is the primary queue.
   bool isPrimary(const InternalCommandQueue& queue) const { return &queue == &primary_; }
 
@@ -82,6 +84,7 @@ class EngineLoop {
   uint64_t executed_ = 0;
   int commandFileDepth_ = 0;
   Journal* journal_ = nullptr;
+  std::chrono::steady_clock::time_point stepTime_;
 };
 
 }  // namespace kestrel

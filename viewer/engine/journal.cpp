@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "viewer/intake/command_ring.h"
 #include "viewer/intake/diagnostic_log.h"
@@ -38,7 +40,7 @@ std::unique_ptr<Journal> Journal::open(const std::string& path, std::string* err
 }
 
 Journal::Journal(int fd, std::string path)
-    : fd_(fd), path_(std::move(path)), start_(std::chrono::steady_clock::now()) {}
+    : fd_(fd), path_(std::move(path)), start_(Clock::now()) {}
 
 Journal::~Journal() {
   commit();
@@ -51,24 +53,86 @@ Journal::~Journal() {
   ::close(fd_);
 }
 
-int64_t Journal::elapsedMilliseconds() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               start_)
-      .count();
+int64_t Journal::millisecondsAt(Clock::time_point when) const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(when - start_).count();
 }
 
-void Journal::recordCommand(const QueuedCommand& entry, bool primary, bool continued) {
+namespace {
+
+// What the engine thread stages for one line: this header, then the text's
+// bytes and the argument's. The writer thread turns it into the line, so
+// that the engine spends a copy, not the formatting, on each command.
+struct StagedHeader {
+  static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr int32_t kFormatted = -1;  // the text is a whole line already
+  int64_t milliseconds;
+  int32_t code;
+  uint32_t textLength;
+  uint32_t argumentLength;
+  char queue;
+  bool continued;
+};
+
+uint32_t stagedLength(const char* text) {
+  return text == nullptr ? StagedHeader::kNone : static_cast<uint32_t>(std::strlen(text));
+}
+
+void stage(std::string& staged, const StagedHeader& header, const char* text,
+           const char* argument) {
+  size_t at = staged.size();
+  size_t textBytes = header.textLength == StagedHeader::kNone ? 0 : header.textLength;
+  size_t argumentBytes = header.argumentLength == StagedHeader::kNone ? 0 : header.argumentLength;
+  staged.resize(at + sizeof header + textBytes + argumentBytes);
+  char* out = staged.data() + at;
+  std::memcpy(out, &header, sizeof header);
+  if (textBytes != 0) std::memcpy(out + sizeof header, text, textBytes);
+  if (argumentBytes != 0) std::memcpy(out + sizeof header + textBytes, argument, argumentBytes);
+}
+
+std::optional<std::string_view> stagedText(const char*& in, uint32_t length) {
+  if (length == StagedHeader::kNone) return std::nullopt;
+  std::string_view text(in, length);
+  in += length;
+  return text;
+}
+
+}  // namespace
+
+void Journal::recordCommand(const QueuedCommand& entry, bool primary, bool continued,
+                            Clock::time_point when) {
   if (!running()) return;
   const char* text = entry.text();
-  const char* argument = entry.argument();
-  appendCommandLine(staged_, elapsedMilliseconds(), primary ? 'P' : 'S', continued, entry.code,
-                    text ? std::optional<std::string_view>(text) : std::nullopt,
-                    argument ? std::optional<std::string_view>(argument) : std::nullopt);
+  const char* argument = text != nullptr ? entry.argument() : nullptr;
+  StagedHeader header{millisecondsAt(when), entry.code,        stagedLength(text),
+                      stagedLength(argument), primary ? 'P' : 'S', continued};
+  stage(staged_, header, text, argument);
 }
 
-void Journal::recordFile(const JournalFileInfo& file, bool primary) {
+void Journal::recordFile(const JournalFileInfo& file, bool primary, Clock::time_point when) {
   if (!running()) return;
-  appendFileLine(staged_, elapsedMilliseconds(), primary ? 'P' : 'S', file);
+  std::string line;
+  appendFileLine(line, millisecondsAt(when), primary ? 'P' : 'S', file);
+  StagedHeader header{0, StagedHeader::kFormatted, static_cast<uint32_t>(line.size()),
+                      StagedHeader::kNone, 'P', false};
+  stage(staged_, header, line.c_str(), nullptr);
+}
+
+void Journal::formatStaged(const std::string& staged, std::string& lines) {
+  const char* in = staged.data();
+  const char* end = in + staged.size();
+  while (in + sizeof(StagedHeader) <= end) {
+    StagedHeader header;
+    std::memcpy(&header, in, sizeof header);
+    in += sizeof header;
+    std::optional<std::string_view> text = stagedText(in, header.textLength);
+    std::optional<std::string_view> argument = stagedText(in, header.argumentLength);
+    if (header.code == StagedHeader::kFormatted) {
+      lines.append(*text);
+    } else {
+      appendCommandLine(lines, header.milliseconds, header.queue, header.continued, header.code,
+                        text, argument);
+    }
+  }
 }
 
 void Journal::commit() {
@@ -101,7 +165,7 @@ void Journal::flush() {
 }
 
 void Journal::writerLoop() {
-  std::string batch;
+  std::string batch, lines;
   MutexLock lock(mutex_);
   for (;;) {
     if (!quit_ && !flushWanted_) wake_.wait_for(lock, kWritePeriod);
@@ -110,8 +174,12 @@ void Journal::writerLoop() {
     batch.swap(buffer_);
     uint64_t target = committed_;
     lock.unlock();
-    if (!batch.empty() && running()) writeAll(batch);
+    if (!batch.empty() && running()) {
+      formatStaged(batch, lines);
+      writeAll(lines);
+    }
     batch.clear();
+    lines.clear();
     lock.lock();
     done_ = target;
     written_.notify_all();

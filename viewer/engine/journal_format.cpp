@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <charconv>
+#include <memory>
 #include <cstdio>
 #include <ctime>
 
@@ -174,27 +175,60 @@ std::string_view journalName(int code) {
   return name;
 }
 
+namespace {
+
+// Bytes that a quoted text writes as an escape.
+struct EscapeTable {
+  bool escaped[256] = {};
+  constexpr EscapeTable() {
+    for (int c = 0; c < 0x20; ++c) escaped[c] = true;
+    escaped[0x7f] = escaped['"'] = escaped['\\'] = true;
+  }
+};
+constexpr EscapeTable kEscapes;
+
+void appendEscape(std::string& out, unsigned char c) {
+  char escape[4] = {'\\', static_cast<char>(c), 0, 0};
+  size_t length = 2;
+  switch (c) {
+    case '"': case '\\': break;
+    case '\n': escape[1] = 'n'; break;
+    case '\r': escape[1] = 'r'; break;
+    case '\t': escape[1] = 't'; break;
+    default:
+      escape[1] = 'x';
+      escape[2] = kHex[c >> 4];
+      escape[3] = kHex[c & 15];
+      length = 4;
+  }
+  out.append(escape, length);
+}
+
+// " 61 setobject" for each code.
+const std::string& codeAndName(int code) {
+  static const auto names = [] {
+    auto table = std::make_unique<std::string[]>(cmd::kCount);
+    for (int c = 0; c < cmd::kCount; ++c) {
+      table[c] = " " + std::to_string(c) + " " + std::string(journalName(c));
+    }
+    return table;
+  }();
+  return names[code];
+}
+
+}  // namespace
+
 void appendJournalQuoted(std::string& out, std::string_view text) {
   out.push_back('"');
   size_t plain = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c != 0x7f && c != '"' && c != '\\') continue;
-    out.append(text.substr(plain, i - plain));
+    if (!kEscapes.escaped[c]) continue;
+    out.append(text.data() + plain, i - plain);
     plain = i + 1;
-    out.push_back('\\');
-    switch (c) {
-      case '"': case '\\': out.push_back(static_cast<char>(c)); break;
-      case '\n': out.push_back('n'); break;
-      case '\r': out.push_back('r'); break;
-      case '\t': out.push_back('t'); break;
-      default:
-        out.push_back('x');
-        out.push_back(kHex[c >> 4]);
-        out.push_back(kHex[c & 15]);
-    }
+    appendEscape(out, c);
   }
-  out.append(text.substr(plain));
+  out.append(text.data() + plain, text.size() - plain);
   out.push_back('"');
 }
 
@@ -225,9 +259,12 @@ void appendCommandLine(std::string& out, int64_t milliseconds, char queue, bool 
                        int code, std::optional<std::string_view> text,
                        std::optional<std::string_view> argument) {
   appendPrefix(out, milliseconds, queue, continued);
-  appendNumber(out, code);
-  out.push_back(' ');
-  out.append(journalName(code));
+  if (code >= 0 && code < cmd::kCount) {
+    out.append(codeAndName(code), 1);
+  } else {
+    appendNumber(out, code);
+    out += " code";
+  }
   if (text) {
     out.push_back(' ');
     appendJournalQuoted(out, *text);

@@ -1,0 +1,142 @@
+// What the journal costs the engine: fast-mode commands per second without
+// and with a journal attached, in the same run, rounds alternating so that
+// both see the same machine state. Two mixes: setobject/setproperty/setvalue
+// triples over 1000 objects (the usual traffic), and bare movement commands
+// (the cheapest commands, where the journal's share is largest).
+//
+//   bench_journal [ROUNDS]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+#include "viewer/engine/engine.h"
+#include "viewer/engine/journal.h"
+#include "viewer/intake/command_queue.h"
+#include "viewer/intake/diagnostic_log.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using kestrel::Engine;
+using kestrel::InternalCommandQueue;
+using kestrel::Journal;
+
+void queueText(InternalCommandQueue& q, const std::string& text) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    q.queue(text.substr(start, end - start).c_str());
+    start = end + 1;
+  }
+}
+
+void drain(Engine& engine, InternalCommandQueue& q) {
+  while (q.waiting() > 0) engine.onTimer();
+}
+
+void makeObjects(Engine& engine, InternalCommandQueue& q, int n) {
+  queueText(q, "fast\nstarttemplate transform\nTransform { children [ %s ] }\nendtemplate");
+  for (int i = 0; i < n; ++i) {
+    std::string name = "obj" + std::to_string(i);
+    queueText(q, "startdata " + name + "\nDEF Xform_" + name +
+                     " Transform { children [ Shape { appearance Appearance { material DEF Mat_" +
+                     name + " Material { } } geometry Box { } } ] }\nenddata");
+    if (q.waiting() > 20000) drain(engine, q);
+  }
+  drain(engine, q);
+}
+
+std::vector<std::string> triples() {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 9000; ++i) {
+    lines.push_back("setobject obj" + std::to_string((i * 7919) % 1000));
+    lines.push_back(i % 2 ? "setproperty transparency" : "setproperty x");
+    lines.push_back("setvalue " + std::to_string((i * 37) % 65536));
+  }
+  return lines;
+}
+
+std::vector<std::string> movements() {
+  std::vector<std::string> lines = {"setobject obj0"};
+  for (int i = 0; i < 27000; ++i) lines.push_back(i % 2 ? "left" : "right");
+  return lines;
+}
+
+double threadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Commands per second of wall time and of the engine thread's own CPU time
+// (the writer thread runs beside it; on a busy machine it takes a share of
+// the engine's core, which the wall figure shows and the CPU figure not).
+struct Rates {
+  double wall = 0;
+  double cpu = 0;
+};
+
+Rates commandsPerSecond(Engine& engine, InternalCommandQueue& q,
+                        const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) q.queue(line.c_str());
+  uint64_t before = engine.executed();
+  auto start = Clock::now();
+  double cpuStart = threadSeconds();
+  drain(engine, q);
+  double cpu = threadSeconds() - cpuStart;
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  double n = static_cast<double>(engine.executed() - before);
+  return {n / seconds, n / cpu};
+}
+
+Rates best(Rates a, Rates b) { return {std::max(a.wall, b.wall), std::max(a.cpu, b.cpu)}; }
+
+void compare(const char* label, const std::vector<std::string>& lines, int rounds,
+             const std::string& journalPath) {
+  InternalCommandQueue primary, secondary;
+  Engine engine(primary, secondary);
+  makeObjects(engine, primary, 1000);
+  std::string error;
+  std::unique_ptr<Journal> journal = Journal::open(journalPath, &error);
+  if (!journal) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::exit(1);
+  }
+  Rates without, with;
+  for (int round = 0; round < rounds; ++round) {
+    engine.setJournal(nullptr);
+    without = best(without, commandsPerSecond(engine, primary, lines));
+    engine.setJournal(journal.get());
+    with = best(with, commandsPerSecond(engine, primary, lines));
+    journal->flush();
+  }
+  engine.setJournal(nullptr);
+  std::printf("%-10s wall:       without journal %9.0f commands/s, with %9.0f: %+.1f%%%s\n",
+              label, without.wall, with.wall, (with.wall / without.wall - 1) * 100,
+              journal->running() ? "" : " (journal stopped)");
+  std::printf("%-10s engine CPU: without journal %9.0f commands/s, with %9.0f: %+.1f%%\n",
+              label, without.cpu, with.cpu, (with.cpu / without.cpu - 1) * 100);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kestrel::openLogIn("/tmp");
+  int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  char path[] = "/tmp/kestrel-journal-bench-XXXXXX";
+  int fd = ::mkstemp(path);
+  if (fd < 0) return 1;
+  ::close(fd);
+  std::printf("fast mode, best of %d rounds each, journal %s\n", rounds, path);
+  compare("triples", triples(), rounds, path);
+  compare("movements", movements(), rounds, path);
+  ::unlink(path);
+  return 0;
+}
