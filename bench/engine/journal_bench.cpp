@@ -19,6 +19,7 @@
 #include "viewer/engine/journal.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
+#include "bench/engine/engine_bench_support.h"
 
 namespace {
 
@@ -26,32 +27,8 @@ using Clock = std::chrono::steady_clock;
 using kestrel::Engine;
 using kestrel::InternalCommandQueue;
 using kestrel::Journal;
-
-void queueText(InternalCommandQueue& q, const std::string& text) {
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    q.queue(text.substr(start, end - start).c_str());
-    start = end + 1;
-  }
-}
-
-void drain(Engine& engine, InternalCommandQueue& q) {
-  while (q.waiting() > 0) engine.onTimer();
-}
-
-void makeObjects(Engine& engine, InternalCommandQueue& q, int n) {
-  queueText(q, "fast\nstarttemplate transform\nTransform { children [ %s ] }\nendtemplate");
-  for (int i = 0; i < n; ++i) {
-    std::string name = "obj" + std::to_string(i);
-    queueText(q, "startdata " + name + "\nDEF Xform_" + name +
-                     " Transform { children [ Shape { appearance Appearance { material DEF Mat_" +
-                     name + " Material { } } geometry Box { } } ] }\nenddata");
-    if (q.waiting() > 20000) drain(engine, q);
-  }
-  drain(engine, q);
-}
+using kestrel::bench::drain;
+using kestrel::bench::makeObjects;
 
 std::vector<std::string> triples() {
   std::vector<std::string> lines;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,11 +18,35 @@
 namespace kestrel {
 namespace {
 
-std::vector<std::string> journalling(const testing::TempDir& dir, uint16_t port,
-                                     uint16_t secondary, const std::string& journal) {
-  return {"--headless", "--web-port", "0", "--command-port", std::to_string(port),
-          "--secondary-port", std::to_string(secondary), "-C", dir.path(), "--journal", journal};
-}
+// A headless viewer in a temporary directory that journals to j.txt there.
+struct JournallingViewer {
+  testing::TempDir dir{false};
+  uint16_t port = testing::freePort();
+  uint16_t secondary = testing::freePort();
+  std::string journal = dir.file("j.txt");
+  std::unique_ptr<testing::ChildProcess> viewer;
+
+  void start(const std::string& journalPath) {
+    viewer = std::make_unique<testing::ChildProcess>(
+        testing::programPath("viewer/shell/kestrel"),
+        std::vector<std::string>{"--headless", "--web-port", "0", "--command-port",
+                                 std::to_string(port), "--secondary-port",
+                                 std::to_string(secondary), "-C", dir.path(), "--journal",
+                                 journalPath});
+  }
+  // Sends TEXT to port TO and closes the connection.
+  void send(uint16_t to, const std::string& text) {
+    int fd = testing::connectLoopback(to);
+    ASSERT_GE(fd, 0);
+    testing::sendAll(fd, text);
+    ::close(fd);
+  }
+  bool logShows(const std::string& text) {
+    return testing::waitFor([&] {
+      return testing::readFile(dir.file("kestrel.log")).find(text) != std::string::npos;
+    });
+  }
+};
 
 // The journal's lines from the first command line on, with their times cut
 // off ("P 61 setobject ...").
@@ -42,33 +67,25 @@ bool contains(const std::vector<std::string>& lines, const std::string& wanted) 
 }
 
 TEST(JournalProgram, CommandsFromBothPortsAreJournalledUntilTheViewerStops) {
-  testing::TempDir dir(false);
+  JournallingViewer run;
+  testing::TempDir& dir = run.dir;
   dir.write("config.template", "starttemplate transform\nTransform { children [ %s ] }\nendtemplate\n");
   dir.write("extra.cmd", "setinfo from_file yes\n");
-  uint16_t port = testing::freePort(), secondary = testing::freePort();
-  std::string journal = dir.file("j.txt");
-  testing::ChildProcess viewer(testing::programPath("viewer/shell/kestrel"),
-                               journalling(dir, port, secondary, journal));
-  int fd = testing::connectLoopback(port);
-  ASSERT_GE(fd, 0);
-  testing::sendAll(fd,
-                   "startdata ball\n"
-                   "DEF Xform_ball Transform { children [ Shape { geometry Sphere { } } ] }\n"
-                   "enddata\n"
-                   "setinfo note:_a \"quoted\" \\ value\x01\n"
-                   "load " + dir.file("extra.cmd") + "\n"
-                   "setobject ball\n");
-  ::close(fd);
-  ASSERT_TRUE(testing::waitFor([&] {
-    return testing::readFile(dir.file("kestrel.log")).find("Loading") != std::string::npos;
-  }));
-  int low = testing::connectLoopback(secondary);
-  testing::sendAll(low, "taller\n");
-  ::close(low);
+  run.start(run.journal);
+  run.send(run.port,
+           "startdata ball\n"
+           "DEF Xform_ball Transform { children [ Shape { geometry Sphere { } } ] }\n"
+           "enddata\n"
+           "setinfo note:_a \"quoted\" \\ value\x01\n"
+           "load " + dir.file("extra.cmd") + "\n"
+           "setobject ball\n");
+  ASSERT_TRUE(run.logShows("Loading"));
+  run.send(run.secondary, "taller\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  viewer.signal(SIGTERM);
-  ASSERT_EQ(viewer.wait(), 0) << viewer.output();
+  run.viewer->signal(SIGTERM);
+  ASSERT_EQ(run.viewer->wait(), 0) << run.viewer->output();
 
+  const std::string& journal = run.journal;
   std::vector<std::string> lines = testing::readLines(journal);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], "# kestrel journal 1");
@@ -94,39 +111,29 @@ TEST(JournalProgram, CommandsFromBothPortsAreJournalledUntilTheViewerStops) {
 }
 
 TEST(JournalProgram, ExecutedCommandsReachTheDiskWithoutAnOrderlyStop) {
-  testing::TempDir dir(false);
-  uint16_t port = testing::freePort(), secondary = testing::freePort();
-  std::string journal = dir.file("j.txt");
-  testing::ChildProcess viewer(testing::programPath("viewer/shell/kestrel"),
-                               journalling(dir, port, secondary, journal));
-  int fd = testing::connectLoopback(port);
-  ASSERT_GE(fd, 0);
-  testing::sendAll(fd, "setinfo marker 1\nlabel written before the kill\n");
-  ASSERT_TRUE(testing::waitFor([&] {
-    return testing::readFile(dir.file("kestrel.log")).find("written before the kill") !=
-           std::string::npos;
-  }));
+  JournallingViewer run;
+  run.start(run.journal);
+  run.send(run.port, "setinfo marker 1\nlabel written before the kill\n");
+  ASSERT_TRUE(run.logShows("written before the kill"));
   // The writer writes at least every 50 ms; well after that the lines are
   // on disk, whatever happens to the process.
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  viewer.signal(SIGKILL);
-  viewer.wait();
-  ::close(fd);
+  run.viewer->signal(SIGKILL);
+  run.viewer->wait();
+  const std::string& journal = run.journal;
   std::vector<std::string> commands = commandsOf(journal);
   EXPECT_TRUE(contains(commands, "P 57 setinfo \"marker\" \"1\""));
   EXPECT_TRUE(contains(commands, "P 49 label \"written before the kill\""));
 }
 
 TEST(JournalProgram, AJournalThatCannotBeOpenedStopsTheStart) {
-  testing::TempDir dir(false);
-  testing::ChildProcess viewer(
-      testing::programPath("viewer/shell/kestrel"),
-      journalling(dir, testing::freePort(), testing::freePort(), dir.file("none/j.txt")));
-  EXPECT_EQ(viewer.wait(), 2);
-  EXPECT_NE(viewer.output().find("cannot open journal " + dir.file("none/j.txt") +
-                                 ": No such file or directory"),
+  JournallingViewer run;
+  run.start(run.dir.file("none/j.txt"));
+  EXPECT_EQ(run.viewer->wait(), 2);
+  EXPECT_NE(run.viewer->output().find("cannot open journal " + run.dir.file("none/j.txt") +
+                                      ": No such file or directory"),
             std::string::npos)
-      << viewer.output();
+      << run.viewer->output();
 }
 
 }  // namespace
