@@ -14,6 +14,7 @@
 #include "testing/test_support.h"
 #include "viewer/engine/engine_test_support.h"
 #include "viewer/engine/journal_format.h"
+#include "viewer/engine/journal_reader.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
@@ -42,21 +43,6 @@ JournalRecord reparse(const JournalRecord& record, std::string* line) {
   EXPECT_TRUE(parseJournalLine(std::string_view(*line).substr(0, line->size() - 1), &back, &error))
       << error << " in " << *line;
   return back;
-}
-
-// The records of the file at PATH (its comment lines skipped).
-std::vector<JournalRecord> readJournal(const std::string& path) {
-  std::vector<JournalRecord> records;
-  for (const std::string& line : testing::readLines(path)) {
-    JournalRecord record;
-    std::string error;
-    if (parseJournalLine(line, &record, &error)) {
-      records.push_back(record);
-    } else {
-      EXPECT_EQ(error, "") << line;
-    }
-  }
-  return records;
 }
 
 TEST(JournalFormat, EveryByteAndShapeOfACommandReadsBackExactly) {
@@ -125,6 +111,35 @@ TEST(JournalFormat, MalformedLinesSayWhatIsWrong) {
   EXPECT_EQ(errorOf("12 P 57 setinfo \"a\"x"), "a blank must follow a quoted text");
 }
 
+TEST(JournalReader, RunsAndTheWaysAJournalCanBeWrong) {
+  std::vector<JournalRun> runs;
+  std::string error;
+  const std::string header = std::string(kJournalHeader) + "\n# started whenever\n";
+  ASSERT_TRUE(readJournalRuns(header + "5 P 4 show\n\n7 P 10 startdata \"b\"\n7 P+ 14 data \"x\"\n" +
+                                  header + "1 S 34 taller\n",
+                              &runs, &error))
+      << error;
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0], (JournalRun{command(5, 'P', false, 4), command(7, 'P', false, 10, "b"),
+                                 command(7, 'P', true, 14, "x")}));
+  EXPECT_EQ(runs[1], (JournalRun{command(1, 'S', false, 34)}));
+
+  auto errorOf = [&](const std::string& text) {
+    EXPECT_FALSE(readJournalRuns(text, &runs, &error)) << text;
+    return error;
+  };
+  EXPECT_EQ(errorOf(""), "line 1: the journal is empty");
+  EXPECT_EQ(errorOf("# kestrel journal 2\n5 P 4 show\n"),
+            "line 1: a journal of version 2; this kestrel reads version 1");
+  EXPECT_EQ(errorOf("setobject ball\n"),
+            "line 1: not a kestrel journal (the first line is not \"# kestrel journal 1\")");
+  EXPECT_EQ(errorOf(header + "5 P 4 show\n6 P 61 setobject \"ba"),
+            "line 4: the line is cut (the journal ends in the middle of it)");
+  EXPECT_EQ(errorOf(header + "5 P 99 frobnicate\n"), "line 3: unknown command code");
+  EXPECT_EQ(errorOf(header + "5 P+ 14 data \"x\"\n"),
+            "line 3: a '+' line must follow the line it belongs to");
+}
+
 TEST(Journal, TheEngineRecordsWhatItTakesBlocksAndLoadsIncluded) {
   testing::TempDir dir;
   dir.write("scene.cmd", "show\n");
@@ -142,7 +157,10 @@ TEST(Journal, TheEngineRecordsWhatItTakesBlocksAndLoadsIncluded) {
   harness.engine.setJournal(nullptr);
   journal->flush();
 
-  std::vector<JournalRecord> got = readJournal(path);
+  std::vector<JournalRun> runs;
+  ASSERT_TRUE(readJournalFile(path, &runs, &error)) << error;
+  ASSERT_EQ(runs.size(), 1u);
+  std::vector<JournalRecord> got = runs[0];
   ASSERT_GE(got.size(), 12u);
   for (JournalRecord& record : got) record.milliseconds = 0;
   JournalRecord scene, none;
