@@ -19,12 +19,7 @@ void EngineLoop::onTimer() {
   auto now = std::chrono::steady_clock::now();
   const auto deadline = now + kFastTickBudget;
   while (entry) {
-    stepTime_ = now;
-    if (journal_ != nullptr) journal_->recordCommand(*entry, isPrimary(*queue), false, now);
-    commandFileDepth_ = entry->fileDepth;
-    execute(*entry, *queue);
-    commandFileDepth_ = 0;
-    ++executed_;
+    executeStep(*entry, *queue, now);
     entry.reset();
     if (!fastMode_) break;
     now = std::chrono::steady_clock::now();
@@ -32,6 +27,24 @@ void EngineLoop::onTimer() {
     entry = queue->take();
   }
   if (journal_ != nullptr) journal_->commit();
+}
+
+bool EngineLoop::runOneStep(InternalCommandQueue& queue) {
+  std::optional<QueuedCommand> entry = queue.take();
+  if (!entry) return false;
+  executeStep(*entry, queue, std::chrono::steady_clock::now());
+  if (journal_ != nullptr) journal_->commit();
+  return true;
+}
+
+void EngineLoop::executeStep(QueuedCommand& entry, InternalCommandQueue& queue,
+                             std::chrono::steady_clock::time_point now) {
+  stepTime_ = now;
+  if (journal_ != nullptr) journal_->recordCommand(entry, isPrimary(queue), false, now);
+  commandFileDepth_ = entry.fileDepth;
+  execute(entry, queue);
+  commandFileDepth_ = 0;
+  ++executed_;
 }
 
 std::optional<QueuedCommand> EngineLoop::takeBlockLine(InternalCommandQueue& queue) {

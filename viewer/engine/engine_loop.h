@@ -42,6 +42,11 @@ class EngineLoop {
   // One engine tick.
   void onTimer();
 
+  // One step on QUEUE alone, whatever the mode: takes one entry (and the
+  // block lines it collects) and executes it. False when QUEUE had nothing
+  // to take.
+  bool runOneStep(InternalCommandQueue& queue);
+
   // Records what the engine takes from now on in JOURNAL (null: nothing);
   // the journal must outlive its use here.
   void setJournal(Journal* journal) { journal_ = journal; }
@@ -72,6 +77,10 @@ class EngineLoop {
   std::chrono::steady_clock::time_point stepTime() const { return stepTime_; }
   // Whether QUEUE is the primary queue.
   bool isPrimary(const InternalCommandQueue& queue) const { return &queue == &primary_; }
+
+  // Executes ENTRY, taken from QUEUE at NOW, as one step.
+  void executeStep(QueuedCommand& entry, InternalCommandQueue& queue,
+                   std::chrono::steady_clock::time_point now);
 
   // Takes block body entries of BODY_CODE from QUEUE until another code or an
   // empty queue; returns how many. A data block also ends at its end line.

@@ -15,6 +15,8 @@
 #include "viewer/engine/engine_test_support.h"
 #include "viewer/engine/journal_format.h"
 #include "viewer/engine/journal_reader.h"
+#include "viewer/engine/journal_replay.h"
+#include "viewer/engine/state_file.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
@@ -186,6 +188,51 @@ TEST(Journal, TheEngineRecordsWhatItTakesBlocksAndLoadsIncluded) {
   };
   EXPECT_EQ(got, want);
   EXPECT_EQ(testing::readLines(path).front(), kJournalHeader);
+}
+
+TEST(JournalReplay, AReplayedRunLeavesTheStateTheRecordedRunLeft) {
+  testing::TempDir dir;
+  std::string path = dir.file("j.txt");
+  dir.write("more.cmd", "setobject ship_1\nup\nup\n");
+  std::string error;
+  {
+    std::unique_ptr<Journal> journal = Journal::open(path, &error);
+    ASSERT_TRUE(journal) << error;
+    testing::EngineHarness recorded;
+    recorded.engine.setJournal(journal.get());
+    recorded.secondary.queue("setinfo scale_units:_25");
+    recorded.run({testing::kTransformTemplate, testing::objectBlock("ball"),
+                  "modelset ship 3\nDEF Xform_ship Transform { children [ Shape { geometry "
+                  "Box { } } ] }\nenddata",
+                  "startfunction jiggle\nsetobject ball\nleft\nendfunction",
+                  "setinfo xmin:-5\nsetinfo xmax 5\nsetobject ball\nsetproperty x\nsetvalue 6553",
+                  "bigger\ncycle\ncall jiggle\nsetobject ship\nspacex 2",
+                  "load " + dir.file("more.cmd"), "fadeout\nrx"});
+    recorded.drain();
+    ASSERT_TRUE(saveState(recorded.engine.registry(), dir.file("recorded.state")));
+    recorded.engine.setJournal(nullptr);
+  }
+  std::vector<JournalRun> runs;
+  ASSERT_TRUE(readJournalFile(path, &runs, &error)) << error;
+  ASSERT_EQ(runs.size(), 1u);
+  dir.write("more.cmd", "setobject ship_1\nup\nup\nup\n");  // changed since
+
+  testing::EngineHarness replayed;
+  JournalReplay replay(replayed.engine, replayed.primary, replayed.secondary, runs[0]);
+  int steps = 0;
+  while (replay.step()) ++steps;
+  EXPECT_FALSE(replay.nextTime());
+  ASSERT_TRUE(saveState(replayed.engine.registry(), dir.file("replayed.state")));
+  std::string state = testing::readFile(dir.file("recorded.state"));
+  EXPECT_NE(state.find("ship_2"), std::string::npos);
+  EXPECT_EQ(testing::readFile(dir.file("replayed.state")), state);
+  ASSERT_EQ(replay.changedFiles().size(), 1u);
+  EXPECT_EQ(replay.changedFiles()[0].rfind(dir.file("more.cmd") +
+                                               " has changed since it was recorded: size 23 "
+                                               "then, 26 now; modified ", 0),
+            0u)
+      << replay.changedFiles()[0];
+  EXPECT_GT(steps, 20);
 }
 
 TEST(Journal, AFailedWriteStopsTheJournalOnceAndNothingElse) {
