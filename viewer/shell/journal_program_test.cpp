@@ -26,13 +26,22 @@ struct JournallingViewer {
   std::string journal = dir.file("j.txt");
   std::unique_ptr<testing::ChildProcess> viewer;
 
-  void start(const std::string& journalPath) {
-    viewer = std::make_unique<testing::ChildProcess>(
-        testing::programPath("viewer/shell/kestrel"),
-        std::vector<std::string>{"--headless", "--web-port", "0", "--command-port",
-                                 std::to_string(port), "--secondary-port",
-                                 std::to_string(secondary), "-C", dir.path(), "--journal",
-                                 journalPath});
+  void start(const std::string& journalPath, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"--headless", "--web-port", "0", "--command-port",
+                                  std::to_string(port), "--secondary-port",
+                                  std::to_string(secondary), "-C", dir.path(), "--journal",
+                                  journalPath};
+    args.insert(args.end(), more.begin(), more.end());
+    viewer = std::make_unique<testing::ChildProcess>(testing::programPath("viewer/shell/kestrel"),
+                                                     args);
+  }
+  // Replays the journal headless with ARGS after it; the exit status.
+  int replay(std::vector<std::string> args, std::string* output) {
+    args.insert(args.begin(), {"--headless", "-C", dir.path(), "--replay", journal});
+    testing::ChildProcess replayer(testing::programPath("viewer/shell/kestrel"), args);
+    int status = replayer.wait(20000);
+    *output = replayer.output();
+    return status;
   }
   // Sends TEXT to port TO and closes the connection.
   void send(uint16_t to, const std::string& text) {
@@ -124,6 +133,55 @@ TEST(JournalProgram, ExecutedCommandsReachTheDiskWithoutAnOrderlyStop) {
   std::vector<std::string> commands = commandsOf(journal);
   EXPECT_TRUE(contains(commands, "P 57 setinfo \"marker\" \"1\""));
   EXPECT_TRUE(contains(commands, "P 49 label \"written before the kill\""));
+}
+
+TEST(JournalProgram, AReplayEndsInTheStateTheRecordedRunEndedIn) {
+  JournallingViewer run;
+  testing::TempDir& dir = run.dir;
+  dir.write("config.template", "starttemplate transform\nTransform { children [ %s ] }\nendtemplate\n");
+  dir.write("steps.cmd", "setobject ball\nup\nup\n");
+  run.start(run.journal, {"--save-state", "recorded.state"});
+  run.send(run.port,
+           "startdata ball\n"
+           "DEF Xform_ball Transform { children [ Shape { appearance Appearance { "
+           "material DEF Mat_ball Material { } } geometry Sphere { } } ] }\n"
+           "enddata\n"
+           "startfunction jiggle\nsetobject ball\nleft\nendfunction\n"
+           "setinfo xmin -5\nsetinfo xmax 5\nsetobject ball\nsetproperty x\nsetvalue 65535\n"
+           "cycle\nload " + dir.file("steps.cmd") + "\n");
+  ASSERT_TRUE(run.logShows("Loading"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  run.send(run.secondary, "setobject ball\ntaller\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  run.viewer->signal(SIGTERM);
+  ASSERT_EQ(run.viewer->wait(), 0) << run.viewer->output();
+  std::string recorded = testing::readFile(dir.file("recorded.state"));
+  ASSERT_NE(recorded.find("ball"), std::string::npos);
+
+  std::string output;
+  ASSERT_EQ(run.replay({"--speed", "50", "--save-state", "replayed.state"}, &output), 0) << output;
+  EXPECT_EQ(testing::readFile(dir.file("replayed.state")), recorded);
+
+  // Stopped before the ball was made, the replay leaves no objects.
+  ASSERT_EQ(run.replay({"--to", "0", "--save-state", "early.state"}, &output), 0) << output;
+  EXPECT_EQ(testing::readFile(dir.file("early.state")).find("ball"), std::string::npos);
+
+  // A command file changed since says so.
+  dir.write("steps.cmd", "setobject ball\nup\n");
+  ASSERT_EQ(run.replay({"--speed", "1000"}, &output), 0) << output;
+  EXPECT_NE(output.find(dir.file("steps.cmd") + " has changed since it was recorded: size 21 then, "
+                                                "18 now"),
+            std::string::npos)
+      << output;
+
+  dir.write("cut.journal", "# kestrel journal 1\n5 P 4 sh");
+  testing::ChildProcess cut(testing::programPath("viewer/shell/kestrel"),
+                            {"--headless", "-C", dir.path(), "--replay", dir.file("cut.journal")});
+  EXPECT_EQ(cut.wait(), 2);
+  EXPECT_NE(cut.output().find(dir.file("cut.journal") +
+                              ", line 2: the line is cut (the journal ends in the middle of it)"),
+            std::string::npos)
+      << cut.output();
 }
 
 TEST(JournalProgram, AJournalThatCannotBeOpenedStopsTheStart) {
