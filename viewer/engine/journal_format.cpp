@@ -182,7 +182,7 @@ struct EscapeTable {
   bool escaped[256] = {};
   constexpr EscapeTable() {
     for (int c = 0; c < 0x20; ++c) escaped[c] = true;
-    escaped[0x7f] = escaped['"'] = escaped['\\'] = true;
+    escaped[0x7f] = escaped[0x22] = escaped[0x5c] = true;  // DEL, '"', '\\'
   }
 };
 constexpr EscapeTable kEscapes;
