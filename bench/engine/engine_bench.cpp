@@ -25,12 +25,16 @@
 #include "viewer/intake/command_port_thread.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
+#include "bench/engine/engine_bench_support.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using kestrel::Engine;
 using kestrel::InternalCommandQueue;
+using kestrel::bench::drain;
+using kestrel::bench::makeObjects;
+using kestrel::bench::queueText;
 
 double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
@@ -38,38 +42,6 @@ double percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   return values[static_cast<size_t>(p * static_cast<double>(values.size() - 1))];
-}
-
-std::string objectBlock(int i) {
-  std::string n = "obj" + std::to_string(i);
-  return "startdata " + n + "\nDEF Xform_" + n +
-         " Transform { children [ Shape { appearance Appearance { material DEF Mat_" + n +
-         " Material { diffuseColor 0.2 0.4 0.8 } } geometry Box { size 1 1 1 } } ] }\nenddata";
-}
-
-void queueText(InternalCommandQueue& q, const std::string& text) {
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    q.queue(text.substr(start, end - start).c_str());
-    start = end + 1;
-  }
-}
-
-void drain(Engine& engine, InternalCommandQueue& q) {
-  while (q.waiting() > 0) engine.onTimer();
-}
-
-// Objects obj0..objN-1 built in fast mode; returns seconds per object.
-double makeObjects(Engine& engine, InternalCommandQueue& q, int n) {
-  queueText(q, "fast");
-  queueText(q, "starttemplate transform\nTransform { children [ %s ] }\nendtemplate");
-  drain(engine, q);
-  for (int i = 0; i < n; ++i) queueText(q, objectBlock(i));
-  auto start = Clock::now();
-  drain(engine, q);
-  return std::chrono::duration<double>(Clock::now() - start).count() / n;
 }
 
 void slowMode() {

@@ -1,6 +1,7 @@
 #include "viewer/engine/engine.h"
 
 #include "viewer/browser/text_origin.h"
+#include "viewer/engine/journal.h"
 #include "viewer/engine/text_values.h"
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
@@ -71,6 +72,14 @@ void Engine::execute(QueuedCommand& entry, InternalCommandQueue& queue) {
     case cmd::kCycle:
       cycleObjects();
       return;
+    case cmd::kLoad:
+      logText("Loading", entry.text());
+      if (journal() != nullptr) {
+        journal()->recordFile(describeFile(builders_->localPath(textOf(entry))),
+                              isPrimary(queue), stepTime());
+      }
+      builders_->openFile(textOf(entry));
+      return;
     default:
       if (!dispatchObjectCommand(entry)) dispatchSceneCommand(entry);
   }
@@ -125,10 +134,6 @@ bool Engine::dispatchObjectCommand(const QueuedCommand& entry) {
 // block lines met outside their block, unknown codes) end here too.
 bool Engine::dispatchSceneCommand(const QueuedCommand& entry) {
   switch (entry.code) {
-    case cmd::kLoad:
-      logText("Loading", entry.text());
-      builders_->openFile(textOf(entry));
-      return true;
     case cmd::kMapRequest:
       builders_->mapRequest(textOf(entry));
       return true;
@@ -173,7 +178,7 @@ void Engine::runDataBlock(QueuedCommand& entry, InternalCommandQueue& queue) {
   int instances = modelSet ? integerValue(entry.argument()) : 0;
 
   std::string body;
-  while (std::optional<QueuedCommand> line = queue.takeNext()) {
+  while (std::optional<QueuedCommand> line = takeBlockLine(queue)) {
     if (line->code == cmd::kEndData) break;
     if (line->code == cmd::kDataLine) {
       body += line->text() ? line->text() : "";
@@ -208,7 +213,7 @@ void Engine::runTemplateBlock(QueuedCommand& entry, InternalCommandQueue& queue)
   std::string name = textOf(entry);
   currentName_ = name;
   bool created = templates_.createTemplate(name);
-  while (std::optional<QueuedCommand> line = queue.takeNext()) {
+  while (std::optional<QueuedCommand> line = takeBlockLine(queue)) {
     if (line->code != cmd::kTemplateLine) break;
     if (created) templates_.appendToLast(line->text() ? line->text() : "");
   }
@@ -216,7 +221,7 @@ void Engine::runTemplateBlock(QueuedCommand& entry, InternalCommandQueue& queue)
 
 void Engine::runFunctionBlock(QueuedCommand& entry, InternalCommandQueue& queue) {
   CommandFunction function(textOf(entry));
-  while (std::optional<QueuedCommand> line = queue.takeNext()) {
+  while (std::optional<QueuedCommand> line = takeBlockLine(queue)) {
     if (line->code != cmd::kFunctionLine) break;
     function.addLine(line->text() ? line->text() : "");
   }

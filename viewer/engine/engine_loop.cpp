@@ -1,5 +1,6 @@
 #include "viewer/engine/engine_loop.h"
 
+#include "viewer/engine/journal.h"
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
 
@@ -15,22 +16,47 @@ void EngineLoop::onTimer() {
     queue = &secondary_;
     entry = secondary_.take();
   }
-  const auto deadline = std::chrono::steady_clock::now() + kFastTickBudget;
+  auto now = std::chrono::steady_clock::now();
+  const auto deadline = now + kFastTickBudget;
   while (entry) {
-    commandFileDepth_ = entry->fileDepth;
-    execute(*entry, *queue);
-    commandFileDepth_ = 0;
-    ++executed_;
+    executeStep(*entry, *queue, now);
     entry.reset();
-    if (!fastMode_ || std::chrono::steady_clock::now() >= deadline) return;
+    if (!fastMode_) break;
+    now = std::chrono::steady_clock::now();
+    if (now >= deadline) break;
     entry = queue->take();
   }
+  if (journal_ != nullptr) journal_->commit();
+}
+
+bool EngineLoop::runOneStep(InternalCommandQueue& queue) {
+  std::optional<QueuedCommand> entry = queue.take();
+  if (!entry) return false;
+  executeStep(*entry, queue, std::chrono::steady_clock::now());
+  if (journal_ != nullptr) journal_->commit();
+  return true;
+}
+
+void EngineLoop::executeStep(QueuedCommand& entry, InternalCommandQueue& queue,
+                             std::chrono::steady_clock::time_point now) {
+  stepTime_ = now;
+  if (journal_ != nullptr) journal_->recordCommand(entry, isPrimary(queue), false, now);
+  commandFileDepth_ = entry.fileDepth;
+  execute(entry, queue);
+  commandFileDepth_ = 0;
+  ++executed_;
+}
+
+std::optional<QueuedCommand> EngineLoop::takeBlockLine(InternalCommandQueue& queue) {
+  std::optional<QueuedCommand> line = queue.takeNext();
+  if (line && journal_ != nullptr) journal_->recordCommand(*line, isPrimary(queue), true, stepTime_);
+  return line;
 }
 
 int EngineLoop::skipBlockBody(InternalCommandQueue& queue, int bodyCode) {
   int count = 0;
   for (;;) {
-    std::optional<QueuedCommand> body = queue.takeNext();
+    std::optional<QueuedCommand> body = takeBlockLine(queue);
     if (!body) return count;
     if (body->code != bodyCode) {
       // The entry that ends the body is destroyed unexecuted; a data block

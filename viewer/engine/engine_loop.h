@@ -10,6 +10,9 @@
 // template, function) counts as one entry: its body is collected with
 // takeNext in the same step.
 //
+// With a journal attached, every entry the engine takes is recorded: the
+// entry a step starts with, and the block lines the step takes along.
+//
 // Runs on one thread only (the GUI thread, or the main thread of
 // --headless); ticks never overlap.
 #pragma once
@@ -23,6 +26,7 @@
 namespace kestrel {
 
 class InternalCommandQueue;
+class Journal;
 
 class EngineLoop {
  public:
@@ -37,6 +41,16 @@ class EngineLoop {
 
   // One engine tick.
   void onTimer();
+
+  // One step on QUEUE alone, whatever the mode: takes one entry (and the
+  // block lines it collects) and executes it. False when QUEUE had nothing
+  // to take.
+  bool runOneStep(InternalCommandQueue& queue);
+
+  // Records what the engine takes from now on in JOURNAL (null: nothing);
+  // the journal must outlive its use here.
+  void setJournal(Journal* journal) { journal_ = journal; }
+  Journal* journal() const { return journal_; }
 
   bool fastMode() const { return fastMode_; }
   // Entries executed since construction (a block counts as one).
@@ -56,6 +70,18 @@ class EngineLoop {
   InternalCommandQueue& primary() { return primary_; }
   InternalCommandQueue& secondary() { return secondary_; }
 
+  // The next entry of QUEUE for the block being collected (takeNext),
+  // recorded in the journal as taken by this step.
+  std::optional<QueuedCommand> takeBlockLine(InternalCommandQueue& queue);
+  // When the step being executed started (the time its journal lines carry).
+  std::chrono::steady_clock::time_point stepTime() const { return stepTime_; }
+  // Whether QUEUE is the primary queue.
+  bool isPrimary(const InternalCommandQueue& queue) const { return &queue == &primary_; }
+
+  // Executes ENTRY, taken from QUEUE at NOW, as one step.
+  void executeStep(QueuedCommand& entry, InternalCommandQueue& queue,
+                   std::chrono::steady_clock::time_point now);
+
   // Takes block body entries of BODY_CODE from QUEUE until another code or an
   // empty queue; returns how many. A data block also ends at its end line.
   int skipBlockBody(InternalCommandQueue& queue, int bodyCode);
@@ -66,6 +92,8 @@ class EngineLoop {
   bool fastMode_ = false;
   uint64_t executed_ = 0;
   int commandFileDepth_ = 0;
+  Journal* journal_ = nullptr;
+  std::chrono::steady_clock::time_point stepTime_;
 };
 
 }  // namespace kestrel

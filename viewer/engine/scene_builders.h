@@ -13,6 +13,8 @@ class SceneBuilders {
   virtual ~SceneBuilders() = default;
   // `load` (and a file named on the command line): open PATH by its kind.
   virtual void openFile(const std::string& path) { (void)path; }
+  // The local file that openFile(PATH) reads (render root paths mapped).
+  virtual std::string localPath(const std::string& path) const { return path; }
   // The web page's map request: a flat map object named NAME.
   virtual void mapRequest(const std::string& name) { (void)name; }
   // `loadmap`: a flat map object NAME of the current image file.

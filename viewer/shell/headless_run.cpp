@@ -1,6 +1,9 @@
 #include "viewer/shell/headless_run.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cstring>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +13,7 @@
 
 #include "viewer/browser/render/gl/snapshot.h"
 #include "viewer/engine/engine.h"
+#include "viewer/engine/journal_replay.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/viewer_core.h"
@@ -79,6 +83,11 @@ int runHeadless(const ViewerOptions& options) {
   ViewerCore core(options);
   std::string reason;
   uint16_t port = 0;
+  if (!core.openJournal(&reason)) {
+    errorLine(reason.c_str());
+    std::fprintf(stderr, "kestrel: %s\n", reason.c_str());
+    return 2;
+  }
   if (!core.openPorts(&reason, &port)) {
     std::string message = "cannot listen on command port " + std::to_string(port) + ": " + reason;
     errorLine(message.c_str());
@@ -119,6 +128,95 @@ int runSnapshot(const ViewerOptions& options) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// Waits until the step recorded at MS is due; false when a stop signal came.
+bool waitForStep(int64_t ms, const ViewerOptions& options,
+                 std::chrono::steady_clock::time_point start) {
+  if (ms <= options.replayFromMs) return stopSignal == 0;
+  auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double, std::milli>(
+                             static_cast<double>(ms - options.replayFromMs) / options.replaySpeed));
+  while (stopSignal == 0 && std::chrono::steady_clock::now() < due) {
+    std::this_thread::sleep_until(
+        std::min(due, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)));
+  }
+  return stopSignal == 0;
+}
+
+bool endsWithFolded(const std::string& path, const char* suffix) {
+  size_t n = std::strlen(suffix);
+  if (path.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != suffix[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The builders during a replay: a load opens only the files whose effect
+// does not come through the queue (state files, images); scene, sphere,
+// mesh and command files only queue commands, which the journal holds as
+// the steps that ran them.
+class ReplayBuilders : public SceneBuilders {
+ public:
+  explicit ReplayBuilders(SceneBuilders& shell) : shell_(shell) {}
+  void openFile(const std::string& path) override {
+    if (endsWithFolded(path, ".state") || endsWithFolded(path, ".jpg") ||
+        endsWithFolded(path, ".png")) {
+      shell_.openFile(path);
+    }
+  }
+  std::string localPath(const std::string& path) const override { return shell_.localPath(path); }
+  void mapRequest(const std::string& name) override { shell_.mapRequest(name); }
+  void loadMap(const std::string& name) override { shell_.loadMap(name); }
+  void starLine(const std::string& text) override { shell_.starLine(text); }
+  void inlineScene(const std::string& text) override { shell_.inlineScene(text); }
+  void label(const std::string& text) override { shell_.label(text); }
+
+ private:
+  SceneBuilders& shell_;
+};
+
+void reportChangedFiles(const JournalReplay& replay, size_t* reported) {
+  for (; *reported < replay.changedFiles().size(); ++*reported) {
+    const std::string& message = replay.changedFiles()[*reported];
+    logLine(message.c_str());
+    std::fprintf(stderr, "kestrel: %s\n", message.c_str());
+  }
+}
+
+}  // namespace
+
+int runReplay(const ViewerOptions& options) {
+  installSignalHandlers();
+  std::vector<JournalRun> runs;
+  std::string error;
+  if (!readJournalFile(options.replayPath, &runs, &error) || runs.back().empty()) {
+    if (error.empty()) error = options.replayPath + " holds no commands";
+    std::fprintf(stderr, "kestrel: %s\n", error.c_str());
+    return 2;
+  }
+  ViewerCore core(options);
+  ReplayBuilders builders(core.builders());
+  core.engine().setBuilders(&builders);
+  JournalReplay replay(core.engine(), core.primary(), core.secondary(), runs.back());
+  auto start = std::chrono::steady_clock::now();
+  size_t reported = 0;
+  while (std::optional<int64_t> ms = replay.nextTime()) {
+    if (options.replayToMs >= 0 && *ms > options.replayToMs) break;
+    if (!waitForStep(*ms, options, start)) break;
+    replay.step();
+    reportChangedFiles(replay, &reported);
+  }
+  core.engine().setBuilders(&core.builders());
+  return core.finish() ? 0 : 1;
 }
 
 }  // namespace kestrel

@@ -18,4 +18,12 @@ int runHeadless(const ViewerOptions& options);
 // picture cannot be made or written.
 int runSnapshot(const ViewerOptions& options);
 
+// --replay FILE --headless: runs the last run of the journal on a fresh
+// engine at the recorded pace times --speed, from --from (what comes before
+// runs at once) to --to, then writes the state file of --save-state and
+// ends. No command port is served while it runs. Changed files are named on
+// standard error and in kestrel.log. Returns 2 when the journal cannot be
+// read.
+int runReplay(const ViewerOptions& options);
+
 }  // namespace kestrel

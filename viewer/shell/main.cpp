@@ -42,12 +42,16 @@ int main(int argc, char** argv) {
   if (!options.snapshotPath.empty()) {
     options.snapshotPath = std::filesystem::absolute(options.snapshotPath).string();
   }
+  if (!options.replayPath.empty()) {
+    options.replayPath = std::filesystem::absolute(options.replayPath).string();
+  }
   if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
     std::fprintf(stderr, "kestrel: cannot work in %s: %s\n", options.workingDirectory.c_str(),
                  std::strerror(errno));
     return 2;
   }
   if (!options.snapshotPath.empty()) return kestrel::runSnapshot(options);
+  if (!options.replayPath.empty()) return kestrel::runReplay(options);
 #ifdef KESTREL_HAVE_WINDOW
   if (!options.headless) return kestrel::runWindow(options, argc, argv);
 #else

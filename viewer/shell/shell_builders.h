@@ -20,6 +20,9 @@ class ShellBuilders : public SceneBuilders {
       : loaders_(engine, primary, std::move(renderRoot)), text_(engine, primary) {}
 
   void openFile(const std::string& path) override { loaders_.openSceneFile(path); }
+  std::string localPath(const std::string& path) const override {
+    return loaders_.localPath(path);
+  }
   void mapRequest(const std::string& name) override { text_.flatMap(name); }
   void loadMap(const std::string& name) override { text_.flatMap(name); }
   void starLine(const std::string& text) override { text_.starLine(text); }

@@ -67,6 +67,14 @@ ViewerCore::~ViewerCore() {
   services_.stop();
   primaryPort_.stop();
   secondaryPort_.stop();
+  engine_.setJournal(nullptr);
+}
+
+bool ViewerCore::openJournal(std::string* error) {
+  if (options_.journalPath.empty() || journal_) return true;
+  journal_ = Journal::open(options_.journalPath, error);
+  engine_.setJournal(journal_.get());
+  return journal_ != nullptr;
 }
 
 void ViewerCore::readStartupFiles() {
@@ -136,6 +144,7 @@ bool ViewerCore::finish(std::chrono::milliseconds budget) {
   if (!drainUntil(deadline, std::chrono::milliseconds(0))) {
     reportDropped(primary_.waiting() + secondary_.waiting(), builders_.loaders().reading(), budget);
   }
+  if (journal_) journal_->flush();
   if (options_.saveStatePath.empty() || saveState(engine_.registry(), options_.saveStatePath)) {
     return true;
   }

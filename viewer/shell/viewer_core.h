@@ -12,9 +12,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "viewer/engine/engine.h"
+#include "viewer/engine/journal.h"
 #include "viewer/intake/command_port_thread.h"
 #include "viewer/shell/shell_builders.h"
 #include "viewer/shell/viewer_options.h"
@@ -43,6 +45,9 @@ class ViewerCore {
   // Queues the lines of the start-up files (config.template, kestrel.cfg)
   // into the primary queue; start() does it before serving the ports.
   void readStartupFiles();
+  // Opens the journal of --journal, if any, and attaches it to the engine;
+  // false with the reason in *error when the file cannot be opened.
+  bool openJournal(std::string* error);
   // Binds both command ports; on failure returns false with the reason in
   // *error and the port that could not be bound in *port.
   bool openPorts(std::string* error, uint16_t* port);
@@ -87,6 +92,7 @@ class ViewerCore {
   CommandPortThread primaryPort_;
   CommandPortThread secondaryPort_;
   ViewerServices services_;
+  std::unique_ptr<Journal> journal_;
   bool finished_ = false;
 };
 

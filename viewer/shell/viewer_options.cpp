@@ -1,6 +1,7 @@
 #include "viewer/shell/viewer_options.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 #include <arpa/inet.h>
@@ -43,6 +44,30 @@ bool isDottedIpv4(const char* text) {
   return ::inet_pton(AF_INET, text, &address) == 1;
 }
 
+bool parseSpeed(const char* text, double* speed) {
+  char* end = nullptr;
+  double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(value > 0) || value > 1e6) return false;
+  *speed = value;
+  return true;
+}
+
+// Seconds ("12.5") or milliseconds ("12500ms"), not negative.
+bool parseReplayTime(const char* text, int64_t* milliseconds) {
+  char* end = nullptr;
+  double value = std::strtod(text, &end);
+  if (end == text || !(value >= 0) || value > 1e12) return false;
+  std::string unit = end;
+  if (unit == "ms") {
+    *milliseconds = static_cast<int64_t>(value);
+  } else if (unit.empty() || unit == "s") {
+    *milliseconds = static_cast<int64_t>(value * 1000);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string viewerUsage() {
@@ -66,6 +91,13 @@ std::string viewerUsage() {
          "                           (default $KESTREL_RENDER_ROOT or the installed\n"
          "                           share/kestrel/render)\n"
          "  --save-state FILE        on SIGINT or SIGTERM, save every object to FILE\n"
+         "  --journal FILE           append every command the engine executes to FILE\n"
+         "                           (format: docs/journal.md)\n"
+         "  --replay FILE            with --headless: run the last run of journal FILE\n"
+         "                           on a fresh engine at its recorded pace, then end\n"
+         "  --speed X                replay at X times the recorded pace (default 1)\n"
+         "  --from T, --to T         replay from T (what comes before runs at once) up to\n"
+         "                           T; T in seconds (12.5) or milliseconds (12500ms)\n"
          "  --check FILE...          parse scene files, print ok or the error of each\n"
          "  --print FILE             print a scene file as parsed, in VRML97\n"
          "  --snapshot OUT.png       build the scene from the start-up files and FILE,\n"
@@ -142,12 +174,29 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
       }
       if (!value(&text)) return false;
       options->snapshotEveryPath = text;
-    } else if (arg == "-C" || arg == "--render-root" || arg == "--save-state") {
+    } else if (arg == "-C" || arg == "--render-root" || arg == "--save-state" ||
+               arg == "--journal") {
       if (!value(&text)) return false;
       std::string& target = arg == "-C"              ? options->workingDirectory
                             : arg == "--render-root" ? options->renderRoot
+                            : arg == "--journal"     ? options->journalPath
                                                      : options->saveStatePath;
       target = text;
+    } else if (arg == "--replay") {
+      if (!value(&text)) return false;
+      options->replayPath = text;
+    } else if (arg == "--speed") {
+      if (!value(&text)) return false;
+      if (!parseSpeed(text, &options->replaySpeed)) {
+        *error = std::string("bad speed (a number above 0): ") + text;
+        return false;
+      }
+    } else if (arg == "--from" || arg == "--to") {
+      if (!value(&text)) return false;
+      if (!parseReplayTime(text, arg == "--from" ? &options->replayFromMs : &options->replayToMs)) {
+        *error = "bad time for " + arg + " (seconds, or milliseconds with ms): " + text;
+        return false;
+      }
     } else if (arg == "--max-load-size") {
       if (!value(&text)) return false;
       if (!parseByteCount(text, &options->maxLoadSize)) {
@@ -164,6 +213,10 @@ bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* option
     } else {
       options->files.push_back(arg);
     }
+  }
+  if (!options->replayPath.empty() && !options->headless) {
+    *error = "--replay needs --headless";
+    return false;
   }
   if ((options->check || options->print) && options->files.empty()) {
     *error = "--check and --print need a scene file";

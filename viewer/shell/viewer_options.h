@@ -22,6 +22,11 @@ struct ViewerOptions {
   std::string workingDirectory;     // -C DIR; empty: stay where started
   std::string renderRoot;           // --render-root DIR; empty: the default
   std::string saveStatePath;        // --save-state FILE; empty: none
+  std::string journalPath;          // --journal FILE: record executed commands; empty: none
+  std::string replayPath;           // --replay FILE: run a journal (with --headless)
+  double replaySpeed = 1.0;         // --speed X: recorded pace times X
+  int64_t replayFromMs = 0;         // --from T: run fast up to T
+  int64_t replayToMs = -1;          // --to T: stop after T; -1: at the end
   bool check = false;               // --check FILE...: parse scene files
   bool print = false;               // --print FILE: write a parsed scene
   std::string snapshotPath;         // --snapshot OUT.png: render one frame and end

@@ -63,6 +63,7 @@ CPrismView::~CPrismView() {
 
 bool CPrismView::start(std::string* error) {
   uint16_t port = 0;
+  if (!core_.openJournal(error)) return false;
   if (!core_.openPorts(error, &port)) return false;
   core_.start();
   clock_.start();
