@@ -14,6 +14,8 @@ exec unshare -m --propagation private bash -c '
   clone=$(pwd -P)
   for dir in "$(dirname "$clone")"/* "$(dirname "$clone")"/.[!.]*; do
     [ -d "$dir" ] && [ "$(cd "$dir" && pwd -P)" != "$clone" ] || continue
-    mount -t tmpfs -o ro,size=1k none "$dir"
+    # Writable and world-writable: where the clone stands in /tmp, its
+    # siblings include /tmp/.X11-unix, which the test X server needs.
+    mount -t tmpfs -o mode=1777,size=64m none "$dir"
   done
   exec "$@"' isolated "$@"
