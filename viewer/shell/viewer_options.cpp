@@ -111,118 +111,152 @@ std::string viewerUsage() {
          "  --help                   print this text\n";
 }
 
+namespace {
+
+// One option of the command line: its name, how many values follow it, and
+// what it does with them (false with *ERROR set when a value is bad).
+struct OptionRule {
+  const char* name;
+  int values;
+  bool (*apply)(ViewerOptions& o, const std::string& name, const char* const* v,
+                std::string* error);
+};
+
+bool fail(std::string* error, std::string message) {
+  *error = std::move(message);
+  return false;
+}
+
+bool setPort(ViewerOptions& o, const std::string& name, const char* const* v, std::string* e) {
+  uint16_t* port = name == "--command-port"     ? &o.commandPort
+                   : name == "--secondary-port" ? &o.secondaryPort
+                                                : &o.webPort;
+  return parsePort(v[0], port) || fail(e, "bad port for " + name + ": " + v[0]);
+}
+
+bool setAddress(ViewerOptions& o, const std::string& name, const char* const* v,
+                std::string* e) {
+  if (!isDottedIpv4(v[0])) return fail(e, name + " needs a dotted IPv4 address: " + v[0]);
+  (name == "--bind" ? o.bindAddress : o.searchHost) = v[0];
+  return true;
+}
+
+bool addWebHost(ViewerOptions& o, const std::string&, const char* const* v, std::string* e) {
+  if (*v[0] == '\0') return fail(e, "--web-host needs a host name");
+  o.webHosts.push_back(v[0]);
+  return true;
+}
+
+bool setPath(ViewerOptions& o, const std::string& name, const char* const* v, std::string*) {
+  std::string& target = name == "-C"              ? o.workingDirectory
+                        : name == "--render-root" ? o.renderRoot
+                        : name == "--journal"     ? o.journalPath
+                        : name == "--replay"      ? o.replayPath
+                        : name == "--snapshot"    ? o.snapshotPath
+                                                  : o.saveStatePath;
+  target = v[0];
+  return true;
+}
+
+bool setSize(ViewerOptions& o, const std::string&, const char* const* v, std::string* e) {
+  return parseSize(v[0], &o.snapshotWidth, &o.snapshotHeight) ||
+         fail(e, std::string("bad size (WIDTHxHEIGHT, at most 8192 each): ") + v[0]);
+}
+
+bool setSnapshotEvery(ViewerOptions& o, const std::string&, const char* const* v,
+                      std::string* e) {
+  if (!parseMilliseconds(v[0], &o.snapshotEveryMs)) {
+    return fail(e, std::string("bad period for --snapshot-every (10 to 3600000 ms): ") + v[0]);
+  }
+  o.snapshotEveryPath = v[1];
+  return true;
+}
+
+bool setSpeed(ViewerOptions& o, const std::string&, const char* const* v, std::string* e) {
+  return parseSpeed(v[0], &o.replaySpeed) ||
+         fail(e, std::string("bad speed (a number above 0): ") + v[0]);
+}
+
+bool setReplayTime(ViewerOptions& o, const std::string& name, const char* const* v,
+                   std::string* e) {
+  int64_t* target = name == "--from" ? &o.replayFromMs : &o.replayToMs;
+  return parseReplayTime(v[0], target) ||
+         fail(e, "bad time for " + name + " (seconds, or milliseconds with ms): " + v[0]);
+}
+
+bool setMaxLoadSize(ViewerOptions& o, const std::string&, const char* const* v,
+                    std::string* e) {
+  return parseByteCount(v[0], &o.maxLoadSize) ||
+         fail(e, std::string("bad byte count for --max-load-size: ") + v[0]);
+}
+
+bool setFlag(ViewerOptions& o, const std::string& name, const char* const*, std::string*) {
+  bool& flag = name == "--version"    ? o.version
+               : name == "--headless" ? o.headless
+               : name == "--check"    ? o.check
+               : name == "--print"    ? o.print
+                                      : o.help;
+  flag = true;
+  return true;
+}
+
+constexpr OptionRule kOptionRules[] = {
+    {"--help", 0, setFlag},           {"-h", 0, setFlag},
+    {"--version", 0, setFlag},        {"--headless", 0, setFlag},
+    {"--check", 0, setFlag},          {"--print", 0, setFlag},
+    {"--command-port", 1, setPort},   {"--secondary-port", 1, setPort},
+    {"--web-port", 1, setPort},       {"--search-host", 1, setAddress},
+    {"--bind", 1, setAddress},        {"--web-host", 1, addWebHost},
+    {"--snapshot", 1, setPath},       {"-C", 1, setPath},
+    {"--render-root", 1, setPath},    {"--save-state", 1, setPath},
+    {"--journal", 1, setPath},        {"--replay", 1, setPath},
+    {"--size", 1, setSize},           {"--snapshot-every", 2, setSnapshotEvery},
+    {"--speed", 1, setSpeed},         {"--from", 1, setReplayTime},
+    {"--to", 1, setReplayTime},       {"--max-load-size", 1, setMaxLoadSize},
+};
+
+const OptionRule* ruleFor(const std::string& arg) {
+  for (const OptionRule& rule : kOptionRules) {
+    if (arg == rule.name) return &rule;
+  }
+  return nullptr;
+}
+
+// What no single option can say: combinations that make no sense.
+bool combinationsHold(const ViewerOptions& o, std::string* error) {
+  if (!o.replayPath.empty() && !o.headless) return fail(error, "--replay needs --headless");
+  if ((o.check || o.print) && o.files.empty()) {
+    return fail(error, "--check and --print need a scene file");
+  }
+  return true;
+}
+
+}  // namespace
+
 bool parseViewerOptions(int argc, const char* const* argv, ViewerOptions* options,
                         std::string* error) {
   for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    auto value = [&](const char** out) {
-      if (i + 1 >= argc) {
-        *error = "option " + arg + " needs a value";
-        return false;
-      }
-      *out = argv[++i];
-      return true;
-    };
-    const char* text = nullptr;
-    if (arg == "--help" || arg == "-h") {
-      options->help = true;
-    } else if (arg == "--version") {
-      options->version = true;
-    } else if (arg == "--headless") {
-      options->headless = true;
-    } else if (arg == "--command-port" || arg == "--secondary-port") {
-      if (!value(&text)) return false;
-      uint16_t* port = arg == "--command-port" ? &options->commandPort : &options->secondaryPort;
-      if (!parsePort(text, port)) {
-        *error = "bad port for " + arg + ": " + text;
-        return false;
-      }
-    } else if (arg == "--web-port") {
-      if (!value(&text)) return false;
-      if (!parsePort(text, &options->webPort)) {
-        *error = "bad port for " + arg + ": " + text;
-        return false;
-      }
-    } else if (arg == "--search-host" || arg == "--bind") {
-      if (!value(&text)) return false;
-      if (!isDottedIpv4(text)) {
-        *error = arg + " needs a dotted IPv4 address: " + text;
-        return false;
-      }
-      (arg == "--bind" ? options->bindAddress : options->searchHost) = text;
-    } else if (arg == "--web-host") {
-      if (!value(&text)) return false;
-      if (*text == '\0') {
-        *error = "--web-host needs a host name";
-        return false;
-      }
-      options->webHosts.push_back(text);
-    } else if (arg == "--snapshot") {
-      if (!value(&text)) return false;
-      options->snapshotPath = text;
-    } else if (arg == "--size") {
-      if (!value(&text)) return false;
-      if (!parseSize(text, &options->snapshotWidth, &options->snapshotHeight)) {
-        *error = std::string("bad size (WIDTHxHEIGHT, at most 8192 each): ") + text;
-        return false;
-      }
-    } else if (arg == "--snapshot-every") {
-      if (!value(&text)) return false;
-      if (!parseMilliseconds(text, &options->snapshotEveryMs)) {
-        *error = std::string("bad period for --snapshot-every (10 to 3600000 ms): ") + text;
-        return false;
-      }
-      if (!value(&text)) return false;
-      options->snapshotEveryPath = text;
-    } else if (arg == "-C" || arg == "--render-root" || arg == "--save-state" ||
-               arg == "--journal") {
-      if (!value(&text)) return false;
-      std::string& target = arg == "-C"              ? options->workingDirectory
-                            : arg == "--render-root" ? options->renderRoot
-                            : arg == "--journal"     ? options->journalPath
-                                                     : options->saveStatePath;
-      target = text;
-    } else if (arg == "--replay") {
-      if (!value(&text)) return false;
-      options->replayPath = text;
-    } else if (arg == "--speed") {
-      if (!value(&text)) return false;
-      if (!parseSpeed(text, &options->replaySpeed)) {
-        *error = std::string("bad speed (a number above 0): ") + text;
-        return false;
-      }
-    } else if (arg == "--from" || arg == "--to") {
-      if (!value(&text)) return false;
-      if (!parseReplayTime(text, arg == "--from" ? &options->replayFromMs : &options->replayToMs)) {
-        *error = "bad time for " + arg + " (seconds, or milliseconds with ms): " + text;
-        return false;
-      }
-    } else if (arg == "--max-load-size") {
-      if (!value(&text)) return false;
-      if (!parseByteCount(text, &options->maxLoadSize)) {
-        *error = std::string("bad byte count for --max-load-size: ") + text;
-        return false;
-      }
-    } else if (arg == "--check") {
-      options->check = true;
-    } else if (arg == "--print") {
-      options->print = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      *error = "unknown option " + arg;
-      return false;
-    } else {
+    const std::string arg = argv[i];
+    const OptionRule* rule = ruleFor(arg);
+    if (rule == nullptr) {
+      if (arg.size() > 1 && arg[0] == '-') return fail(error, "unknown option " + arg);
       options->files.push_back(arg);
+      continue;
     }
+    // A value that is missing is reported for the first one that is.
+    if (i + rule->values >= argc) {
+      const int present = argc - 1 - i;
+      if (present > 0 && rule->values == 2) {
+        // --snapshot-every: the period is checked before the missing file.
+        const char* const period[] = {argv[i + 1], ""};
+        if (!setSnapshotEvery(*options, arg, period, error)) return false;
+      }
+      return fail(error, "option " + arg + " needs a value");
+    }
+    if (!rule->apply(*options, arg, argv + i + 1, error)) return false;
+    i += rule->values;
   }
-  if (!options->replayPath.empty() && !options->headless) {
-    *error = "--replay needs --headless";
-    return false;
-  }
-  if ((options->check || options->print) && options->files.empty()) {
-    *error = "--check and --print need a scene file";
-    return false;
-  }
-  return true;
+  return combinationsHold(*options, error);
 }
 
 }  // namespace kestrel
