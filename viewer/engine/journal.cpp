@@ -85,8 +85,12 @@ void stage(std::string& staged, const StagedHeader& header, const char* text,
   staged.resize(at + sizeof header + textBytes + argumentBytes);
   char* out = staged.data() + at;
   std::memcpy(out, &header, sizeof header);
-  if (textBytes != 0) std::memcpy(out + sizeof header, text, textBytes);
-  if (argumentBytes != 0) std::memcpy(out + sizeof header + textBytes, argument, argumentBytes);
+  // The null checks also keep GCC 12 at -O3 from reporting a null memcpy
+  // source (-Wnonnull) on a path where the length is 0.
+  if (textBytes != 0 && text != nullptr) std::memcpy(out + sizeof header, text, textBytes);
+  if (argumentBytes != 0 && argument != nullptr) {
+    std::memcpy(out + sizeof header + textBytes, argument, argumentBytes);
+  }
 }
 
 std::optional<std::string_view> stagedText(const char*& in, uint32_t length) {
