@@ -183,7 +183,10 @@ TEST_F(DocumentTest, PropertiesOfTheWrongKindRangeOrNameAreRefused) {
   EXPECT_EQ(one("JCuePacer", R"({"command": 3})"), "module 'm': property 'command' wants a string");
   EXPECT_EQ(one("JFormat", R"({"pattern": "%n"})"),
             "module 'm': property 'pattern' refused the value \"%n\"");
-  EXPECT_EQ(one("JSatFix", R"({"x": 1})"), "module 'm' has no property 'x' (it has: none)");
+  EXPECT_EQ(one("JSatFix", R"({"x": 1})"),
+            "module 'm' has no property 'x' (it has: any talker, signed degrees, verify checksum)");
+  EXPECT_EQ(one("JSatFix", R"({"verify checksum": 3})"),
+            "module 'm': property 'verify checksum' must lie between 0 and 2");
   EXPECT_EQ(refusal(R"({"modules": [{"name": "m", "class": "JClock", "content": {"a": [1]}}]})"),
             "module 'm': content 'a' must be a string or a number");
 }

@@ -180,7 +180,11 @@ TEST(LoomProgram, ListShowsEveryClassWithItsPorts) {
   EXPECT_EQ(list.wait(), 0) << list.err();
   const std::string out = list.out();
   for (const char* line : {"JSatFix\n", "  output 0 'laT' string\n", "JCuePacer\n",
-                           "  face \"CuePacer\"\n", "JLineSender\n", "JByteSource\n"}) {
+                           "  face \"CuePacer\"\n", "JLineSender\n", "JByteSource\n",
+                           "  property 'any talker' integer 0 (0 to 1)\n",
+                           "  property 'signed degrees' integer 0 (0 to 1)\n",
+                           "  property 'verify checksum' integer 1 (0 to 2)\n",
+                           "  face \"verify checksum 1\"\n"}) {
     EXPECT_NE(out.find(line), std::string::npos) << line;
   }
 }

@@ -1,9 +1,14 @@
 #include "modules/satfix/jsatfix.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "modules/common/jcomponent.h"
+#include "modules/common/jgraphics.h"
+#include "modules/common/jproperty.h"
 
 namespace kestrel {
 namespace {
@@ -124,6 +129,63 @@ double degrees(const JString& text, int degreeDigits) {
          (group(t, n, minutes, minutes + 1) + group(t, n, minutes + 2, -1)) / 60.0;
 }
 
+
+// The GNSS talkers whose positions "any talker" reads.
+constexpr const char* kTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ", "QZ", "GI"};
+
+// The talker of a "$TTxxx" line, or "" when the line has no known talker.
+std::string_view talkerOf(const char* line) {
+  if (line[0] != '$') return {};
+  for (const char* t : kTalkers) {
+    if (line[1] == t[0] && line[2] == t[1]) return std::string_view(line + 1, 2);
+  }
+  return {};
+}
+
+// The comma-separated fields of a sentence, up to its "*" or its end.
+std::vector<std::string_view> fieldsOf(const char* text) {
+  std::vector<std::string_view> fields;
+  const char* start = text;
+  for (const char* p = text;; ++p) {
+    if (*p == ',' || *p == '*' || *p == '\0') {
+      fields.emplace_back(start, static_cast<std::size_t>(p - start));
+      if (*p != ',') break;
+      start = p + 1;
+    }
+  }
+  return fields;
+}
+
+std::string_view fieldAt(const std::vector<std::string_view>& fields, std::size_t i) {
+  return i < fields.size() ? fields[i] : std::string_view();
+}
+
+int integerField(std::string_view field) {
+  int value = 0;
+  auto result = std::from_chars(field.data(), field.data() + field.size(), value);
+  return result.ec == std::errc() ? value : 0;
+}
+
+// True when a GGA or GLL sentence (fields from its type on) carries a fix:
+// both coordinates present and neither GGA quality 0 (or empty) nor GLL
+// status V.
+bool hasFix(const std::vector<std::string_view>& f, bool gga) {
+  const std::size_t lat = gga ? 2 : 1;
+  if (fieldAt(f, lat).empty() || fieldAt(f, lat + 2).empty()) return false;
+  if (gga) {
+    const std::string_view quality = fieldAt(f, 6);
+    return !quality.empty() && quality != "0";
+  }
+  return fieldAt(f, 6) != "V";
+}
+
+// +1, or -1 for a text whose hemisphere letter (its last character) is S or W.
+double hemisphereSign(const JString& text) {
+  const int n = text.length();
+  const char letter = n > 0 ? text.c_str()[n - 1] : ' ';
+  return letter == 'S' || letter == 'W' ? -1.0 : 1.0;
+}
+
 }  // namespace
 
 JSatFix::JSatFix() {
@@ -135,6 +197,69 @@ JSatFix::JSatFix() {
 JString JSatFix::className() const { return JString("JSatFix"); }
 
 JObject* JSatFix::clone() const { return new JSatFix(*this); }
+
+void JSatFix::writeContent(JContent& out) const {
+  JAddObj::writeContent(out);
+  out.putInteger("any talker", anyTalker_);
+  out.putInteger("signed degrees", signedDegrees_);
+  out.putInteger("verify checksum", verifyChecksum_);
+}
+
+void JSatFix::readContent(const JContent& in) {
+  JAddObj::readContent(in);
+  // A document saved before these settings existed reads as the defaults;
+  // a damaged value is held to the property's range.
+  anyTalker_ = std::clamp(in.getInteger("any talker", 0), 0, 1);
+  signedDegrees_ = std::clamp(in.getInteger("signed degrees", 0), 0, 1);
+  verifyChecksum_ = std::clamp(in.getInteger("verify checksum", kChecksumWhenPresent),
+                               int{kChecksumNever}, int{kChecksumRequired});
+}
+
+JArray JSatFix::getProperties() {
+  JArray list = JAddObj::getProperties();
+  list.add<JIntegerProperty>(JString("any talker"), anyTalker_, 0, 1);
+  list.add<JIntegerProperty>(JString("signed degrees"), signedDegrees_, 0, 1);
+  list.add<JIntegerProperty>(JString("verify checksum"), verifyChecksum_, int{kChecksumNever},
+                             int{kChecksumRequired});
+  return list;
+}
+
+bool JSatFix::updateProperty(const JProperty& property) {
+  if (JAddObj::updateProperty(property)) return true;
+  const JIntegerProperty* value = property.asInteger();
+  if (!value) return false;
+  const int v = value->getValue();
+  int* target = nullptr;
+  int high = 1;
+  if (property.getName() == "any talker") target = &anyTalker_;
+  if (property.getName() == "signed degrees") target = &signedDegrees_;
+  if (property.getName() == "verify checksum") {
+    target = &verifyChecksum_;
+    high = kChecksumRequired;
+  }
+  if (!target || v < 0 || v > high) return false;
+  *target = v;
+  repaint();
+  return true;
+}
+
+std::array<std::string, 3> JSatFix::settingLines() const {
+  return {"any talker " + std::to_string(anyTalker_),
+          "signed degrees " + std::to_string(signedDegrees_),
+          "verify checksum " + std::to_string(verifyChecksum_)};
+}
+
+void JSatFix::paint(JGraphics& graphics, double scaleX, double scaleY) {
+  JAddObj::paint(graphics, scaleX, scaleY);
+  // The settings go in lines beneath the body, so the label keeps its box.
+  const JRect body = getIExtent(scaleX, scaleY);
+  const int lineHeight = std::max(1, body.height / 4);
+  int y = body.y + body.height;
+  for (const std::string& line : settingLines()) {
+    drawText(graphics, JString(line), JRect(body.x, y, body.width, lineHeight));
+    y += lineHeight;
+  }
+}
 
 JString JSatFix::inputTag(int port) const {
   if (port == 0) return JString("bytes from COM");
@@ -230,7 +355,7 @@ void JSatFix::endLine() {
   if (lineLength_ > 0 && !skipping_) {
     line_[lineLength_] = '\0';
     if (debug_ != 0) JComponent::debug(JString(line_));
-    if (verifyChecksum(line_, lineLength_) == Checksum::kBad) {
+    if (checksumRejects(lineLength_)) {
       // A receiver's line damaged on the way: its fields cannot be believed.
       ++checksumFailures_;
       if (debug_ != 0) JComponent::debug(JString("checksum mismatch: sentence dropped"));
@@ -243,8 +368,23 @@ void JSatFix::endLine() {
   skipping_ = false;
 }
 
+bool JSatFix::checksumRejects(int length) const {
+  if (verifyChecksum_ == kChecksumNever) return false;
+  const Checksum checksum = verifyChecksum(line_, length);
+  if (checksum == Checksum::kBad) return true;
+  return checksum == Checksum::kAbsent && verifyChecksum_ == kChecksumRequired;
+}
+
 void JSatFix::parseSentence(const char* line) {
+  if (anyTalker_ != 0) {
+    parseAnyTalker(line);
+    return;
+  }
   if (startsWith(line, "$GP")) line += 3;
+  parseBody(line);
+}
+
+void JSatFix::parseBody(const char* line) {
   char text[kLineCapacity];
   std::strncpy(text, line, kLineCapacity - 1);
   text[kLineCapacity - 1] = '\0';
@@ -266,6 +406,27 @@ void JSatFix::parseSentence(const char* line) {
   parsePosition(text, position);
 }
 
+void JSatFix::parseAnyTalker(const char* line) {
+  const std::string_view talker = talkerOf(line);
+  const char* text = talker.empty() ? line : line + 3;
+  const std::vector<std::string_view> f = fieldsOf(text);
+  const std::string_view type = f[0];
+  if (type == "GSV") {
+    // total, message, in view, then groups of four per satellite and, from
+    // receivers that repeat the run per signal, the signal id.
+    const std::size_t groups = f.size() >= 4 ? f.size() - 4 : 0;
+    const std::string_view signal = groups % 4 == 1 ? f.back() : std::string_view();
+    gsvCycle_.add(talker, signal, integerField(fieldAt(f, 2)), integerField(fieldAt(f, 3)));
+    satellites_ = gsvCycle_.total();
+    broadcast(2);
+    return;
+  }
+  const bool gga = type == "GGA";
+  if (!gga && type != "GLL") return;
+  if (!hasFix(f, gga)) return;  // keep the last position rather than jump to 0,0
+  parseBody(text);  // from its type on, the sentence reads as the default reads it
+}
+
 void JSatFix::parsePosition(const char* text, int position) {
   if (!readField(text, position, latitudeWork_)) return;
   latitudeText_ = JString(latitudeWork_);
@@ -281,6 +442,10 @@ void JSatFix::parsePosition(const char* text, int position) {
 void JSatFix::computeDecimals() {
   latitude_ = degrees(latitudeText_, 2);
   longitude_ = degrees(longitudeText_, 3);
+  if (signedDegrees_ != 0) {
+    latitude_ *= hemisphereSign(latitudeText_);
+    longitude_ *= hemisphereSign(longitudeText_);
+  }
 }
 
 }  // namespace kestrel

@@ -1,24 +1,40 @@
 // JSatFix: turns the character stream of a GPS receiver into positions.
 //
 // Bytes arrive as blocks on "bytes from COM" and are assembled into lines;
-// GSV, GLL and GGA sentences (with or without the "$GP" talker) update five
-// outputs: latitude and longitude texts, satellites in view, and latitude
-// and longitude in decimal degrees (hemisphere not applied). A non-zero
+// GSV, GLL and GGA sentences (by default with or without the "$GP" talker)
+// update five outputs: latitude and longitude texts, satellites in view, and
+// latitude and longitude in decimal degrees (by default hemisphere not
+// applied). A non-zero
 // value on "enable DEBUG" echoes every received line to JComponent::debug.
 //
 // Line assembly keeps at most 199 characters. A line that reaches that
 // length without a line end is dropped, and reading resumes after the next
 // line end, in the same block or a later one.
 //
-// A sentence that ends in a "*hh" checksum is parsed only when the checksum
-// matches; a mismatch drops the sentence and counts it (and, with debug on,
-// echoes a note after the line). Sentences without a checksum are parsed.
+// Three properties, saved with the document (defaults in brackets):
+//  - "verify checksum" [1]: 0 parses every sentence as it comes; 1 drops a
+//    sentence whose "*hh" checksum is present and wrong; 2 also drops one
+//    without a checksum. A dropped sentence is counted (and, with debug on,
+//    noted after the echoed line).
+//  - "any talker" [0]: 0 reads only "$GP" or talker-less sentences, exactly
+//    as older receivers send them. 1 reads GGA and GLL of every GNSS talker
+//    (GP, GN, GL, GA, GB, BD, GQ, QZ, GI, none), leaves every output as it
+//    was for a sentence without a fix (GGA quality 0 or empty, GLL status V,
+//    empty position fields), and counts satellites in view as the sum over
+//    the constellations of one GSV cycle (see GsvCycle).
+//  - "signed degrees" [0]: 1 makes south latitudes and west longitudes
+//    negative in "flat" and "flon"; 0 leaves the hemisphere out.
+// The face lists the three values beneath the module's label.
 //
 // No threads, timers or devices: all work happens inside engine(), on the
 // host's thread.
 #pragma once
 
+#include <array>
+#include <string>
+
 #include "modules/common/jmodule.h"
+#include "modules/satfix/gsv_cycle.h"
 
 namespace kestrel {
 
@@ -31,8 +47,15 @@ class JSatFix : public JAddObj {
   JSatFix(const JSatFix& other) = default;
   JSatFix& operator=(const JSatFix& other) = default;
 
+  enum ChecksumMode { kChecksumNever = 0, kChecksumWhenPresent = 1, kChecksumRequired = 2 };
+
+  void writeContent(JContent& out) const override;
+  void readContent(const JContent& in) override;
   JString className() const override;
   JObject* clone() const override;
+  void paint(JGraphics& graphics, double scaleX, double scaleY) override;
+  JArray getProperties() override;
+  bool updateProperty(const JProperty& property) override;
   JString inputTag(int port) const override;
   JString outputTag(int port) const override;
   int inputType(int port) const override;
@@ -51,14 +74,21 @@ class JSatFix : public JAddObj {
   // Line assembly of one received chunk; engine() calls it for port 0.
   void receive(const char* chunk, int length);
 
-  // Sentences dropped because their checksum did not match, since construction.
+  // Sentences dropped by the checksum check (wrong, or missing with
+  // "verify checksum" 2), since construction.
   long checksumFailures() const { return checksumFailures_; }
 
  private:
   void endLine();
+  bool checksumRejects(int length) const;
   void parseSentence(const char* line);
+  void parseAnyTalker(const char* line);
+  // The sentence from its type on ("GSV,...", "GGA,...", "GLL,...").
+  void parseBody(const char* line);
   void parsePosition(const char* text, int position);
   void computeDecimals();
+  // The property lines of the face: "any talker 0" and so on.
+  std::array<std::string, 3> settingLines() const;
 
   char line_[kLineCapacity] = {};
   int lineLength_ = 0;
@@ -72,6 +102,10 @@ class JSatFix : public JAddObj {
   double latitude_ = 10.0;
   double longitude_ = 20.0;
   long checksumFailures_ = 0;
+  int anyTalker_ = 0;
+  int signedDegrees_ = 0;
+  int verifyChecksum_ = kChecksumWhenPresent;
+  GsvCycle gsvCycle_;
 };
 
 }  // namespace kestrel

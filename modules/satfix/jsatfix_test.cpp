@@ -10,52 +10,12 @@
 #include "modules/common/jcomponent.h"
 #include "modules/host/module_graph.h"
 #include "modules/host/probe_modules.h"
+#include "modules/satfix/satfix_fixture.h"
 
 namespace kestrel {
 namespace {
 
-using testing::Feeder;
 using testing::Probe;
-
-// A receiver feeder (bytes, debug flag) -> JSatFix -> a probe on all five outputs,
-// wired in the host's real module graph.
-class SatFixTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("bi")), "");
-    ASSERT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
-    ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
-    feed = static_cast<Feeder*>(graph.find("feed"));
-    gps = static_cast<JSatFix*>(graph.find("gps"));
-    probe = static_cast<Probe*>(graph.find("probe"));
-    ASSERT_EQ(graph.link("feed", 0, "gps", 0), "");
-    ASSERT_EQ(graph.link("feed", 1, "gps", 1), "");
-    for (int p = 0; p < 5; ++p) ASSERT_EQ(graph.link("gps", p, "probe", p), "");
-  }
-
-  void send(const std::string& bytes) { feed->sendBytes(0, bytes); }
-  std::string text(int port) const {
-    const Probe::Event* e = probe->last(port);
-    return e ? e->text : "<none>";
-  }
-  double real(int port) const {
-    const Probe::Event* e = probe->last(port);
-    return e ? e->real : -1.0;
-  }
-  // Pulls an output without a broadcast, as a host does for a new link.
-  double pullReal(int port) {
-    double v = -1;
-    JRealData data(v);
-    JLinkObj link(gps, port, probe, port);
-    link.access(data);
-    return v;
-  }
-
-  ModuleGraph graph;
-  Feeder* feed = nullptr;
-  JSatFix* gps = nullptr;
-  Probe* probe = nullptr;
-};
 
 TEST_F(SatFixTest, GsvSetsSatellitesInViewAndBroadcastsOnlyThatOutput) {
   send("$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n");
@@ -307,7 +267,7 @@ TEST(SatFix, FaceTagsTypesAndPlacement) {
   EXPECT_EQ(m.inputFace(0), 0);
   EXPECT_EQ(m.inputFace(1), 1);
   EXPECT_EQ(m.inputPoint(1, nullptr).y, 0);
-  EXPECT_EQ(m.getProperties().size(), 0);
+  EXPECT_EQ(m.getProperties().size(), 3);  // any talker, signed degrees, verify checksum
   JRecordingGraphics g;
   m.draw(g, 1, 2, 30, 40);
   EXPECT_EQ(g.calls(), std::vector<std::string>{"text 1 2 30 40 SatFix_1"});
