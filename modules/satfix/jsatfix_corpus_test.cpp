@@ -4,6 +4,7 @@
 // those fields with a space between degrees and minutes and the hemisphere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 
 #include "modules/host/module_graph.h"
 #include "modules/host/probe_modules.h"
+#include "modules/common/jproperty.h"
 #include "modules/satfix/jsatfix.h"
 
 namespace kestrel {
@@ -125,6 +127,61 @@ TEST(SatFixCorpus, EveryPositionSentenceMatchesItsFields) {
   EXPECT_EQ(all.ignored["# comment"], 53);
   EXPECT_EQ(all.ignored["$GPRMC"], 47);
   EXPECT_EQ(ignored, 53 + 47 + 20 + 7 + 6 + 6 * 7 + 5 * 5 + 2);
+}
+
+// The same logs with "any talker" and "signed degrees" on: a position
+// sentence with a fix gives its fields' degrees, negative for S and W; one
+// without a fix (the Motorola's start-up) changes nothing; a GSV of these
+// single-constellation receivers gives its own count.
+TEST(SatFixCorpus, AnyTalkerAndSignedDegreesOnTheSameLogs) {
+  int fixes = 0, withoutFix = 0, negative = 0;
+  for (const auto& entry : fs::directory_iterator(corpusDir())) {
+    if (entry.path().extension() != ".log") continue;
+    ModuleGraph graph;
+    ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
+    ASSERT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
+    ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
+    JAddObj* gps = graph.find("gps");
+    for (const char* name : {"any talker", "signed degrees"}) {
+      ASSERT_TRUE(gps->updateProperty(JIntegerProperty(JString(name), 1, 0, 1)));
+    }
+    auto* feed = static_cast<Feeder*>(graph.find("feed"));
+    auto* probe = static_cast<Probe*>(graph.find("probe"));
+    ASSERT_EQ(graph.link("feed", 0, "gps", 0), "");
+    for (int p = 0; p < 5; ++p) ASSERT_EQ(graph.link("gps", p, "probe", p), "");
+    std::ifstream in(entry.path(), std::ios::binary);
+    for (std::string raw; std::getline(in, raw);) {
+      probe->events.clear();
+      feed->sendBytes(0, raw + "\n");
+      std::string line = raw;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const std::string type = line.substr(0, std::min<std::size_t>(6, line.size()));
+      const std::vector<std::string> f = splitFields(line);
+      if (type == "$GPGSV") {
+        EXPECT_EQ(probe->last(2)->text, std::to_string(std::atoi(f.at(3).c_str()))) << line;
+      }
+      if (type != "$GPGGA" && type != "$GPGLL") continue;
+      const bool gga = type == "$GPGGA";
+      const std::size_t lat = gga ? 2 : 1;
+      const bool fix = !f[lat].empty() && (gga ? f.at(6) != "0" : f.size() < 7 || f[6] != "V");
+      if (!fix) {
+        ++withoutFix;
+        EXPECT_TRUE(probe->events.empty()) << line;
+        continue;
+      }
+      ++fixes;
+      ASSERT_EQ(probe->ports(), (std::vector<int>{0, 1, 3, 4})) << line;
+      const double latSign = f[lat + 1] == "S" ? -1.0 : 1.0;
+      const double lonSign = f[lat + 3] == "W" ? -1.0 : 1.0;
+      if (latSign < 0 || lonSign < 0) ++negative;
+      EXPECT_NEAR(probe->last(3)->real, latSign * fieldDegrees(f[lat], 2), 1e-9) << line;
+      EXPECT_NEAR(probe->last(4)->real, lonSign * fieldDegrees(f[lat + 2], 3), 1e-9) << line;
+    }
+  }
+  EXPECT_GT(fixes, 0);
+  EXPECT_GT(withoutFix, 0);
+  EXPECT_GT(negative, 0);
+  EXPECT_EQ(fixes + withoutFix, 61);
 }
 
 }  // namespace
