@@ -1,6 +1,7 @@
 // The GPS track demo (share/loom/gps_track.json): the bundled receiver log
-// through JSatFix into the command lines that move object "gps" of a viewer,
-// sent over a real TCP connection to a listener standing in for the viewer.
+// through JSatFix into the command lines that move the markers of model set
+// "track" of a viewer, sent over a real TCP connection to a listener
+// standing in for the viewer.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -49,12 +50,12 @@ TEST(GpsTrackDemo, ReplaysTheBundledLogIntoViewerCommands) {
   // seconds without a fix send nothing, so the object never jumps to 0,0.
   ASSERT_EQ(got.size(), 16u * 9u);
   const std::vector<std::string> first = {
-      "setobject gps",          "setinfo ymin 48.66564", "setinfo ymax 48.6658133",
+      "cycle",                  "setinfo ymin 48.66564", "setinfo ymax 48.6658133",
       "setproperty y",          "setvalue 655000000",    "setinfo xmin 2.24812",
       "setinfo xmax 2.2481050", "setproperty x",         "setvalue 655000000"};
   EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 9), first);
   EXPECT_EQ(got[got.size() - 3], "setinfo xmax 2.2484417");  // 00214.9065 E, the last fix
-  for (std::size_t i = 0; i < got.size(); i += 9) EXPECT_EQ(got[i], "setobject gps") << i;
+  for (std::size_t i = 0; i < got.size(); i += 9) EXPECT_EQ(got[i], "cycle") << i;
 }
 
 }  // namespace
