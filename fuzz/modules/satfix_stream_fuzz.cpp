@@ -1,11 +1,12 @@
 // Receiver bytes into JSatFix, cut into chunks the input itself chooses,
 // with every output pulled at each broadcast. The texts on the outputs must
-// stay within the module's work texts whatever arrives.
+// stay within the module's work texts whatever arrives, with any settings.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "modules/common/jcomponent.h"
+#include "modules/common/jproperty.h"
 #include "modules/host/module_graph.h"
 #include "modules/host/probe_modules.h"
 #include "modules/satfix/jsatfix.h"
@@ -23,9 +24,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int p = 0; p < 5; ++p) graph.link("gps", p, "probe", p);
   JComponent::setDebugSink([](void*, const JString&) {}, nullptr);
 
-  // First byte: the debug flag; then each chunk is a length byte and its bytes.
+  // First byte: the debug flag (bit 0), "any talker" (bit 1), "signed
+  // degrees" (bit 2) and "verify checksum" (bits 3-4, modulo 3); then each
+  // chunk is a length byte and its bytes.
   size_t at = 0;
-  if (size > 0) feed->sendInteger(1, data[at++] & 1);
+  if (size > 0) {
+    const int settings = data[at++];
+    feed->sendInteger(1, settings & 1);
+    JAddObj* gps = graph.find("gps");
+    gps->updateProperty(JIntegerProperty(JString("any talker"), (settings >> 1) & 1, 0, 1));
+    gps->updateProperty(JIntegerProperty(JString("signed degrees"), (settings >> 2) & 1, 0, 1));
+    gps->updateProperty(JIntegerProperty(JString("verify checksum"), (settings >> 3) % 4 % 3, 0, 2));
+  }
   while (at < size) {
     size_t length = data[at++] % 64 + 1;
     if (length > size - at) length = size - at;
