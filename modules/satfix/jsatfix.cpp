@@ -416,7 +416,10 @@ void JSatFix::parseAnyTalker(const char* line) {
     // receivers that repeat the run per signal, the signal id.
     const std::size_t groups = f.size() >= 4 ? f.size() - 4 : 0;
     const std::string_view signal = groups % 4 == 1 ? f.back() : std::string_view();
-    gsvCycle_.add(talker, signal, integerField(fieldAt(f, 2)), integerField(fieldAt(f, 3)));
+    std::vector<std::string_view> satellites;
+    for (std::size_t i = 4; i + 3 < f.size(); i += 4) satellites.push_back(f[i]);
+    gsvCycle_.add(talker, signal, integerField(fieldAt(f, 2)), integerField(fieldAt(f, 3)),
+                  satellites);
     satellites_ = gsvCycle_.total();
     broadcast(2);
     return;

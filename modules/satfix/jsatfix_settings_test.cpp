@@ -223,6 +223,22 @@ TEST_F(SatFixSettingsTest, AReceiverRepeatingGsvPerSignalIsNotCountedTwice) {
   EXPECT_EQ(text(2), "25");
 }
 
+TEST_F(SatFixSettingsTest, SatellitesListedOnlyInAnotherRunAddToTheirConstellation) {
+  set("any talker", 1);
+  // Tracked satellites on signal 1, and those in view but not tracked in a
+  // run of their own (signal 0): GPS 5 + 3; Galileo 2 + 3, one of which is
+  // in a message lost on the way.
+  const std::string epoch =
+      sentence("GPGSV,2,1,05,04,52,188,20,07,37,319,27,08,71,161,26,09,60,265,31,1") +
+      sentence("GPGSV,2,2,05,16,27,046,16,1") +
+      sentence("GPGSV,1,1,03,01,00,172,,14,01,252,,21,12,153,,0") +
+      sentence("GAGSV,1,1,02,07,27,181,14,15,30,100,16,7") +
+      sentence("GAGSV,2,2,05,13,19,155,,30,18,063,,0");  // message 1 of 2 lost
+  send(epoch);
+  send(epoch);
+  EXPECT_EQ(text(2), "13");  // 8 GPS; Galileo 5 as its run says, though 4 are listed
+}
+
 TEST_F(SatFixSettingsTest, NoFixThenAFixKeepsTheOutputsUntilThePosition) {
   set("any talker", 1);
   // A u-blox receiver before its first fix: empty fields, quality 0, status V.
