@@ -184,5 +184,77 @@ TEST(SatFixCorpus, AnyTalkerAndSignedDegreesOnTheSameLogs) {
   EXPECT_EQ(fixes + withoutFix, 61);
 }
 
+// Logs of current multi-constellation receivers (testing/corpus/nmea/gnss):
+// positions only as $GN sentences, satellites per constellation, the F9P
+// repeating each constellation's GSV run per signal. With "any talker" and
+// "signed degrees" on, every position matches its fields with the
+// hemisphere's sign, and after each epoch's GSV sentences the satellite
+// count is the sum over the constellations of their satellites in view.
+// Off, none of the GN positions is read.
+TEST(SatFixCorpus, CurrentReceiversWithAnyTalker) {
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(corpusDir() / "gnss")) {
+    ++files;
+    for (int anyTalker = 0; anyTalker <= 1; ++anyTalker) {
+      ModuleGraph graph;
+      ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
+      ASSERT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
+      ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
+      JAddObj* gps = graph.find("gps");
+      ASSERT_TRUE(gps->updateProperty(JIntegerProperty(JString("any talker"), anyTalker, 0, 1)));
+      ASSERT_TRUE(gps->updateProperty(JIntegerProperty(JString("signed degrees"), 1, 0, 1)));
+      auto* feed = static_cast<Feeder*>(graph.find("feed"));
+      auto* probe = static_cast<Probe*>(graph.find("probe"));
+      ASSERT_EQ(graph.link("feed", 0, "gps", 0), "");
+      for (int p = 0; p < 5; ++p) ASSERT_EQ(graph.link("gps", p, "probe", p), "");
+
+      int positions = 0, epochs = 0;
+      std::map<std::string, int> inView;  // talker -> satellites in view, this epoch
+      bool inGsv = false;
+      std::ifstream in(entry.path(), std::ios::binary);
+      for (std::string raw; std::getline(in, raw);) {
+        std::string line = raw;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::vector<std::string> f = splitFields(line.substr(0, line.find('*')));
+        const std::string type = line.size() >= 6 ? line.substr(3, 3) : "";
+        if (inGsv && type != "GSV" && anyTalker == 1) {
+          int sum = 0;
+          for (const auto& [talker, n] : inView) sum += n;
+          EXPECT_EQ(probe->last(2)->text, std::to_string(sum)) << entry.path() << " before " << line;
+          ++epochs;
+          inView.clear();
+        }
+        inGsv = type == "GSV";
+        probe->events.clear();
+        feed->sendBytes(0, raw + "\n");
+        if (inGsv) {
+          int& n = inView[line.substr(1, 2)];
+          n = std::max(n, std::atoi(f.at(3).c_str()));
+          continue;
+        }
+        if (type != "GGA" && type != "GLL") continue;
+        if (anyTalker == 0) {
+          EXPECT_TRUE(probe->events.empty()) << line;
+          continue;
+        }
+        ++positions;
+        const std::size_t lat = type == "GGA" ? 2 : 1;
+        ASSERT_EQ(probe->ports(), (std::vector<int>{0, 1, 3, 4})) << line;
+        EXPECT_EQ(probe->last(0)->text, fieldText(f[lat], f[lat + 1], 2)) << line;
+        EXPECT_EQ(probe->last(1)->text, fieldText(f[lat + 2], f[lat + 3], 3)) << line;
+        const double latSign = f[lat + 1] == "S" ? -1.0 : 1.0;
+        const double lonSign = f[lat + 3] == "W" ? -1.0 : 1.0;
+        EXPECT_NEAR(probe->last(3)->real, latSign * fieldDegrees(f[lat], 2), 1e-9) << line;
+        EXPECT_NEAR(probe->last(4)->real, lonSign * fieldDegrees(f[lat + 2], 3), 1e-9) << line;
+      }
+      if (anyTalker == 1) {
+        EXPECT_GT(positions, 40) << entry.path();
+        EXPECT_GT(epochs, 20) << entry.path();
+      }
+    }
+  }
+  EXPECT_EQ(files, 2);
+}
+
 }  // namespace
 }  // namespace kestrel
