@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -254,6 +256,74 @@ TEST(SatFixCorpus, CurrentReceiversWithAnyTalker) {
     }
   }
   EXPECT_EQ(files, 2);
+}
+
+// What a line's "*hh" says, read as a receiver writes it: 'a' absent (no
+// "*", or fewer than two characters after it), 'g' good, 'b' bad.
+char checksumOf(const std::string& line) {
+  const std::size_t star = line.find('*');
+  if (star == std::string::npos || line.size() - star - 1 < 2) return 'a';
+  if (line.size() - star - 1 != 2) return 'b';
+  unsigned sum = 0;
+  for (std::size_t i = line[0] == '$' ? 1 : 0; i < star; ++i) sum ^= static_cast<unsigned char>(line[i]);
+  char hex[3];
+  std::snprintf(hex, sizeof hex, "%02X", sum);
+  std::string given = line.substr(star + 1);
+  for (char& c : given) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return given == hex ? 'g' : 'b';
+}
+
+// A receiver whose serial buffer overflowed (testing/corpus/nmea/damaged):
+// lines cut into each other, NUL bytes, 43 lines whose "*hh" is wrong or
+// followed by the rest of another line. Each value of
+// "verify checksum" against it.
+TEST(SatFixCorpus, VerifyChecksumOnADamagedLog) {
+  const fs::path file =
+      corpusDir() / "damaged" / "ukyg9e5r6k7gubiekd6__gpsd__gp-320fw-2019-04-07-coldboot.log";
+  for (int mode = 0; mode <= 2; ++mode) {
+    ModuleGraph graph;
+    ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
+    ASSERT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
+    ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
+    auto* gps = static_cast<JSatFix*>(graph.find("gps"));
+    ASSERT_TRUE(gps->updateProperty(JIntegerProperty(JString("verify checksum"), mode, 0, 2)));
+    auto* feed = static_cast<Feeder*>(graph.find("feed"));
+    auto* probe = static_cast<Probe*>(graph.find("probe"));
+    ASSERT_EQ(graph.link("feed", 0, "gps", 0), "");
+    for (int p = 0; p < 5; ++p) ASSERT_EQ(graph.link("gps", p, "probe", p), "");
+
+    long bad = 0, absent = 0, badRead = 0, absentRead = 0, goodRead = 0;
+    std::ifstream in(file, std::ios::binary);
+    for (std::string raw; std::getline(in, raw);) {
+      std::string line = raw;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.empty()) continue;
+      probe->events.clear();
+      feed->sendBytes(0, raw + "\n");
+      const char checksum = checksumOf(line);
+      const bool read = !probe->events.empty();
+      long& tally = checksum == 'b' ? badRead : checksum == 'a' ? absentRead : goodRead;
+      tally += read ? 1 : 0;
+      bad += checksum == 'b' ? 1 : 0;
+      absent += checksum == 'a' ? 1 : 0;
+    }
+    SCOPED_TRACE("verify checksum " + std::to_string(mode));
+    EXPECT_EQ(bad, 43);
+    EXPECT_GT(goodRead, 40) << "intact sentences are read in every mode";
+    if (mode == 0) {
+      EXPECT_GT(badRead, 10) << "damaged sentences reach the outputs";
+      EXPECT_GT(absentRead, 0);
+      EXPECT_EQ(gps->checksumFailures(), 0);
+    } else {
+      EXPECT_EQ(badRead, 0);
+      EXPECT_EQ(gps->checksumFailures(), mode == 1 ? bad : bad + absent);
+      if (mode == 1) {
+        EXPECT_GT(absentRead, 0) << "a line cut before its checksum is still read";
+      } else {
+        EXPECT_EQ(absentRead, 0);
+      }
+    }
+  }
 }
 
 }  // namespace
