@@ -9,6 +9,7 @@
 #include "modules/common/jcomponent.h"
 #include "modules/common/jgraphics.h"
 #include "modules/common/jproperty.h"
+#include "modules/satfix/nmea_fields.h"
 
 namespace kestrel {
 namespace {
@@ -127,56 +128,6 @@ double degrees(const JString& text, int degreeDigits) {
   const int minutes = degreeDigits + 1;
   return group(t, n, 0, degreeDigits - 1) +
          (group(t, n, minutes, minutes + 1) + group(t, n, minutes + 2, -1)) / 60.0;
-}
-
-
-// The GNSS talkers whose positions "any talker" reads.
-constexpr const char* kTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ", "QZ", "GI"};
-
-// The talker of a "$TTxxx" line, or "" when the line has no known talker.
-std::string_view talkerOf(const char* line) {
-  if (line[0] != '$') return {};
-  for (const char* t : kTalkers) {
-    if (line[1] == t[0] && line[2] == t[1]) return std::string_view(line + 1, 2);
-  }
-  return {};
-}
-
-// The comma-separated fields of a sentence, up to its "*" or its end.
-std::vector<std::string_view> fieldsOf(const char* text) {
-  std::vector<std::string_view> fields;
-  const char* start = text;
-  for (const char* p = text;; ++p) {
-    if (*p == ',' || *p == '*' || *p == '\0') {
-      fields.emplace_back(start, static_cast<std::size_t>(p - start));
-      if (*p != ',') break;
-      start = p + 1;
-    }
-  }
-  return fields;
-}
-
-std::string_view fieldAt(const std::vector<std::string_view>& fields, std::size_t i) {
-  return i < fields.size() ? fields[i] : std::string_view();
-}
-
-int integerField(std::string_view field) {
-  int value = 0;
-  auto result = std::from_chars(field.data(), field.data() + field.size(), value);
-  return result.ec == std::errc() ? value : 0;
-}
-
-// True when a GGA or GLL sentence (fields from its type on) carries a fix:
-// both coordinates present and neither GGA quality 0 (or empty) nor GLL
-// status V.
-bool hasFix(const std::vector<std::string_view>& f, bool gga) {
-  const std::size_t lat = gga ? 2 : 1;
-  if (fieldAt(f, lat).empty() || fieldAt(f, lat + 2).empty()) return false;
-  if (gga) {
-    const std::string_view quality = fieldAt(f, 6);
-    return !quality.empty() && quality != "0";
-  }
-  return fieldAt(f, 6) != "V";
 }
 
 // +1, or -1 for a text whose hemisphere letter (its last character) is S or W.
@@ -407,26 +358,25 @@ void JSatFix::parseBody(const char* line) {
 }
 
 void JSatFix::parseAnyTalker(const char* line) {
-  const std::string_view talker = talkerOf(line);
+  const std::string_view talker = nmea::gnssTalker(line);
   const char* text = talker.empty() ? line : line + 3;
-  const std::vector<std::string_view> f = fieldsOf(text);
-  const std::string_view type = f[0];
-  if (type == "GSV") {
+  const std::vector<std::string_view> f = nmea::fields(text);
+  if (f[0] == "GSV") {
     // total, message, in view, then groups of four per satellite and, from
     // receivers that repeat the run per signal, the signal id.
     const std::size_t groups = f.size() >= 4 ? f.size() - 4 : 0;
     const std::string_view signal = groups % 4 == 1 ? f.back() : std::string_view();
     std::vector<std::string_view> satellites;
     for (std::size_t i = 4; i + 3 < f.size(); i += 4) satellites.push_back(f[i]);
-    gsvCycle_.add(talker, signal, integerField(fieldAt(f, 2)), integerField(fieldAt(f, 3)),
-                  satellites);
+    gsvCycle_.add(talker, signal, nmea::integerField(nmea::fieldAt(f, 2)),
+                  nmea::integerField(nmea::fieldAt(f, 3)), satellites);
     satellites_ = gsvCycle_.total();
     broadcast(2);
     return;
   }
-  const bool gga = type == "GGA";
-  if (!gga && type != "GLL") return;
-  if (!hasFix(f, gga)) return;  // keep the last position rather than jump to 0,0
+  const bool gga = f[0] == "GGA";
+  if (!gga && f[0] != "GLL") return;
+  if (!nmea::hasFix(f, gga)) return;  // keep the last position rather than jump to 0,0
   parseBody(text);  // from its type on, the sentence reads as the default reads it
 }
 

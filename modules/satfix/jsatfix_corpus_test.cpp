@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "modules/host/module_graph.h"
@@ -58,15 +60,32 @@ struct Tally {
   std::map<std::string, int> ignored;
 };
 
-Tally feedFile(const fs::path& file) {
+// feed -> JSatFix with the given settings -> a probe on its five outputs,
+// wired in the host's module graph.
+struct Rig {
+  explicit Rig(std::initializer_list<std::pair<const char*, int>> settings = {}) {
+    EXPECT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
+    EXPECT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
+    EXPECT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
+    feed = static_cast<Feeder*>(graph.find("feed"));
+    gps = static_cast<JSatFix*>(graph.find("gps"));
+    probe = static_cast<Probe*>(graph.find("probe"));
+    EXPECT_EQ(graph.link("feed", 0, "gps", 0), "");
+    for (int p = 0; p < 5; ++p) EXPECT_EQ(graph.link("gps", p, "probe", p), "");
+    for (const auto& [name, value] : settings) {
+      EXPECT_TRUE(gps->updateProperty(JIntegerProperty(JString(name), value, 0, 2))) << name;
+    }
+  }
   ModuleGraph graph;
-  EXPECT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
-  EXPECT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
-  EXPECT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
-  auto* feed = static_cast<Feeder*>(graph.find("feed"));
-  auto* probe = static_cast<Probe*>(graph.find("probe"));
-  EXPECT_EQ(graph.link("feed", 0, "gps", 0), "");
-  for (int p = 0; p < 5; ++p) EXPECT_EQ(graph.link("gps", p, "probe", p), "");
+  Feeder* feed = nullptr;
+  JSatFix* gps = nullptr;
+  Probe* probe = nullptr;
+};
+
+Tally feedFile(const fs::path& file) {
+  Rig rig;
+  Feeder* feed = rig.feed;
+  Probe* probe = rig.probe;
 
   Tally tally;
   std::ifstream in(file, std::ios::binary);
@@ -139,18 +158,9 @@ TEST(SatFixCorpus, AnyTalkerAndSignedDegreesOnTheSameLogs) {
   int fixes = 0, withoutFix = 0, negative = 0;
   for (const auto& entry : fs::directory_iterator(corpusDir())) {
     if (entry.path().extension() != ".log") continue;
-    ModuleGraph graph;
-    ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
-    ASSERT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
-    ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
-    JAddObj* gps = graph.find("gps");
-    for (const char* name : {"any talker", "signed degrees"}) {
-      ASSERT_TRUE(gps->updateProperty(JIntegerProperty(JString(name), 1, 0, 1)));
-    }
-    auto* feed = static_cast<Feeder*>(graph.find("feed"));
-    auto* probe = static_cast<Probe*>(graph.find("probe"));
-    ASSERT_EQ(graph.link("feed", 0, "gps", 0), "");
-    for (int p = 0; p < 5; ++p) ASSERT_EQ(graph.link("gps", p, "probe", p), "");
+    Rig rig{{"any talker", 1}, {"signed degrees", 1}};
+    Feeder* feed = rig.feed;
+    Probe* probe = rig.probe;
     std::ifstream in(entry.path(), std::ios::binary);
     for (std::string raw; std::getline(in, raw);) {
       probe->events.clear();
@@ -198,17 +208,9 @@ TEST(SatFixCorpus, CurrentReceiversWithAnyTalker) {
   for (const auto& entry : fs::directory_iterator(corpusDir() / "gnss")) {
     ++files;
     for (int anyTalker = 0; anyTalker <= 1; ++anyTalker) {
-      ModuleGraph graph;
-      ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
-      ASSERT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
-      ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
-      JAddObj* gps = graph.find("gps");
-      ASSERT_TRUE(gps->updateProperty(JIntegerProperty(JString("any talker"), anyTalker, 0, 1)));
-      ASSERT_TRUE(gps->updateProperty(JIntegerProperty(JString("signed degrees"), 1, 0, 1)));
-      auto* feed = static_cast<Feeder*>(graph.find("feed"));
-      auto* probe = static_cast<Probe*>(graph.find("probe"));
-      ASSERT_EQ(graph.link("feed", 0, "gps", 0), "");
-      for (int p = 0; p < 5; ++p) ASSERT_EQ(graph.link("gps", p, "probe", p), "");
+      Rig rig{{"any talker", anyTalker}, {"signed degrees", 1}};
+      Feeder* feed = rig.feed;
+      Probe* probe = rig.probe;
 
       int positions = 0, epochs = 0;
       std::map<std::string, int> inView;  // talker -> satellites in view, this epoch
@@ -281,16 +283,10 @@ TEST(SatFixCorpus, VerifyChecksumOnADamagedLog) {
   const fs::path file =
       corpusDir() / "damaged" / "ukyg9e5r6k7gubiekd6__gpsd__gp-320fw-2019-04-07-coldboot.log";
   for (int mode = 0; mode <= 2; ++mode) {
-    ModuleGraph graph;
-    ASSERT_EQ(graph.add("feed", std::make_unique<Feeder>("b")), "");
-    ASSERT_EQ(graph.add("gps", std::make_unique<JSatFix>()), "");
-    ASSERT_EQ(graph.add("probe", std::make_unique<Probe>(5)), "");
-    auto* gps = static_cast<JSatFix*>(graph.find("gps"));
-    ASSERT_TRUE(gps->updateProperty(JIntegerProperty(JString("verify checksum"), mode, 0, 2)));
-    auto* feed = static_cast<Feeder*>(graph.find("feed"));
-    auto* probe = static_cast<Probe*>(graph.find("probe"));
-    ASSERT_EQ(graph.link("feed", 0, "gps", 0), "");
-    for (int p = 0; p < 5; ++p) ASSERT_EQ(graph.link("gps", p, "probe", p), "");
+    Rig rig{{"verify checksum", mode}};
+    JSatFix* gps = rig.gps;
+    Feeder* feed = rig.feed;
+    Probe* probe = rig.probe;
 
     long bad = 0, absent = 0, badRead = 0, absentRead = 0, goodRead = 0;
     std::ifstream in(file, std::ios::binary);
