@@ -4,8 +4,8 @@
 // GSV, GLL and GGA sentences (by default with or without the "$GP" talker)
 // update five outputs: latitude and longitude texts, satellites in view, and
 // latitude and longitude in decimal degrees (by default hemisphere not
-// applied). A non-zero
-// value on "enable DEBUG" echoes every received line to JComponent::debug.
+// applied). A non-zero value on "enable DEBUG" echoes every received line
+// to JComponent::debug.
 //
 // Line assembly keeps at most 199 characters. A line that reaches that
 // length without a line end is dropped, and reading resumes after the next
