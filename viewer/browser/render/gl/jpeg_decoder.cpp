@@ -16,7 +16,7 @@ namespace {
 struct JpegError {
   jpeg_error_mgr mgr;
   std::jmp_buf jump;
-  std::string problem;  // set before a jump of our own
+  bool sizeRefused;  // set before a jump of our own
 };
 
 [[noreturn]] void jpegErrorExit(j_common_ptr c) {
@@ -35,26 +35,28 @@ void readRgbRows(jpeg_decompress_struct& d, RgbaImage& img, std::vector<uint8_t>
   }
 }
 
-}  // namespace
+bool sizeAllowed(JDIMENSION width, JDIMENSION height) {
+  return imageSizeProblem(width, height).empty();
+}
 
-bool decodeJpeg(std::string_view bytes, RgbaImage& img, std::string& error) {
-  jpeg_decompress_struct d;
-  JpegError err;
-  d.err = jpeg_std_error(&err.mgr);
-  err.mgr.error_exit = jpegErrorExit;
-  std::vector<uint8_t> row;
+// Runs libjpeg over BYTES into IMG. libjpeg leaves by longjmp on any error,
+// which skips destructors, so this function holds no object that has one
+// (everything that does belongs to the caller): what a jump skips is then
+// only plain C state.
+bool runJpeg(std::string_view bytes, jpeg_decompress_struct& d, JpegError& err, RgbaImage& img,
+             std::vector<uint8_t>& row) {
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&d);
-    img = RgbaImage{};
-    error = err.problem.empty() ? "bad JPEG" : "JPEG refused: " + err.problem;
     return false;
   }
   jpeg_create_decompress(&d);
   jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(bytes.data()),
                static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&d, TRUE);
-  err.problem = imageSizeProblem(d.image_width, d.image_height);
-  if (!err.problem.empty()) std::longjmp(err.jump, 1);
+  if (!sizeAllowed(d.image_width, d.image_height)) {
+    err.sizeRefused = true;
+    std::longjmp(err.jump, 1);
+  }
   img.grey = d.jpeg_color_space == JCS_GRAYSCALE;
   d.out_color_space = JCS_RGB;
   jpeg_start_decompress(&d);
@@ -65,6 +67,25 @@ bool decodeJpeg(std::string_view bytes, RgbaImage& img, std::string& error) {
   jpeg_finish_decompress(&d);
   jpeg_destroy_decompress(&d);
   return true;
+}
+
+}  // namespace
+
+bool decodeJpeg(std::string_view bytes, RgbaImage& img, std::string& error) {
+  jpeg_decompress_struct d;
+  JpegError err{};
+  d.err = jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = jpegErrorExit;
+  std::vector<uint8_t> row;
+  if (runJpeg(bytes, d, err, img, row)) return true;
+  img = RgbaImage{};
+  if (err.sizeRefused) {
+    error = "JPEG refused: ";
+    error += imageSizeProblem(d.image_width, d.image_height);
+  } else {
+    error = "bad JPEG";
+  }
+  return false;
 }
 
 }  // namespace kestrel
