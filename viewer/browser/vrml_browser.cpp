@@ -110,6 +110,8 @@ bool CVrmlBrowser::field(const NodeHandle& n, std::string_view name, MFNodeHandl
 
 void CVrmlBrowser::advanceTime(double now) { world_->advanceTime(now); }
 double CVrmlBrowser::now() const { return world_->now(); }
+
+Cascade CVrmlBrowser::cascade() { return Cascade(world_->now(), &world_->changes()); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
 const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
 

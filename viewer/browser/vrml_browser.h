@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "viewer/browser/events.h"
 #include "viewer/browser/field_handles.h"
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
@@ -99,6 +100,10 @@ class CVrmlBrowser {
   // event that follows; it never goes back.
   void advanceTime(double now);
   double now() const;
+  // A cascade at the browser's current time, for events from outside the
+  // scene (the user's pointer, the window's menus); it counts what it
+  // changes in changes().
+  Cascade cascade();
 
   // What changed in the scene so far: a renderer compares these counters
   // with the ones it saw at its last frame.
