@@ -1,5 +1,6 @@
 #include "viewer/browser/vrml_browser.h"
 
+#include "viewer/browser/events.h"
 #include "viewer/browser/world.h"
 
 namespace kestrel {

@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 
-#include "viewer/browser/events.h"
 #include "viewer/browser/field_handles.h"
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
@@ -22,6 +21,7 @@
 namespace kestrel {
 
 class World;
+class Cascade;  // events.h (not included here: Qt code includes this header)
 
 // A node of the scene or of created content; "none" when default-made.
 class NodeHandle {

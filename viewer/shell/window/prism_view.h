@@ -21,6 +21,7 @@
 
 class SceneGlView;
 class ScenePicture;
+class ScenePointer;
 
 class CPrismView : public QWidget {
   Q_OBJECT
@@ -57,6 +58,9 @@ class CPrismView : public QWidget {
   // WIDTH x HEIGHT, written beside PATH and renamed over it.
   bool writeWindowSnapshot(int width, int height, const std::string& path, std::string* error);
   void onFrame();
+  // What a clicked Anchor does in the window: asks before another world
+  // replaces the scene, hands other URLs to the desktop.
+  void followAnchors(ScenePointer& pointer);
 
   kestrel::ViewerCore core_;
   SceneGlView* sceneView_ = nullptr;

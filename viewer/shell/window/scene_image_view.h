@@ -34,9 +34,19 @@ class SceneImageView : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override { picture_.mousePress(*event); }
-  void mouseMoveEvent(QMouseEvent* event) override { picture_.mouseMove(*event); }
-  void mouseReleaseEvent(QMouseEvent* event) override { picture_.mouseRelease(*event); }
+  // The cursor and status line follow what the pointer is over.
+  void mousePressEvent(QMouseEvent* event) override {
+    picture_.mousePress(*event);
+    picture_.showPointer(*this);
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    picture_.mouseMove(*event);
+    picture_.showPointer(*this);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    picture_.mouseRelease(*event);
+    picture_.showPointer(*this);
+  }
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 

@@ -2,6 +2,9 @@
 // drawing itself: the user's Navigator fed from Qt's mouse, wheel and key
 // events, and the pacing of redraws.
 //
+// The left button belongs to the scene's pointing-device sensors and Anchors
+// when it goes down on them (ScenePointer), to the navigator otherwise.
+//
 // Pacing: frame() is called once per frame (about 16 ms) and asks the
 // widget for a repaint only when the scene changed (the browser's change
 // counters), the user navigated or the size changed, so any number of
@@ -22,6 +25,8 @@
 #include "viewer/browser/render/core/navigator.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/vrml_browser.h"
+#include "viewer/shell/window/scene_pointer.h"
+#include "viewer/shell/window/viewpoint_choice.h"
 
 class QKeyEvent;
 class QMouseEvent;
@@ -56,14 +61,28 @@ class ScenePicture {
   bool key(const QKeyEvent& event);
 
   kestrel::Navigator& navigator() { return navigator_; }
+  ScenePointer& pointer() { return pointer_; }
+  // Shows on VIEW what the pointer is over: a pointing hand over sensors
+  // and Anchors, the Anchor's text in the status bar of VIEW's main window.
+  void showPointer(QWidget& view);
+  // The world's Viewpoints (Page Up / Page Down step through them).
+  ViewpointChoice& viewpoints() { return viewpoints_; }
   // Frames drawn so far, and why the last one failed (empty when it worked).
   unsigned framesDrawn() const { return framesDrawn_; }
   const std::string& problem() const { return problem_; }
 
  private:
+  // Points the pointer's picking through the camera the user sees now.
+  void aimPointer();
+
   kestrel::CVrmlBrowser& browser_;
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
+  ScenePointer pointer_;
+  ViewpointChoice viewpoints_;
+  bool pointerHeld_ = false;
+  bool anchorShown_ = false;  // the status bar shows an Anchor's text  // the left button went down on sensors or an Anchor
+  int viewWidth_ = 1, viewHeight_ = 1;
   kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn
   unsigned drawnNavigation_ = 0;
   bool sizeChanged_ = true;
