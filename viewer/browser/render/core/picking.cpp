@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <unordered_set>
 
 #include "viewer/browser/render/core/node_fields.h"
 #include "viewer/browser/render/core/render_keys.h"
@@ -94,13 +93,19 @@ class PickWalk {
  private:
   void node(const NodePtr& written, const Mat4& m, const std::string& dir) {
     NodePtr n = actualNodePtr(written);
-    if (!n || path_.size() >= kMaxDepth || !onPath_.insert(n.get()).second) return;
+    // A node that contains itself is not entered again (the path is short:
+    // a search is cheaper than a set).
+    if (!n || onPath_.size() >= kMaxDepth ||
+        std::find(onPath_.begin(), onPath_.end(), n.get()) != onPath_.end()) {
+      return;
+    }
+    onPath_.push_back(n.get());
     path_.push_back(written);
     frames_.push_back(m);
     visit(*n, m, dir);
     path_.pop_back();
     frames_.pop_back();
-    onPath_.erase(n.get());
+    onPath_.pop_back();
   }
 
   void group(const std::vector<NodePtr>& nodes, const Mat4& m, const std::string& dir) {
@@ -143,7 +148,7 @@ class PickWalk {
     NodePtr g = actualNodePtr(nodeOf(n, keys_.shape.geometry));
     if (!g) return;
     const Picker::Cached& c = picker_.meshOf(g);
-    if (c.lo.x > c.hi.x) return;
+    if (c.lo.x > c.hi.x || !mayMeet(c, m)) return;
     Mat4 toLocal = m.inverse();
     PickRay local = transformRay(ray_, toLocal);
     if (!rayMeetsBox(local, c.lo, c.hi, best_.distance)) return;
@@ -152,6 +157,20 @@ class PickWalk {
     hitTriangles(c.mesh, local, h);
     if (!(h.t < best_.distance)) return;
     record(g, h, c.mesh, m, toLocal, dir);
+  }
+
+  // Whether the ray comes near the sphere round the box under M, nearer
+  // than the best hit so far: most shapes are left out here, before their
+  // matrix is inverted.
+  bool mayMeet(const Picker::Cached& c, const Mat4& m) const {
+    Vec3f centre = m.transformPoint((c.lo + c.hi) * 0.5f);
+    float scale = std::max({length(m.transformDir({1, 0, 0})), length(m.transformDir({0, 1, 0})),
+                            length(m.transformDir({0, 0, 1}))});
+    float r = length(c.hi - c.lo) * 0.5f * scale * 1.001f + 1e-6f;
+    Vec3f v = centre - ray_.origin;
+    float along = dot(v, ray_.direction);
+    if (along + r < 0 || along - r > best_.distance) return false;
+    return dot(v, v) - along * along <= r * r;
   }
 
   void record(const NodePtr& geometry, const TriangleHit& h, const Mesh& mesh, const Mat4& m,
@@ -178,7 +197,7 @@ class PickWalk {
   PickHit best_;
   std::vector<NodePtr> path_;
   std::vector<Mat4> frames_;
-  std::unordered_set<const Node*> onPath_;
+  std::vector<const Node*> onPath_;
 };
 
 }  // namespace
