@@ -34,19 +34,9 @@ class SceneImageView : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  // The cursor and status line follow what the pointer is over.
-  void mousePressEvent(QMouseEvent* event) override {
-    picture_.mousePress(*event);
-    picture_.showPointer(*this);
-  }
-  void mouseMoveEvent(QMouseEvent* event) override {
-    picture_.mouseMove(*event);
-    picture_.showPointer(*this);
-  }
-  void mouseReleaseEvent(QMouseEvent* event) override {
-    picture_.mouseRelease(*event);
-    picture_.showPointer(*this);
-  }
+  void mousePressEvent(QMouseEvent* event) override { picture_.mousePress(*event, *this); }
+  void mouseMoveEvent(QMouseEvent* event) override { picture_.mouseMove(*event, *this); }
+  void mouseReleaseEvent(QMouseEvent* event) override { picture_.mouseRelease(*event, *this); }
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 

@@ -93,32 +93,36 @@ void ScenePicture::aimPointer() {
                      viewWidth_, viewHeight_);
 }
 
-void ScenePicture::mousePress(const QMouseEvent& event) {
+void ScenePicture::mousePress(const QMouseEvent& event, QWidget& view) {
   QPoint p = event.position().toPoint();
   if (event.button() == Qt::LeftButton && !pointerHeld_) {
     aimPointer();
     pointerHeld_ = pointer_.press(p.x(), p.y());
-    if (pointerHeld_) return;
   }
-  navigator_.press(buttonBits(event.button()), p.x(), p.y(), modifierBits(event.modifiers()));
+  if (!pointerHeld_ || event.button() != Qt::LeftButton) {
+    navigator_.press(buttonBits(event.button()), p.x(), p.y(), modifierBits(event.modifiers()));
+  }
+  showPointer(view);
 }
 
-void ScenePicture::mouseMove(const QMouseEvent& event) {
+void ScenePicture::mouseMove(const QMouseEvent& event, QWidget& view) {
   QPoint p = event.position().toPoint();
   aimPointer();
   pointer_.move(p.x(), p.y());
   navigator_.move(p.x(), p.y(), modifierBits(event.modifiers()));
+  showPointer(view);
 }
 
-void ScenePicture::mouseRelease(const QMouseEvent& event) {
+void ScenePicture::mouseRelease(const QMouseEvent& event, QWidget& view) {
   QPoint p = event.position().toPoint();
   if (event.button() == Qt::LeftButton && pointerHeld_) {
     pointerHeld_ = false;
     aimPointer();
     pointer_.release(p.x(), p.y());
-    return;
+  } else {
+    navigator_.release(buttonBits(event.button()));
   }
-  navigator_.release(buttonBits(event.button()));
+  showPointer(view);
 }
 
 void ScenePicture::wheel(const QWheelEvent& event) {

@@ -54,9 +54,11 @@ class ScenePicture {
   const std::string& baseDir() const { return browser_.scene().baseDir; }
 
   // Qt's input, handed to the navigator; false when the key was not used.
-  void mousePress(const QMouseEvent& event);
-  void mouseMove(const QMouseEvent& event);
-  void mouseRelease(const QMouseEvent& event);
+  // Mouse events, which also reach the scene's sensors; VIEW (the widget
+  // they came to) then shows what the pointer is over (showPointer).
+  void mousePress(const QMouseEvent& event, QWidget& view);
+  void mouseMove(const QMouseEvent& event, QWidget& view);
+  void mouseRelease(const QMouseEvent& event, QWidget& view);
   void wheel(const QWheelEvent& event);
   bool key(const QKeyEvent& event);
 

@@ -3,8 +3,11 @@
 // shows what is under it, and the View menu lists the world's Viewpoints.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QMenu>
+#include <QStatusBar>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -132,6 +135,42 @@ TEST_F(ScenePointerTest, ADragMovesThePlaneSensorsObjectByTheDraggedAmount) {
   kestrel::Vec3f back = member<kestrel::Vec3f>("Xform_slider", "translation");
   EXPECT_NEAR(back.x, 0, 1e-3f);
   EXPECT_NEAR(back.y, 0, 1e-3f);
+}
+
+TEST_F(ScenePointerTest, AnAnchorToAnotherWorldShowsItsTextAndAsksFirst) {
+  std::string world = dir_.write("other.wrl", "#VRML V2.0 utf8\nDEF Other_world Transform { }\n");
+  addObject("door", "DEF Anchor_door Anchor { url \"" + world + "\" description \"To the other world\" "
+                    "children Shape { geometry Box { size 3 3 3 } } }");
+  mouse(QEvent::MouseMove, centre(), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(frame_->statusBar()->currentMessage(), "To the other world");
+  EXPECT_EQ(scene_->cursor().shape(), Qt::PointingHandCursor);
+
+  std::vector<std::string> asked;
+  bool agree = false;
+  view_->picture().pointer().confirmWorld = [&](const std::string& url, const std::string& path) {
+    asked.push_back(url);
+    EXPECT_EQ(std::filesystem::path(path), std::filesystem::path(world));
+    return agree;
+  };
+  unsigned navigated = scene_->navigator().revision();
+  drag(centre(), centre());
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], world);
+  EXPECT_EQ(scene_->navigator().revision(), navigated);
+  QTest::qWait(100);  // refused: the scene stays
+  kestrel::NodeHandle other;
+  EXPECT_TRUE(view_->engine().browser().findNode("Anchor_door", other));
+  EXPECT_FALSE(view_->engine().browser().findNode("Other_world", other));
+
+  agree = true;
+  drag(centre(), centre());
+  EXPECT_EQ(asked.size(), 2u);
+  EXPECT_TRUE(processUntil(
+      [&] { return view_->engine().browser().findNode("Other_world", other); }));
+  EXPECT_FALSE(view_->engine().browser().findNode("Anchor_door", other));  // replaced
+
+  mouse(QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(frame_->statusBar()->currentMessage(), "");
 }
 
 TEST_F(ScenePointerTest, TheViewMenuListsTheViewpointsAndPageKeysStepThroughThem) {
