@@ -43,10 +43,12 @@ struct TriangleHit {
   float u = 0, v = 0;  // barycentric weights of its second and third vertex
 };
 
-// Möller-Trumbore; a solid mesh's triangles only count seen from the front.
-void hitTriangles(const Mesh& mesh, const PickRay& ray, TriangleHit& best) {
+// Möller-Trumbore over the vertices [FIRST, END); a solid mesh's triangles
+// only count seen from the front.
+void hitTriangles(const Mesh& mesh, size_t first, size_t end, const PickRay& ray,
+                  TriangleHit& best) {
   const auto& p = mesh.positions;
-  for (size_t i = 0; i + 2 < p.size(); i += 3) {
+  for (size_t i = first; i + 2 < end; i += 3) {
     Vec3f e1 = p[i + 1] - p[i], e2 = p[i + 2] - p[i];
     Vec3f q = cross(ray.direction, e2);
     float det = dot(e1, q);
@@ -154,7 +156,11 @@ class PickWalk {
     if (!rayMeetsBox(local, c.lo, c.hi, best_.distance)) return;
     TriangleHit h;
     h.t = best_.distance;
-    hitTriangles(c.mesh, local, h);
+    const size_t run = Picker::Cached::kChunk * 3;
+    for (size_t k = 0; k < c.chunks.size(); ++k) {
+      if (rayMeetsBox(local, c.chunks[k].first, c.chunks[k].second, h.t))
+        hitTriangles(c.mesh, k * run, std::min((k + 1) * run, c.mesh.positions.size()), local, h);
+    }
     if (!(h.t < best_.distance)) return;
     record(g, h, c.mesh, m, toLocal, dir);
   }
@@ -200,6 +206,19 @@ class PickWalk {
   std::vector<const Node*> onPath_;
 };
 
+void chunkBoxes(Picker::Cached& c) {
+  const auto& p = c.mesh.positions;
+  const size_t run = Picker::Cached::kChunk * 3;
+  for (size_t first = 0; first < p.size(); first += run) {
+    Vec3f lo{kInfinity, kInfinity, kInfinity}, hi{-kInfinity, -kInfinity, -kInfinity};
+    for (size_t i = first; i < std::min(first + run, p.size()); ++i) {
+      lo = {std::min(lo.x, p[i].x), std::min(lo.y, p[i].y), std::min(lo.z, p[i].z)};
+      hi = {std::max(hi.x, p[i].x), std::max(hi.y, p[i].y), std::max(hi.z, p[i].z)};
+    }
+    c.chunks.emplace_back(lo, hi);
+  }
+}
+
 }  // namespace
 
 PickRay rayThroughPixel(const Camera& camera, float x, float y, int width, int height) {
@@ -230,7 +249,10 @@ const Picker::Cached& Picker::meshOf(const NodePtr& geometry) {
   c.mesh = tessellate(*geometry);
   c.lo = {kInfinity, kInfinity, kInfinity};
   c.hi = {-kInfinity, -kInfinity, -kInfinity};
-  if (c.mesh.kind == Mesh::Kind::Triangles) c.mesh.bounds(c.lo, c.hi);
+  if (c.mesh.kind == Mesh::Kind::Triangles) {
+    c.mesh.bounds(c.lo, c.hi);
+    chunkBoxes(c);
+  }
   return meshes_[geometry.get()] = std::move(c);
 }
 

@@ -71,6 +71,10 @@ class Picker {
     std::weak_ptr<Node> node;  // tells a reused address from the node itself
     Mesh mesh;
     Vec3f lo, hi;  // bounding box; lo > hi when the mesh has no triangles
+    // The boxes of runs of kChunk triangles in mesh order (neighbours in a
+    // grid or strip), so a ray looks only at the runs it passes through.
+    static constexpr size_t kChunk = 256;
+    std::vector<std::pair<Vec3f, Vec3f>> chunks;
   };
   // The mesh of GEOMETRY, made at first use.
   const Cached& meshOf(const NodePtr& geometry);

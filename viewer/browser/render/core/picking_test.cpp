@@ -85,6 +85,22 @@ TEST(Picking, NearestOfTwoWinsWhateverTheirOrder) {
   EXPECT_EQ(side.path.front()->name, "FAR");
 }
 
+TEST(Picking, LargeMeshesAreSearchedRunByRun) {
+  // 60 x 60 points, 6962 triangles in many runs; height = 0.1 * column.
+  std::string heights;
+  for (int j = 0; j < 60; ++j)
+    for (int i = 0; i < 60; ++i) heights += std::to_string(0.1 * i) + " ";
+  Scene s = parseScene("Shape { geometry ElevationGrid { xDimension 60 zDimension 60"
+                       " height [" + heights + "] } }");
+  for (float x : {0.5f, 17.25f, 41.5f, 58.75f}) {
+    for (float z : {0.5f, 30.25f, 58.5f}) {
+      PickHit hit = pickScene(s, {x, 20, z}, {0, -1, 0});
+      ASSERT_TRUE(hit.hit()) << x << " " << z;
+      expectNear(hit.point, {x, 0.1f * x, z});
+    }
+  }
+}
+
 TEST(Picking, FollowsWhatIsDrawnOnly) {
   Scene hidden = parseScene("Switch { whichChoice -1 choice Shape { geometry Box {} } }");
   EXPECT_FALSE(pickScene(hidden, {0, 0, 10}).hit());
