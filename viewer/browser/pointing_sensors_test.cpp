@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "testing/test_support.h"
 #include "viewer/browser/anchor_links.h"
 #include "viewer/browser/render/core/node_fields.h"
 #include "viewer/browser/vrml_browser.h"
@@ -260,6 +261,29 @@ TEST(PointingSensors, TheNearestSensorsAboveTheGeometryGetTheEvents) {
   EXPECT_EQ(rig.value<double>("A", "touchTime"), 5);
   rig.move(0.1f, 0);
   EXPECT_TRUE(rig.value<bool>("A", "isOver"));
+}
+
+TEST(PointingSensors, SensorsInPrototypesAndInlinesAreReached) {
+  testing::TempDir dir;
+  std::string inlined = dir.write("inlined.wrl",
+                                  "#VRML V2.0 utf8\nDEF ROOT_TS TouchSensor { }\n"
+                                  "Shape { geometry Box { } }\n");
+  PointerRig rig(R"(
+    PROTO Button [ eventOut SFTime touched ] { TouchSensor { touchTime IS touched } }
+    Group { children [ DEF B Button { } Shape { geometry Box { } } ] }
+    DEF TOUCHED TimeSensor { }
+    ROUTE B.touched TO TOUCHED.set_startTime
+    Transform { translation 4 0 0 children Inline { url ")" + inlined + R"(" } }
+  )");
+  rig.click(0, 0);  // the instance's body node fires, its interface passes it on
+  EXPECT_EQ(rig.value<double>("TOUCHED", "startTime"), 5);
+
+  SensorsReached reached = sensorsReached(rig.at(4, 0));
+  ASSERT_EQ(reached.sensors.size(), 1u);
+  EXPECT_EQ(reached.sensors[0].sensor->name, "ROOT_TS");
+  EXPECT_EQ(reached.sensors[0].frame.transformPoint({0, 0, 0}), (Vec3f{4, 0, 0}));
+  rig.click(4.2f, 0);
+  EXPECT_EQ(*reached.sensors[0].sensor->field("touchTime")->as<double>(), 5);
 }
 
 TEST(PointingSensors, AnchorsAreClickedAndSayWhereTheyLead) {
