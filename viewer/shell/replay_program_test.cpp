@@ -17,12 +17,16 @@
 #include "viewer/browser/render/gl/image_io.h"
 #include "viewer/engine/state_file.h"
 #include "viewer/shell/replay_session.h"
+#include "viewer/shell/replay_test_support.h"
 #include "viewer/shell/viewer_core.h"
 
 namespace kestrel {
 namespace {
 
+using testing::ballX;
 using testing::ChildProcess;
+using testing::replayedTo;
+using testing::writeBallJournal;
 
 std::string kestrelPath() { return testing::programPath("viewer/shell/kestrel"); }
 
@@ -89,45 +93,9 @@ TEST(TimedSnapshot, AnAnimatedWorldStandsWhereItsClockSays) {
   EXPECT_NEAR(shotAt("7000ms"), columnOf(1.0), 1.5);
 }
 
-// A journal as a run leaves it: a red ball made at once, moved 2 units left,
-// then 0.2 units right every 100 ms from 100 ms to 2 s (x = -2 + t / 500 ms).
-void writeJournal(const testing::TempDir& dir) {
-  std::string text =
-      "# kestrel journal 1\n"
-      "# started 2026-12-08T10:00:00.000000000Z, times in milliseconds since then\n"
-      "0 P 10 startdata \"ball\"\n"
-      "0 P+ 14 data \"DEF Xform_ball Transform { children [ Shape { appearance Appearance { "
-      "material DEF Mat_ball Material { diffuseColor 1 0 0 } } geometry Sphere { radius 0.4 } "
-      "} ] }\"\n"
-      "0 P+ 13 enddata \"enddata\"\n"
-      "0 P 61 setobject \"ball\"\n";
-  for (int i = 0; i < 10; ++i) text += "0 P 15 left\n";
-  for (int ms = 100; ms <= 2000; ms += 100) text += std::to_string(ms) + " P 16 right\n";
-  dir.write("run.journal", text);
-}
-
-// The ball's x in a state file (its second line: the position).
-double ballX(const std::string& state) {
-  std::istringstream lines(state);
-  std::string count, name;
-  double x = NAN;
-  lines >> count >> name >> x;
-  EXPECT_EQ(name, "ball") << state;
-  return x;
-}
-
-std::string replayedTo(const testing::TempDir& dir, const std::string& to) {
-  std::string state = dir.file("to" + to + ".state");
-  ChildProcess replay(kestrelPath(), {"--headless", "-C", dir.path(), "--replay",
-                                      dir.file("run.journal"), "--speed", "1000", "--to", to,
-                                      "--save-state", state});
-  EXPECT_EQ(replay.wait(20000), 0) << replay.output();
-  return testing::readFile(state);
-}
-
 TEST(ReplaySeek, MovingBackAndForthEndsAsAReplayStoppedThere) {
   testing::TempDir dir;
-  writeJournal(dir);
+  writeBallJournal(dir);
   ViewerOptions options;
   options.replayPath = dir.file("run.journal");
   std::string error;
@@ -166,7 +134,7 @@ bool onPath(const std::string& program) {
 
 TEST(ReplayPictures, SnapshotAndVideoShowTheBallWhereTheStateSaysItIs) {
   testing::TempDir dir(false);
-  writeJournal(dir);
+  writeBallJournal(dir);
   const std::string journal = dir.file("run.journal");
 
   ChildProcess shot(kestrelPath(), {"--replay", journal, "--snapshot", dir.file("at.png"),

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <fstream>
 
 #include "viewer/browser/world_clock.h"
 #include "viewer/engine/journal_replay.h"
@@ -22,6 +23,13 @@ bool endsWithFolded(const std::string& path, const char* suffix) {
 }
 
 }  // namespace
+
+bool looksLikeJournal(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string first;
+  std::getline(in, first);
+  return first.rfind("# kestrel journal", 0) == 0;
+}
 
 // The builders during a replay: a load opens only the files whose effect
 // does not come through the queue (state files, images); scene, sphere,

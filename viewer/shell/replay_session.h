@@ -20,6 +20,9 @@
 
 namespace kestrel {
 
+// Whether the file at PATH starts as a journal does ("# kestrel journal").
+bool looksLikeJournal(const std::string& path);
+
 class JournalReplay;
 class ViewerCore;
 class ReplayBuilders;
