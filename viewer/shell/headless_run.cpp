@@ -27,6 +27,8 @@ std::atomic<int> fatalStatus{0};
 
 void onStopSignal(int) { stopSignal = 1; }
 
+}  // namespace
+
 void installSignalHandlers() {
   struct sigaction action {};
   action.sa_handler = onStopSignal;
@@ -35,6 +37,10 @@ void installSignalHandlers() {
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 }
+
+bool stopSignalled() { return stopSignal != 0; }
+
+namespace {
 
 // Files named on the command line are opened once the start-up files have
 // been executed (the primary queue has run empty), so that they meet the

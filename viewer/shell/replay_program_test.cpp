@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -175,6 +176,35 @@ TEST(ReplayPictures, SnapshotAndVideoShowTheBallWhereTheStateSaysItIs) {
   ASSERT_EQ(extract.status, 0) << extract.err;
   EXPECT_NEAR(redColumnOf(dir.file("frame15.png")), columnOf(ballX(replayedTo(dir, "1.5"))),
               1.5);
+}
+
+TEST(ReplayPictures, AStoppedVideoIsStillAWholeFile) {
+  if (!onPath("ffprobe")) GTEST_SKIP() << "ffprobe (Debian's ffmpeg package) is needed";
+  testing::TempDir dir(false);
+  writeBallJournal(dir);
+  // 480 frames of 1280x720 take many seconds: the signal comes long before.
+  ChildProcess video(kestrelPath(), {"--replay", dir.file("run.journal"), "--video",
+                                     dir.file("cut.mp4"), "--size", "1280x720", "--fps", "240",
+                                     "-C", dir.path()},
+                     "", kRenderingEnv);
+  ASSERT_TRUE(testing::waitFor(
+      [&] { return video.output().find(" of 480, ") != std::string::npos; },
+      30000))
+      << video.output();
+  video.signal(SIGINT);
+  ASSERT_EQ(video.wait(30000), 0) << video.output();
+  EXPECT_NE(video.output().find("kestrel: stopped; the video ends after frame "),
+            std::string::npos)
+      << video.output();
+  testing::ProgramRun probe = testing::runProgram(
+      "/usr/bin/env",
+      {"ffprobe", "-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames", "-of",
+       "default=noprint_wrappers=1:nokey=1", dir.file("cut.mp4")},
+      30000);
+  ASSERT_EQ(probe.status, 0) << probe.err;
+  int frames = std::atoi(probe.out.c_str());
+  EXPECT_GE(frames, 1) << probe.out;
+  EXPECT_LT(frames, 480) << probe.out;
 }
 
 }  // namespace

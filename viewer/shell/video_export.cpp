@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -11,26 +10,12 @@
 #include "viewer/browser/render/gl/snapshot.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/media/video_encoder.h"
+#include "viewer/shell/headless_run.h"
 #include "viewer/shell/replay_session.h"
 #include "viewer/shell/viewer_core.h"
 
 namespace kestrel {
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void onStop(int) { stopRequested = 1; }
-
-// SIGINT and SIGTERM end the video early but still complete the file, so
-// what was made so far plays.
-void installStopHandlers() {
-  struct sigaction action {};
-  action.sa_handler = onStop;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-}
 
 // "video: frame 12 of 250, 31 s left", rewritten in place at most five
 // times a second, and at the last frame, ended with a line feed.
@@ -50,9 +35,7 @@ class ProgressLine {
     if (done == total_) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
-  void end() {
-    std::fputc('\n', stderr);
-  }
+  void end() { std::fputc('\n', stderr); }
 
  private:
   using clock = std::chrono::steady_clock;
@@ -86,7 +69,9 @@ VideoFrames videoFramesFor(int64_t fromMs, int64_t toMs, int fps) {
 }
 
 int runVideoExport(const ViewerOptions& options) {
-  installStopHandlers();
+  // SIGINT and SIGTERM end the video early but still complete the file, so
+  // what was made so far plays.
+  installSignalHandlers();
   std::string error;
   std::unique_ptr<ReplaySession> session = ReplaySession::open(options, &error);
   if (!session) {
@@ -107,7 +92,7 @@ int runVideoExport(const ViewerOptions& options) {
   RgbaImage image;
   ProgressLine progress(frames.count);
   int64_t frame = 0;
-  for (; frame < frames.count && stopRequested == 0; ++frame) {
+  for (; frame < frames.count && !stopSignalled(); ++frame) {
     session->seekTo(static_cast<int64_t>(std::floor(frames.timeOf(frame))));
     reportChangedFiles(*session);
     if (!renderer->render(session->core().engine().browser(), width, height, image, &error) ||
@@ -117,7 +102,11 @@ int runVideoExport(const ViewerOptions& options) {
     }
     progress.show(frame + 1);
   }
-  if (frame < frames.count) progress.end();
+  if (frame < frames.count) {
+    progress.end();
+    std::fprintf(stderr, "kestrel: stopped; the video ends after frame %lld of %lld\n",
+                 static_cast<long long>(frame), static_cast<long long>(frames.count));
+  }
   if (!encoder->finish(&error)) {
     return failWith("cannot complete the video " + options.videoPath + ": " + error);
   }
