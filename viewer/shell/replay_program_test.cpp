@@ -144,13 +144,13 @@ TEST(ReplayPictures, SnapshotAndVideoShowTheBallWhereTheStateSaysItIs) {
   ASSERT_EQ(shot.wait(30000), 0) << shot.output();
   EXPECT_NEAR(redColumnOf(dir.file("at.png")), columnOf(ballX(replayedTo(dir, "0.5"))), 1.5);
 
-  testing::ProgramRun video = testing::runProgram(
-      kestrelPath(), {"--replay", journal, "--video", dir.file("out.mp4"), "--size", sizeArg(),
-                      "--fps", "10", "--to", "2", "-C", dir.path()},
-      60000);
-  ASSERT_EQ(video.status, 0) << video.err;
-  EXPECT_NE(video.err.find("\rvideo: frame 20 of 20, 0 s left"), std::string::npos)
-      << video.err;
+  ChildProcess video(kestrelPath(), {"--replay", journal, "--video", dir.file("out.mp4"),
+                                     "--size", sizeArg(), "--fps", "10", "--to", "2", "-C",
+                                     dir.path()},
+                     "", kRenderingEnv);
+  ASSERT_EQ(video.wait(60000), 0) << video.output();
+  EXPECT_NE(video.output().find("\rvideo: frame 20 of 20, 0 s left"), std::string::npos)
+      << video.output();
 
   if (!onPath("ffprobe") || !onPath("ffmpeg")) {
     GTEST_SKIP() << "ffprobe and ffmpeg (Debian's ffmpeg package) are needed to read the video";
