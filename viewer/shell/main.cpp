@@ -56,13 +56,14 @@ int main(int argc, char** argv) {
   }
   if (!options.snapshotPath.empty()) return kestrel::runSnapshot(options);
   if (!options.videoPath.empty()) return kestrel::runVideoExport(options);
-  if (!options.replayPath.empty()) return kestrel::runReplay(options);
 #ifdef KESTREL_HAVE_WINDOW
+  if (!options.replayPath.empty() && options.headless) return kestrel::runReplay(options);
   if (!options.headless) return kestrel::runWindow(options, argc, argv);
 #else
   if (!options.headless) {
     std::fputs("kestrel: this build has no window; running headless\n", stderr);
   }
+  if (!options.replayPath.empty()) return kestrel::runReplay(options);
 #endif
   return kestrel::runHeadless(options);
 }

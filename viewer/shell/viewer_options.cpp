@@ -93,9 +93,9 @@ std::string viewerUsage() {
          "  --save-state FILE        on SIGINT or SIGTERM, save every object to FILE\n"
          "  --journal FILE           append every command the engine executes to FILE\n"
          "                           (format: docs/journal.md)\n"
-         "  --replay FILE            with --headless: run the last run of journal FILE\n"
-         "                           on a fresh engine at its recorded pace, then end\n"
-         "                           (with --snapshot or --video: no --headless needed)\n"
+         "  --replay FILE            replay the last run of journal FILE on a fresh engine\n"
+         "                           at its recorded pace: in the window with a replay\n"
+         "                           bar, or with --headless to its end, then end\n"
          "  --speed X                replay at X times the recorded pace (default 1)\n"
          "  --from T, --to T         replay from T (what comes before runs at once) up to\n"
          "                           T; T in seconds (12.5) or milliseconds (12500ms)\n"
@@ -244,10 +244,6 @@ const OptionRule* ruleFor(const std::string& arg) {
 
 // What no single option can say: combinations that make no sense.
 bool combinationsHold(const ViewerOptions& o, std::string* error) {
-  const bool offline = !o.snapshotPath.empty() || !o.videoPath.empty();
-  if (!o.replayPath.empty() && !o.headless && !offline) {
-    return fail(error, "--replay needs --headless");
-  }
   if (o.snapshotAtMs >= 0 && o.snapshotPath.empty()) return fail(error, "--at needs --snapshot");
   if (!o.videoPath.empty() && o.replayPath.empty()) return fail(error, "--video needs --replay");
   if (!o.videoPath.empty() && !o.snapshotPath.empty()) {

@@ -11,15 +11,16 @@ std::unique_ptr<ReplayPlayer> ReplayPlayer::open(const kestrel::ViewerOptions& o
   std::unique_ptr<kestrel::ReplaySession> session = kestrel::ReplaySession::open(options, error);
   if (!session) return nullptr;
   std::unique_ptr<ReplayPlayer> player(
-      new ReplayPlayer(std::move(session), picture, options.replaySpeed));
+      new ReplayPlayer(std::move(session), picture, options.replaySpeed,
+                       options.replayToMs >= 0 ? options.replayToMs : INT64_MAX));
   player->showCurrentCore();
   player->seekTo(options.replayFromMs);
   return player;
 }
 
 ReplayPlayer::ReplayPlayer(std::unique_ptr<kestrel::ReplaySession> session,
-                           ScenePicture& picture, double speed)
-    : session_(std::move(session)), picture_(picture), speed_(speed) {
+                           ScenePicture& picture, double speed, int64_t stopMs)
+    : session_(std::move(session)), picture_(picture), speed_(speed), stopMs_(stopMs) {
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(16);
   connect(&timer_, &QTimer::timeout, this, &ReplayPlayer::onTick);
@@ -29,7 +30,7 @@ ReplayPlayer::~ReplayPlayer() = default;
 
 void ReplayPlayer::play() {
   if (playing_) return;
-  if (position() >= endTime()) seekTo(0);  // at the end, play starts again
+  if (position() >= stopTime()) seekTo(0);  // at the end, play starts again
   playing_ = true;
   anchorMs_ = position();
   sinceAnchor_.start();
@@ -67,9 +68,9 @@ void ReplayPlayer::seekTo(int64_t ms) {
 void ReplayPlayer::onTick() {
   const double played = static_cast<double>(sinceAnchor_.elapsed()) * speed_;
   const int64_t target = anchorMs_ + static_cast<int64_t>(std::llround(played));
-  if (target >= endTime()) {
-    session_->seekTo(endTime());
-    emit positionChanged(endTime());
+  if (target >= stopTime()) {
+    session_->seekTo(stopTime());
+    emit positionChanged(stopTime());
     pause();
     return;
   }

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -28,6 +30,8 @@ class ReplayPlayer : public QObject {
   ~ReplayPlayer() override;
 
   int64_t endTime() const { return session_->endTime(); }
+  // Where playing stops: --to when given, else the journal's end.
+  int64_t stopTime() const { return std::min(stopMs_, endTime()); }
   int64_t position() const { return session_->position(); }
   bool playing() const { return playing_; }
   double speed() const { return speed_; }
@@ -45,7 +49,7 @@ class ReplayPlayer : public QObject {
 
  private:
   ReplayPlayer(std::unique_ptr<kestrel::ReplaySession> session, ScenePicture& picture,
-               double speed);
+               double speed, int64_t stopMs);
   // While playing, about every 16 ms: on by the time passed times the speed.
   void onTick();
   void showCurrentCore();
@@ -56,5 +60,6 @@ class ReplayPlayer : public QObject {
   QElapsedTimer sinceAnchor_;
   int64_t anchorMs_ = 0;  // the position when playing (re)started
   double speed_ = 1.0;
+  int64_t stopMs_ = INT64_MAX;
   bool playing_ = false;
 };
