@@ -31,9 +31,17 @@ int modifierBits(Qt::KeyboardModifiers modifiers) {
 }  // namespace
 
 ScenePicture::ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot)
-    : browser_(browser), resolver_(renderRoot), pointer_(browser, resolver_),
+    : browser_(&browser), resolver_(renderRoot), pointer_(browser, resolver_),
       viewpoints_(browser) {
   clock_.start();
+}
+
+void ScenePicture::show(kestrel::CVrmlBrowser& browser) {
+  browser_ = &browser;
+  browserChanged_ = true;
+  pointer_.show(browser);
+  viewpoints_.show(browser);
+  pointerHeld_ = false;
 }
 
 void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
@@ -43,7 +51,7 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
 }
 
 void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
-  bool changed = browser_.changes().any != drawn_.any ||
+  bool changed = browserChanged_ || browser_->changes().any != drawn_.any ||
                  navigator_.revision() != drawnNavigation_ || sizeChanged_;
   qint64 took = drawEnd_ - drawStart_;
   qint64 pause = commandsWaiting ? took : took / 4;
@@ -58,11 +66,12 @@ kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int wid
   repaintAsked_ = false;
   sizeChanged_ = false;
   drawStart_ = clock_.nsecsElapsed();
-  const kestrel::SceneChanges& now = browser_.changes();
-  if (now.geometry != drawn_.geometry) renderer.clearCaches();
-  if (now.replaced != drawn_.replaced) navigator_.reset();
+  const kestrel::SceneChanges& now = browser_->changes();
+  if (browserChanged_ || now.geometry != drawn_.geometry) renderer.clearCaches();
+  if (browserChanged_ || now.replaced != drawn_.replaced) navigator_.reset();
+  browserChanged_ = false;
   drawn_ = now;
-  roots_ = browser_.scene().rootNodes();
+  roots_ = browser_->scene().rootNodes();
   navigator_.setViewport(width, height);
   viewWidth_ = width;
   viewHeight_ = height;
@@ -88,14 +97,14 @@ void ScenePicture::end(const std::string& problem) {
 }
 
 void ScenePicture::aimPointer() {
-  kestrel::Bindings bound = kestrel::findBindings(browser_.scene().rootNodes());
+  kestrel::Bindings bound = kestrel::findBindings(browser_->scene().rootNodes());
   pointer_.setCamera(navigator_.camera(bound, viewWidth_, viewHeight_, centre_, radius_),
                      viewWidth_, viewHeight_);
 }
 
 void ScenePicture::mousePress(const QMouseEvent& event, QWidget& view) {
   QPoint p = event.position().toPoint();
-  if (event.button() == Qt::LeftButton && !pointerHeld_) {
+  if (pointing_ && event.button() == Qt::LeftButton && !pointerHeld_) {
     aimPointer();
     pointerHeld_ = pointer_.press(p.x(), p.y());
   }
@@ -107,8 +116,10 @@ void ScenePicture::mousePress(const QMouseEvent& event, QWidget& view) {
 
 void ScenePicture::mouseMove(const QMouseEvent& event, QWidget& view) {
   QPoint p = event.position().toPoint();
-  aimPointer();
-  pointer_.move(p.x(), p.y());
+  if (pointing_) {
+    aimPointer();
+    pointer_.move(p.x(), p.y());
+  }
   navigator_.move(p.x(), p.y(), modifierBits(event.modifiers()));
   showPointer(view);
 }
@@ -132,8 +143,8 @@ void ScenePicture::wheel(const QWheelEvent& event) {
 bool ScenePicture::key(const QKeyEvent& event) {
   // A world with Viewpoints steps through them; without, the navigator
   // looks up and down.
-  if (event.key() == Qt::Key_PageDown && viewpoints_.step(1)) return true;
-  if (event.key() == Qt::Key_PageUp && viewpoints_.step(-1)) return true;
+  if (pointing_ && event.key() == Qt::Key_PageDown && viewpoints_.step(1)) return true;
+  if (pointing_ && event.key() == Qt::Key_PageUp && viewpoints_.step(-1)) return true;
   using Key = Navigator::Key;
   Key key;
   switch (event.key()) {

@@ -38,6 +38,12 @@ class ScenePicture {
   // "c:/corvid/render/" lead.
   ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot);
 
+  // From the next frame on, shows BROWSER's scene instead (a replay that
+  // started over on a fresh engine); BROWSER must outlive the picture or
+  // the next call. The renderer's caches go and the eye returns to the
+  // bound viewpoint, as for a replaced scene.
+  void show(kestrel::CVrmlBrowser& browser);
+
   // Gives RENDERER this picture's texture lookup.
   void setUp(kestrel::GlRenderer& renderer);
   // One frame's worth of time went by: repaints WIDGET if anything changed.
@@ -51,7 +57,7 @@ class ScenePicture {
   kestrel::CameraSource begin(kestrel::GlRenderer& renderer, int width, int height);
   void end(const std::string& problem);
   const std::vector<kestrel::NodePtr>& roots() const { return roots_; }
-  const std::string& baseDir() const { return browser_.scene().baseDir; }
+  const std::string& baseDir() const { return browser_->scene().baseDir; }
 
   // Qt's input, handed to the navigator; false when the key was not used.
   // Mouse events, which also reach the scene's sensors; VIEW (the widget
@@ -64,6 +70,9 @@ class ScenePicture {
 
   kestrel::Navigator& navigator() { return navigator_; }
   ScenePointer& pointer() { return pointer_; }
+  // Whether the mouse reaches the scene's sensors and Anchors (not in a
+  // replay, which only shows what the journal did); on at first.
+  void setPointing(bool on) { pointing_ = on; }
   // Shows on VIEW what the pointer is over: a pointing hand over sensors
   // and Anchors, the Anchor's text in the status bar of VIEW's main window.
   void showPointer(QWidget& view);
@@ -77,13 +86,15 @@ class ScenePicture {
   // Points the pointer's picking through the camera the user sees now.
   void aimPointer();
 
-  kestrel::CVrmlBrowser& browser_;
+  kestrel::CVrmlBrowser* browser_;
+  bool browserChanged_ = false;
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
   ScenePointer pointer_;
   ViewpointChoice viewpoints_;
-  bool pointerHeld_ = false;
-  bool anchorShown_ = false;  // the status bar shows an Anchor's text  // the left button went down on sensors or an Anchor
+  bool pointing_ = true;
+  bool pointerHeld_ = false;  // the left button went down on sensors or an Anchor
+  bool anchorShown_ = false;  // the status bar shows an Anchor's text
   int viewWidth_ = 1, viewHeight_ = 1;
   kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn
   unsigned drawnNavigation_ = 0;

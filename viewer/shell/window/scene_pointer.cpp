@@ -31,9 +31,17 @@ struct ScenePointer::State {
 };
 
 ScenePointer::ScenePointer(kestrel::CVrmlBrowser& browser, const kestrel::UrlResolver& resolver)
-    : browser_(browser), resolver_(resolver), state_(std::make_unique<State>()) {}
+    : browser_(&browser), resolver_(resolver), state_(std::make_unique<State>()) {}
 
 ScenePointer::~ScenePointer() = default;
+
+void ScenePointer::show(kestrel::CVrmlBrowser& browser) {
+  browser_ = &browser;
+  kestrel::Camera camera = state_->camera;
+  int width = state_->width, height = state_->height;
+  state_ = std::make_unique<State>();
+  setCamera(camera, width, height);
+}
 
 void ScenePointer::setCamera(const kestrel::Camera& camera, int width, int height) {
   state_->camera = camera;
@@ -42,22 +50,22 @@ void ScenePointer::setCamera(const kestrel::Camera& camera, int width, int heigh
 }
 
 void ScenePointer::move(int x, int y) {
-  kestrel::PointerSample s = state_->sample(browser_, x, y);
-  kestrel::Cascade cascade = browser_.cascade();
+  kestrel::PointerSample s = state_->sample(*browser_, x, y);
+  kestrel::Cascade cascade = browser_->cascade();
   state_->sensors.move(s, cascade);
 }
 
 bool ScenePointer::press(int x, int y) {
-  kestrel::PointerSample s = state_->sample(browser_, x, y);
-  kestrel::Cascade cascade = browser_.cascade();
+  kestrel::PointerSample s = state_->sample(*browser_, x, y);
+  kestrel::Cascade cascade = browser_->cascade();
   return state_->sensors.press(s, cascade);
 }
 
 void ScenePointer::release(int x, int y) {
-  kestrel::PointerSample s = state_->sample(browser_, x, y);
+  kestrel::PointerSample s = state_->sample(*browser_, x, y);
   kestrel::NodePtr anchor;
   {
-    kestrel::Cascade cascade = browser_.cascade();
+    kestrel::Cascade cascade = browser_->cascade();
     anchor = state_->sensors.release(s, cascade);
   }
   if (anchor) follow(*anchor);
@@ -81,8 +89,8 @@ void ScenePointer::follow(const kestrel::Node& anchor) {
   switch (link.target) {
     case AnchorLink::Target::Viewpoint: {
       kestrel::NodeHandle viewpoint;
-      kestrel::Cascade cascade = browser_.cascade();
-      if (!browser_.findNode(link.url, viewpoint) ||
+      kestrel::Cascade cascade = browser_->cascade();
+      if (!browser_->findNode(link.url, viewpoint) ||
           !kestrel::bindViewpoint(viewpoint.node(), cascade)) {
         kestrel::logText("an Anchor names no Viewpoint:", link.url.c_str());
       }

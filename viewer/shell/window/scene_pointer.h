@@ -27,6 +27,9 @@ class ScenePointer {
 
   // The camera the user sees now, in a WIDTH x HEIGHT widget.
   void setCamera(const kestrel::Camera& camera, int width, int height);
+  // Points into BROWSER's scene from now on (a replay's fresh engine);
+  // sensors and kept meshes of the last one are forgotten, sending nothing.
+  void show(kestrel::CVrmlBrowser& browser);
 
   // Pointer events at X, Y (widget pixels). press() is true when the
   // scene took it (the view must not move until the release).
@@ -55,7 +58,7 @@ class ScenePointer {
   void follow(const kestrel::Node& anchor);
   void followWorld(const std::string& url);
 
-  kestrel::CVrmlBrowser& browser_;
+  kestrel::CVrmlBrowser* browser_;
   const kestrel::UrlResolver& resolver_;
   std::unique_ptr<State> state_;
 };

@@ -6,7 +6,7 @@
 #include "viewer/browser/render/core/traversal.h"
 
 std::vector<kestrel::NodePtr> ViewpointChoice::viewpoints() const {
-  return kestrel::viewpointsOf(browser_.scene().rootNodes());
+  return kestrel::viewpointsOf(browser_->scene().rootNodes());
 }
 
 std::vector<std::string> ViewpointChoice::labels() const {
@@ -19,7 +19,7 @@ std::vector<std::string> ViewpointChoice::labels() const {
 bool ViewpointChoice::choose(size_t index) {
   std::vector<kestrel::NodePtr> all = viewpoints();
   if (index >= all.size()) return false;
-  kestrel::Cascade cascade = browser_.cascade();
+  kestrel::Cascade cascade = browser_->cascade();
   if (!kestrel::bindViewpoint(all[index], cascade)) return false;
   chosen_ = all[index];
   return true;
@@ -30,7 +30,7 @@ int ViewpointChoice::current() const {
   const kestrel::Node* now = chosen_.lock().get();
   if (!now || std::find_if(all.begin(), all.end(), [&](auto& v) { return v.get() == now; }) ==
                   all.end()) {
-    now = kestrel::findBindings(browser_.scene().rootNodes()).viewpoint;
+    now = kestrel::findBindings(browser_->scene().rootNodes()).viewpoint;
   }
   auto at = std::find_if(all.begin(), all.end(), [&](auto& v) { return v.get() == now; });
   if (at != all.end()) return int(at - all.begin());

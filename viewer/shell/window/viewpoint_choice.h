@@ -10,7 +10,12 @@
 
 class ViewpointChoice {
  public:
-  explicit ViewpointChoice(kestrel::CVrmlBrowser& browser) : browser_(browser) {}
+  explicit ViewpointChoice(kestrel::CVrmlBrowser& browser) : browser_(&browser) {}
+  // Lists BROWSER's Viewpoints from now on (a replay's fresh engine).
+  void show(kestrel::CVrmlBrowser& browser) {
+    browser_ = &browser;
+    chosen_.reset();
+  }
 
   // The menu's entries: each Viewpoint's description (else its DEF name,
   // else "Viewpoint N"), in the world's order.
@@ -27,6 +32,6 @@ class ViewpointChoice {
  private:
   std::vector<kestrel::NodePtr> viewpoints() const;
 
-  kestrel::CVrmlBrowser& browser_;
+  kestrel::CVrmlBrowser* browser_;
   std::weak_ptr<kestrel::Node> chosen_;
 };
