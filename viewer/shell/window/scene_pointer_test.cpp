@@ -18,6 +18,7 @@
 #include "viewer/shell/window/main_frame.h"
 #include "viewer/shell/window/prism_doc.h"
 #include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/replay_player.h"
 #include "viewer/shell/window/scene_gl_view.h"
 #include "viewer/shell/window/window_test_support.h"
 
@@ -191,6 +192,44 @@ TEST_F(ScenePointerTest, TheViewMenuListsTheViewpointsAndPageKeysStepThroughThem
   EXPECT_EQ(choice.current(), 0);
   QTest::keyClick(scene_, Qt::Key_PageUp);
   EXPECT_EQ(choice.current(), 1);
+}
+
+TEST(ScenePointerReplay, AReplayedWorldTakesNoPointerEvents) {
+  kestrel::testing::TempDir dir;
+  dir.write("run.journal",
+            "# kestrel journal 1\n"
+            "# started 2026-12-08T10:00:00.000000000Z, times in milliseconds since then\n"
+            "0 P 10 startdata \"pad\"\n"
+            "0 P+ 14 data \"Group { children [ DEF Touch_pad TouchSensor { } "
+            "Shape { geometry Box { size 3 3 3 } } ] }\"\n"
+            "0 P+ 13 enddata \"enddata\"\n");
+  kestrel::ViewerOptions options = windowTestOptions();
+  options.replayPath = dir.file("run.journal");
+  auto* view = new CPrismView(options);
+  CPrismDoc doc(*view);
+  CMainFrame frame(view, &doc);
+  std::string error;
+  ASSERT_TRUE(view->start(&error)) << error;
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  SceneGlView* scene = view->sceneView();
+  ASSERT_TRUE(scene && view->replay());
+  kestrel::NodeHandle pad;
+  ASSERT_TRUE(processUntil([&] {
+    return view->replay()->session().core().engine().browser().findNode("Touch_pad", pad);
+  }));
+  QTest::qWait(100);
+  QPoint centre(scene->width() / 2, scene->height() / 2);
+  for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonPress,
+                            QEvent::MouseButtonRelease}) {
+    Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent event(type, centre, scene->mapToGlobal(centre), button, held, Qt::NoModifier);
+    QApplication::sendEvent(scene, &event);
+  }
+  EXPECT_FALSE(*pad.node()->field("isOver")->as<bool>());
+  EXPECT_EQ(*pad.node()->field("touchTime")->as<double>(), 0);
+  EXPECT_EQ(scene->cursor().shape(), Qt::ArrowCursor);
 }
 
 }  // namespace
