@@ -331,5 +331,36 @@ TEST(PointingSensors, AnchorsAreClickedAndSayWhereTheyLead) {
   EXPECT_FALSE(bindViewpoint(rig.roots[2], c));  // an Anchor is not a Viewpoint
 }
 
+TEST(PointingSensors, TheCorpusWorldsAnchorAndViewpoints) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile(
+      testing::sourcePath("testing/corpus/vrml/Floppy__web3dguide__tut23.wrl"), content))
+      << browser.lastError().message;
+  ASSERT_TRUE(browser.appendToRoot(content));
+  std::vector<NodePtr> roots = browser.scene().rootNodes();
+  Picker picker;
+  PointingSensors sensors;
+  PointerSample over;  // the textured sphere above the monument
+  over.ray = {{0, 2.25f, 10}, {0, 0, -1}};
+  over.hit = picker.pick(roots, browser.scene().baseDir, Viewer{}, over.ray);
+  over.roots = &roots;
+  ASSERT_TRUE(over.hit.hit());
+  EXPECT_NEAR(over.hit.point.z, 0.75f, 0.02f);
+  Cascade cascade = browser.cascade();
+  EXPECT_TRUE(sensors.press(over, cascade));
+  NodePtr anchor = sensors.release(over, cascade);
+  ASSERT_TRUE(anchor);
+  AnchorLink link = anchorLink(*anchor);
+  EXPECT_EQ(link.description, "Back to the Tutorial");
+  EXPECT_EQ(link.target, AnchorLink::Target::Elsewhere);
+  EXPECT_EQ(link.url, "../tut23.html");
+
+  std::vector<std::string> labels;
+  std::vector<NodePtr> views = viewpointsOf(roots);
+  for (size_t i = 0; i < views.size(); ++i) labels.push_back(viewpointLabel(*views[i], i));
+  EXPECT_EQ(labels, (std::vector<std::string>{"Normal Entry", "Aerial View", "HeadCam"}));
+}
+
 }  // namespace
 }  // namespace kestrel
