@@ -203,6 +203,55 @@ TEST(ModelImport, BrokenAndUnreadableFilesAreRefusedWithAReason) {
   }
 }
 
+// Damaged PLY headers (a fuzzer found the first) on which the library's
+// reader never returned: no line starts with "end_header", though one holds
+// it further on. They are refused before the library sees them; sound
+// ones, with comments, an exporter's own line and CRLF ends, still load.
+TEST(ModelImport, DamagedPlyHeadersAreRefusedAndSoundOnesRead) {
+  TempDir dir;
+  const std::string head = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n";
+  dir.write("joined.ply", head + "pros end_header\n0 0 0\n");
+  dir.write("control.ply", head + "pros\x12" "end_header\n0 0 0\n");
+  dir.write("property.ply", head + "property float y end_header\n0\n0\n0\n");
+  dir.write("endless.ply", head + "property float y\n");
+  for (const char* name : {"joined.ply", "control.ply", "property.ply", "endless.ply"}) {
+    std::string why;
+    ModelVrml model;
+    EXPECT_FALSE(importModel(dir.file(name), named("x"), model, why)) << name;
+    EXPECT_EQ(why, "not a readable model: PLY: no header line starts with end_header") << name;
+  }
+
+  dir.write("crlf.ply",
+            "ply\r\nformat ascii 1.0\r\ncomment made by hand end_header\r\nCreated by hand\r\n"
+            "element vertex 3\r\nproperty float x\r\nproperty float y\r\nproperty float z\r\n"
+            "element face 1\r\nproperty list uchar int vertex_indices\r\nend_header\r\n"
+            "0 0 0\r\n1 0 0\r\n0 1 0\r\n3 0 1 2\r\n");
+  std::string why;
+  ModelVrml model;
+  ASSERT_TRUE(importModel(dir.file("crlf.ply"), named("x"), model, why)) << why;
+  EXPECT_EQ(model.triangles, 1u);
+}
+
+// A file is read as what its suffix says: bytes of another format under a
+// glTF name are refused, not handed to whichever of the library's readers
+// recognises them.
+TEST(ModelImport, AFileIsReadAsTheFormatItsNameSays) {
+  TempDir dir;
+  dir.write("obj.gltf", testing::kQuadObj);
+  dir.write("obj.glb", testing::kQuadObj);
+  dir.write("ply.gltf", testing::kQuadPly);
+  dir.write("quad.obj", testing::kQuadObj);
+  for (const char* name : {"obj.gltf", "obj.glb", "ply.gltf"}) {
+    std::string why;
+    ModelVrml model;
+    EXPECT_FALSE(importModel(dir.file(name), named("x"), model, why)) << name;
+    EXPECT_NE(why.find("No suitable reader found"), std::string::npos) << name << ": " << why;
+  }
+  std::string why;
+  ModelVrml model;
+  EXPECT_TRUE(importModel(dir.file("quad.obj"), named("x"), model, why)) << why;
+}
+
 TEST(ModelFiles, SuffixesInAnyCase) {
   for (const char* yes : {"a.gltf", "a.GLB", "dir/a.Obj", "a.stl", "a.ply", "a.dae", "a.3DS",
                           "a.x3d", "a.X3DV"}) {
