@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <new>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include <assimp/BaseImporter.h>
@@ -14,6 +16,18 @@
 
 #include "viewer/browser/file_input.h"
 #include "viewer/media/model_files.h"
+
+// Debian builds the library with its assertions on, and an assertion that
+// fails aborts the program: a damaged PLY trips one in triangulation. This
+// definition takes the place of the library's own (the program's symbol
+// comes first when the library's calls are bound) and throws instead, which
+// the library's import turns into a failed read, so the file is refused.
+namespace Assimp {
+void aiAssertViolation(const char* failedExpression, const char* file, int line) {
+  throw std::runtime_error(std::string("the library's check failed: ") + failedExpression +
+                           " (" + file + ":" + std::to_string(line) + ")");
+}
+}  // namespace Assimp
 
 namespace kestrel {
 namespace {

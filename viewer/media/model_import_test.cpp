@@ -252,6 +252,24 @@ TEST(ModelImport, AFileIsReadAsTheFormatItsNameSays) {
   EXPECT_TRUE(importModel(dir.file("quad.obj"), named("x"), model, why)) << why;
 }
 
+// A damaged PLY (a fuzzer found it: a second header run into the first's
+// face list) trips one of the library's own checks in triangulation, which
+// would abort the program; it is refused instead.
+TEST(ModelImport, APlyThatTripsTheLibrarysChecksIsRefused) {
+  TempDir dir;
+  const std::string quad = "element vertex 3\nproperty float x\nproperty float y\n"
+                           "property float z\nelement face 1\n";
+  dir.write("twice.ply", "ply\nformat ascii 1.0\n" + quad + "property l\x02ply\n" +
+                             "format ascyi 1.0\neleme tevrtnex 3\n" + quad.substr(17) +
+                             "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n"
+                             "0 1 0\n3 0 1 2ist uchar int vertex_indices\nend_header\n0 0 0\n"
+                             "1 0 0\n0 1 0\n3 0 1 2\n");
+  std::string why;
+  ModelVrml model;
+  EXPECT_FALSE(importModel(dir.file("twice.ply"), named("x"), model, why));
+  EXPECT_EQ(why.rfind("not a readable model: the library's check failed: ", 0), 0u) << why;
+}
+
 TEST(ModelFiles, SuffixesInAnyCase) {
   for (const char* yes : {"a.gltf", "a.GLB", "dir/a.Obj", "a.stl", "a.ply", "a.dae", "a.3DS",
                           "a.x3d", "a.X3DV"}) {
