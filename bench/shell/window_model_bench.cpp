@@ -13,37 +13,20 @@
 #include <memory>
 
 #include "bench/media/big_stl.h"
+#include "bench/shell/live_window.h"
 #include "viewer/intake/command_queue.h"
-#include "viewer/shell/window/main_frame.h"
-#include "viewer/shell/window/prism_doc.h"
-#include "viewer/shell/window/prism_view.h"
-#include "viewer/shell/window/scene_gl_view.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ModelWindow {
-  CPrismView* view = nullptr;
-  std::unique_ptr<CPrismDoc> doc;
-  std::unique_ptr<CMainFrame> frame;
-  std::string error;
+struct ModelWindow : kestrel::bench::LiveWindow {
   double loadSeconds = 0;
 
   bool open() {
     const fs::path stl = fs::temp_directory_path() / "kestrel-window-bench-terrain.stl";
     if (!fs::exists(stl)) kestrel::bench::writeBigStl(stl.string());
-    kestrel::ViewerOptions options;
-    options.commandPort = 0;
-    options.secondaryPort = 0;
-    options.webPort = 0;
-    view = new CPrismView(options);
-    doc = std::make_unique<CPrismDoc>(*view);
-    frame = std::make_unique<CMainFrame>(view, doc.get());
-    frame->resize(800, 640);
-    if (!view->start(&error)) return false;
-    frame->show();
-    if (!QTest::qWaitForWindowExposed(frame.get())) return false;
+    if (!show()) return false;
     QElapsedTimer clock;
     clock.start();
     kestrel::primaryQueue().queue(("load " + stl.string()).c_str());
@@ -71,26 +54,11 @@ ModelWindow& window() {
   return *theWindow;
 }
 
-void paintOnce(SceneGlView* scene) {
-  scene->repaint();
-  QCoreApplication::processEvents();
-}
-
 void BM_WindowTurningStl1M(benchmark::State& state) {
   ModelWindow& w = window();
   if (!w.error.empty()) return state.SkipWithError(w.error.c_str());
-  SceneGlView* scene = w.view->sceneView();
-  kestrel::Navigator& nav = scene->navigator();
-  nav.press(kestrel::Navigator::kLeft, 0, 0, 0);
-  int x = 0;
-  for (auto _ : state) {
-    nav.move(x += 3, 0, 0);
-    paintOnce(scene);
-  }
-  nav.release(kestrel::Navigator::kLeft);
+  kestrel::bench::timeTurning(state, w.view->sceneView());
   state.counters["load_s"] = w.loadSeconds;
-  state.counters["fps"] =
-      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_WindowMovingStl1M(benchmark::State& state) {
@@ -98,13 +66,7 @@ void BM_WindowMovingStl1M(benchmark::State& state) {
   if (!w.error.empty()) return state.SkipWithError(w.error.c_str());
   kestrel::VisualObject* object = w.view->engine().registry().currentObject();
   if (object == nullptr) return state.SkipWithError("no current object");
-  float z = 0;
-  for (auto _ : state) {
-    object->translation.set(2, z += 0.01f);
-    paintOnce(w.view->sceneView());
-  }
-  state.counters["fps"] =
-      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  kestrel::bench::timeMoving(state, object, w.view->sceneView());
 }
 
 BENCHMARK(BM_WindowTurningStl1M)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
