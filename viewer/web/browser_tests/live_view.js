@@ -7,6 +7,7 @@
 //   moved X               the ball's x in the page once it changed
 //   waiting for hide      then reads a line: the caller hides "cube"
 //   hidden cube
+//   embedded              the control page shows the live view
 // usage: node live_view.js URL [chromium|firefox]
 const { openBrowser, removeProfile } = require('./browsers');
 
@@ -63,6 +64,11 @@ async function runSteps(page, url) {
   await nextInputLine();
   await until(page, () => window.kestrelLive.visibleOf('cube') === false);
   console.log('hidden cube');
+  // The control page shows the live view in place of the snapshot.
+  await page.goto(url.replace(/live\.html$/, 'kestrel.html'));
+  await until(page, () => document.getElementById('liveView').style.display !== 'none' &&
+    document.getElementById('picture').style.display === 'none');
+  console.log('embedded');
 }
 
 async function main() {

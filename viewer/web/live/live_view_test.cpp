@@ -2,7 +2,8 @@
 // headless viewer driven through its command port: the red ball is drawn
 // red at the canvas centre, a click on it makes it the engine's current
 // object (a value sent without setobject then moves it), the move reaches
-// the page, and a hidden object disappears from it.
+// the page, a hidden object disappears from it, and the control page shows
+// the live view in place of the snapshot.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -98,6 +99,7 @@ void liveViewFollowsTheViewer(const std::string& browser, const std::string& age
   EXPECT_EQ(lineAfter(out, "clicked "), "ball") << out;
   EXPECT_NEAR(std::stod(lineAfter(out, "moved ").value_or("0")), 5.0, 0.01) << out;
   EXPECT_TRUE(lineAfter(out, "hidden cube")) << out;
+  EXPECT_TRUE(lineAfter(out, "embedded")) << out;
   viewer.signal(SIGTERM);
   EXPECT_EQ(viewer.wait(), 0) << viewer.output();
 }
