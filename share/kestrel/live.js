@@ -181,10 +181,29 @@
     if (live.selected >= first) select(-1);
   }
 
+  // The Background's colours as a picture behind the scene: the sky from
+  // zenith (top) to horizon (middle), the ground from horizon to nadir. An
+  // approximation of the window's sky sphere that does not turn with the eye.
+  function backgroundFor(sky, ground) {
+    if (sky.length <= 1 && !ground.length) return colorOf(sky[0] || [0, 0, 0]);
+    const canvas = document.createElement('canvas');
+    canvas.width = 2;
+    canvas.height = 256;
+    const g = canvas.getContext('2d');
+    const gradient = g.createLinearGradient(0, 0, 0, 256);
+    const css = (c) => `rgb(${c.map((x) => Math.round(x * 255)).join(',')})`;
+    const bottom = ground.length ? 0.5 : 1;
+    sky.forEach((c, i) => gradient.addColorStop(sky.length > 1 ? (i / (sky.length - 1)) * bottom : 0, css(c)));
+    ground.slice().reverse().forEach((c, i, all) =>
+      gradient.addColorStop(0.5 + (all.length > 1 ? (i / (all.length - 1)) * 0.5 : 0.001), css(c)));
+    g.fillStyle = gradient;
+    g.fillRect(0, 0, 2, 256);
+    return new THREE.CanvasTexture(canvas);
+  }
+
   function setView(v) {
     fieldOfView = v.fieldOfView;
-    const sky = v.sky[0] || [0, 0, 0];
-    renderer.setClearColor(colorOf(sky), 1);
+    scene.background = backgroundFor(v.sky, v.ground);
     headlight.visible = v.headlight;
     scene.remove(sceneLights);
     sceneLights = new THREE.Group();

@@ -113,4 +113,6 @@ double CVrmlBrowser::now() const { return world_->now(); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
 const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
 
+const UrlResolver& CVrmlBrowser::resolver() const { return world_->resolver(); }
+
 }  // namespace kestrel

@@ -140,6 +140,26 @@ TEST(LiveApi, ObjectsSceneAndMeshesAreServedAsJson) {
   EXPECT_TRUE(isJsonError(rig.get("/api/textures/1"), 404));
 }
 
+TEST(LiveApi, TexturesAreServedByIdOnlyForFilesTheSceneUses) {
+  LiveRig rig;
+  std::string png = rig.web.dir.write("grid.png", "\x89PNG\r\n\x1a\nnot really");
+  rig.run({"startdata painted\nDEF Xform_painted Transform { children [ Shape { appearance "
+           "Appearance { texture ImageTexture { url \"" + png + "\" } } geometry Box {} } ] }"
+           "\nenddata",
+           "startdata lost\nDEF Xform_lost Transform { children [ Shape { appearance "
+           "Appearance { texture ImageTexture { url \"" + rig.web.dir.file("none.png") +
+               "\" } } geometry Box {} } ] }\nenddata"});
+  json scene = bodyJson(rig.get("/api/scene"));
+  ASSERT_EQ(scene["objects"].size(), 4u) << scene;
+  json painted = scene["objects"][2]["items"][0];
+  ASSERT_TRUE(painted["texture"].is_string()) << painted;
+  std::string reply = rig.get(painted["texture"].get<std::string>());
+  EXPECT_NE(reply.find("Content-Type: image/png"), std::string::npos) << reply;
+  EXPECT_EQ(bodyOf(reply), "\x89PNG\r\n\x1a\nnot really");
+  EXPECT_TRUE(scene["objects"][3]["items"][0]["texture"].is_null());
+  EXPECT_TRUE(isJsonError(rig.get("/api/textures/2"), 404));
+}
+
 TEST(LiveApi, CommandsFollowTheFormRules) {
   LiveRig rig;
   std::string reply = rig.post("setobject ball\nsetproperty x\r\n\nsetvalue 65535\n");

@@ -154,6 +154,9 @@ void view(Out& out, const LiveView& v) {
   out.key("sky").open('[');
   for (Vec3f c : v.sky) out.vec(c);
   out.close(']');
+  out.key("ground").open('[');
+  for (Vec3f c : v.ground) out.vec(c);
+  out.close(']');
   out.key("headlight").boolean(v.headlight);
   out.key("lights").open('[');
   for (const Light& l : v.lights) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "viewer/browser/render/core/camera.h"
 #include "viewer/browser/render/core/node_fields.h"
@@ -71,6 +72,7 @@ LiveView viewFrom(const DrawList& list) {
   if (list.bound.background != nullptr) {
     const auto& sky = listOf<Vec3f>(*list.bound.background, "skyColor");
     if (!sky.empty()) view.sky = sky;
+    view.ground = listOf<Vec3f>(*list.bound.background, "groundColor");
   }
   if (list.bound.navigationInfo != nullptr) {
     view.headlight = fieldOr<bool>(*list.bound.navigationInfo, "headlight", true);
@@ -88,8 +90,8 @@ bool LiveItem::operator==(const LiveItem& other) const {
 
 bool LiveView::operator==(const LiveView& other) const {
   if (!(position == other.position && orientation == other.orientation &&
-        fieldOfView == other.fieldOfView && sky == other.sky && headlight == other.headlight &&
-        lights.size() == other.lights.size())) {
+        fieldOfView == other.fieldOfView && sky == other.sky && ground == other.ground &&
+        headlight == other.headlight && lights.size() == other.lights.size())) {
     return false;
   }
   for (size_t i = 0; i < lights.size(); ++i) {
@@ -174,16 +176,16 @@ std::string LiveSceneBuilder::meshId(const Node& geometry) {
   return id;
 }
 
-LiveItem LiveSceneBuilder::itemFrom(const DrawItem& item) {
+LiveItem LiveSceneBuilder::itemFrom(const DrawItem& item, const UrlResolver& resolver) {
   LiveItem live;
   live.mesh = meshId(*item.geometry);
   live.matrix = item.model;
   live.material = item.material;
   if (item.texture != nullptr && kindOf(*item.texture) == NodeKind::ImageTexture) {
-    UrlResolver resolver;
     for (const std::string& url : listOf<std::string>(*item.texture, "url")) {
       std::string path;
-      if (resolver.resolve(url, item.baseDir, path)) {
+      std::error_code missing;
+      if (resolver.resolve(url, item.baseDir, path) && std::filesystem::is_regular_file(path, missing)) {
         live.texture = assets_.putTexture(path);
         break;
       }
@@ -235,7 +237,7 @@ LiveSnapshot LiveSceneBuilder::build(Engine& engine) {
   for (const DrawItem& item : list.items) {
     if (item.geometry == nullptr) continue;
     auto owner = owner_.find(item.geometry);
-    LiveItem live = itemFrom(item);
+    LiveItem live = itemFrom(item, engine.browser().resolver());
     if (owner == owner_.end()) {
       snapshot.scenery.push_back(std::move(live));
     } else {

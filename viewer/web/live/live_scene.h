@@ -23,6 +23,7 @@
 namespace kestrel {
 
 class Engine;
+class UrlResolver;
 
 // One shape drawn: its mesh (an id of the MeshStore), its world matrix, its
 // material and texture (an id of the TextureStore, "" for none).
@@ -51,7 +52,8 @@ struct LiveView {
   Vec3f position{0, 0, 10};
   Rotation orientation;
   float fieldOfView = 0.785398f;
-  std::vector<Vec3f> sky{Vec3f{0, 0, 0}};
+  std::vector<Vec3f> sky{Vec3f{0, 0, 0}};  // zenith first
+  std::vector<Vec3f> ground;               // nadir first
   bool headlight = true;
   std::vector<Light> lights;
   bool operator==(const LiveView& other) const;
@@ -95,7 +97,7 @@ class LiveSceneBuilder {
  private:
   void refreshOwners(Engine& engine);
   std::string meshId(const Node& geometry);
-  LiveItem itemFrom(const DrawItem& item);
+  LiveItem itemFrom(const DrawItem& item, const UrlResolver& resolver);
   LiveObject objectFrom(Engine& engine, int index);
 
   LiveAssets& assets_;
