@@ -256,7 +256,18 @@
     const entry = live.objects[c.id];
     if (!entry) return;
     for (const key of Object.keys(c)) {
-      if (key !== 'op' && key !== 'id' && key !== 'items') entry.state[key] = c[key];
+      if (key !== 'op' && key !== 'id' && key !== 'items' && key !== 'matrices') entry.state[key] = c[key];
+    }
+    if (c.matrices) {
+      // The same shapes, moved.
+      c.matrices.forEach((m, i) => {
+        if (entry.state.items[i]) entry.state.items[i].matrix = m;
+        const child = entry.group.children[i];
+        if (child) {
+          child.matrix.fromArray(m);
+          child.matrixWorldNeedsUpdate = true;
+        }
+      });
     }
     if ('visible' in c) entry.group.visible = c.visible;
     if (c.items) {

@@ -220,7 +220,8 @@ TEST(LiveStream, UpdatesCarryOnlyWhatChangedOncePerFrame) {
   EXPECT_EQ(change["op"], "set");
   EXPECT_EQ(change["id"], 0);
   EXPECT_NEAR(change["translation"][0].get<double>(), 5.0, 0.01);
-  EXPECT_TRUE(change.contains("items"));  // the box's matrix moved with it
+  EXPECT_EQ(change["matrices"].size(), 1u);  // the box moved with it
+  EXPECT_FALSE(change.contains("items"));
   EXPECT_FALSE(change.contains("diffuseColor"));
   // Hiding is a change of visibility.
   text.clear();

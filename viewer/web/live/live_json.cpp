@@ -1,5 +1,6 @@
 #include "viewer/web/live/live_json.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -38,8 +39,9 @@ class Out {
   Out& number(double value) {
     comma();
     char text[32];
-    std::snprintf(text, sizeof text, "%.6g", std::isfinite(value) ? value : 0.0);
-    text_ += text;
+    auto written = std::to_chars(text, text + sizeof text, std::isfinite(value) ? value : 0.0,
+                                 std::chars_format::general, 6);
+    text_.append(text, written.ptr);
     return *this;
   }
   Out& integer(uint64_t value) {
@@ -88,12 +90,28 @@ void material(Out& out, const MaterialInfo& m) {
   out.close('}');
 }
 
+void matrix(Out& out, const Mat4& m) {
+  out.open('[');
+  for (float v : m.m) out.number(v);
+  out.close(']');
+}
+
+// True when A and B differ only in their matrices.
+bool onlyMatricesMoved(const std::vector<LiveItem>& a, const std::vector<LiveItem>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    LiveItem moved = a[i];
+    moved.matrix = b[i].matrix;
+    if (!(moved == b[i])) return false;
+  }
+  return true;
+}
+
 void item(Out& out, const LiveItem& item) {
   out.open('{');
   out.key("mesh").string(item.mesh);
-  out.key("matrix").open('[');
-  for (float v : item.matrix.m) out.number(v);
-  out.close(']');
+  out.key("matrix");
+  matrix(out, item.matrix);
   material(out, item.material);
   out.key("texture");
   if (item.texture.empty()) out.null();
@@ -198,7 +216,14 @@ bool objectChange(Out& out, const LiveObject& a, const LiveObject& b, size_t id)
         [&](Out& o) { b.transparency ? o.number(*b.transparency) : o.null(); });
   field(a.visible != b.visible, "visible", [&](Out& o) { o.boolean(b.visible); });
   field(a.info != b.info, "info", [&](Out& o) { b.info ? o.string(*b.info) : o.null(); });
-  field(a.items != b.items, "items", [&](Out& o) { items(o, b.items); });
+  // Shapes that only moved send their matrices; others are sent whole.
+  bool moved = a.items != b.items && onlyMatricesMoved(a.items, b.items);
+  field(moved, "matrices", [&](Out& o) {
+    o.open('[');
+    for (const LiveItem& i : b.items) matrix(o, i.matrix);
+    o.close(']');
+  });
+  field(a.items != b.items && !moved, "items", [&](Out& o) { items(o, b.items); });
   if (!any) return false;
   fields.close('}');
   out.raw(",").raw(fields.take());
