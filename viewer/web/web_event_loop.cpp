@@ -262,16 +262,9 @@ void WebEventLoop::flushStream(Connection& c) {
 }
 
 void WebEventLoop::streamEvent(Connection& c, uint32_t events) {
-  if ((events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) {
-    char scratch[4096];
-    for (;;) {
-      ssize_t n = ::recv(c.socket.fd(), scratch, sizeof scratch, 0);
-      if (n > 0) continue;
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-      close(c);  // the client went away
-      return;
-    }
+  if ((events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0 && !dropInput(c)) {
+    close(c);  // the client went away
+    return;
   }
   if ((events & EPOLLOUT) != 0) flushStream(c);
 }
@@ -288,14 +281,16 @@ void WebEventLoop::finish(Connection& c) {
 }
 
 void WebEventLoop::drain(Connection& c) {
+  if (!dropInput(c)) close(c);
+}
+
+bool WebEventLoop::dropInput(Connection& c) {
   char scratch[4096];
   for (;;) {
     ssize_t n = ::recv(c.socket.fd(), scratch, sizeof scratch, 0);
     if (n > 0) continue;
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-    close(c);
-    return;
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
   }
 }
 

@@ -83,6 +83,8 @@ class WebEventLoop {
   void writeTo(Connection& c);
   void finish(Connection& c);
   void drain(Connection& c);
+  // Reads and drops what C's client sent; false when it closed or failed.
+  bool dropInput(Connection& c);
   void sweep();
   void timeOut(Connection& c, bool overdue);
   void close(Connection& c);

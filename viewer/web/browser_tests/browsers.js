@@ -39,6 +39,19 @@ function closeOnce(close) {
   };
 }
 
+// The adapter calls that both drivers spell alike.
+function samePageCalls(page) {
+  return {
+    title: () => page.title(),
+    exists: async (selector) => (await page.$(selector)) !== null,
+    evalOn: (selector, fn) => page.$eval(selector, fn),
+    agent: () => page.evaluate(() => navigator.userAgent),
+    evaluate: (fn, arg) => page.evaluate(fn, arg),
+    click: (x, y) => page.mouse.click(x, y),
+    screenshot: (file) => page.screenshot({ path: file }),
+  };
+}
+
 async function openChromium() {
   const { chromium } = require('playwright-core');
   const { profile, browser: context } = await launchIn('chromium', (dir) => chromium.launchPersistentContext(dir, {
@@ -55,13 +68,7 @@ async function openChromium() {
     check: (selector) => page.check(selector),
     fill: (selector, text) => page.fill(selector, text),
     submit: (selector) => Promise.all([page.waitForNavigation(), page.click(selector)]),
-    title: () => page.title(),
-    exists: async (selector) => (await page.$(selector)) !== null,
-    evalOn: (selector, fn) => page.$eval(selector, fn),
-    agent: () => page.evaluate(() => navigator.userAgent),
-    evaluate: (fn, arg) => page.evaluate(fn, arg),
-    click: (x, y) => page.mouse.click(x, y),
-    screenshot: (file) => page.screenshot({ path: file }),
+    ...samePageCalls(page),
     resize: (width, height) => page.setViewportSize({ width, height }),
   };
 }
@@ -109,13 +116,7 @@ async function openFirefox() {
       if (value !== text) throw new Error(`${selector} holds "${value}", not "${text}"`);
     },
     submit: (selector) => Promise.all([page.waitForNavigation(), page.click(selector)]),
-    title: () => page.title(),
-    exists: async (selector) => (await page.$(selector)) !== null,
-    evalOn: (selector, fn) => page.$eval(selector, fn),
-    agent: () => page.evaluate(() => navigator.userAgent),
-    evaluate: (fn, arg) => page.evaluate(fn, arg),
-    click: (x, y) => page.mouse.click(x, y),
-    screenshot: (file) => page.screenshot({ path: file }),
+    ...samePageCalls(page),
     resize: (width, height) => page.setViewport({ width, height }),
   };
 }
@@ -128,4 +129,29 @@ function openBrowser(kind) {
   return openers[kind]();
 }
 
-module.exports = { openBrowser, removeProfile };
+// Runs STEPS(page) in the browser KIND and exits: 0 when they succeed. A
+// stuck step fails the run after TIMEOUT_MS, with the browser closed, well
+// before a test gives up on the script and kills it (which would leave the
+// browser's own processes behind). Closing the browser makes the pending
+// step fail; should even that not come, the script leaves anyway.
+function runInBrowser(kind, timeoutMs, steps) {
+  const run = async () => {
+    const page = await openBrowser(kind);
+    const watchdog = setTimeout(() => {
+      console.error(`${kind}: steps did not finish within ${timeoutMs} ms`);
+      page.close();
+      setTimeout(() => process.exit(1), 10000).unref();
+    }, timeoutMs);
+    try {
+      await steps(page);
+    } finally {
+      clearTimeout(watchdog);
+      await page.close();
+      removeProfile(page.profile);
+    }
+  };
+  // Leaves once done, whatever handles the drivers left open.
+  run().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });
+}
+
+module.exports = { openBrowser, removeProfile, runInBrowser };

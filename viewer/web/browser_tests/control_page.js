@@ -6,7 +6,7 @@
 // image beside the page first, and the script reports whether the page
 // picked it up on its own.
 // Both browsers run the same steps below (browsers.js).
-const { openBrowser, removeProfile } = require('./browsers');
+const { runInBrowser } = require('./browsers');
 
 const stepsTimeoutMs = 75000;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -63,30 +63,10 @@ async function runSteps(page, url) {
   console.log(`snapshot ${state}`);
 }
 
-async function main() {
-  const url = process.argv[2];
-  const kind = process.argv[3] || 'chromium';
-  if (!url || !['chromium', 'firefox'].includes(kind)) {
-    throw new Error('usage: node control_page.js URL [chromium|firefox]');
-  }
-  const page = await openBrowser(kind);
-  // A stuck step fails the run here, with the browser closed, well before
-  // the test gives up on this script and kills it (which would leave the
-  // browser's own processes behind). Closing the browser makes the pending
-  // step fail; should even that not come, the script leaves anyway.
-  const watchdog = setTimeout(() => {
-    console.error(`${kind}: steps did not finish within ${stepsTimeoutMs} ms`);
-    page.close();
-    setTimeout(() => process.exit(1), 10000).unref();
-  }, stepsTimeoutMs);
-  try {
-    await runSteps(page, url);
-  } finally {
-    clearTimeout(watchdog);
-    await page.close();
-    removeProfile(page.profile);
-  }
+const url = process.argv[2];
+const kind = process.argv[3] || 'chromium';
+if (!url || !['chromium', 'firefox'].includes(kind)) {
+  console.error('usage: node control_page.js URL [chromium|firefox]');
+  process.exit(1);
 }
-
-// Leaves once done, whatever handles the drivers left open.
-main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });
+runInBrowser(kind, stepsTimeoutMs, (page) => runSteps(page, url));

@@ -9,7 +9,7 @@
 //   hidden cube
 //   embedded              the control page shows the live view
 // usage: node live_view.js URL [chromium|firefox]
-const { openBrowser, removeProfile } = require('./browsers');
+const { runInBrowser } = require('./browsers');
 
 const stepsTimeoutMs = 90000;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -71,22 +71,6 @@ async function runSteps(page, url) {
   console.log('embedded');
 }
 
-async function main() {
-  const url = process.argv[2];
-  const kind = process.argv[3] || 'chromium';
-  const page = await openBrowser(kind);
-  const watchdog = setTimeout(() => {
-    console.error(`${kind}: steps did not finish within ${stepsTimeoutMs} ms`);
-    page.close();
-    setTimeout(() => process.exit(1), 10000).unref();
-  }, stepsTimeoutMs);
-  try {
-    await runSteps(page, url);
-  } finally {
-    clearTimeout(watchdog);
-    await page.close();
-    removeProfile(page.profile);
-  }
-}
-
-main().then(() => process.exit(0), (e) => { console.error(e); process.exit(1); });
+const url = process.argv[2];
+const kind = process.argv[3] || 'chromium';
+runInBrowser(kind, stepsTimeoutMs, (page) => runSteps(page, url));
