@@ -92,7 +92,8 @@ bool WebServer::start(uint16_t port, Engine& engine, const WebServerOptions& opt
   context_.trustedHosts = options.trustedHosts;
   context_.privateFiles = options.privateFiles;
   context_.threeDir = options.threeDir;
-  if (options.liveView) live_ = std::make_unique<LiveHub>(options.streamBuffer, options.maxStreams);
+  if (options.liveView) live_ = std::make_unique<LiveHub>(options.streamBuffer, options.maxStreams,
+                                                         options.liveFrameMs);
   context_.live = live_.get();
   limits_ = std::make_unique<ConnectionLimits>(options.maxConnections, options.maxPerAddress);
   WebTimeouts timeouts{options.idleTimeoutMs, options.requestDeadlineMs};

@@ -58,6 +58,7 @@ struct WebServerOptions {
   bool liveView = true;
   size_t streamBuffer = 4 << 20;  // bytes a push stream may owe
   int maxStreams = 256;           // push streams at once, besides maxConnections
+  int liveFrameMs = 16;           // the live view looks at the scene at most this often
   std::string threeDir = "/usr/share/javascript/three";
 };
 

@@ -19,11 +19,14 @@ namespace {
 
 using nlohmann::json;
 
-// A web harness with one red ball that moves along x from -5 to 5, whose
-// live view has looked at the scene once.
+// A web harness with a red ball that moves along x from -5 to 5 and a
+// cube, whose live view has looked at the scene once.
 struct LiveRig {
   explicit LiveRig(const std::function<void(WebServerOptions&)>& adjust = {})
-      : web(10000, 4, adjust) {
+      : web(10000, 4, [&](WebServerOptions& o) {
+          o.liveFrameMs = 0;  // every tick() below is a frame
+          if (adjust) adjust(o);
+        }) {
     web.engine.run({kTransformTemplate, objectBlock("ball"), objectBlock("cube"),
                     "setinfo xmin -5", "setinfo xmax 5"});
     tick();
@@ -238,6 +241,14 @@ TEST(LiveStream, UpdatesCarryOnlyWhatChangedOncePerFrame) {
   ::close(fd);
 }
 
+TEST(LiveStream, ChangesWithinAFrameMakeOneUpdate) {
+  LiveRig rig([](WebServerOptions& o) { o.liveFrameMs = 60000; });
+  uint64_t seq = rig.web.server.live()->snapshot()->seq;
+  rig.run({"setobject ball", "setproperty x", "setvalue 0"});
+  rig.run({"setvalue 65535"});
+  EXPECT_EQ(rig.web.server.live()->snapshot()->seq, seq);  // the frame is not over
+}
+
 TEST(LiveStream, StreamsLeaveTheConnectionSlotsToPages) {
   LiveRig rig;  // four connection slots
   rig.web.dir.write("page.html", "<html>hello</html>");
@@ -297,20 +308,37 @@ TEST(LiveStream, AStalledStreamIsCutAndTheOthersGoOn) {
   ::close(reader);
 }
 
-TEST(LiveStream, AnOverflowingStreamIsToldToResync) {
-  LiveHub hub(100);
+TEST(LiveStream, AnOverflowingStreamIsToldToResyncThenCut) {
+  LiveRig rig([](WebServerOptions& o) {
+    o.streamBuffer = 600;
+    o.maxStreams = 1;
+  });
+  LiveHub& hub = *rig.web.server.live();
   int wakes = 0;
-  auto stream = hub.openStream([&] { ++wakes; });
+  auto stream = hub.openStream([&] { ++wakes; });  // a stream nobody sends
   ASSERT_TRUE(stream);
-  hub.broadcast(std::string(10, 'a'));
-  EXPECT_EQ(wakes, 1);
-  {
+  EXPECT_FALSE(hub.openStream([] {}));  // at most one
+  auto pending = [&] {
     MutexLock lock(stream->mutex);
-    EXPECT_NE(stream->pending.find("event: hello"), std::string::npos);
+    return stream->pending;
+  };
+  EXPECT_EQ(pending().rfind("event: hello\n", 0), 0u);
+  rig.run({"setobject ball", "setproperty x", "setvalue 0"});
+  EXPECT_NE(pending().find("event: update"), std::string::npos);
+  EXPECT_EQ(wakes, 1);
+  // The next updates do not fit: the buffer becomes one resync event.
+  for (int i = 1; i < 6 && pending().find("event: resync") == std::string::npos; ++i) {
+    rig.run({"setvalue " + std::to_string(i * 10000)});
   }
-  LiveHub limited(100, 1);
-  EXPECT_TRUE(limited.openStream([] {}));
-  EXPECT_FALSE(limited.openStream([] {}));
+  EXPECT_EQ(pending(), sseEvent("resync", "{}"));
+  EXPECT_EQ(hub.cutStreams(), 0u);
+  // Still not sent when it overflows again: cut.
+  for (int i = 1; i < 10 && hub.cutStreams() == 0; ++i) {
+    rig.run({"setvalue " + std::to_string(i * 5000)});
+  }
+  EXPECT_EQ(hub.cutStreams(), 1u);
+  MutexLock lock(stream->mutex);
+  EXPECT_TRUE(stream->cut);
 }
 
 }  // namespace

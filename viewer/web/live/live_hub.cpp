@@ -11,13 +11,16 @@ std::string sseEvent(const std::string& event, const std::string& data) {
   return "event: " + event + "\ndata: " + data + "\n\n";
 }
 
-LiveHub::LiveHub(size_t streamBuffer, int maxStreams)
+LiveHub::LiveHub(size_t streamBuffer, int maxStreams, int frameMs)
     : streamBuffer_(streamBuffer),
       maxStreams_(maxStreams),
+      frameTime_(frameMs),
       latest_(std::make_shared<const LiveSnapshot>()) {}
 
 void LiveHub::tick(Engine& engine) {
-  if (!builder_.changed(engine)) return;
+  auto now = std::chrono::steady_clock::now();
+  if (now < nextFrame_ || !builder_.changed(engine)) return;
+  nextFrame_ = now + frameTime_;
   LiveSnapshot next = builder_.build(engine);
   std::shared_ptr<const LiveSnapshot> before = snapshot();
   next.seq = before->seq + 1;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,10 +46,15 @@ class LiveHub {
   static constexpr size_t kDefaultStreamBuffer = 4 << 20;
   static constexpr int kDefaultMaxStreams = 256;
 
-  explicit LiveHub(size_t streamBuffer = kDefaultStreamBuffer,
-                   int maxStreams = kDefaultMaxStreams);
+  static constexpr int kDefaultFrameMs = 16;
 
-  // Engine thread, once per tick: publishes what changed since the last.
+  // FRAME_MS: the live view looks at the scene at most this often (the
+  // engine ticks every millisecond; a frame's changes make one update).
+  explicit LiveHub(size_t streamBuffer = kDefaultStreamBuffer,
+                   int maxStreams = kDefaultMaxStreams, int frameMs = kDefaultFrameMs);
+
+  // Engine thread, once per tick: publishes what changed since the last
+  // frame, when a frame is due.
   void tick(Engine& engine);
 
   // The latest snapshot (an empty one before the first tick).
@@ -72,6 +78,8 @@ class LiveHub {
 
   const size_t streamBuffer_;
   const int maxStreams_;
+  const std::chrono::milliseconds frameTime_;
+  std::chrono::steady_clock::time_point nextFrame_{};  // engine thread only
   LiveAssets assets_;
   LiveSceneBuilder builder_{assets_};  // engine thread only
   mutable Mutex mutex_;
