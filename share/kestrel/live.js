@@ -472,6 +472,16 @@
     const entry = live.objects.find((o) => o && o.state.name === name);
     return entry ? entry.group.visible : null;
   };
+  // Whether the first shape of NAME is drawn inside the canvas now.
+  live.onScreen = (name) => {
+    const p = live.positionOf(name);
+    if (!p) return false;
+    camera.position.copy(examine.position);
+    camera.quaternion.copy(examine.orientation);
+    camera.updateMatrixWorld(true);
+    const v = new THREE.Vector3(p[0], p[1], p[2]).project(camera);
+    return Math.abs(v.x) <= 1 && Math.abs(v.y) <= 1 && v.z < 1;
+  };
   live.pixelAt = (fx, fy) => {
     const gl = renderer.getContext();
     const x = Math.floor(gl.drawingBufferWidth * fx), y = Math.floor(gl.drawingBufferHeight * (1 - fy));

@@ -3,6 +3,7 @@
 //   agent UA              the browser's user agent
 //   centre R G B A        the pixel at the canvas centre once the scene is in
 //   clicked NAME          the panel's name after a click on the centre
+//   navigation ...        turn keeps the ball centred, pan moves it, "a" shows all
 //   waiting for move      then reads a line: the caller moves "ball" along x
 //   moved X               the ball's x in the page once it changed
 //   waiting for hide      then reads a line: the caller hides "cube"
@@ -32,6 +33,33 @@ async function until(page, fn, arg, timeoutMs = 20000) {
   throw new Error(`timed out waiting for ${fn}`);
 }
 
+const red = (pixel) => pixel[0] > 150 && pixel[1] < 60 && pixel[2] < 60;
+
+// EXAMINE: a drag turns about the ball (it stays in the centre), a
+// shift-drag pans it away, "a" brings everything back into view.
+async function navigate(page, box) {
+  const centre = () => page.evaluate(() => window.kestrelLive.pixelAt(0.5, 0.5));
+  const drag = async (dx, shift) => {
+    await page.evaluate(([x, y, dx2, withShift]) => {
+      const canvas = document.querySelector('#view canvas');
+      const at = (type, px, target) => target.dispatchEvent(new MouseEvent(type, {
+        clientX: px, clientY: y, button: 0, shiftKey: withShift, bubbles: true }));
+      at('mousedown', x, canvas);
+      for (let i = 1; i <= 10; ++i) at('mousemove', x + (dx2 * i) / 10, window);
+      at('mouseup', x + dx2, window);
+    }, [box.x, box.y, dx, shift]);
+    await sleep(300);
+  };
+  await drag(120, false);
+  const turned = red(await centre());
+  await drag(250, true);
+  const panned = !red(await centre());
+  await page.evaluate(() => window.dispatchEvent(new KeyboardEvent('keydown', { key: 'a' })));
+  await sleep(300);
+  const all = await page.evaluate(() => window.kestrelLive.onScreen('ball') && window.kestrelLive.onScreen('cube'));
+  console.log(`navigation turned ${turned} panned ${panned} all ${all}`);
+}
+
 async function runSteps(page, url) {
   await page.resize(640, 480);
   await page.goto(url);
@@ -52,6 +80,7 @@ async function runSteps(page, url) {
     return n === 'No object selected' ? null : n;
   });
   console.log(`clicked ${name}`);
+  await navigate(page, box);
   await sleep(300);  // the setobject request reaches the viewer
   console.log('waiting for move');
   await nextInputLine();

@@ -1,7 +1,8 @@
 // The live view in headless Chromium and headless Firefox, beside a real
 // headless viewer driven through its command port: the red ball is drawn
 // red at the canvas centre, a click on it makes it the engine's current
-// object (a value sent without setobject then moves it), the move reaches
+// object (a value sent without setobject then moves it), the mouse turns,
+// pans and views all like the window's EXAMINE, the move reaches
 // the page, a hidden object disappears from it, and the control page shows
 // the live view in place of the snapshot.
 #include <gtest/gtest.h>
@@ -80,6 +81,7 @@ void liveViewFollowsTheViewer(const std::string& browser, const std::string& age
   EXPECT_LT(g, 60) << out;
   EXPECT_LT(b, 60) << out;
   EXPECT_EQ(lineAfter(out, "clicked "), "ball") << out;
+  EXPECT_EQ(lineAfter(out, "navigation "), "turned true panned true all true") << out;
   EXPECT_NEAR(std::stod("0" + lineAfter(out, "moved ")), 5.0, 0.01) << out;
   EXPECT_NE(out.find("\nhidden cube\n"), std::string::npos) << out;
   EXPECT_NE(out.find("\nembedded\n"), std::string::npos) << out;
