@@ -38,7 +38,14 @@
     return;
   }
 
-  const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+  // Software GL (no GPU) draws three times faster without multisampling.
+  function softwareGL() {
+    const gl = document.createElement('canvas').getContext('webgl');
+    const info = gl && gl.getExtension('WEBGL_debug_renderer_info');
+    const name = info ? String(gl.getParameter(info.UNMASKED_RENDERER_WEBGL)) : '';
+    return /swiftshader|llvmpipe|softpipe|software/i.test(name);
+  }
+  const renderer = new THREE.WebGLRenderer({ antialias: !softwareGL(), preserveDrawingBuffer: true });
   view.insertBefore(renderer.domElement, view.firstChild);
   const scene = new THREE.Scene();
   const camera = new THREE.PerspectiveCamera(45, 1, 0.1, 10000);
