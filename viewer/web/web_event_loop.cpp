@@ -155,20 +155,28 @@ void WebEventLoop::answer(Connection& c) {
   writeTo(c);
 }
 
-void WebEventLoop::writeTo(Connection& c) {
+WebEventLoop::Sent WebEventLoop::sendOut(Connection& c) {
   while (c.sent < c.out.size()) {
     ssize_t n = ::send(c.socket.fd(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      watch(c, EPOLLOUT);  // requests behind this one wait until it is sent
-      return;
-    }
-    if (n <= 0) {
-      close(c);
-      return;
-    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Sent::kBlocked;
+    if (n <= 0) return Sent::kFailed;
     c.sent += static_cast<size_t>(n);
     c.lastActive = Clock::now();
+  }
+  return Sent::kAll;
+}
+
+void WebEventLoop::writeTo(Connection& c) {
+  switch (sendOut(c)) {
+    case Sent::kBlocked:
+      watch(c, EPOLLOUT);  // requests behind this one wait until it is sent
+      return;
+    case Sent::kFailed:
+      close(c);
+      return;
+    case Sent::kAll:
+      break;
   }
   c.out.clear();
   c.sent = 0;
@@ -246,18 +254,15 @@ void WebEventLoop::flushStream(Connection& c) {
         return;
       }
     }
-    ssize_t n = ::send(c.socket.fd(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    Sent sent = sendOut(c);
+    if (sent == Sent::kBlocked) {
       watch(c, kReadEvents | EPOLLOUT);
       return;
     }
-    if (n <= 0) {
+    if (sent == Sent::kFailed) {
       close(c);
       return;
     }
-    c.sent += static_cast<size_t>(n);
-    c.lastActive = Clock::now();
   }
 }
 

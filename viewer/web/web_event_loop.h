@@ -80,6 +80,9 @@ class WebEventLoop {
   void flushStream(Connection& c);
   void streamEvent(Connection& c, uint32_t events);
   void flushStreams();
+  // Sends what is left of C's OUT without blocking.
+  enum class Sent { kAll, kBlocked, kFailed };
+  Sent sendOut(Connection& c);
   void writeTo(Connection& c);
   void finish(Connection& c);
   void drain(Connection& c);
