@@ -143,6 +143,22 @@ TEST(LiveApi, ObjectsSceneAndMeshesAreServedAsJson) {
   EXPECT_TRUE(isJsonError(rig.get("/api/textures/1"), 404));
 }
 
+TEST(LiveApi, AnObjectMadeInAGroupNamesItAndMovesWithIt) {
+  LiveRig rig;
+  rig.run({"setobject ball", "setgroup", objectBlock("moon")});
+  json moon = bodyJson(rig.get("/api/objects/moon"));
+  EXPECT_EQ(moon["group"], "ball") << moon;
+  EXPECT_EQ(bodyJson(rig.get("/api/objects/ball"))["group"], "");
+  json scene = bodyJson(rig.get("/api/scene"));
+  ASSERT_EQ(scene["objects"].size(), 3u);
+  // Each shape belongs to the innermost object only.
+  EXPECT_EQ(scene["objects"][0]["items"].size(), 1u);
+  EXPECT_EQ(scene["objects"][2]["items"].size(), 1u);
+  rig.run({"setobject ball", "setproperty x", "setvalue 65535"});
+  scene = bodyJson(rig.get("/api/scene"));
+  EXPECT_NEAR(scene["objects"][2]["items"][0]["matrix"][12].get<double>(), 5.0, 0.01);
+}
+
 TEST(LiveApi, TexturesAreServedByIdOnlyForFilesTheSceneUses) {
   LiveRig rig;
   std::string png = rig.web.dir.write("grid.png", "\x89PNG\r\n\x1a\nnot really");
