@@ -116,4 +116,6 @@ Cascade CVrmlBrowser::cascade() { return Cascade(world_->now(), &world_->changes
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
 const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
 
+const UrlResolver& CVrmlBrowser::resolver() const { return world_->resolver(); }
+
 }  // namespace kestrel

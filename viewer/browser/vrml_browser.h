@@ -17,6 +17,7 @@
 #include "viewer/browser/scene.h"
 #include "viewer/browser/scene_changes.h"
 #include "viewer/browser/text_origin.h"
+#include "viewer/browser/url_resolver.h"
 
 namespace kestrel {
 
@@ -110,6 +111,8 @@ class CVrmlBrowser {
   const SceneChanges& changes() const;
 
   const ParseError& lastError() const { return lastError_; }
+  // How the scene's URLs lead to local files (the render root included).
+  const UrlResolver& resolver() const;
   // The live scene, e.g. for writing it out or rendering it.
   const Scene& scene() const;
 
