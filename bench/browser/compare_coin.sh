@@ -5,8 +5,8 @@
 #     of the same text (MB/s and their ratio);
 #  2. whole processes, as a user runs them: `kestrel --check FILE` against a
 #     program that reads FILE with Coin3D and exits, each run
-#     KESTREL_COIN_RUNS times (7) in turn, the fastest of each kept, with
-#     the largest resident memory (GNU time's %M) of a run.
+#     KESTREL_COIN_RUNS times (7) in turn: the fastest wall-clock and CPU
+#     time of each, and the resident memory of a run (GNU time's %M).
 # Installs libcoin-dev for this comparison only; nothing in Kestrel links
 # Coin3D. Run from the repository root after `cmake --build --preset default`.
 set -euo pipefail
@@ -35,31 +35,39 @@ for kind in terrain objects; do
   echo "  $kind: kestrel $mine MB/s, Coin3D $coin MB/s, ratio ${ratio}x"
 done
 
-# seconds COMMAND...: the wall-clock seconds of one run, output discarded.
-seconds() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null
-  end=$(date +%s%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", (b - a) / 1e9 }'
+# Each program run RUNS times in turn; the fastest wall-clock and CPU time
+# (user + system, which still means something on a busy machine), from
+# getrusage of the children.
+whole_process() {  # whole_process FILE
+  python3 - "$runs" "$1" "$kestrel" "$work/coin_read" <<'PY'
+import os, resource, subprocess, sys, time
+runs, path, kestrel, coin = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+programs = {"kestrel": [kestrel, "--check", path], "Coin3D": [coin, "--once", path]}
+best = {name: [1e9, 1e9] for name in programs}
+for _ in range(runs):
+    for name, command in programs.items():
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        start = time.perf_counter()
+        subprocess.run(command, stdout=subprocess.DEVNULL, check=True)
+        wall = time.perf_counter() - start
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+        b = best[name]
+        b[0], b[1] = min(b[0], wall), min(b[1], cpu)
+k, c = best["kestrel"], best["Coin3D"]
+mb = os.path.getsize(path) / 1e6
+print(f"  {os.path.basename(path)} ({mb:.1f} MB): wall kestrel {k[0]:.4f} s, Coin3D {c[0]:.4f} s,"
+      f" {c[0] / k[0]:.1f}x; CPU kestrel {k[1]:.4f} s, Coin3D {c[1]:.4f} s, {c[1] / k[1]:.1f}x")
+PY
 }
-# maxrss COMMAND...: the largest resident memory of one run, in MB.
-maxrss() {
+maxrss() {  # maxrss COMMAND...: the largest resident memory of one run, in MB
   /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1 | awk '{ printf "%.1f", $1 / 1024 }'
 }
-echo "Whole process (fastest of $runs runs; largest resident memory):"
+echo "Whole process (fastest of $runs runs each):"
+printf '#VRML V2.0 utf8\n' > "$work/empty.wrl"
 for kind in objects terrain; do
-  file="$work/$kind.wrl"
-  best_k=1e9 best_c=1e9
-  for _ in $(seq "$runs"); do
-    best_k=$(awk -v a="$best_k" -v b="$(seconds "$kestrel" --check "$file")" 'BEGIN { print (b < a ? b : a) }')
-    best_c=$(awk -v a="$best_c" -v b="$(seconds "$work/coin_read" --once "$file")" 'BEGIN { print (b < a ? b : a) }')
-  done
-  size=$(awk -v b="$(stat -c %s "$file")" 'BEGIN { printf "%.1f", b / 1e6 }')
-  rss_k=$(maxrss "$kestrel" --check "$file")
-  rss_c=$(maxrss "$work/coin_read" --once "$file")
-  empty_k=$(printf '#VRML V2.0 utf8\n' > "$work/empty.wrl"; maxrss "$kestrel" --check "$work/empty.wrl")
-  ratio=$(awk -v a="$best_k" -v b="$best_c" 'BEGIN { printf "%.1f", b / a }')
-  echo "  $kind ($size MB): kestrel ${best_k} s, Coin3D ${best_c} s, ${ratio}x;" \
-    "memory kestrel ${rss_k} MB (${empty_k} MB for an empty file), Coin3D ${rss_c} MB"
+  whole_process "$work/$kind.wrl"
+  echo "    memory: kestrel $(maxrss "$kestrel" --check "$work/$kind.wrl") MB" \
+    "($(maxrss "$kestrel" --check "$work/empty.wrl") MB for an empty file)," \
+    "Coin3D $(maxrss "$work/coin_read" --once "$work/$kind.wrl") MB"
 done
