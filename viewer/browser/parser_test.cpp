@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <random>
+
 #include "viewer/browser/field_reader.h"
 #include "viewer/browser/lexer.h"
 #include "viewer/browser/node_type.h"
@@ -80,6 +84,37 @@ TEST(Lexer, NumbersAreReadWithoutLocaleAndStrictly) {
   Lexer hex("0xFFFFFFFF");
   ASSERT_TRUE(hex.readInt32(i));
   EXPECT_EQ(i, -1);
+}
+
+TEST(Lexer, NumbersReadAsFromCharsReadsThemToTheLastBit) {
+  // Plain decimals take a shorter path than exponents and long mantissas;
+  // every kind must give exactly the value from_chars gives.
+  std::mt19937 random(17);
+  auto digits = [&](int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += char('0' + random() % 10);
+    return out;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = (random() % 3 == 0 ? "-" : "") + digits(int(random() % 10));
+    if (random() % 4 != 0) text += "." + digits(int(random() % 12));
+    if (text.find_first_of("0123456789") == std::string::npos) text += "0";
+    if (random() % 8 == 0) text += "e" + std::to_string(int(random() % 40) - 20);
+    float f = 0, expectedF = 0;
+    double d = 0, expectedD = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const bool fits = std::from_chars(first, last, expectedF).ec == std::errc();
+    Lexer floats(text);
+    ASSERT_EQ(floats.readFloat(f), fits) << text;
+    if (fits) {
+      EXPECT_EQ(std::bit_cast<uint32_t>(f), std::bit_cast<uint32_t>(expectedF)) << text;
+    }
+    ASSERT_EQ(std::from_chars(first, last, expectedD).ec, std::errc()) << text;
+    Lexer doubles(text);
+    ASSERT_TRUE(doubles.readDouble(d)) << text;
+    EXPECT_EQ(std::bit_cast<uint64_t>(d), std::bit_cast<uint64_t>(expectedD)) << text;
+  }
 }
 
 TEST(Lexer, StringsKeepEscapesUntilUnescaped) {
