@@ -213,6 +213,32 @@ TEST(Parser, ReadsFieldsOfEveryKind) {
   EXPECT_EQ(*roots[3]->field("cycleInterval")->as<double>(), 2.5);
 }
 
+TEST(Parser, LongListsReadWholeWhateverTheirTextHolds) {
+  // Long enough to be given room up front: a comment holding ']' ends the
+  // estimate early, and a list without its ']' fails as before.
+  std::string points, indices = "# ] a bracket in a comment\n";
+  for (int i = 0; i < 40000; ++i) {
+    points += std::to_string(i) + ".5 0 -" + std::to_string(i) + ",\n";
+    indices += std::to_string(i) + ", ";
+  }
+  Scene scene;
+  ParseError error;
+  ASSERT_TRUE(parse("IndexedFaceSet { coord Coordinate { point [ " + points + "] } coordIndex [ " +
+                        indices + "] }",
+                    scene, error))
+      << error.text();
+  const Node& faces = *scene.firstNode();
+  const auto& index = *faces.field("coordIndex")->as<std::vector<int32_t>>();
+  ASSERT_EQ(index.size(), 40000u);
+  EXPECT_EQ(index[39999], 39999);
+  const NodePtr& coord = *faces.field("coord")->as<NodePtr>();
+  const auto& point = *coord->field("point")->as<std::vector<Vec3f>>();
+  ASSERT_EQ(point.size(), 40000u);
+  EXPECT_EQ(point[39999], (Vec3f{39999.5f, 0, -39999}));
+  EXPECT_NE(failure("Coordinate { point [ " + points + " }").text().find("expected"),
+            std::string::npos);
+}
+
 TEST(Parser, UseSharesTheNodeAndLatestDefWins) {
   Scene scene;
   ParseError error;
