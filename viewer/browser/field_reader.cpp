@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 
 namespace kestrel {
 
@@ -124,22 +125,14 @@ bool readImage(Lexer& lexer, Image& image, ParseError& error, const ReadLimits& 
   return true;
 }
 
-// The fewest bytes of text an element of a numeric list takes ("0 " for a
-// number); 0 for other lists.
+// The fewest bytes of text an element of a numeric list takes: "0 " for
+// each of its numbers (vectors and rotations are made of floats); 0 for
+// lists of strings and nodes.
 template <class T>
-constexpr size_t kMinTextBytes = 0;
-template <>
-constexpr size_t kMinTextBytes<int32_t> = 2;
-template <>
-constexpr size_t kMinTextBytes<float> = 2;
-template <>
-constexpr size_t kMinTextBytes<double> = 2;
-template <>
-constexpr size_t kMinTextBytes<Vec2f> = 4;
-template <>
-constexpr size_t kMinTextBytes<Vec3f> = 6;
-template <>
-constexpr size_t kMinTextBytes<Rotation> = 8;
+constexpr size_t kMinTextBytes = std::is_arithmetic_v<T> ? 2
+                                 : std::is_trivially_copyable_v<T>
+                                     ? 2 * (sizeof(T) / sizeof(float))
+                                     : 0;
 
 // Room for every element of a long numeric list that starts at the read
 // position, bounded by the text up to the next ']', so that reading it
