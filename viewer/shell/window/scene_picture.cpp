@@ -29,8 +29,13 @@ int modifierBits(Qt::KeyboardModifiers modifiers) {
 }  // namespace
 
 ScenePicture::ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot)
-    : browser_(browser), resolver_(renderRoot) {
+    : browser_(&browser), resolver_(renderRoot) {
   clock_.start();
+}
+
+void ScenePicture::show(kestrel::CVrmlBrowser& browser) {
+  browser_ = &browser;
+  browserChanged_ = true;
 }
 
 void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
@@ -40,7 +45,7 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
 }
 
 void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
-  bool changed = browser_.changes().any != drawn_.any ||
+  bool changed = browserChanged_ || browser_->changes().any != drawn_.any ||
                  navigator_.revision() != drawnNavigation_ || sizeChanged_;
   qint64 took = drawEnd_ - drawStart_;
   qint64 pause = commandsWaiting ? took : took / 4;
@@ -55,11 +60,12 @@ kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int wid
   repaintAsked_ = false;
   sizeChanged_ = false;
   drawStart_ = clock_.nsecsElapsed();
-  const kestrel::SceneChanges& now = browser_.changes();
-  if (now.geometry != drawn_.geometry) renderer.clearCaches();
-  if (now.replaced != drawn_.replaced) navigator_.reset();
+  const kestrel::SceneChanges& now = browser_->changes();
+  if (browserChanged_ || now.geometry != drawn_.geometry) renderer.clearCaches();
+  if (browserChanged_ || now.replaced != drawn_.replaced) navigator_.reset();
+  browserChanged_ = false;
   drawn_ = now;
-  roots_ = browser_.scene().rootNodes();
+  roots_ = browser_->scene().rootNodes();
   navigator_.setViewport(width, height);
   navigator_.bind(kestrel::findBindings(roots_));
   // The renderer asks twice a frame; the last call has the scene's bounds.
