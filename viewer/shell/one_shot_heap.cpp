@@ -17,6 +17,8 @@ namespace {
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kMaxReserve = size_t{1} << 30;
 constexpr size_t kBytesPerFileByte = 16;
+// glibc's default heap pad.
+constexpr int kDefaultTopPad = 128 << 10;
 // glibc's largest allowed mmap threshold on 64-bit systems.
 constexpr int kMmapThreshold = 32 << 20;
 
@@ -44,6 +46,10 @@ bool reserveHugePageHeap(size_t bytes) {
   void* volatile probe = std::malloc(probeBytes);
   std::free(probe);
   auto* after = static_cast<char*>(sbrk(0));
+  // Later growth goes back to small steps: the huge pages cover only this
+  // range, and a pad this large could not be had again where memory is
+  // strictly accounted (overcommit off).
+  mallopt(M_TOP_PAD, kDefaultTopPad);
   if (before == reinterpret_cast<char*>(-1) || after <= before) return false;
   const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   const uintptr_t start = (reinterpret_cast<uintptr_t>(before) + page - 1) & ~(page - 1);
