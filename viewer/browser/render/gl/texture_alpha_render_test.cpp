@@ -116,6 +116,12 @@ TEST(TextureAlpha, TextureAlphaReplacesTheMaterialTransparency) {
   Rgb grey = draw("white50.png", "diffuseColor 1 0 0 transparency 0.9");
   EXPECT_NEAR(grey.r, 128, 16);
   EXPECT_NEAR(grey.b, 128, 16);
+  // An alpha channel that is opaque everywhere still counts: opaque red on
+  // a half transparent material.
+  std::ofstream(dir / "red.png", std::ios::binary) << flatRgbaPng(255, 0, 0, 255);
+  Rgb opaque = draw("red.png", "diffuseColor 1 1 1 transparency 0.5");
+  EXPECT_GT(opaque.r, 240);
+  EXPECT_LT(opaque.b, 10);
   fs::remove_all(dir);
 }
 
