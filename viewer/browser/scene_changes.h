@@ -21,6 +21,7 @@ struct SceneChanges {
   void noteAdded() { ++any; }
   void noteRemoved() { ++any, ++geometry; }
   void noteCleared() { ++any, ++geometry, ++replaced; }
+  void noteBinding() { ++any; }  // another node became bound
 };
 
 // True for nodes whose fields shape a mesh or a texture (geometry nodes,

@@ -111,6 +111,10 @@ bool CVrmlBrowser::field(const NodeHandle& n, std::string_view name, MFNodeHandl
 void CVrmlBrowser::advanceTime(double now) { world_->advanceTime(now); }
 double CVrmlBrowser::now() const { return world_->now(); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
+BoundNodes CVrmlBrowser::boundNodes() const { return world_->bound(); }
+std::vector<NodePtr> CVrmlBrowser::viewpointStack() const { return world_->stacks().stack(0); }
+void CVrmlBrowser::viewerMoved(const ViewerPose& pose) { world_->viewerMoved(pose); }
+void CVrmlBrowser::viewerCollided(const Node* group) { world_->viewerCollided(group); }
 const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
 
 }  // namespace kestrel

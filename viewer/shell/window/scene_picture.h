@@ -4,7 +4,8 @@
 //
 // Pacing: frame() is called once per frame (about 16 ms) and asks the
 // widget for a repaint only when the scene changed (the browser's change
-// counters), the user navigated or the size changed, so any number of
+// counters), the user navigated, the eye glides to a new viewpoint or the
+// size changed, so any number of
 // field changes between two frames cost one redraw. While commands wait
 // for the engine (whose ticks share the thread), a frame is followed by a
 // pause as long as itself, so the engine keeps at least half of the time
@@ -61,9 +62,17 @@ class ScenePicture {
   const std::string& problem() const { return problem_; }
 
  private:
+  // Brings the navigator to the bound nodes and tells the browser where the
+  // viewer now is.
+  void placeViewer(int width, int height);
+  // WALK and FLY collide with the scene's surfaces (rebuilt when it changed).
+  void prepareCollisions();
+
   kestrel::CVrmlBrowser& browser_;
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
+  kestrel::CollisionScene collision_;
+  uint64_t collisionBuiltAt_ = ~uint64_t{0};  // changes().any when collision_ was built
   kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn
   unsigned drawnNavigation_ = 0;
   bool sizeChanged_ = true;
