@@ -92,6 +92,10 @@ void BindableStacks::announce(const NodePtr& node, bool bound, Cascade& cascade)
   if (cascade.changes()) cascade.changes()->noteBinding();
 }
 
+bool BindableStacks::empty() const {
+  return std::all_of(stacks_.begin(), stacks_.end(), [](const auto& s) { return s.empty(); });
+}
+
 BoundNodes BindableStacks::bound() const {
   auto top = [this](size_t kind) -> const Node* {
     const auto& stack = stacks_[kind];

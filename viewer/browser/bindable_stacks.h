@@ -52,6 +52,7 @@ class BindableStacks {
   void clear();
 
   BoundNodes bound() const;
+  bool empty() const;
   // The stack of kind KIND, bottom first (for tests and menus).
   std::vector<NodePtr> stack(size_t kind) const;
 

@@ -171,7 +171,8 @@ void World::reloadInline(const NodePtr& node, Cascade& cascade) {
 }
 
 void World::unbindRemoved() {
-  if (changes_.geometry == stacksCheckedAt_) return;
+  // Nodes leave the scene only where something lost nodes (geometry counts it).
+  if (changes_.geometry == stacksCheckedAt_ || stacks_.empty()) return;
   Cascade cascade(now_, &changes_, this);
   unbindRemoved(cascade);
 }

@@ -90,10 +90,11 @@ void ScenePicture::prepareCollisions() {
     navigator_.setCollisionScene(nullptr);
     return;
   }
-  if (browser_.changes().any != collisionBuiltAt_) {
-    collision_.build(roots_, navigator_.position());
-    collisionBuiltAt_ = browser_.changes().any;
-  }
+  const kestrel::SceneChanges& now = browser_.changes();
+  if (now.geometry != collisionMeshesAt_) collision_.forgetMeshes();
+  if (now.any != collisionBuiltAt_) collision_.build(roots_, navigator_.position());
+  collisionMeshesAt_ = now.geometry;
+  collisionBuiltAt_ = now.any;
   navigator_.setCollisionScene(&collision_);
   navigator_.settle();
 }

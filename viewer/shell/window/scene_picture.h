@@ -72,7 +72,8 @@ class ScenePicture {
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
   kestrel::CollisionScene collision_;
-  uint64_t collisionBuiltAt_ = ~uint64_t{0};  // changes().any when collision_ was built
+  // changes().any and .geometry when collision_ was built.
+  uint64_t collisionBuiltAt_ = ~uint64_t{0}, collisionMeshesAt_ = ~uint64_t{0};
   kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn
   unsigned drawnNavigation_ = 0;
   bool sizeChanged_ = true;

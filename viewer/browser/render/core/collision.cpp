@@ -94,20 +94,26 @@ void CollisionScene::build(const std::vector<NodePtr>& roots, Vec3f viewer) {
 void CollisionScene::addShape(const Node& shape, const Mat4& toWorld, const Node* group) {
   const Node* geometry = actualNode(nodeOf(shape, renderKeys().shape.geometry).get());
   if (!geometry) return;
-  Mesh mesh = tessellate(*geometry);
-  if (mesh.kind != Mesh::Kind::Triangles || mesh.positions.size() < 3) return;
+  auto [cached, fresh] = meshes_.try_emplace(geometry);
+  if (fresh) {
+    Mesh mesh = tessellate(*geometry);
+    if (mesh.kind == Mesh::Kind::Triangles) {
+      cached->second = std::move(mesh.positions);
+      cached->second.resize(cached->second.size() / 3 * 3);
+    }
+  }
+  if (cached->second.empty()) return;
   Part part;
   part.group = group;
-  part.triangles.reserve(mesh.positions.size());
+  part.triangles.reserve(cached->second.size());
   part.lo = {1e30f, 1e30f, 1e30f};
   part.hi = {-1e30f, -1e30f, -1e30f};
-  for (const Vec3f& local : mesh.positions) {
+  for (const Vec3f& local : cached->second) {
     Vec3f p = toWorld.transformPoint(local);
     part.triangles.push_back(p);
     part.lo = {std::min(part.lo.x, p.x), std::min(part.lo.y, p.y), std::min(part.lo.z, p.z)};
     part.hi = {std::max(part.hi.x, p.x), std::max(part.hi.y, p.y), std::max(part.hi.z, p.z)};
   }
-  part.triangles.resize(part.triangles.size() / 3 * 3);
   parts_.push_back(std::move(part));
 }
 

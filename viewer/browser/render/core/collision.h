@@ -6,6 +6,7 @@
 // Plain data built from the scene graph; one owner, not thread-safe.
 #pragma once
 
+#include <unordered_map>
 #include <vector>
 
 #include "viewer/browser/render/core/math3d.h"
@@ -16,8 +17,11 @@ namespace kestrel {
 class CollisionScene {
  public:
   // Gathers the surfaces under ROOTS; VIEWER (world) chooses LOD levels.
+  // Each geometry node is tessellated once and kept until forgetMeshes().
   void build(const std::vector<NodePtr>& roots, Vec3f viewer);
   void clear() { parts_.clear(); }
+  // Geometry nodes changed or left the scene: tessellate afresh.
+  void forgetMeshes() { meshes_.clear(); }
   bool empty() const { return parts_.empty(); }
 
   // Whether a surface comes within RADIUS of P; GROUP (when given) gets the
@@ -36,6 +40,7 @@ class CollisionScene {
   void addShape(const Node& shape, const Mat4& toWorld, const Node* group);
 
   std::vector<Part> parts_;
+  std::unordered_map<const Node*, std::vector<Vec3f>> meshes_;  // triangle corners, local
 };
 
 }  // namespace kestrel
