@@ -77,6 +77,20 @@ TEST_F(InlineFiles, ANewUrlReplacesTheContentAndAnEmptyOneEmptiesIt) {
   EXPECT_EQ(b.boundNodes().viewpoint, inInline(b, "viewA").get());
 }
 
+TEST_F(InlineFiles, AnInlineNotYetInTheSceneLoadsItsNewUrlWhenItEnters) {
+  CVrmlBrowser b;
+  VrmlContent content;
+  ASSERT_TRUE(b.createFromFile((dir_ / "main.wrl").string(), content));
+  NodeHandle inl = content.firstNode();
+  FieldHandle url;
+  ASSERT_TRUE(b.field(inl, "url", url));
+  ASSERT_TRUE(url.set(FieldValue{FieldType::MFString, std::vector<std::string>{"sub/b.wrl"}}));
+  EXPECT_EQ(inl.node()->inlineScene, nullptr);  // nothing read yet
+  ASSERT_TRUE(b.appendToRoot(content));
+  NodeHandle n;
+  EXPECT_TRUE(b.findInlineNode(inl, "inB", n));  // resolved against main.wrl's folder
+}
+
 TEST_F(InlineFiles, TheWorldsOwnViewpointBindsBeforeTheInlines) {
   write("own.wrl", "#VRML V2.0 utf8\nDEF I Inline { url \"a.wrl\" }\nDEF mine Viewpoint {}\n");
   CVrmlBrowser b;

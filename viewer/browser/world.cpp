@@ -151,7 +151,8 @@ bool World::receive(const NodePtr& node, int field, const FieldValue& value,
     if (const bool* bind = value.as<bool>()) stacks_.setBind(node, *bind, cascade);
     return true;
   }
-  if (node->type->kind == NodeKind::Inline && decl.name == "url") {
+  // An Inline not yet in the scene loads its url when it enters.
+  if (node->type->kind == NodeKind::Inline && decl.name == "url" && node->inlineTried) {
     cascade.storeAndReport(node, field, value);
     reloadInline(node, cascade);
     return true;
