@@ -99,5 +99,13 @@ TEST_F(CollisionTest, WalkingClimbsAStepAndFlyingStopsWithoutFalling) {
   EXPECT_FALSE(nav_.takeCollisions().empty());
 }
 
+TEST_F(CollisionTest, AnEyeStartingInsideAWallCanLeaveIt) {
+  load(R"(Viewpoint { position 0 0 0 }
+          NavigationInfo { type "FLY" }
+          Transform { translation 0 0 -0.1 children Shape { geometry Box { size 4 4 0.6 } } })");
+  press(Navigator::Key::Up, 4);
+  EXPECT_NEAR(nav_.position().z, -1, 1e-4);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -268,7 +268,10 @@ void Navigator::walk(float distance) {
     if (length(ahead) < 1e-4f) ahead = up() - worldUp_ * dot(up(), worldUp_);
     ahead = normalized(ahead);
   }
-  const bool colliding = collision_ && (mode_ == Mode::Walk || mode_ == Mode::Fly);
+  // An eye already inside a surface (placed there by a viewpoint) may move
+  // out of it rather than stay stuck.
+  const bool colliding = collision_ && (mode_ == Mode::Walk || mode_ == Mode::Fly) &&
+                         !collision_->touches(position_, avatarRadius_);
   if (!colliding) {
     position_ = position_ + ahead * distance;
     ++revision_;
