@@ -172,8 +172,7 @@ void World::reloadInline(const NodePtr& node, Cascade& cascade) {
 }
 
 void World::unbindRemoved() {
-  // Nodes leave the scene only where something lost nodes (geometry counts it).
-  if (changes_.geometry == stacksCheckedAt_ || stacks_.empty()) return;
+  if (changes_.detached == stacksCheckedAt_ || stacks_.empty()) return;
   Cascade cascade(now_, &changes_, this);
   unbindRemoved(cascade);
 }
@@ -197,7 +196,7 @@ void World::unbindRemoved(Cascade& cascade) {
   std::unordered_set<const Node*> live;
   forEachSceneNode([&](const NodePtr& n) { live.insert(n.get()); });
   stacks_.keepOnly(live, cascade);
-  stacksCheckedAt_ = changes_.geometry;
+  stacksCheckedAt_ = changes_.detached;
 }
 
 BoundNodes World::bound() {
@@ -261,7 +260,7 @@ void World::clear() {
   sensors_.clear();
   viewerSensors_.clear();
   stacks_.clear();
-  stacksCheckedAt_ = changes_.geometry;
+  stacksCheckedAt_ = changes_.detached;
   breakCycles(holders_);
 }
 

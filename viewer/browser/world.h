@@ -91,7 +91,7 @@ class World : public CascadeHost {
   std::vector<std::weak_ptr<Node>> sensors_;
   std::vector<std::weak_ptr<Node>> viewerSensors_;  // Proximity and Visibility
   BindableStacks stacks_;
-  uint64_t stacksCheckedAt_ = 0;  // changes_.geometry when the stacks were last pruned
+  uint64_t stacksCheckedAt_ = 0;  // changes_.detached when the stacks were last pruned
   std::vector<std::weak_ptr<Node>> holders_;
   UrlResolver resolver_;
   double now_ = 0;
