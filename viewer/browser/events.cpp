@@ -36,7 +36,22 @@ void Cascade::emit(const NodePtr& node, int field, FieldValue value) {
   run();
 }
 
+void emitEventOut(const NodePtr& node, std::string_view name, FieldValue value,
+                  Cascade& cascade) {
+  int i = node->type->findField(name);
+  if (i < 0 || node->type->fields[size_t(i)].type != value.type) return;
+  node->values[size_t(i)] = value;
+  cascade.emit(node, i, std::move(value));
+}
+
+void Cascade::storeAndReport(const NodePtr& node, int field, const FieldValue& value) {
+  store(*node, field, value);
+  queue_.push_back({node, field, value, true});
+}
+
 void Cascade::run() {
+  if (running_) return;  // the running loop takes what was queued
+  running_ = true;
   // Breadth first: events reach their targets in the order they were sent.
   size_t head = 0;
   while (head < queue_.size()) {
@@ -48,6 +63,7 @@ void Cascade::run() {
     }
   }
   queue_.clear();
+  running_ = false;
 }
 
 void Cascade::fanOut(const NodePtr& node, int field, const FieldValue& value) {
@@ -74,6 +90,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
       type.name == "TimeSensor") {
     return;
   }
+  if (type.standard && host_ && host_->receive(node, field, value, *this)) return;
   if (type.standard && decl.access == Access::EventIn) {
     if (decl.name == "set_fraction" && isInterpolator(type)) {
       FieldValue out;

@@ -19,7 +19,8 @@ const FieldValue* FieldHandle::value() const {
 
 bool FieldHandle::set(FieldValue v) const {
   if (!valid() || v.type != type()) return false;
-  Cascade cascade(world_ ? world_->now() : 0.0, world_ ? &world_->changes() : nullptr);
+  Cascade cascade(world_ ? world_->now() : 0.0, world_ ? &world_->changes() : nullptr,
+                  world_.get());
   return cascade.send(node_, field_, std::move(v));
 }
 

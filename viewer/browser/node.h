@@ -43,8 +43,10 @@ struct Node {
   std::vector<NodePtr> protoBody;      // a PROTO instance's own copy of the body
   std::shared_ptr<Scene> inlineScene;  // an Inline's loaded scene, once loaded
   bool inlineTried = false;            // loading was attempted
+  std::string inlineBase;              // where an Inline's relative url resolves
 
-  // TimeSensor state between clock ticks.
+  // Sensor state between clock ticks or frames (TimeSensor, ProximitySensor,
+  // VisibilitySensor: active).
   bool sensorActive = false;
   double cycleStart = 0;
 

@@ -38,7 +38,9 @@ void SceneChanges::noteField(const Node& node, const FieldValue& before,
                              const FieldValue& after) {
   ++any;
   bool nodes = after.type == FieldType::SFNode || after.type == FieldType::MFNode;
-  if (nodes ? !onlyGainsNodes(before, after) : shapesMeshOrTexture(*node.type)) ++geometry;
+  const bool lost = nodes && !onlyGainsNodes(before, after);
+  if (lost || (!nodes && shapesMeshOrTexture(*node.type))) ++geometry;
+  if (lost) ++detached;
 }
 
 }  // namespace kestrel

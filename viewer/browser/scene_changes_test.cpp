@@ -90,5 +90,18 @@ TEST_F(SceneChangesTest, AnAnimationChangesThePictureOnlyWhileItRuns) {
   EXPECT_EQ(changes().any, before.any);
 }
 
+TEST_F(SceneChangesTest, OnlyLosingNodesCountsAsNodesLeavingTheScene) {
+  SceneChanges before = changes();
+  ASSERT_TRUE(field<MFStringHandle>("Text_a", "string").set0("b"));  // a mesh changes
+  EXPECT_GT(changes().geometry, before.geometry);
+  EXPECT_EQ(changes().detached, before.detached);
+  FieldHandle all = field<FieldHandle>("Xform_a", "children");
+  ASSERT_TRUE(all.set(FieldValue{FieldType::MFNode, std::vector<NodePtr>{}}));  // emptied
+  EXPECT_GT(changes().detached, before.detached);
+  SceneChanges emptied = changes();
+  browser_.removeAllRoots();
+  EXPECT_GT(changes().detached, emptied.detached);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -114,6 +114,10 @@ double CVrmlBrowser::now() const { return world_->now(); }
 
 Cascade CVrmlBrowser::cascade() { return Cascade(world_->now(), &world_->changes()); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
+BoundNodes CVrmlBrowser::boundNodes() const { return world_->bound(); }
+std::vector<NodePtr> CVrmlBrowser::viewpointStack() const { return world_->stacks().stack(0); }
+void CVrmlBrowser::viewerMoved(const ViewerPose& pose) { world_->viewerMoved(pose); }
+void CVrmlBrowser::viewerCollided(const Node* group) { world_->viewerCollided(group); }
 const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
 
 const UrlResolver& CVrmlBrowser::resolver() const { return world_->resolver(); }

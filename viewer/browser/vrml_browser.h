@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "viewer/browser/bindable_stacks.h"
+#include "viewer/browser/environment_sensors.h"
 #include "viewer/browser/field_handles.h"
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
@@ -105,6 +107,20 @@ class CVrmlBrowser {
   // scene (the user's pointer, the window's menus); it counts what it
   // changes in changes().
   Cascade cascade();
+
+  // The Viewpoint, Background, Fog and NavigationInfo on top of their
+  // binding stacks (null where none is bound): what the renderer and the
+  // navigation use.
+  BoundNodes boundNodes() const;
+  // The binding stack of Viewpoints, bottom first (e.g. for a menu of views).
+  std::vector<NodePtr> viewpointStack() const;
+  // The viewer is at POSE now; called once a frame by whoever shows the
+  // scene (a window, a snapshot). ProximitySensors and VisibilitySensors
+  // send their events at the browser's current time.
+  void viewerMoved(const ViewerPose& pose);
+  // The viewer ran into the geometry of the Collision node GROUP (one the
+  // navigation reports): it sends collideTime. Other nodes are ignored.
+  void viewerCollided(const Node* group);
 
   // What changed in the scene so far: a renderer compares these counters
   // with the ones it saw at its last frame.

@@ -1,5 +1,7 @@
 #include "viewer/browser/world.h"
 
+#include <unordered_set>
+
 #include "viewer/browser/events.h"
 #include "viewer/browser/file_input.h"
 #include "viewer/browser/parser.h"
@@ -14,15 +16,14 @@ constexpr int kMaxInlineDepth = 16;
 // twice over cannot multiply without end.
 constexpr int kMaxInlineLoads = 1000;
 
-// Every node of ROOTS, including the bodies of PROTO instances.
+// Every node of ROOTS, including the bodies of PROTO instances, in file
+// order (an instance's body right after the instance).
 template <class Visit>
 void forEachLiveNode(const std::vector<NodePtr>& roots, Visit&& visit) {
-  std::vector<NodePtr> bodies;
   forEachNode(roots, [&](const NodePtr& n) {
     visit(n);
-    for (const NodePtr& b : n->protoBody) bodies.push_back(b);
+    if (!n->protoBody.empty()) forEachLiveNode(n->protoBody, visit);
   });
-  if (!bodies.empty()) forEachLiveNode(bodies, visit);
 }
 
 // The URL fields that name files to show or play (Inlines resolve their
@@ -121,16 +122,104 @@ void World::adopt(Scene& content) {
 
 void World::enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
                   int inlineDepth) {
-  std::vector<NodePtr> inlines;
+  std::vector<NodePtr> inlines, bindables;
   forEachLiveNode(roots, [&](const NodePtr& n) {
     if (!n->type->standard) return;
     if (n->type->name == "TimeSensor") {
       sensors_.push_back(n);
-    } else if (n->type->name == "Inline" && !n->inlineTried) {
-      inlines.push_back(n);
+    } else if (isEnvironmentSensor(*n)) {
+      viewerSensors_.push_back(n);
+    } else if (BindableStacks::stackOf(*n) >= 0) {
+      bindables.push_back(n);
+    } else if (n->type->name == "Inline") {
+      n->inlineBase = baseDir;
+      if (!n->inlineTried) inlines.push_back(n);
     }
   });
+  if (!bindables.empty()) {
+    // The content's own nodes bind before those of its Inlines.
+    Cascade cascade(now_, &changes_, this);
+    stacks_.entered(bindables, cascade);
+  }
   for (const NodePtr& n : inlines) loadInline(n, baseDir, inlineDepth);
+}
+
+bool World::receive(const NodePtr& node, int field, const FieldValue& value,
+                    Cascade& cascade) {
+  const FieldDecl& decl = node->type->fields[size_t(field)];
+  if (decl.name == "set_bind" && BindableStacks::stackOf(*node) >= 0) {
+    if (const bool* bind = value.as<bool>()) stacks_.setBind(node, *bind, cascade);
+    return true;
+  }
+  // An Inline not yet in the scene loads its url when it enters.
+  if (node->type->kind == NodeKind::Inline && decl.name == "url" && node->inlineTried) {
+    cascade.storeAndReport(node, field, value);
+    reloadInline(node, cascade);
+    return true;
+  }
+  return false;
+}
+
+void World::reloadInline(const NodePtr& node, Cascade& cascade) {
+  if (node->inlineScene) {
+    node->inlineScene.reset();  // its nodes leave with it
+    changes_.noteRemoved();
+    unbindRemoved(cascade);  // before the new content binds its own
+  }
+  inlineBudget_ = kMaxInlineLoads;
+  loadInline(node, node->inlineBase, 0);
+  if (node->inlineScene) changes_.noteAdded();
+}
+
+void World::unbindRemoved() {
+  if (changes_.detached == stacksCheckedAt_ || stacks_.empty()) return;
+  Cascade cascade(now_, &changes_, this);
+  unbindRemoved(cascade);
+}
+
+template <class Visit>
+void World::forEachSceneNode(Visit&& visit) const {
+  std::vector<NodePtr> roots = scene_.rootNodes();
+  while (!roots.empty()) {
+    std::vector<NodePtr> inlined;
+    forEachLiveNode(roots, [&](const NodePtr& n) {
+      visit(n);
+      if (n->inlineScene) {
+        for (const NodePtr& r : n->inlineScene->rootNodes()) inlined.push_back(r);
+      }
+    });
+    roots = std::move(inlined);
+  }
+}
+
+void World::unbindRemoved(Cascade& cascade) {
+  std::unordered_set<const Node*> live;
+  forEachSceneNode([&](const NodePtr& n) { live.insert(n.get()); });
+  stacks_.keepOnly(live, cascade);
+  stacksCheckedAt_ = changes_.detached;
+}
+
+BoundNodes World::bound() {
+  unbindRemoved();
+  return stacks_.bound();
+}
+
+void World::viewerCollided(const Node* group) {
+  NodePtr found;
+  forEachSceneNode([&](const NodePtr& n) {
+    if (n.get() == group) found = n;
+  });
+  if (!found || found->type->kind != NodeKind::Collision) return;
+  Cascade cascade(now_, &changes_, this);
+  emitEventOut(found, "collideTime", FieldValue{FieldType::SFTime, now_}, cascade);
+}
+
+void World::viewerMoved(const ViewerPose& pose) {
+  unbindRemoved();
+  std::erase_if(viewerSensors_, [](const std::weak_ptr<Node>& s) { return s.expired(); });
+  if (viewerSensors_.empty()) return;
+  Cascade cascade(now_, &changes_, this);
+  updateEnvironmentSensors(scene_.rootNodes(), pose, cascade);
 }
 
 void World::loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth) {
@@ -169,6 +258,9 @@ void World::clear() {
   scene_ = Scene{};
   names_.clear();
   sensors_.clear();
+  viewerSensors_.clear();
+  stacks_.clear();
+  stacksCheckedAt_ = changes_.detached;
   breakCycles(holders_);
 }
 
@@ -178,7 +270,8 @@ NodePtr World::find(std::string_view name) const {
 
 void World::advanceTime(double now) {
   if (now > now_) now_ = now;
-  Cascade cascade(now_, &changes_);
+  unbindRemoved();
+  Cascade cascade(now_, &changes_, this);
   size_t live = 0;
   for (size_t i = 0; i < sensors_.size(); ++i) {
     NodePtr s = sensors_[i].lock();

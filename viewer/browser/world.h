@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "viewer/browser/bindable_stacks.h"
+#include "viewer/browser/environment_sensors.h"
+#include "viewer/browser/events.h"
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
 #include "viewer/browser/scene_changes.h"
@@ -19,7 +22,7 @@
 
 namespace kestrel {
 
-class World {
+class World : public CascadeHost {
  public:
   explicit World(std::string renderRoot) : resolver_(std::move(renderRoot)) {}
 
@@ -60,13 +63,35 @@ class World {
   // Moves the clock to NOW and runs every TimeSensor; the clock never goes back.
   void advanceTime(double now);
 
+  // The nodes bound now (after taking nodes that left the scene off their stacks).
+  BoundNodes bound();
+  const BindableStacks& stacks() const { return stacks_; }
+  // The viewer is at POSE: the ProximitySensors and VisibilitySensors answer.
+  void viewerMoved(const ViewerPose& pose);
+  // The viewer ran into geometry of the Collision node GROUP: its collideTime.
+  void viewerCollided(const Node* group);
+
+  // set_bind events go to the binding stacks; a new url reloads an Inline.
+  bool receive(const NodePtr& node, int field, const FieldValue& value,
+               Cascade& cascade) override;
+
  private:
   void enter(const std::vector<NodePtr>& roots, const std::string& baseDir, int inlineDepth);
   void loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth);
+  void reloadInline(const NodePtr& node, Cascade& cascade);
+  // Bound nodes that left the scene since the last look leave their stacks.
+  void unbindRemoved();
+  void unbindRemoved(Cascade& cascade);
+  // VISIT(node) for every node of the scene, PROTO bodies and Inlines included.
+  template <class Visit>
+  void forEachSceneNode(Visit&& visit) const;
 
   Scene scene_;
   NameTable names_;
   std::vector<std::weak_ptr<Node>> sensors_;
+  std::vector<std::weak_ptr<Node>> viewerSensors_;  // Proximity and Visibility
+  BindableStacks stacks_;
+  uint64_t stacksCheckedAt_ = 0;  // changes_.detached when the stacks were last pruned
   std::vector<std::weak_ptr<Node>> holders_;
   UrlResolver resolver_;
   double now_ = 0;

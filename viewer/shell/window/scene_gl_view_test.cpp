@@ -321,6 +321,41 @@ TEST_F(SceneImageViewTest, DrawsTheSceneAndZoomsWithTheWheel) {
   EXPECT_EQ(view_->picture().framesDrawn(), frames);
 }
 
+TEST_F(SceneImageViewTest, EachFrameTellsTheBrowserWhereTheEyeIsAndTheBoundViewpointPlacesIt) {
+  add("DEF P ProximitySensor { size 1000 1000 1000 } "
+      "DEF B Viewpoint { position 3 4 20 } "
+      "Shape { appearance Appearance { material Material { diffuseColor 0 0 0 "
+      "emissiveColor 1 0 0 } } geometry Sphere { } }");
+  ASSERT_TRUE(drawn());
+  kestrel::NodeHandle p, b;
+  ASSERT_TRUE(browser_.findNode("P", p));
+  ASSERT_TRUE(browser_.findNode("B", b));
+  auto sensed = [&] { return *p.node()->field("position_changed")->as<kestrel::Vec3f>(); };
+  kestrel::Navigator& nav = view_->picture().navigator();
+  EXPECT_EQ(nav.position(), (kestrel::Vec3f{3, 4, 20}));  // the first Viewpoint is bound
+  EXPECT_TRUE(*p.node()->field("isActive")->as<bool>());
+  EXPECT_EQ(sensed(), nav.position());
+  QPointF at(160, 120);
+  QWheelEvent event(at, view_->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view_.get(), &event);
+  ASSERT_TRUE(drawn());
+  EXPECT_LT(nav.position().z, 19.9f);
+  EXPECT_EQ(sensed(), nav.position());
+  // Unbinding the only Viewpoint brings the default one.
+  kestrel::FieldHandle setBind;
+  ASSERT_TRUE(browser_.field(b, "set_bind", setBind));
+  ASSERT_TRUE(setBind.set(kestrel::FieldValue{kestrel::FieldType::SFBool, false}));
+  ASSERT_TRUE(drawn());
+  EXPECT_EQ(nav.position(), (kestrel::Vec3f{0, 0, 10}));
+  EXPECT_EQ(sensed(), nav.position());
+  // A sensor that follows the eye costs no frames while the eye rests.
+  unsigned frames = view_->picture().framesDrawn();
+  for (int i = 0; i < 5; ++i) view_->picture().frame(*view_);
+  QTest::qWait(50);
+  EXPECT_EQ(view_->picture().framesDrawn(), frames);
+}
+
 // Counts its paints; stands for a scene view in the pacing test.
 class PaintCounter : public QWidget {
  public:

@@ -45,6 +45,7 @@ void ScenePicture::show(kestrel::CVrmlBrowser& browser) {
 }
 
 void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
+  renderer.setBindingSource([this] { return browser_->boundNodes(); });
   renderer.setResolver([this](const std::string& url, const std::string& dir, std::string& path) {
     return resolver_.resolve(url, dir, path);
   });
@@ -52,7 +53,8 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
 
 void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
   bool changed = browserChanged_ || browser_->changes().any != drawn_.any ||
-                 navigator_.revision() != drawnNavigation_ || sizeChanged_;
+                 navigator_.revision() != drawnNavigation_ || sizeChanged_ ||
+                 navigator_.gliding();
   qint64 took = drawEnd_ - drawStart_;
   qint64 pause = commandsWaiting ? took : took / 4;
   if (changed && !repaintAsked_ && clock_.nsecsElapsed() >= drawEnd_ + pause) {
@@ -66,22 +68,51 @@ kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int wid
   repaintAsked_ = false;
   sizeChanged_ = false;
   drawStart_ = clock_.nsecsElapsed();
-  const kestrel::SceneChanges& now = browser_->changes();
-  if (browserChanged_ || now.geometry != drawn_.geometry) renderer.clearCaches();
-  if (browserChanged_ || now.replaced != drawn_.replaced) navigator_.reset();
+  const bool fresh = browserChanged_;  // a replay's seek brought another browser
   browserChanged_ = false;
-  drawn_ = now;
+  if (fresh || browser_->changes().replaced != drawn_.replaced) navigator_.reset();
+  if (fresh) collisionBuiltAt_ = collisionMeshesAt_ = ~uint64_t{0};
   roots_ = browser_->scene().rootNodes();
   navigator_.setViewport(width, height);
   viewWidth_ = width;
   viewHeight_ = height;
-  navigator_.bind(kestrel::findBindings(roots_));
+  placeViewer(width, height);
+  const kestrel::SceneChanges& now = browser_->changes();
+  if (fresh || now.geometry != drawn_.geometry) renderer.clearCaches();
+  drawn_ = now;
   // The renderer asks twice a frame; the last call has the scene's bounds.
   return [this](const kestrel::Bindings& bound, int w, int h, kestrel::Vec3f c, float r) {
     centre_ = c;
     radius_ = r;
     return navigator_.camera(bound, w, h, c, r);
   };
+}
+
+void ScenePicture::placeViewer(int width, int height) {
+  const kestrel::BoundNodes bound = browser_->boundNodes();
+  const kestrel::Bindings bindings = kestrel::findBindings(roots_, &bound);
+  navigator_.bind(bindings, double(clock_.nsecsElapsed()) / 1e9);
+  prepareCollisions();
+  // Sensors that follow the viewer (a heads-up display) answer before drawing.
+  browser_->viewerMoved(kestrel::viewerPose(navigator_.eyeToWorld(), navigator_.fieldOfView(),
+                                           bindings, width, height));
+}
+
+void ScenePicture::prepareCollisions() {
+  for (const kestrel::Node* group : navigator_.takeCollisions())
+    if (group) browser_->viewerCollided(group);
+  const Navigator::Mode mode = navigator_.mode();
+  if (mode != Navigator::Mode::Walk && mode != Navigator::Mode::Fly) {
+    navigator_.setCollisionScene(nullptr);
+    return;
+  }
+  const kestrel::SceneChanges& now = browser_->changes();
+  if (now.geometry != collisionMeshesAt_) collision_.forgetMeshes();
+  if (now.any != collisionBuiltAt_) collision_.build(roots_, navigator_.position());
+  collisionMeshesAt_ = now.geometry;
+  collisionBuiltAt_ = now.any;
+  navigator_.setCollisionScene(&collision_);
+  navigator_.settle();
 }
 
 void ScenePicture::end(const std::string& problem) {
@@ -97,7 +128,8 @@ void ScenePicture::end(const std::string& problem) {
 }
 
 void ScenePicture::aimPointer() {
-  kestrel::Bindings bound = kestrel::findBindings(browser_->scene().rootNodes());
+  const kestrel::BoundNodes stacks = browser_->boundNodes();
+  kestrel::Bindings bound = kestrel::findBindings(browser_->scene().rootNodes(), &stacks);
   pointer_.setCamera(navigator_.camera(bound, viewWidth_, viewHeight_, centre_, radius_),
                      viewWidth_, viewHeight_);
 }

@@ -7,7 +7,8 @@
 //
 // Pacing: frame() is called once per frame (about 16 ms) and asks the
 // widget for a repaint only when the scene changed (the browser's change
-// counters), the user navigated or the size changed, so any number of
+// counters), the user navigated, the eye glides to a new viewpoint or the
+// size changed, so any number of
 // field changes between two frames cost one redraw. While commands wait
 // for the engine (whose ticks share the thread), a frame is followed by a
 // pause as long as itself, so the engine keeps at least half of the time
@@ -85,11 +86,19 @@ class ScenePicture {
  private:
   // Points the pointer's picking through the camera the user sees now.
   void aimPointer();
+  // Brings the navigator to the bound nodes and tells the browser where the
+  // viewer now is.
+  void placeViewer(int width, int height);
+  // WALK and FLY collide with the scene's surfaces (rebuilt when it changed).
+  void prepareCollisions();
 
   kestrel::CVrmlBrowser* browser_;
   bool browserChanged_ = false;
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
+  kestrel::CollisionScene collision_;
+  // changes().any and .geometry when collision_ was built.
+  uint64_t collisionBuiltAt_ = ~uint64_t{0}, collisionMeshesAt_ = ~uint64_t{0};
   ScenePointer pointer_;
   ViewpointChoice viewpoints_;
   bool pointing_ = true;

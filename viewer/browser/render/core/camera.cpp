@@ -7,31 +7,6 @@
 #include "viewer/browser/render/core/render_keys.h"
 
 namespace kestrel {
-namespace {
-
-// M without its scale and shear: the same origin and direction of view
-// (-Z), the nearest right-angled up (Y), and X to make it right-handed. A Viewpoint under a scaling Transform
-// moves with it but sees at the scale of the world; a view matrix with a
-// scale would put eye-space depths, light distances and the clip planes
-// out of step with each other.
-Mat4 rigid(const Mat4& m) {
-  Vec3f o = m.transformPoint({0, 0, 0});
-  Vec3f z = normalized(m.transformDir({0, 0, 1}));
-  Vec3f x = normalized(cross(m.transformDir({0, 1, 0}), z));
-  if (length(x) < 0.5f || length(z) < 0.5f) return Mat4::translation(o);  // degenerate
-  Vec3f y = cross(z, x);
-  Mat4 r;
-  const Vec3f axes[4] = {x, y, z, o};
-  for (int c = 0; c < 4; ++c) {
-    r.at(0, c) = axes[c].x;
-    r.at(1, c) = axes[c].y;
-    r.at(2, c) = axes[c].z;
-  }
-  return r;
-}
-
-}  // namespace
-
 float boundFieldOfView(const Bindings& bound) {
   float fov = 0.785398f;
   if (bound.viewpoint) fov = fieldOr(*bound.viewpoint, renderKeys().viewpoint.fieldOfView, fov);
@@ -47,7 +22,22 @@ Mat4 boundEyeToWorld(const Bindings& bound) {
     orientation = fieldOr(*bound.viewpoint, renderKeys().viewpoint.orientation, orientation);
     parent = bound.viewpointMatrix;
   }
-  return rigid(parent * Mat4::translation(position) * Mat4::rotation(orientation));
+  // A Viewpoint under a scaling Transform moves with it but sees at the
+  // scale of the world: eye depths, light distances and clip planes stay in step.
+  return rigidPart(parent * Mat4::translation(position) * Mat4::rotation(orientation));
+}
+
+ViewerPose viewerPose(const Mat4& eyeToWorld, float fov, const Bindings& bound, int width,
+                      int height) {
+  ViewerPose pose;
+  pose.position = eyeToWorld.transformPoint({0, 0, 0});
+  pose.orientation = axisAngleOf(eyeToWorld);
+  pose.fieldOfView = fov;
+  pose.aspect = float(std::max(width, 1)) / float(std::max(height, 1));
+  if (bound.navigationInfo)
+    pose.visibilityLimit =
+        fieldOr(*bound.navigationInfo, renderKeys().navigationInfo.visibilityLimit, 0.0f);
+  return pose;
 }
 
 Camera cameraFor(const Bindings& bound, int width, int height, Vec3f sceneCentre,

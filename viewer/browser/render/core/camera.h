@@ -2,6 +2,7 @@
 // 0 0 10 looking down -Z) and NavigationInfo, for an image of a given size.
 #pragma once
 
+#include "viewer/browser/environment_sensors.h"
 #include "viewer/browser/render/core/draw_list.h"
 #include "viewer/browser/render/core/traversal.h"
 
@@ -25,6 +26,12 @@ Camera cameraFor(const Bindings& bound, int width, int height, Vec3f sceneCentre
 // NavigationInfo's avatar size, visibility limit and headlight.
 Camera cameraAt(const Mat4& eyeToWorld, float fov, const Bindings& bound, int width, int height,
                 Vec3f sceneCentre, float sceneRadius);
+
+// The viewer's pose for the browser's sensors: an eye placed by EYETOWORLD
+// with field of view FOV, in a WIDTH x HEIGHT view, with BOUND's
+// visibility limit.
+ViewerPose viewerPose(const Mat4& eyeToWorld, float fov, const Bindings& bound, int width,
+                      int height);
 
 // The field of view of the bound Viewpoint (0.785398 when none or unusable).
 float boundFieldOfView(const Bindings& bound);

@@ -1,5 +1,6 @@
 #include "viewer/browser/render/core/math3d.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kestrel {
@@ -124,6 +125,41 @@ Mat4 operator*(const Mat4& a, const Mat4& b) {
       r.at(i, j) = s;
     }
   return r;
+}
+
+Mat4 rigidPart(const Mat4& m) {
+  Vec3f o = m.transformPoint({0, 0, 0});
+  Vec3f z = normalized(m.transformDir({0, 0, 1}));
+  Vec3f x = normalized(cross(m.transformDir({0, 1, 0}), z));
+  if (length(x) < 0.5f || length(z) < 0.5f) return Mat4::translation(o);  // degenerate
+  Vec3f y = cross(z, x);
+  Mat4 r;
+  const Vec3f axes[4] = {x, y, z, o};
+  for (int c = 0; c < 4; ++c) {
+    r.at(0, c) = axes[c].x;
+    r.at(1, c) = axes[c].y;
+    r.at(2, c) = axes[c].z;
+  }
+  return r;
+}
+
+Rotation axisAngleOf(const Mat4& m) {
+  Mat4 r = rigidPart(m);
+  double trace = double(r.at(0, 0)) + r.at(1, 1) + r.at(2, 2);
+  double angle = std::acos(std::clamp((trace - 1) / 2, -1.0, 1.0));
+  Vec3f axis{r.at(2, 1) - r.at(1, 2), r.at(0, 2) - r.at(2, 0), r.at(1, 0) - r.at(0, 1)};
+  if (angle < 1e-6) return Rotation{0, 0, 1, 0};
+  if (length(axis) < 1e-4f) {
+    // Half a turn: the axis is the column of R + I with the largest length.
+    Vec3f best{};
+    for (int c = 0; c < 3; ++c) {
+      Vec3f col{r.at(0, c) + (c == 0), r.at(1, c) + (c == 1), r.at(2, c) + (c == 2)};
+      if (length(col) > length(best)) best = col;
+    }
+    axis = best;
+  }
+  axis = normalized(axis);
+  return Rotation{axis.x, axis.y, axis.z, static_cast<float>(angle)};
 }
 
 Mat4 transformMatrix(Vec3f translation, const Rotation& rotation, Vec3f scale,

@@ -40,6 +40,13 @@ struct Mat4 {
 
 Mat4 operator*(const Mat4& a, const Mat4& b);
 
+// M without its scale and shear: the same origin and direction of view
+// (-Z), the nearest right-angled up (Y), and X to make it right-handed;
+// only the translation when M is degenerate.
+Mat4 rigidPart(const Mat4& m);
+// The turn of M's rigid part as an axis and angle (angle in [0, pi]).
+Rotation axisAngleOf(const Mat4& m);
+
 // The VRML Transform matrix: T * C * R * SR * S * -SR * -C.
 Mat4 transformMatrix(Vec3f translation, const Rotation& rotation, Vec3f scale,
                      const Rotation& scaleOrientation, Vec3f center);

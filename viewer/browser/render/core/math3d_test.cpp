@@ -42,5 +42,18 @@ TEST(Math3d, PerspectiveMapsNearAndFarToDepthLimits) {
   EXPECT_NEAR(p.transformPoint({0, 0, -10}).z, 1.0f, 1e-5f);
 }
 
+TEST(Math3d, AxisAngleOfARigidPartTurnsVectorsAsTheMatrixDoes) {
+  const Rotation turns[] = {{0, 0, 1, 0}, {0, 1, 0, 0.5f}, {1, 2, 3, 2.0f}, {1, 0, 0, 3.14159265f},
+                            {0, 1, 1, 3.14159265f}};
+  for (const Rotation& r : turns) {
+    // Scaled and moved: only the turn is read.
+    Mat4 m = Mat4::translation({4, 5, 6}) * Mat4::rotation(r) * Mat4::scaling({2, 2, 2});
+    Mat4 back = Mat4::rotation(axisAngleOf(m));
+    for (Vec3f v : {Vec3f{1, 0, 0}, Vec3f{0, 1, 0}, Vec3f{0, 0, 1}})
+      expectNear(back.transformDir(v), Mat4::rotation(r).transformDir(v));
+  }
+  expectNear(rigidPart(Mat4::scaling({3, 3, 3})).transformDir({1, 0, 0}), {1, 0, 0});
+}
+
 }  // namespace
 }  // namespace kestrel

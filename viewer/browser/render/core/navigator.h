@@ -8,6 +8,10 @@
 //            turns; arrow keys do the same in steps; right drag or
 //            PageUp/PageDown look up and down. The height is kept.
 //   FLY      as WALK, but forward is where the eye looks.
+// In WALK and FLY, with a CollisionScene given, the eye stops short of
+// collidable surfaces (NavigationInfo avatarSize[0] away), and in WALK
+// gravity keeps it avatarSize[1] above the ground below it, climbing
+// steps up to avatarSize[2] high.
 //   NONE     no navigation.
 // The first type of the list that is one of these wins; "ANY" alone, an
 // empty list or no NavigationInfo at all navigate as EXAMINE.
@@ -17,7 +21,10 @@
 // Camera for GlRenderer. Not thread-safe; one owner.
 #pragma once
 
+#include <vector>
+
 #include "viewer/browser/render/core/camera.h"
+#include "viewer/browser/render/core/collision.h"
 
 namespace kestrel {
 
@@ -28,10 +35,17 @@ class Navigator {
   enum Modifier : int { kShift = 1, kControl = 2 };
   enum class Key { Up, Down, Left, Right, PageUp, PageDown, Home };
 
-  // Takes up BOUND: a different Viewpoint, or the bound one moved or
-  // changed, puts the eye back at it; the NavigationInfo's type, speed and
-  // avatar size apply from now on. Call before every frame.
-  void bind(const Bindings& bound);
+  // Takes up BOUND at time NOW (seconds): a different Viewpoint puts the
+  // eye at it, at once when its jump is TRUE, otherwise gliding there over
+  // kTransitionSeconds (later calls move it on); a change of the bound
+  // Viewpoint's own position, orientation or field of view puts the eye
+  // back at it; when only the Transforms above it move, the eye moves with
+  // them and keeps the user's offset from it. The NavigationInfo's type,
+  // speed and avatar size apply from now on. Call before every frame.
+  void bind(const Bindings& bound, double now = 0);
+  static constexpr double kTransitionSeconds = 1.0;
+  // A glide to a newly bound Viewpoint is under way.
+  bool gliding() const { return glideStart_ >= 0; }
   // The scene was replaced: the next bind() returns to the bound viewpoint
   // even when it looks the same.
   void reset() { bound_ = false; }
@@ -51,6 +65,16 @@ class Navigator {
   bool key(Key key);
   // Fits the scene's bounding sphere into the view, keeping the direction.
   void viewAll();
+
+  // The surfaces the eye may not pass in WALK and FLY (null: none); SCENE
+  // must live while it is set.
+  void setCollisionScene(const CollisionScene* scene) { collision_ = scene; }
+  // Lets gravity act in WALK: the eye comes to rest avatarSize[1] above the
+  // ground below it. Call once a frame after setCollisionScene.
+  void settle();
+  // The Collision groups (null: outside any) the eye ran into since the
+  // last call.
+  std::vector<const Node*> takeCollisions();
 
   Mode mode() const { return mode_; }
   Vec3f position() const { return position_; }
@@ -78,12 +102,26 @@ class Navigator {
   void zoom(float factor);
   void pan(float dx, float dy);
   float stepLength() const;
+  void placeEye(const Mat4& place);
+  // Whether an eye at P would be closer than the avatar to a surface.
+  bool blocked(Vec3f p);
+  void glide(double now);
+  void stopGliding() { glideStart_ = -1; }
 
   // Identity of the viewpoint taken up last: node, placement, field of view.
   const Node* viewpoint_ = nullptr;
   Mat4 viewpointPlace_;
+  Mat4 viewpointLocal_;
   float viewpointFov_ = 0;
+  // A glide: from this eye to the viewpoint's place, starting at glideStart_.
+  Vec3f glideFrom_;
+  Mat4 glideFromBasis_;
+  double glideStart_ = -1;
   bool bound_ = false;
+
+  const CollisionScene* collision_ = nullptr;
+  std::vector<const Node*> collisions_;
+  float avatarRadius_ = 0.25f, avatarHeight_ = 1.6f, avatarStep_ = 0.75f;
 
   Mode mode_ = Mode::Examine;
   float speed_ = 1;

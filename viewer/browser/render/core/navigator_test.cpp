@@ -228,5 +228,60 @@ TEST_F(NavigatorTest, CameraDepthRangeEnclosesTheScene) {
   EXPECT_NEAR(cam.view.transformPoint({0, 0, 0}).z, -10, 1e-5);
 }
 
+TEST_F(NavigatorTest, JumpFalseGlidesToTheNewViewpointInASecond) {
+  Scene s = parseScene("DEF A Viewpoint { position 0 0 20 } "
+                       "DEF B Viewpoint { position 10 0 0 orientation 0 1 0 1.5707963 "
+                       "  jump FALSE } "
+                       "DEF C Viewpoint { position 0 5 0 }");
+  auto boundTo = [&](const char* name) {
+    BoundNodes b{s.names.find(name).get(), nullptr, nullptr, nullptr};
+    return findBindings(s.rootNodes(), &b);
+  };
+  nav_.bind(boundTo("A"), 100);
+  EXPECT_NEAR(nav_.position().z, 20, 1e-5);
+  nav_.bind(boundTo("B"), 100);  // starts where the eye was
+  EXPECT_TRUE(nav_.gliding());
+  EXPECT_NEAR(distance(nav_.position(), {0, 0, 20}), 0, 1e-4);
+  unsigned revision = nav_.revision();
+  nav_.bind(boundTo("B"), 100.5);  // half way, turned half way
+  EXPECT_NE(nav_.revision(), revision);
+  EXPECT_NEAR(distance(nav_.position(), {5, 0, 10}), 0, 1e-3);
+  Vec3f halfTurned = normalized(Vec3f{-1, 0, -1});
+  EXPECT_NEAR(dot(nav_.forward(), halfTurned), 1, 1e-4);
+  nav_.bind(boundTo("B"), 101.2);  // there, and the glide is over
+  EXPECT_FALSE(nav_.gliding());
+  EXPECT_NEAR(distance(nav_.position(), {10, 0, 0}), 0, 1e-4);
+  EXPECT_NEAR(dot(nav_.forward(), {-1, 0, 0}), 1, 1e-4);
+  // jump TRUE (the default) puts the eye there at once.
+  nav_.bind(boundTo("C"), 102);
+  EXPECT_FALSE(nav_.gliding());
+  EXPECT_NEAR(distance(nav_.position(), {0, 5, 0}), 0, 1e-5);
+  // The user's input ends a glide where the eye is.
+  nav_.bind(boundTo("B"), 103);
+  nav_.bind(boundTo("B"), 103.5);
+  nav_.wheel(1);
+  EXPECT_FALSE(nav_.gliding());
+  Vec3f stopped = nav_.position();
+  nav_.bind(boundTo("B"), 104);
+  EXPECT_EQ(nav_.position(), stopped);
+}
+
+TEST_F(NavigatorTest, TheEyeRidesAlongWithAMovingViewpointKeepingTheUsersOffset) {
+  scene_ = parseScene("DEF T Transform { children DEF V Viewpoint { position 0 0 10 } } "
+                      "NavigationInfo { type \"WALK\" }");
+  nav_.bind(findBindings(scene_.rootNodes()));
+  nav_.key(Navigator::Key::Up);  // the user steps forward
+  const Vec3f offset = nav_.position() - Vec3f{0, 0, 10};
+  ASSERT_LT(offset.z, -0.01f);
+  // The vehicle the viewpoint sits in moves: so does the eye.
+  *scene_.names.find("T")->field("translation") = FieldValue{FieldType::SFVec3f, Vec3f{3, 0, 0}};
+  nav_.bind(findBindings(scene_.rootNodes()));
+  EXPECT_NEAR(distance(nav_.position(), Vec3f{3, 0, 10} + offset), 0, 1e-4);
+  // A new position of the viewpoint itself puts the eye back on it.
+  *scene_.names.find("V")->field("position") = FieldValue{FieldType::SFVec3f, Vec3f{0, 0, 4}};
+  nav_.bind(findBindings(scene_.rootNodes()));
+  EXPECT_NEAR(distance(nav_.position(), {3, 0, 4}), 0, 1e-5);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -67,7 +67,7 @@ void findShapeKeys(RenderKeys& k) {
 
 void findBindableKeys(RenderKeys& k) {
   KeyFinder v(NodeKind::Viewpoint, &k.unresolved);
-  k.viewpoint = {v("fieldOfView"), v("position"), v("orientation")};
+  k.viewpoint = {v("fieldOfView"), v("position"), v("orientation"), v("jump")};
   KeyFinder n(NodeKind::NavigationInfo, &k.unresolved);
   k.navigationInfo = {n("avatarSize"), n("visibilityLimit"), n("headlight"), n("type"),
                       n("speed")};

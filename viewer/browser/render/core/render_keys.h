@@ -52,7 +52,7 @@ struct RenderKeys {
   LightKeys directionalLight, pointLight, spotLight;
   TextureKeys imageTexture, pixelTexture;
   struct {
-    MemberKey fieldOfView, position, orientation;
+    MemberKey fieldOfView, position, orientation, jump;
   } viewpoint;
   struct {
     MemberKey avatarSize, visibilityLimit, headlight, type, speed;

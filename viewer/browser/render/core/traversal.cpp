@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "viewer/browser/lod_selection.h"
 #include "viewer/browser/render/core/node_fields.h"
 #include "viewer/browser/render/core/render_keys.h"
 
@@ -14,8 +15,22 @@ constexpr int kMaxDepth = 256;
 
 class Traverser {
  public:
-  Traverser(DrawList& out, const Viewer* viewer, bool bindingsOnly)
-      : out_(out), viewer_(viewer), bindingsOnly_(bindingsOnly) {}
+  Traverser(DrawList& out, const Viewer* viewer, bool bindingsOnly,
+            const BoundNodes* wanted = nullptr)
+      : out_(out), viewer_(viewer), bindingsOnly_(bindingsOnly), wanted_(wanted) {}
+
+  // Bound nodes the walk did not meet keep the world's coordinates.
+  void completeBindings(const std::string& dir) {
+    if (!wanted_) return;
+    Bindings& b = out_.bound;
+    if (!b.viewpoint) b.viewpoint = wanted_->viewpoint;
+    if (!b.background) {
+      b.background = wanted_->background;
+      b.backgroundDir = dir;
+    }
+    if (!b.fog) b.fog = wanted_->fog;
+    if (!b.navigationInfo) b.navigationInfo = wanted_->navigationInfo;
+  }
 
   void children(const std::vector<NodePtr>& nodes, const Mat4& m, const std::string& dir) {
     // DirectionalLights light their siblings: enter them before any child.
@@ -99,31 +114,38 @@ class Traverser {
     }
   }
 
-  // The first Viewpoint, Background, Fog and NavigationInfo met are bound.
+  // Whether N is the bound node of its kind: the one the stacks name, or
+  // without stacks the first met.
+  bool isBound(const Node& n, const Node* boundSoFar, const Node* wanted) const {
+    return wanted_ ? &n == wanted && !boundSoFar : !boundSoFar;
+  }
+
   void bindable(const Node& n, const Mat4& m, const std::string& dir) {
     Bindings& b = out_.bound;
+    const BoundNodes none;
+    const BoundNodes& w = wanted_ ? *wanted_ : none;
     switch (kindOf(n)) {
       case NodeKind::Viewpoint:
-        if (!b.viewpoint) {
+        if (isBound(n, b.viewpoint, w.viewpoint)) {
           b.viewpoint = &n;
           b.viewpointMatrix = m;
         }
         break;
       case NodeKind::Background:
-        if (!b.background) {
+        if (isBound(n, b.background, w.background)) {
           b.background = &n;
           b.backgroundMatrix = m;
           b.backgroundDir = dir;
         }
         break;
       case NodeKind::Fog:
-        if (!b.fog) {
+        if (isBound(n, b.fog, w.fog)) {
           b.fog = &n;
           b.fogMatrix = m;
         }
         break;
       case NodeKind::NavigationInfo:
-        if (!b.navigationInfo) b.navigationInfo = &n;
+        if (isBound(n, b.navigationInfo, w.navigationInfo)) b.navigationInfo = &n;
         break;
       default: break;
     }
@@ -202,6 +224,7 @@ class Traverser {
   DrawList& out_;
   const Viewer* viewer_;
   bool bindingsOnly_;
+  const BoundNodes* wanted_;
   std::vector<int> scoped_;
   std::unordered_set<const Node*> path_;
   int depth_ = 0;
@@ -224,11 +247,8 @@ size_t lodLevel(const Node& n, const Mat4& m, const Viewer* viewer) {
   const RenderKeys& keys = renderKeys();
   size_t levels = listOf<NodePtr>(n, keys.lod.level).size();
   if (!viewer || levels == 0) return 0;
-  const auto& range = listOf<float>(n, keys.lod.range);
-  float d = length(viewerLocal(m, viewer) - fieldOr(n, keys.lod.center, Vec3f{}));
-  size_t i = 0;
-  while (i < range.size() && d >= range[i]) ++i;
-  return std::min(i, levels - 1);
+  return kestrel::lodLevel(listOf<float>(n, keys.lod.range), fieldOr(n, keys.lod.center, Vec3f{}),
+                           viewerLocal(m, viewer), levels);
 }
 
 Mat4 billboardTurn(const Node& n, const Mat4& m, const Viewer* viewer) {
@@ -264,18 +284,21 @@ const Node* actualNode(const Node* node) {
   return node;
 }
 
-Bindings findBindings(const std::vector<NodePtr>& roots) {
+Bindings findBindings(const std::vector<NodePtr>& roots, const BoundNodes* bound) {
   DrawList list;
-  Traverser t(list, nullptr, true);
+  Traverser t(list, nullptr, true, bound);
   t.children(roots, Mat4{}, {});
+  t.completeBindings({});
   return list.bound;
 }
 
 DrawList collectDrawList(const std::vector<NodePtr>& roots, const std::string& baseDir,
-                         const Viewer& viewer) {
+                         const Viewer& viewer, const BoundNodes* bound) {
   DrawList list;
-  Traverser first(list, &viewer, true);  // bindings and the lights that reach everything
+  // Bindings and the lights that reach everything.
+  Traverser first(list, &viewer, true, bound);
   first.children(roots, Mat4{}, baseDir);
+  first.completeBindings(baseDir);
   Traverser second(list, &viewer, false);
   second.globalLights = first.globalLights;
   second.children(roots, Mat4{}, baseDir);

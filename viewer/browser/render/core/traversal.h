@@ -5,12 +5,14 @@
 // Switch draws its chosen child, LOD the level for the viewer's distance,
 // Billboard turns towards the viewer. A DirectionalLight lights its
 // siblings and what is below them; PointLight and SpotLight light every
-// shape. The first Viewpoint, Background, Fog and NavigationInfo met are
-// the bound ones. A node that contains itself is not followed again.
+// shape. The bound Viewpoint, Background, Fog and NavigationInfo are the
+// ones the browser's binding stacks name (BoundNodes); without them, the
+// first of each met. A node that contains itself is not followed again.
 #pragma once
 
 #include <functional>
 
+#include "viewer/browser/bindable_stacks.h"
 #include "viewer/browser/render/core/draw_list.h"
 #include "viewer/browser/scene.h"
 
@@ -22,12 +24,14 @@ struct Viewer {
 };
 
 // Gathers what ROOTS draw, as seen by VIEWER (for LOD and Billboard).
-// BASEDIR: the directory the roots' texture URLs resolve against.
+// BASEDIR: the directory the roots' texture URLs resolve against. BOUND,
+// when given, names the bound nodes (a node met nowhere on the drawn paths
+// is placed in world coordinates).
 DrawList collectDrawList(const std::vector<NodePtr>& roots, const std::string& baseDir,
-                         const Viewer& viewer);
+                         const Viewer& viewer, const BoundNodes* bound = nullptr);
 
 // Only the bound nodes (a quick walk; no shapes or lights).
-Bindings findBindings(const std::vector<NodePtr>& roots);
+Bindings findBindings(const std::vector<NodePtr>& roots, const BoundNodes* bound = nullptr);
 
 // Puts the opaque items first, in scene order, and the transparent ones
 // after them from far to near. CENTER gives a geometry's local centre;

@@ -197,3 +197,37 @@ TEST(Camera, MirroringTransformStillGivesARightHandedView) {
 
 }  // namespace
 }  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+TEST(Traversal, TheBrowsersBoundNodesWinOverTheFirstMet) {
+  Scene s = parseScene(
+      "DEF A Viewpoint { position 0 0 1 } "
+      "Transform { translation 5 0 0 children [ DEF B Viewpoint { position 0 0 2 } "
+      "  DEF F2 Fog {} DEF N2 NavigationInfo {} ] } "
+      "DEF F1 Fog {} "
+      "Switch { choice DEF C Viewpoint { position 0 0 3 } }");
+  const Node* b = s.names.find("B").get();
+  const Node* c = s.names.find("C").get();
+  BoundNodes bound{b, nullptr, s.names.find("F1").get(), nullptr};
+  Bindings found = findBindings(s.rootNodes(), &bound);
+  EXPECT_EQ(found.viewpoint, b);
+  EXPECT_EQ(boundEyeToWorld(found).transformPoint({0, 0, 0}), (Vec3f{5, 0, 2}));
+  EXPECT_EQ(found.fog, s.names.find("F1").get());
+  // Kinds with nothing bound have none, even where the scene has some.
+  EXPECT_EQ(found.background, nullptr);
+  EXPECT_EQ(found.navigationInfo, nullptr);
+  // A bound node the walk does not reach (an unchosen choice) sits in world space.
+  bound.viewpoint = c;
+  DrawList list = collectDrawList(s.rootNodes(), s.baseDir, Viewer{}, &bound);
+  EXPECT_EQ(list.bound.viewpoint, c);
+  EXPECT_EQ(boundEyeToWorld(list.bound).transformPoint({0, 0, 0}), (Vec3f{0, 0, 3}));
+  // Without the browser's stacks: the first of each kind met.
+  Bindings first = findBindings(s.rootNodes());
+  EXPECT_EQ(first.viewpoint, s.names.find("A").get());
+  EXPECT_EQ(first.fog, s.names.find("F2").get());
+}
+
+}  // namespace
+}  // namespace kestrel

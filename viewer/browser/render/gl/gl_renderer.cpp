@@ -164,8 +164,11 @@ bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& ba
     return false;
   }
   Impl& im = *impl_;
-  Camera first = im.cameraOf(findBindings(roots), width, height, {}, 1);
-  DrawList list = collectDrawList(roots, baseDir, first.viewer);
+  BoundNodes stacked;
+  if (bindings_) stacked = bindings_();
+  const BoundNodes* bound = bindings_ ? &stacked : nullptr;
+  Camera first = im.cameraOf(findBindings(roots, bound), width, height, {}, 1);
+  DrawList list = collectDrawList(roots, baseDir, first.viewer, bound);
   Vec3f lo, hi;
   bool any = im.sceneBounds(list, lo, hi);
   Vec3f centre = any ? (lo + hi) * 0.5f : Vec3f{};

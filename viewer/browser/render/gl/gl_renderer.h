@@ -35,6 +35,9 @@ class GlRenderer {
   // Compiles the program; false with ERROR filled when it cannot.
   bool init(std::string* error);
   void setResolver(TextureResolver resolver) { resolver_ = std::move(resolver); }
+  // Where the bound Viewpoint, Background, Fog and NavigationInfo come
+  // from (a browser's binding stacks); without it, the first of each kind.
+  void setBindingSource(std::function<BoundNodes()> source) { bindings_ = std::move(source); }
 
   // Draws ROOTS from the bound (or default) viewpoint into a WIDTH x HEIGHT
   // image. BASEDIR: where the roots' relative texture URLs resolve.
@@ -61,6 +64,7 @@ class GlRenderer {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   TextureResolver resolver_;
+  std::function<BoundNodes()> bindings_;
   std::vector<std::string> textureProblems_;
 };
 

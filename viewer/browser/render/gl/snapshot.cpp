@@ -4,6 +4,7 @@
 
 #include "viewer/browser/render/gl/egl_context.h"
 #include "viewer/browser/render/gl/gl_renderer.h"
+#include "viewer/browser/render/core/camera.h"
 #include "viewer/browser/url_resolver.h"
 
 namespace kestrel {
@@ -11,8 +12,10 @@ namespace kestrel {
 namespace {
 
 // Renders FRAMES frames into IMAGE, each written to PNGPATH unless it is empty.
+// BROWSER, when given, names the bound nodes.
 bool renderFrames(const Scene& scene, int width, int height, RgbaImage& image, int frames,
-                  const std::string& pngPath, std::string* error, const std::string& renderRoot) {
+                  const std::string& pngPath, std::string* error, const std::string& renderRoot,
+                  CVrmlBrowser* browser = nullptr) {
   std::unique_ptr<EglContext> context = EglContext::create(error);
   if (!context) return false;
   bool ok;
@@ -22,6 +25,7 @@ bool renderFrames(const Scene& scene, int width, int height, RgbaImage& image, i
     renderer.setResolver([&](const std::string& url, const std::string& dir, std::string& path) {
       return resolver.resolve(url, dir, path);
     });
+    if (browser) renderer.setBindingSource([browser] { return browser->boundNodes(); });
     ok = renderer.init(error);
     for (int i = 0; ok && i < std::max(frames, 1); ++i)
       ok = renderer.render(scene.rootNodes(), scene.baseDir, width, height, image, error) &&
@@ -87,7 +91,15 @@ bool FrameRenderer::render(CVrmlBrowser& browser, int width, int height, RgbaIma
 
 int renderSnapshot(CVrmlBrowser& browser, int width, int height, const std::string& pngPath,
                    std::string* error) {
-  return renderSnapshot(browser.scene(), width, height, pngPath, error);
+  // The viewer stands at the bound viewpoint: the sensors that watch it
+  // answer before the frame is drawn.
+  const BoundNodes bound = browser.boundNodes();
+  const Bindings bindings = findBindings(browser.scene().rootNodes(), &bound);
+  browser.viewerMoved(viewerPose(boundEyeToWorld(bindings), boundFieldOfView(bindings), bindings,
+                                 width, height));
+  RgbaImage image;
+  if (!renderFrames(browser.scene(), width, height, image, 1, {}, error, {}, &browser)) return 1;
+  return writePng(pngPath, image, error) ? 0 : 1;
 }
 
 }  // namespace kestrel
