@@ -37,6 +37,31 @@ void Cascade::emit(const NodePtr& node, int field, FieldValue value) {
 }
 
 void Cascade::run() {
+  if (running_) return;  // a receiver's events join the loop below
+  running_ = true;
+  do {
+    drain();
+  } while (settleReceivers());
+  running_ = false;
+}
+
+void Cascade::hold(const std::function<void()>& work) {
+  const bool was = running_;
+  running_ = true;
+  work();
+  running_ = was;
+  run();
+}
+
+bool Cascade::settleReceivers() {
+  if (unsettled_.empty()) return false;
+  std::vector<std::shared_ptr<EventReceiver>> settling;
+  settling.swap(unsettled_);
+  for (const auto& r : settling) r->settle(*this);
+  return !queue_.empty();
+}
+
+void Cascade::drain() {
   // Breadth first: events reach their targets in the order they were sent.
   size_t head = 0;
   while (head < queue_.size()) {
@@ -66,6 +91,15 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
   if (decl.access == Access::EventOut) {  // from a PROTO body to its instance
     store(*node, field, value);
     queue_.push_back({node, field, std::move(value), true});
+    return;
+  }
+  if (node->receiver && decl.access == Access::EventIn) {
+    store(*node, field, value);
+    std::shared_ptr<EventReceiver> receiver = node->receiver;
+    if (std::find(unsettled_.begin(), unsettled_.end(), receiver) == unsettled_.end()) {
+      unsettled_.push_back(receiver);
+    }
+    receiver->receive(*this, node, field, value);
     return;
   }
   const NodeType& type = *node->type;

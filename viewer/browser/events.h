@@ -8,10 +8,27 @@
 // Window thread only, like the rest of the browser.
 #pragma once
 
+#include <functional>
+
 #include "viewer/browser/node.h"
 #include "viewer/browser/scene_changes.h"
 
 namespace kestrel {
+
+class Cascade;
+
+// Code behind a node that acts on the events it receives (a Script's
+// program). The cascade stores each value in the member first.
+class EventReceiver {
+ public:
+  virtual ~EventReceiver() = default;
+  // Member FIELD (an eventIn) of NODE received VALUE.
+  virtual void receive(Cascade& cascade, const NodePtr& node, int field,
+                       const FieldValue& value) = 0;
+  // Every event of the cascade so far has been delivered; called once after
+  // one or more receive calls.
+  virtual void settle(Cascade& cascade) = 0;
+};
 
 class Cascade {
  public:
@@ -21,11 +38,17 @@ class Cascade {
 
   // Delivers VALUE to member FIELD of NODE (as an external event would) and
   // runs every event that follows from it. A value of the wrong type is
-  // refused (false).
+  // refused (false). Called while the cascade runs (by a receiver), it
+  // only queues the event.
   bool send(const NodePtr& node, int field, FieldValue value);
 
-  // Sends VALUE out of member FIELD of NODE along its routes.
+  // Sends VALUE out of member FIELD of NODE along its routes (queued only
+  // while the cascade runs).
   void emit(const NodePtr& node, int field, FieldValue value);
+
+  // Runs WORK with the events it sends queued, then runs them all: code
+  // outside the cascade (a Script's initialize) sends as a receiver does.
+  void hold(const std::function<void()>& work);
 
   double time() const { return time_; }
 
@@ -37,6 +60,8 @@ class Cascade {
     bool outgoing;  // true: emit from the member; false: deliver to it
   };
   void run();
+  void drain();
+  bool settleReceivers();
   void deliver(const NodePtr& node, int field, FieldValue& value);
   void fanOut(const NodePtr& node, int field, const FieldValue& value);
   void store(Node& node, int field, const FieldValue& value);
@@ -45,6 +70,8 @@ class Cascade {
   SceneChanges* changes_;
   std::vector<Pending> queue_;
   std::vector<std::pair<const Node*, int>> sent_;
+  std::vector<std::shared_ptr<EventReceiver>> unsettled_;
+  bool running_ = false;
 };
 
 // Advances one TimeSensor to time NOW, sending its events into CASCADE.

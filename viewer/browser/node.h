@@ -19,6 +19,7 @@
 namespace kestrel {
 
 struct Scene;
+class EventReceiver;
 
 // Sends the events of member FROMFIELD to member TOFIELD of node TO.
 struct Route {
@@ -43,6 +44,8 @@ struct Node {
   std::vector<NodePtr> protoBody;      // a PROTO instance's own copy of the body
   std::shared_ptr<Scene> inlineScene;  // an Inline's loaded scene, once loaded
   bool inlineTried = false;            // loading was attempted
+  // Code that handles this node's eventIns itself (a running Script).
+  std::shared_ptr<EventReceiver> receiver;
 
   // TimeSensor state between clock ticks.
   bool sensorActive = false;

@@ -3,6 +3,7 @@
 #include "viewer/browser/events.h"
 #include "viewer/browser/file_input.h"
 #include "viewer/browser/parser.h"
+#include "viewer/browser/script/script_node_runner.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
@@ -76,6 +77,7 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
   options.warn = logWarning;
   options.sourceName = path;
+  content.url = path;
   return parseVrml(text, options, content, error);
 }
 
@@ -87,6 +89,7 @@ bool World::parseFileText(std::string_view text, const TextOrigin& origin, Scene
   options.load = [this](const std::string& url, const std::string& base, std::string& t,
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
   options.sourceName = origin.file;
+  content.url = origin.file;
   const uint32_t shift = origin.firstLine > 0 ? origin.firstLine - 1 : 0;
   options.warn = [shift, file = origin.file](const ParseWarning& warning) {
     ParseWarning inFile = warning;
@@ -116,21 +119,25 @@ void World::adopt(Scene& content) {
       if (n->type->standard && hasMediaUrls(n->type->kind)) anchorMediaUrls(*n, content.baseDir);
     });
   }
-  enter(content.rootNodes(), content.baseDir, 0);
+  enter(content.rootNodes(), content.baseDir, content.url, 0);
 }
 
 void World::enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
-                  int inlineDepth) {
-  std::vector<NodePtr> inlines;
+                  const std::string& url, int inlineDepth) {
+  std::vector<NodePtr> inlines, scripts;
   forEachLiveNode(roots, [&](const NodePtr& n) {
     if (!n->type->standard) return;
     if (n->type->name == "TimeSensor") {
       sensors_.push_back(n);
     } else if (n->type->name == "Inline" && !n->inlineTried) {
       inlines.push_back(n);
+    } else if (n->type->script) {
+      scripts.push_back(n);
+      scripts_.push_back(n);
     }
   });
   for (const NodePtr& n : inlines) loadInline(n, baseDir, inlineDepth);
+  startScripts(*this, scripts, ScriptOrigin{baseDir, url});
 }
 
 void World::loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth) {
@@ -158,7 +165,7 @@ void World::loadInline(const NodePtr& node, const std::string& baseDir, int inli
       return;
     }
     node->inlineScene = scene;
-    enter(scene->rootNodes(), scene->baseDir, inlineDepth + 1);
+    enter(scene->rootNodes(), scene->baseDir, url, inlineDepth + 1);
     return;
   }
   logText("Inline file not found:", urls.front().c_str());
@@ -166,6 +173,8 @@ void World::loadInline(const NodePtr& node, const std::string& baseDir, int inli
 
 void World::clear() {
   changes_.noteCleared();
+  stopScripts(*this, scripts_);
+  scripts_.clear();
   scene_ = Scene{};
   names_.clear();
   sensors_.clear();
@@ -177,7 +186,10 @@ NodePtr World::find(std::string_view name) const {
 }
 
 void World::advanceTime(double now) {
-  if (now > now_) now_ = now;
+  if (now > now_) {
+    lastStep_ = now - now_;
+    now_ = now;
+  }
   Cascade cascade(now_, &changes_);
   size_t live = 0;
   for (size_t i = 0; i < sensors_.size(); ++i) {

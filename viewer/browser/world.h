@@ -1,6 +1,6 @@
 // The browser's live scene: the root statements, the DEF-name index over
 // every node that entered the scene, the TimeSensors the clock drives, the
-// loaded Inlines and the browser clock.
+// loaded Inlines, the running Scripts and the browser clock.
 //
 // Owned by CVrmlBrowser and shared with the field handles it gives out, so
 // a handle stays usable (and harmless) after the browser is gone. Window
@@ -57,19 +57,24 @@ class World {
   SceneChanges& changes() { return changes_; }
 
   double now() const { return now_; }
+  // Clock steps per second over the last step (0 before two steps).
+  double frameRate() const { return lastStep_ > 0 ? 1 / lastStep_ : 0; }
   // Moves the clock to NOW and runs every TimeSensor; the clock never goes back.
   void advanceTime(double now);
 
  private:
-  void enter(const std::vector<NodePtr>& roots, const std::string& baseDir, int inlineDepth);
+  void enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
+             const std::string& url, int inlineDepth);
   void loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth);
 
   Scene scene_;
   NameTable names_;
   std::vector<std::weak_ptr<Node>> sensors_;
   std::vector<std::weak_ptr<Node>> holders_;
+  std::vector<std::weak_ptr<Node>> scripts_;
   UrlResolver resolver_;
   double now_ = 0;
+  double lastStep_ = 0;
   SceneChanges changes_;
   int inlineBudget_ = 0;
 };
