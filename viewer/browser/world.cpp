@@ -77,8 +77,9 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
   options.warn = logWarning;
   options.sourceName = path;
+  if (!parseVrml(text, options, content, error)) return false;
   content.url = path;
-  return parseVrml(text, options, content, error);
+  return true;
 }
 
 bool World::parseFileText(std::string_view text, const TextOrigin& origin, Scene& content,
@@ -89,7 +90,6 @@ bool World::parseFileText(std::string_view text, const TextOrigin& origin, Scene
   options.load = [this](const std::string& url, const std::string& base, std::string& t,
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
   options.sourceName = origin.file;
-  content.url = origin.file;
   const uint32_t shift = origin.firstLine > 0 ? origin.firstLine - 1 : 0;
   options.warn = [shift, file = origin.file](const ParseWarning& warning) {
     ParseWarning inFile = warning;
@@ -98,7 +98,9 @@ bool World::parseFileText(std::string_view text, const TextOrigin& origin, Scene
     if (inFile.file == file && inFile.line > shift) inFile.line -= shift;
     logWarning(inFile);
   };
-  return parseVrml(text, options, content, error);
+  if (!parseVrml(text, options, content, error)) return false;
+  content.url = origin.file;
+  return true;
 }
 
 void World::appendRoots(Scene&& content) {

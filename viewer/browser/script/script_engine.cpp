@@ -152,13 +152,27 @@ bool ScriptEngine::guarded(const char* what, const std::function<void(duk_contex
   return rc == DUK_EXEC_SUCCESS;
 }
 
+// The line of the script's own code where the error on top of the stack
+// arose: the first frame of its traceback in SOURCE (an error thrown by a
+// native function carries the native code's line as lineNumber).
+int scriptLine(duk_context* ctx, const std::string& source) {
+  duk_get_prop_string(ctx, -1, "stack");
+  std::string stack = duk_is_string(ctx, -1) ? duk_get_string(ctx, -1) : "";
+  duk_pop(ctx);
+  const std::string mark = "(" + source + ":";
+  size_t at = stack.find(mark);
+  if (at != std::string::npos) return std::atoi(stack.c_str() + at + mark.size());
+  duk_get_prop_string(ctx, -1, "lineNumber");
+  int line = duk_is_number(ctx, -1) ? duk_get_int(ctx, -1) : 0;
+  duk_pop(ctx);
+  return line;
+}
+
 // The error on top of the stack, with its line, named after the Script.
 void ScriptEngine::logFailure(const char* what) {
   std::string line = name_ + " (" + source_ + ") in " + what;
   if (duk_is_error(ctx_, -1)) {
-    duk_get_prop_string(ctx_, -1, "lineNumber");
-    if (duk_is_number(ctx_, -1)) line += " line " + std::to_string(duk_get_int(ctx_, -1));
-    duk_pop(ctx_);
+    if (int at = scriptLine(ctx_, source_); at > 0) line += " line " + std::to_string(at);
   }
   line += ": ";
   line += duk_safe_to_string(ctx_, -1);
