@@ -56,6 +56,7 @@ class ScriptRunner final : public EventReceiver, public ScriptContext {
   std::unique_ptr<ScriptEngine> engine_;
   std::vector<uint8_t> assigned_;  // eventOuts assigned in this call
   std::vector<uint8_t> touched_;   // fields whose objects the script has read
+  bool anyTouched_ = false;
 };
 
 ScriptRunner::ScriptRunner(World& w, const NodePtr& node, const ScriptOrigin& origin) {
@@ -122,6 +123,7 @@ duk_ret_t ScriptRunner::getField(duk_context* ctx) {
     duk_put_prop_index(ctx, -3, static_cast<duk_uarridx_t>(i));
   }
   r.touched_[i] = 1;
+  r.anyTouched_ = true;
   return 1;
 }
 
@@ -137,17 +139,21 @@ duk_ret_t ScriptRunner::setField(duk_context* ctx) {
                           std::string(fieldTypeName(d.type)).c_str());
   }
   n->values[i] = std::move(value);
-  // The assigned object is copied; a later read makes a new one.
-  duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kFieldObjects);
-  duk_del_prop_index(ctx, -1, static_cast<duk_uarridx_t>(i));
-  r.touched_[i] = 0;
+  if (isObjectType(d.type)) {
+    // The assigned object is copied; a later read makes a new one.
+    duk_push_global_stash(ctx);
+    duk_get_prop_string(ctx, -1, kFieldObjects);
+    duk_del_prop_index(ctx, -1, static_cast<duk_uarridx_t>(i));
+    r.touched_[i] = 0;
+  }
   if (d.access == Access::EventOut) r.assigned_[i] = 1;
   return 0;
 }
 
 // Fields whose objects the script read may have been changed through them.
 void ScriptRunner::takeBackObjects(duk_context* ctx) {
+  if (!anyTouched_) return;
+  anyTouched_ = false;
   NodePtr n = node();
   duk_push_global_stash(ctx);
   duk_get_prop_string(ctx, -1, kFieldObjects);
