@@ -75,9 +75,11 @@ TEST(ScriptRunner, RunawayAndThrowingScriptsAreStoppedAndTheWorldGoesOn) {
   ASSERT_TRUE(rig.load(R"(
     DEF Loop Script {
       eventIn SFBool spin
+      eventIn SFTime backtrack
       eventOut SFInt32 done
       url "javascript:
-        function spin(v) { if (v) { while (true) {} } done = 1; }"
+        function spin(v) { if (v) { while (true) {} } done = 1; }
+        function backtrack() { /(a+)+b/.test('aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa'); }"
     }
     DEF Bad Script {
       eventIn SFTime go
@@ -95,6 +97,9 @@ TEST(ScriptRunner, RunawayAndThrowingScriptsAreStoppedAndTheWorldGoesOn) {
   // Its later events still arrive.
   ASSERT_TRUE(rig.send("Loop", "spin", FieldValue{FieldType::SFBool, false}));
   EXPECT_EQ(rig.get<int32_t>("Loop", "done"), 1);
+  // A regular expression that backtracks for ever is stopped too.
+  ASSERT_TRUE(rig.send("Loop", "backtrack", sfTime(1)));
+  EXPECT_EQ(rig.logLines("Loop (inline) in backtrack line 3: RangeError"), 1) << rig.log();
 
   ASSERT_TRUE(rig.send("Bad", "go", sfTime(1)));
   EXPECT_EQ(rig.logLines("Script error: \"Bad (inline) in go line 3: ReferenceError"), 1)
