@@ -133,6 +133,9 @@ duk_ret_t runWork(duk_context* ctx, void* udata) {
 
 bool ScriptEngine::guarded(const char* what, const std::function<void(duk_context*)>& work) {
   if (ctx_ == nullptr) return false;
+  // A native function of this script may lead back into it (a Script it
+  // creates sends it an event); the outer call keeps its own budget.
+  const ScriptHeapState outer = state_;
   state_.deadline = std::chrono::steady_clock::now() + kScriptCallBudget;
   state_.expired = false;
   state_.armed = true;
@@ -147,7 +150,9 @@ bool ScriptEngine::guarded(const char* what, const std::function<void(duk_contex
       logFailure(what);
     }
   }
-  state_.expired = false;
+  state_.deadline = outer.deadline;
+  state_.armed = outer.armed;
+  state_.expired = outer.expired;
   duk_set_top(ctx_, top);
   return rc == DUK_EXEC_SUCCESS;
 }

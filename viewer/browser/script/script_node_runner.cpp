@@ -1,5 +1,7 @@
 #include "viewer/browser/script/script_node_runner.h"
 
+#include <unordered_set>
+
 #include "viewer/browser/events.h"
 #include "viewer/browser/script/browser_object.h"
 #include "viewer/browser/script/script_context.h"
@@ -186,6 +188,7 @@ void ScriptRunner::sendAssigned(Cascade& running) {
 void ScriptRunner::callIn(Cascade& running, const char* function,
                           const std::function<int(duk_context*)>& pushArgs) {
   if (!engine_) return;
+  Cascade* outer = cascade;
   cascade = &running;
   engine_->guarded(function, [&](duk_context* ctx) {
     duk_get_global_string(ctx, function);
@@ -195,7 +198,7 @@ void ScriptRunner::callIn(Cascade& running, const char* function,
     duk_pop(ctx);
     takeBackObjects(ctx);
   });
-  cascade = nullptr;
+  cascade = outer;
   sendAssigned(running);
 }
 
@@ -245,9 +248,10 @@ void startScripts(World& world, const std::vector<NodePtr>& scripts, const Scrip
 }
 
 void stopScripts(World& world, const std::vector<std::weak_ptr<Node>>& scripts) {
+  std::unordered_set<const Node*> done;  // a USE'd Script is listed more than once
   for (const auto& weak : scripts) {
     NodePtr n = weak.lock();
-    if (!n || !n->receiver) continue;
+    if (!n || !n->receiver || !done.insert(n.get()).second) continue;
     auto* runner = dynamic_cast<ScriptRunner*>(n->receiver.get());
     if (runner != nullptr) runner->shutdown(world.now());
   }

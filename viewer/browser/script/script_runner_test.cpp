@@ -217,5 +217,28 @@ TEST(ScriptRunner, MemoryIsCappedAndWrongTypesAreErrors) {
   EXPECT_EQ(rig.get<int32_t>("S", "after"), 1);
 }
 
+TEST(ScriptRunner, ScriptsInProtoBodiesAndUsedTwice) {
+  ScriptRig rig;
+  ASSERT_TRUE(rig.load(R"(
+    PROTO Doubler [ eventIn SFFloat set_value eventOut SFFloat value_changed ] {
+      Script {
+        eventIn SFFloat set_value IS set_value
+        eventOut SFFloat value_changed IS value_changed
+        url "javascript: function set_value(v) { value_changed = 2 * v; }"
+      }
+    }
+    DEF D1 Doubler {}
+    DEF D2 Doubler {}
+    DEF M Material {}
+    ROUTE D1.value_changed TO D2.set_value
+    ROUTE D2.value_changed TO M.set_transparency
+    DEF Once Script { url "javascript: function shutdown() { print('shut down'); }" }
+    Group { children [ USE Once ] })"));
+  ASSERT_TRUE(rig.send("D1", "set_value", sfFloat(0.125f)));
+  EXPECT_EQ(rig.get<float>("M", "transparency"), 0.5f);
+  rig.browser.removeAllRoots();
+  EXPECT_EQ(rig.logLines("shut down"), 1);
+}
+
 }  // namespace
 }  // namespace kestrel
