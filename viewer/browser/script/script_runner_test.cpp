@@ -111,14 +111,23 @@ TEST(ScriptRunner, RunawayAndThrowingScriptsAreStoppedAndTheWorldGoesOn) {
 
 TEST(ScriptRunner, BadProgramsJavaAndFilesBesideTheWorld) {
   ScriptRig rig;
-  rig.dir.write("count.js", "function go(v) { out = v * 3; }\n");
+  rig.dir.write("count.js",
+                "function go(v) { out = v * 3;\n"
+                "  Browser.createVrmlFromURL(new MFString('none.wrl', 'made.wrl'), g, 'addChildren'); }\n");
+  rig.dir.write("made.wrl", "#VRML V2.0 utf8\nDEF Made Transform {} Shape {}\n");
   rig.dir.write("world.wrl", R"(#VRML V2.0 utf8
-    DEF FromFile Script { eventIn SFInt32 go eventOut SFInt32 out url [ "Count.class" "count.js" ] }
+    DEF G Group {}
+    DEF FromFile Script { eventIn SFInt32 go eventOut SFInt32 out field SFNode g USE G
+                          url [ "Count.class" "count.js" ] }
     DEF JavaOnly Script { url "Count.class" }
     DEF Broken Script { url "javascript: function ( {" })");
   ASSERT_TRUE(rig.loadFile(rig.dir.file("world.wrl")));
   ASSERT_TRUE(rig.send("FromFile", "go", FieldValue{FieldType::SFInt32, int32_t{4}}));
   EXPECT_EQ(rig.get<int32_t>("FromFile", "out"), 12);
+  // The world file's folder is where its script's URLs lead.
+  const auto& made = rig.get<std::vector<NodePtr>>("G", "children");
+  ASSERT_EQ(made.size(), 2u) << rig.log();
+  EXPECT_EQ(made[0], rig.node("Made"));
   EXPECT_EQ(rig.logLines("Script skipped (Java classes are not run): \"JavaOnly\""), 1);
   EXPECT_EQ(rig.logLines("Script error: \"Broken (" + rig.dir.file("world.wrl") +
                          ") in its program line 1: SyntaxError"), 1) << rig.log();
