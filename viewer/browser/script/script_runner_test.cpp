@@ -120,6 +120,8 @@ TEST(ScriptRunner, BadProgramsJavaAndFilesBesideTheWorld) {
     DEF FromFile Script { eventIn SFInt32 go eventOut SFInt32 out field SFNode g USE G
                           url [ "Count.class" "count.js" ] }
     DEF JavaOnly Script { url "Count.class" }
+    DEF Missing Script { url "missing.js" }
+    DEF Record Script { field SFInt32 kept 1 eventIn SFInt32 store }
     DEF Broken Script { url "javascript: function ( {" })");
   ASSERT_TRUE(rig.loadFile(rig.dir.file("world.wrl")));
   ASSERT_TRUE(rig.send("FromFile", "go", FieldValue{FieldType::SFInt32, int32_t{4}}));
@@ -129,6 +131,11 @@ TEST(ScriptRunner, BadProgramsJavaAndFilesBesideTheWorld) {
   ASSERT_EQ(made.size(), 2u) << rig.log();
   EXPECT_EQ(made[0], rig.node("Made"));
   EXPECT_EQ(rig.logLines("Script skipped (Java classes are not run): \"JavaOnly\""), 1);
+  // A Script with no URL only keeps values, without a word in the log.
+  EXPECT_EQ(rig.logLines("Script has no ECMAScript program that loads"), 1);
+  EXPECT_EQ(rig.logLines("Script has no ECMAScript program that loads: \"Missing\""), 1);
+  ASSERT_TRUE(rig.send("Record", "store", FieldValue{FieldType::SFInt32, int32_t{5}}));
+  EXPECT_EQ(rig.get<int32_t>("Record", "store"), 5);
   EXPECT_EQ(rig.logLines("Script error: \"Broken (" + rig.dir.file("world.wrl") +
                          ") in its program line 1: SyntaxError"), 1) << rig.log();
 }

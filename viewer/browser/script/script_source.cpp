@@ -61,6 +61,7 @@ bool findScriptSource(const std::vector<std::string>& urls, const UrlResolver& r
       return true;
     }
   }
+  if (urls.empty()) return false;  // a Script used as a record of values: nothing to run
   if (java) {
     logText("Script skipped (Java classes are not run):", name.c_str());
   } else {

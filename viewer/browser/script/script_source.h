@@ -17,7 +17,9 @@ struct ScriptSource {
 };
 
 // The program of the Script named NAME with URLS. False, with one log
-// line, when none of them gives ECMAScript (Java classes are not run).
+// line, when none of them gives ECMAScript (Java classes are not run);
+// false without a line when there are no URLs (scenes keep values in such
+// Scripts).
 bool findScriptSource(const std::vector<std::string>& urls, const UrlResolver& resolver,
                       const std::string& baseDir, const std::string& name,
                       ScriptSource& source);
