@@ -15,6 +15,7 @@
 namespace kestrel {
 
 class Cascade;
+class ScriptGlobals;
 class World;
 
 struct ScriptContext {
@@ -26,6 +27,7 @@ struct ScriptContext {
   bool directOutput = false;
   bool toldDirectOutput = false;  // the log has said it writes without directOutput
   Cascade* cascade = nullptr;     // set while a call runs
+  ScriptGlobals* globals = nullptr;  // the Script's own fields, when it has them
 
   // Nodes reached by the script, by the id their SFNode objects carry.
   std::vector<NodePtr> nodes;
