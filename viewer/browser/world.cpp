@@ -176,6 +176,8 @@ void World::loadInline(const NodePtr& node, const std::string& baseDir, int inli
 void World::clear() {
   changes_.noteCleared();
   stopScripts(*this, scripts_);
+  // Scripts may have stored nodes that enclose them while they ran.
+  breakCycles(scripts_);
   scripts_.clear();
   scene_ = Scene{};
   names_.clear();

@@ -256,5 +256,35 @@ TEST(ScriptRunner, ScriptsInProtoBodiesAndUsedTwice) {
   EXPECT_EQ(rig.logLines("shut down"), 1);
 }
 
+TEST(ScriptRunner, NoNodeBecomesItsOwnDescendantAndHeldNodesAreFreed) {
+  std::weak_ptr<Node> outer;
+  {
+    ScriptRig rig;
+    ASSERT_TRUE(rig.load(R"(
+      DEF Outer Group { children [
+        DEF Inner Group { children [
+          DEF S Script {
+            directOutput TRUE
+            field SFNode inner USE Inner
+            field SFNode held NULL
+            eventIn SFTime go
+            url "javascript: function go() {
+              held = Browser.createVrmlFromString('Group {}')[0];
+              held.addChildren = new MFNode(inner);
+              inner.addChildren = new MFNode(inner);
+            }"
+          } ] } ] })"));
+    outer = rig.node("Outer");
+    // The script keeps a node above itself, set while it runs.
+    ASSERT_TRUE(rig.send("S", "held", FieldValue{FieldType::SFNode, rig.node("Outer")}));
+    ASSERT_TRUE(rig.send("S", "go", sfTime(1)));
+    EXPECT_EQ(rig.get<std::vector<NodePtr>>("Inner", "children").size(), 1u);
+    EXPECT_EQ(rig.logLines("Event refused (a node cannot contain itself): \"addChildren\""), 1)
+        << rig.log();
+    rig.browser.removeAllRoots();
+  }
+  EXPECT_TRUE(outer.expired());
+}
+
 }  // namespace
 }  // namespace kestrel
