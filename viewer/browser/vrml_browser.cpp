@@ -1,5 +1,6 @@
 #include "viewer/browser/vrml_browser.h"
 
+#include "viewer/browser/events.h"
 #include "viewer/browser/world.h"
 
 namespace kestrel {
@@ -110,7 +111,11 @@ bool CVrmlBrowser::field(const NodeHandle& n, std::string_view name, MFNodeHandl
 
 void CVrmlBrowser::advanceTime(double now) { world_->advanceTime(now); }
 double CVrmlBrowser::now() const { return world_->now(); }
+
+Cascade CVrmlBrowser::cascade() { return Cascade(world_->now(), &world_->changes()); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
 const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
+
+const UrlResolver& CVrmlBrowser::resolver() const { return world_->resolver(); }
 
 }  // namespace kestrel

@@ -2,6 +2,9 @@
 // drawing itself: the user's Navigator fed from Qt's mouse, wheel and key
 // events, and the pacing of redraws.
 //
+// The left button belongs to the scene's pointing-device sensors and Anchors
+// when it goes down on them (ScenePointer), to the navigator otherwise.
+//
 // Pacing: frame() is called once per frame (about 16 ms) and asks the
 // widget for a repaint only when the scene changed (the browser's change
 // counters), the user navigated or the size changed, so any number of
@@ -22,6 +25,8 @@
 #include "viewer/browser/render/core/navigator.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/vrml_browser.h"
+#include "viewer/shell/window/scene_pointer.h"
+#include "viewer/shell/window/viewpoint_choice.h"
 
 class QKeyEvent;
 class QMouseEvent;
@@ -32,6 +37,12 @@ class ScenePicture {
   // BROWSER must outlive the picture. RENDERROOT: where texture paths under
   // "c:/corvid/render/" lead.
   ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot);
+
+  // From the next frame on, shows BROWSER's scene instead (a replay that
+  // started over on a fresh engine); BROWSER must outlive the picture or
+  // the next call. The renderer's caches go and the eye returns to the
+  // bound viewpoint, as for a replaced scene.
+  void show(kestrel::CVrmlBrowser& browser);
 
   // Gives RENDERER this picture's texture lookup.
   void setUp(kestrel::GlRenderer& renderer);
@@ -46,24 +57,45 @@ class ScenePicture {
   kestrel::CameraSource begin(kestrel::GlRenderer& renderer, int width, int height);
   void end(const std::string& problem);
   const std::vector<kestrel::NodePtr>& roots() const { return roots_; }
-  const std::string& baseDir() const { return browser_.scene().baseDir; }
+  const std::string& baseDir() const { return browser_->scene().baseDir; }
 
   // Qt's input, handed to the navigator; false when the key was not used.
-  void mousePress(const QMouseEvent& event);
-  void mouseMove(const QMouseEvent& event);
-  void mouseRelease(const QMouseEvent& event);
+  // Mouse events, which also reach the scene's sensors; VIEW (the widget
+  // they came to) then shows what the pointer is over (showPointer).
+  void mousePress(const QMouseEvent& event, QWidget& view);
+  void mouseMove(const QMouseEvent& event, QWidget& view);
+  void mouseRelease(const QMouseEvent& event, QWidget& view);
   void wheel(const QWheelEvent& event);
   bool key(const QKeyEvent& event);
 
   kestrel::Navigator& navigator() { return navigator_; }
+  ScenePointer& pointer() { return pointer_; }
+  // Whether the mouse reaches the scene's sensors and Anchors (not in a
+  // replay, which only shows what the journal did); on at first.
+  void setPointing(bool on) { pointing_ = on; }
+  // Shows on VIEW what the pointer is over: a pointing hand over sensors
+  // and Anchors, the Anchor's text in the status bar of VIEW's main window.
+  void showPointer(QWidget& view);
+  // The world's Viewpoints (Page Up / Page Down step through them).
+  ViewpointChoice& viewpoints() { return viewpoints_; }
   // Frames drawn so far, and why the last one failed (empty when it worked).
   unsigned framesDrawn() const { return framesDrawn_; }
   const std::string& problem() const { return problem_; }
 
  private:
-  kestrel::CVrmlBrowser& browser_;
+  // Points the pointer's picking through the camera the user sees now.
+  void aimPointer();
+
+  kestrel::CVrmlBrowser* browser_;
+  bool browserChanged_ = false;
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
+  ScenePointer pointer_;
+  ViewpointChoice viewpoints_;
+  bool pointing_ = true;
+  bool pointerHeld_ = false;  // the left button went down on sensors or an Anchor
+  bool anchorShown_ = false;  // the status bar shows an Anchor's text
+  int viewWidth_ = 1, viewHeight_ = 1;
   kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn
   unsigned drawnNavigation_ = 0;
   bool sizeChanged_ = true;
