@@ -1,8 +1,10 @@
 #include "viewer/browser/events.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "viewer/browser/interpolators.h"
+#include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
 namespace {
@@ -19,6 +21,47 @@ bool changeChildren(Node& n, const std::string& event, const FieldValue& v, int&
     if (event == "removeChildren" && at != children.end()) children.erase(at);
   }
   return true;
+}
+
+// The nodes a node-valued VALUE holds directly.
+std::vector<NodePtr> nodesIn(const FieldValue& value) {
+  if (const auto* one = value.as<NodePtr>()) return {*one};
+  if (const auto* many = value.as<std::vector<NodePtr>>()) return *many;
+  return {};
+}
+
+// The nodes VALUE brings into member FIELD of NODE: for a whole new list,
+// those not already at the same place (so appending to a long list looks
+// only at what was appended); none for removeChildren.
+std::vector<NodePtr> arrivingNodes(const Node& node, int field, const FieldValue& value) {
+  const FieldDecl& decl = node.type->fields[static_cast<size_t>(field)];
+  if (decl.name == "removeChildren") return {};
+  const auto* list = value.as<std::vector<NodePtr>>();
+  if (list == nullptr || decl.access == Access::EventIn) return nodesIn(value);
+  const auto* current = node.values[static_cast<size_t>(field)].as<std::vector<NodePtr>>();
+  size_t same = 0;
+  while (current && same < list->size() && same < current->size() &&
+         (*list)[same] == (*current)[same]) {
+    ++same;
+  }
+  return {list->begin() + static_cast<std::ptrdiff_t>(same), list->end()};
+}
+
+// Whether ARRIVING holds NODE or a node above it: storing them would make
+// NODE its own descendant, a cycle that would never be freed. What Scripts'
+// fields hold does not count (those are cleared with the scene).
+bool wouldContainItself(const Node& node, std::vector<NodePtr> arriving) {
+  std::unordered_set<const Node*> seen;
+  while (!arriving.empty()) {
+    NodePtr n = std::move(arriving.back());
+    arriving.pop_back();
+    if (!n || !seen.insert(n.get()).second || n->type->script) continue;
+    if (n.get() == &node) return true;
+    for (const FieldValue& v : n->values) {
+      for (NodePtr& child : nodesIn(v)) arriving.push_back(std::move(child));
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -50,8 +93,31 @@ void Cascade::storeAndReport(const NodePtr& node, int field, const FieldValue& v
 }
 
 void Cascade::run() {
-  if (running_) return;  // the running loop takes what was queued
+  if (running_) return;  // a receiver's or host's events join the loop below
   running_ = true;
+  do {
+    drain();
+  } while (settleReceivers());
+  running_ = false;
+}
+
+void Cascade::hold(const std::function<void()>& work) {
+  const bool was = running_;
+  running_ = true;
+  work();
+  running_ = was;
+  run();
+}
+
+bool Cascade::settleReceivers() {
+  if (unsettled_.empty()) return false;
+  std::vector<std::shared_ptr<EventReceiver>> settling;
+  settling.swap(unsettled_);
+  for (const auto& r : settling) r->settle(*this);
+  return !queue_.empty();
+}
+
+void Cascade::drain() {
   // Breadth first: events reach their targets in the order they were sent.
   size_t head = 0;
   while (head < queue_.size()) {
@@ -63,7 +129,6 @@ void Cascade::run() {
     }
   }
   queue_.clear();
-  running_ = false;
 }
 
 void Cascade::fanOut(const NodePtr& node, int field, const FieldValue& value) {
@@ -82,6 +147,21 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
   if (decl.access == Access::EventOut) {  // from a PROTO body to its instance
     store(*node, field, value);
     queue_.push_back({node, field, std::move(value), true});
+    return;
+  }
+  if (node->receiver && decl.access == Access::EventIn) {
+    store(*node, field, value);
+    std::shared_ptr<EventReceiver> receiver = node->receiver;
+    if (std::find(unsettled_.begin(), unsettled_.end(), receiver) == unsettled_.end()) {
+      unsettled_.push_back(receiver);
+    }
+    receiver->receive(*this, node, field, value);
+    return;
+  }
+  const bool holdsNodes = value.type == FieldType::SFNode || value.type == FieldType::MFNode;
+  if (holdsNodes && !node->type->script &&
+      wouldContainItself(*node, arrivingNodes(*node, field, value))) {
+    logText("Event refused (a node cannot contain itself):", decl.name.c_str());
     return;
   }
   const NodeType& type = *node->type;

@@ -8,6 +8,8 @@
 // Window thread only, like the rest of the browser.
 #pragma once
 
+#include <functional>
+
 #include "viewer/browser/node.h"
 #include "viewer/browser/scene_changes.h"
 
@@ -26,6 +28,19 @@ class CascadeHost {
                        Cascade& cascade) = 0;
 };
 
+// Code behind a node that acts on the events it receives (a Script's
+// program). The cascade stores each value in the member first.
+class EventReceiver {
+ public:
+  virtual ~EventReceiver() = default;
+  // Member FIELD (an eventIn) of NODE received VALUE.
+  virtual void receive(Cascade& cascade, const NodePtr& node, int field,
+                       const FieldValue& value) = 0;
+  // Every event of the cascade so far has been delivered; called once after
+  // one or more receive calls.
+  virtual void settle(Cascade& cascade) = 0;
+};
+
 class Cascade {
  public:
   // CHANGES, when given, counts every member the cascade writes. HOST, when
@@ -35,17 +50,22 @@ class Cascade {
 
   // Delivers VALUE to member FIELD of NODE (as an external event would) and
   // runs every event that follows from it. A value of the wrong type is
-  // refused (false).
+  // refused (false). Called while the cascade runs (by a receiver), it
+  // only queues the event.
   bool send(const NodePtr& node, int field, FieldValue value);
 
   // Sends VALUE out of member FIELD of NODE along its routes. Called while
-  // the cascade runs (from a host), the event joins the queue.
+  // the cascade runs (from a host or a receiver), the event joins the queue.
   void emit(const NodePtr& node, int field, FieldValue value);
   // Writes VALUE into member FIELD of NODE and reports it along its routes
   // (what an exposed field does with an event).
   void storeAndReport(const NodePtr& node, int field, const FieldValue& value);
 
   SceneChanges* changes() const { return changes_; }
+
+  // Runs WORK with the events it sends queued, then runs them all: code
+  // outside the cascade (a Script's initialize) sends as a receiver does.
+  void hold(const std::function<void()>& work);
 
   double time() const { return time_; }
 
@@ -57,6 +77,8 @@ class Cascade {
     bool outgoing;  // true: emit from the member; false: deliver to it
   };
   void run();
+  void drain();
+  bool settleReceivers();
   void deliver(const NodePtr& node, int field, FieldValue& value);
   void fanOut(const NodePtr& node, int field, const FieldValue& value);
   void store(Node& node, int field, const FieldValue& value);
@@ -64,9 +86,10 @@ class Cascade {
   double time_;
   SceneChanges* changes_;
   CascadeHost* host_;
-  bool running_ = false;
   std::vector<Pending> queue_;
   std::vector<std::pair<const Node*, int>> sent_;
+  std::vector<std::shared_ptr<EventReceiver>> unsettled_;
+  bool running_ = false;
 };
 
 // Stores VALUE as the eventOut NAME of NODE and sends it (nothing when NODE

@@ -19,6 +19,7 @@
 namespace kestrel {
 
 struct Scene;
+class EventReceiver;
 
 // Sends the events of member FROMFIELD to member TOFIELD of node TO.
 struct Route {
@@ -44,6 +45,8 @@ struct Node {
   std::shared_ptr<Scene> inlineScene;  // an Inline's loaded scene, once loaded
   bool inlineTried = false;            // loading was attempted
   std::string inlineBase;              // where an Inline's relative url resolves
+  // Code that handles this node's eventIns itself (a running Script).
+  std::shared_ptr<EventReceiver> receiver;
 
   // Sensor state between clock ticks or frames (TimeSensor, ProximitySensor,
   // VisibilitySensor: active).

@@ -25,6 +25,7 @@ Scene& Scene::operator=(Scene&& other) noexcept {
     items = std::move(other.items);
     names = std::move(other.names);
     baseDir = std::move(other.baseDir);
+    url = std::move(other.url);
     cycleHolders = std::move(other.cycleHolders);
   }
   return *this;

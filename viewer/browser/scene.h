@@ -56,6 +56,7 @@ struct Scene {
   // DEF name -> node; a name defined twice maps to its latest node.
   NameTable names;
   std::string baseDir;  // empty: the current directory
+  std::string url;      // the file it was read from, empty for text
   // Scripts whose fields hold an enclosing node; their node fields are
   // cleared when the scene goes away so the cycle is freed.
   std::vector<std::weak_ptr<Node>> cycleHolders;

@@ -112,7 +112,7 @@ bool CVrmlBrowser::field(const NodeHandle& n, std::string_view name, MFNodeHandl
 void CVrmlBrowser::advanceTime(double now) { world_->advanceTime(now); }
 double CVrmlBrowser::now() const { return world_->now(); }
 
-Cascade CVrmlBrowser::cascade() { return Cascade(world_->now(), &world_->changes()); }
+Cascade CVrmlBrowser::cascade() { return Cascade(world_->now(), &world_->changes(), world_.get()); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
 BoundNodes CVrmlBrowser::boundNodes() const { return world_->bound(); }
 std::vector<NodePtr> CVrmlBrowser::viewpointStack() const { return world_->stacks().stack(0); }

@@ -5,6 +5,7 @@
 #include "viewer/browser/events.h"
 #include "viewer/browser/file_input.h"
 #include "viewer/browser/parser.h"
+#include "viewer/browser/script/script_node_runner.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
@@ -77,7 +78,9 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
   options.warn = logWarning;
   options.sourceName = path;
-  return parseVrml(text, options, content, error);
+  if (!parseVrml(text, options, content, error)) return false;
+  content.url = path;
+  return true;
 }
 
 bool World::parseFileText(std::string_view text, const TextOrigin& origin, Scene& content,
@@ -96,7 +99,9 @@ bool World::parseFileText(std::string_view text, const TextOrigin& origin, Scene
     if (inFile.file == file && inFile.line > shift) inFile.line -= shift;
     logWarning(inFile);
   };
-  return parseVrml(text, options, content, error);
+  if (!parseVrml(text, options, content, error)) return false;
+  content.url = origin.file;
+  return true;
 }
 
 void World::appendRoots(Scene&& content) {
@@ -117,12 +122,12 @@ void World::adopt(Scene& content) {
       if (n->type->standard && hasMediaUrls(n->type->kind)) anchorMediaUrls(*n, content.baseDir);
     });
   }
-  enter(content.rootNodes(), content.baseDir, 0);
+  enter(content.rootNodes(), content.baseDir, content.url, 0);
 }
 
 void World::enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
-                  int inlineDepth) {
-  std::vector<NodePtr> inlines, bindables;
+                  const std::string& url, int inlineDepth) {
+  std::vector<NodePtr> inlines, bindables, scripts;
   forEachLiveNode(roots, [&](const NodePtr& n) {
     if (!n->type->standard) return;
     if (n->type->name == "TimeSensor") {
@@ -134,6 +139,9 @@ void World::enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
     } else if (n->type->name == "Inline") {
       n->inlineBase = baseDir;
       if (!n->inlineTried) inlines.push_back(n);
+    } else if (n->type->script) {
+      scripts.push_back(n);
+      scripts_.push_back(n);
     }
   });
   if (!bindables.empty()) {
@@ -142,6 +150,7 @@ void World::enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
     stacks_.entered(bindables, cascade);
   }
   for (const NodePtr& n : inlines) loadInline(n, baseDir, inlineDepth);
+  startScripts(*this, scripts, ScriptOrigin{baseDir, url});
 }
 
 bool World::receive(const NodePtr& node, int field, const FieldValue& value,
@@ -247,7 +256,7 @@ void World::loadInline(const NodePtr& node, const std::string& baseDir, int inli
       return;
     }
     node->inlineScene = scene;
-    enter(scene->rootNodes(), scene->baseDir, inlineDepth + 1);
+    enter(scene->rootNodes(), scene->baseDir, url, inlineDepth + 1);
     return;
   }
   logText("Inline file not found:", urls.front().c_str());
@@ -255,6 +264,10 @@ void World::loadInline(const NodePtr& node, const std::string& baseDir, int inli
 
 void World::clear() {
   changes_.noteCleared();
+  stopScripts(*this, scripts_);
+  // Scripts may have stored nodes that enclose them while they ran.
+  breakCycles(scripts_);
+  scripts_.clear();
   scene_ = Scene{};
   names_.clear();
   sensors_.clear();
@@ -269,7 +282,10 @@ NodePtr World::find(std::string_view name) const {
 }
 
 void World::advanceTime(double now) {
-  if (now > now_) now_ = now;
+  if (now > now_) {
+    lastStep_ = now - now_;
+    now_ = now;
+  }
   unbindRemoved();
   Cascade cascade(now_, &changes_, this);
   size_t live = 0;

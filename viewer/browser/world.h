@@ -1,6 +1,6 @@
 // The browser's live scene: the root statements, the DEF-name index over
 // every node that entered the scene, the TimeSensors the clock drives, the
-// loaded Inlines and the browser clock.
+// loaded Inlines, the running Scripts and the browser clock.
 //
 // Owned by CVrmlBrowser and shared with the field handles it gives out, so
 // a handle stays usable (and harmless) after the browser is gone. Window
@@ -60,6 +60,8 @@ class World : public CascadeHost {
   SceneChanges& changes() { return changes_; }
 
   double now() const { return now_; }
+  // Clock steps per second over the last step (0 before two steps).
+  double frameRate() const { return lastStep_ > 0 ? 1 / lastStep_ : 0; }
   // Moves the clock to NOW and runs every TimeSensor; the clock never goes back.
   void advanceTime(double now);
 
@@ -76,7 +78,8 @@ class World : public CascadeHost {
                Cascade& cascade) override;
 
  private:
-  void enter(const std::vector<NodePtr>& roots, const std::string& baseDir, int inlineDepth);
+  void enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
+             const std::string& url, int inlineDepth);
   void loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth);
   void reloadInline(const NodePtr& node, Cascade& cascade);
   // Bound nodes that left the scene since the last look leave their stacks.
@@ -93,8 +96,10 @@ class World : public CascadeHost {
   BindableStacks stacks_;
   uint64_t stacksCheckedAt_ = 0;  // changes_.detached when the stacks were last pruned
   std::vector<std::weak_ptr<Node>> holders_;
+  std::vector<std::weak_ptr<Node>> scripts_;
   UrlResolver resolver_;
   double now_ = 0;
+  double lastStep_ = 0;
   SceneChanges changes_;
   int inlineBudget_ = 0;
 };
