@@ -44,7 +44,8 @@ struct Node {
   std::shared_ptr<Scene> inlineScene;  // an Inline's loaded scene, once loaded
   bool inlineTried = false;            // loading was attempted
 
-  // TimeSensor state between clock ticks.
+  // TimeSensor state between clock ticks (sensorActive: also an AudioClip's
+  // or MovieTexture's isActive).
   bool sensorActive = false;
   double cycleStart = 0;
 

@@ -126,6 +126,8 @@ void World::enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
     if (!n->type->standard) return;
     if (n->type->name == "TimeSensor") {
       sensors_.push_back(n);
+    } else if (isMediaClip(*n)) {
+      addClip(n, baseDir);
     } else if (n->type->name == "Inline" && !n->inlineTried) {
       inlines.push_back(n);
     }
@@ -169,6 +171,7 @@ void World::clear() {
   scene_ = Scene{};
   names_.clear();
   sensors_.clear();
+  clips_.clear();
   breakCycles(holders_);
 }
 
@@ -187,6 +190,42 @@ void World::advanceTime(double now) {
     tickTimeSensor(s, cascade);
   }
   sensors_.resize(live);
+  live = 0;
+  for (size_t i = 0; i < clips_.size(); ++i) {
+    NodePtr clip = clips_[i].node.lock();
+    if (!clip) continue;
+    if (live != i) clips_[live] = std::move(clips_[i]);
+    tickMediaClip(clip, clips_[live++].clock, cascade);
+  }
+  clips_.resize(live);
+}
+
+void World::addClip(const NodePtr& node, const std::string& baseDir) {
+  if (clipOf(*node)) return;
+  Clip clip{node, {}};
+  const auto* urls = node->field("url")->as<std::vector<std::string>>();
+  for (size_t i = 0; probe_ && urls && i < urls->size() && clip.clock.duration < 0; ++i) {
+    std::string path;
+    if (resolver_.resolve((*urls)[i], baseDir, path)) clip.clock.duration = probe_(path, node->type->kind);
+  }
+  clips_.push_back(std::move(clip));
+}
+
+const World::Clip* World::clipOf(const Node& node) const {
+  for (const Clip& c : clips_) {
+    if (c.node.lock().get() == &node) return &c;
+  }
+  return nullptr;
+}
+
+double World::mediaPosition(const Node& clip) const {
+  const Clip* c = clipOf(clip);
+  return c ? c->clock.position : 0;
+}
+
+double World::mediaDuration(const Node& clip) const {
+  const Clip* c = clipOf(clip);
+  return c ? c->clock.duration : -1;
 }
 
 }  // namespace kestrel

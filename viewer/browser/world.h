@@ -7,10 +7,12 @@
 // thread only; nothing here locks.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "viewer/browser/media_time.h"
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
 #include "viewer/browser/scene_changes.h"
@@ -57,8 +59,20 @@ class World {
   SceneChanges& changes() { return changes_; }
 
   double now() const { return now_; }
-  // Moves the clock to NOW and runs every TimeSensor; the clock never goes back.
+  // Moves the clock to NOW and runs every TimeSensor, AudioClip and
+  // MovieTexture; the clock never goes back.
   void advanceTime(double now);
+
+  // The length in seconds of the sound or movie file at PATH (a local
+  // path), or -1 when it cannot be read. Asked once per AudioClip and
+  // MovieTexture as it enters the scene, for its URLs in order.
+  using MediaProbe = std::function<double(const std::string& path, NodeKind kind)>;
+  void setMediaProbe(MediaProbe probe) { probe_ = std::move(probe); }
+  // Where CLIP (an AudioClip or MovieTexture in the scene) is in its file,
+  // in seconds; 0 for any other node.
+  double mediaPosition(const Node& clip) const;
+  // CLIP's file length in seconds, -1 when unknown or not a clip in the scene.
+  double mediaDuration(const Node& clip) const;
 
  private:
   void enter(const std::vector<NodePtr>& roots, const std::string& baseDir, int inlineDepth);
@@ -67,6 +81,14 @@ class World {
   Scene scene_;
   NameTable names_;
   std::vector<std::weak_ptr<Node>> sensors_;
+  struct Clip {
+    std::weak_ptr<Node> node;
+    MediaClock clock;
+  };
+  void addClip(const NodePtr& node, const std::string& baseDir);
+  const Clip* clipOf(const Node& node) const;
+  std::vector<Clip> clips_;
+  MediaProbe probe_;
   std::vector<std::weak_ptr<Node>> holders_;
   UrlResolver resolver_;
   double now_ = 0;
