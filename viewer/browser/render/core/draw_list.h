@@ -37,7 +37,7 @@ struct DrawItem {
   Mat4 model;
   const Node* geometry = nullptr;
   MaterialInfo material;
-  const Node* texture = nullptr;  // ImageTexture or PixelTexture, or null
+  const Node* texture = nullptr;  // ImageTexture, PixelTexture or MovieTexture, or null
   std::string baseDir;            // where the texture's relative URL resolves
   Mat4 textureMatrix;             // applied to (s, t, 0, 1)
   std::vector<int> lights;        // indices into DrawList::lights

@@ -219,7 +219,8 @@ class Traverser {
     if (const Node* mat = actualNode(nodeOf(a, keys_.appearance.material).get()))
       material(*mat, item.material);
     const Node* tex = actualNode(nodeOf(a, keys_.appearance.texture).get());
-    if (tex && (kindOf(*tex) == NodeKind::ImageTexture || kindOf(*tex) == NodeKind::PixelTexture))
+    if (tex && (kindOf(*tex) == NodeKind::ImageTexture || kindOf(*tex) == NodeKind::PixelTexture ||
+                kindOf(*tex) == NodeKind::MovieTexture))
       item.texture = tex;
     if (const Node* tt = actualNode(nodeOf(a, keys_.appearance.textureTransform).get())) {
       // Tc' = -C * S * R * C * T * Tc

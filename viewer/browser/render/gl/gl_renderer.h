@@ -35,6 +35,9 @@ class GlRenderer {
   // Compiles the program; false with ERROR filled when it cannot.
   bool init(std::string* error);
   void setResolver(TextureResolver resolver) { resolver_ = std::move(resolver); }
+  // Where each MovieTexture is in its movie (the browser's clock); without
+  // it movies show their first frame.
+  void setMediaPositions(MediaPositions positions);
 
   // Draws ROOTS from the bound (or default) viewpoint into a WIDTH x HEIGHT
   // image. BASEDIR: where the roots' relative texture URLs resolve.

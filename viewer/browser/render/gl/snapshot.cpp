@@ -11,8 +11,10 @@ namespace kestrel {
 namespace {
 
 // Renders FRAMES frames into IMAGE, each written to PNGPATH unless it is empty.
+// BROWSER, when given, places movies at its clock's positions.
 bool renderFrames(const Scene& scene, int width, int height, RgbaImage& image, int frames,
-                  const std::string& pngPath, std::string* error, const std::string& renderRoot) {
+                  const std::string& pngPath, std::string* error, const std::string& renderRoot,
+                  const CVrmlBrowser* browser = nullptr) {
   std::unique_ptr<EglContext> context = EglContext::create(error);
   if (!context) return false;
   bool ok;
@@ -22,6 +24,8 @@ bool renderFrames(const Scene& scene, int width, int height, RgbaImage& image, i
     renderer.setResolver([&](const std::string& url, const std::string& dir, std::string& path) {
       return resolver.resolve(url, dir, path);
     });
+    if (browser)
+      renderer.setMediaPositions([browser](const Node& clip) { return browser->mediaPosition(clip); });
     ok = renderer.init(error);
     for (int i = 0; ok && i < std::max(frames, 1); ++i)
       ok = renderer.render(scene.rootNodes(), scene.baseDir, width, height, image, error) &&
@@ -56,7 +60,9 @@ int renderSnapshot(const Scene& scene, int width, int height, const std::string&
 
 int renderSnapshot(CVrmlBrowser& browser, int width, int height, const std::string& pngPath,
                    std::string* error) {
-  return renderSnapshot(browser.scene(), width, height, pngPath, error);
+  RgbaImage image;
+  if (!renderFrames(browser.scene(), width, height, image, 1, {}, error, {}, &browser)) return 1;
+  return writePng(pngPath, image, error) ? 0 : 1;
 }
 
 }  // namespace kestrel

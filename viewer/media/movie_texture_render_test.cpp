@@ -1,0 +1,87 @@
+// MovieTexture drawn through the browser's clock in off-screen snapshots:
+// the first frame before it runs, the frame for the clock's time while it
+// runs and after it loops; a file that is no movie is logged once and the
+// rest of the scene still draws.
+#include <gtest/gtest.h>
+
+#include "testing/test_support.h"
+#include "viewer/browser/render/gl/image_io.h"
+#include "viewer/browser/render/gl/snapshot.h"
+#include "viewer/media/movie_decoder.h"
+#include "viewer/media/movie_test_support.h"
+
+namespace kestrel {
+namespace {
+
+constexpr int kSize = 64;
+
+struct Rgb {
+  int r, g, b;
+};
+
+Rgb snapshotPixel(CVrmlBrowser& browser, const testing::TempDir& dir, int x, int y) {
+  std::string error;
+  const std::string png = dir.file("shot.png");
+  EXPECT_EQ(renderSnapshot(browser, kSize, kSize, png, &error), 0) << error;
+  RgbaImage img;
+  std::string why;
+  if (!readImageFile(png, img, &why) || img.width != kSize) {
+    ADD_FAILURE() << why;
+    return {};
+  }
+  const uint8_t* p = img.at(x, y);
+  return {p[0], p[1], p[2]};
+}
+
+int countLines(const std::string& path, const std::string& part) {
+  int n = 0;
+  for (const std::string& line : testing::readLines(path)) n += line.find(part) != std::string::npos;
+  return n;
+}
+
+TEST(MovieTextureRender, ShowsTheFrameForTheClockAndSkipsABrokenMovie) {
+  testing::TempDir dir;
+  ASSERT_TRUE(writeTestMovie(dir.file("m.avi"),
+                             {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {240, 240, 240}}));
+  dir.write("bad.avi", "RIFF....AVI LIST but nothing after it");
+  const std::string scene = dir.write(
+      "movie.wrl",
+      "#VRML V2.0 utf8\n"
+      "Background { skyColor 0 0 0 }\n"
+      "Shape { appearance Appearance { texture DEF M MovieTexture {\n"
+      "  url \"m.avi\" loop TRUE startTime 1 } } geometry Box {} }\n"
+      "Transform { translation 3 0 0 children Shape { appearance Appearance {\n"
+      "  texture MovieTexture { url \"bad.avi\" } } geometry Box {} } }\n"
+      "Transform { translation -3 0 0 children Shape { appearance Appearance {\n"
+      "  material Material { emissiveColor 1 1 0 diffuseColor 0 0 0 } } geometry Box {} } }\n");
+  CVrmlBrowser browser;
+  browser.setMediaProbe([](const std::string& path, NodeKind) { return movieDuration(path); });
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile(scene, content)) << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle movie;
+  ASSERT_TRUE(browser.findNode("M", movie));
+
+  browser.advanceTime(0.5);  // before startTime: the first frame
+  EXPECT_NEAR(*movie.node()->field("duration_changed")->as<double>(), 2.0, 0.01);
+  Rgb c = snapshotPixel(browser, dir, kSize / 2, kSize / 2);
+  EXPECT_GT(c.r, 180);
+  EXPECT_LT(c.g, 80);
+  EXPECT_EQ(countLines(dir.file("kestrel.log"), "Movie not shown:"), 1);
+  Rgb side = snapshotPixel(browser, dir, 3, kSize / 2);  // the plain yellow box beside it
+  EXPECT_GT(side.r, 200);
+  EXPECT_GT(side.g, 200);
+
+  browser.advanceTime(1.8);  // 0.8 s in: the second frame
+  c = snapshotPixel(browser, dir, kSize / 2, kSize / 2);
+  EXPECT_GT(c.g, 150);
+  EXPECT_LT(c.r, 80);
+
+  browser.advanceTime(4.2);  // 3.2 s in, looped: 1.2 s, the third frame
+  c = snapshotPixel(browser, dir, kSize / 2, kSize / 2);
+  EXPECT_GT(c.b, 150);
+  EXPECT_LT(c.g, 80);
+}
+
+}  // namespace
+}  // namespace kestrel
