@@ -56,10 +56,18 @@ struct Bindings {
   const Node* navigationInfo = nullptr;
 };
 
+// A Sound node where the scene places it.
+struct PlacedSound {
+  const Node* sound = nullptr;
+  Mat4 model;
+  std::string baseDir;  // where its AudioClip's relative URL resolves
+};
+
 struct DrawList {
   std::vector<DrawItem> items;
   std::vector<Light> lights;
   Bindings bound;
+  std::vector<PlacedSound> sounds;
 };
 
 }  // namespace kestrel

@@ -132,6 +132,9 @@ class Traverser {
       case NodeKind::NavigationInfo:
         if (!b.navigationInfo) b.navigationInfo = &n;
         break;
+      case NodeKind::Sound:
+        if (bindingsOnly_) out_.sounds.push_back({&n, m, dir});
+        break;
       default: break;
     }
   }
@@ -268,6 +271,14 @@ Bindings findBindings(const std::vector<NodePtr>& roots) {
   Traverser t(list, nullptr, true);
   t.children(roots, Mat4{}, {});
   return list.bound;
+}
+
+std::vector<PlacedSound> findSounds(const std::vector<NodePtr>& roots, const std::string& baseDir,
+                                   const Viewer& viewer) {
+  DrawList list;
+  Traverser t(list, &viewer, true);
+  t.children(roots, Mat4{}, baseDir);
+  return std::move(list.sounds);
 }
 
 DrawList collectDrawList(const std::vector<NodePtr>& roots, const std::string& baseDir,

@@ -1,0 +1,112 @@
+// Sound heard through OpenAL Soft's wave-file output (what the device
+// would play, written at the pace of real time): a Sound whose AudioClip
+// runs from 0.3 s to 0.6 s of the browser clock is heard then and only
+// then; a clip that has not started, and one placed beyond its Sound's
+// outer ellipsoid, add nothing.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+#include "testing/test_support.h"
+#include "viewer/media/audio_movie_lengths.h"
+#include "viewer/media/sound_device.h"
+#include "viewer/media/sound_player.h"
+#include "viewer/media/sound_test_support.h"
+
+namespace kestrel {
+namespace {
+
+// Loudness (RMS of the first channel) of each WINDOW seconds of the file.
+std::vector<double> loudness(const std::string& path, double window, double& step) {
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  std::vector<double> out;
+  if (!f) return out;
+  std::vector<float> all(size_t(info.frames) * size_t(info.channels));
+  sf_readf_float(f, all.data(), info.frames);
+  sf_close(f);
+  const auto per = size_t(window * info.samplerate);
+  step = double(per) / info.samplerate;
+  for (size_t start = 0; start + per <= size_t(info.frames); start += per) {
+    double sum = 0;
+    for (size_t i = start; i < start + per; ++i) {
+      float v = all[i * size_t(info.channels)];
+      sum += double(v) * v;
+    }
+    out.push_back(std::sqrt(sum / double(per)));
+  }
+  return out;
+}
+
+TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
+  testing::TempDir dir;
+  const std::string out = dir.file("out.wav");
+  const std::string conf = dir.write(
+      "alsoft.conf", "drivers = wave\nfrequency = 22050\nchannels = stereo\nsample-type = int16\n"
+                     "[wave]\nfile = " + out + "\n");
+  ::setenv("ALSOFT_CONF", conf.c_str(), 1);
+  const std::string clip = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
+
+  CVrmlBrowser browser;
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(
+      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
+      "  source DEF A AudioClip { url \"" + clip + "\" startTime 0.3 stopTime 0.6 } }\n"
+      "Sound { source DEF LATER AudioClip { url \"" + clip + "\" startTime 100 } }\n"
+      "Transform { translation 0 0 -500 children Sound {\n"
+      "  source DEF FAR AudioClip { url \"" + clip + "\" loop TRUE } } }\n", content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle a;
+  ASSERT_TRUE(browser.findNode("A", a));
+  EXPECT_DOUBLE_EQ(*a.node()->field("duration_changed")->as<double>(), 0.0);
+
+  Camera camera;
+  camera.viewer.position = {0, 0, 10};
+  camera.view = Mat4::translation({0, 0, -10});
+  {
+    auto device = SoundDevice::open();
+    ASSERT_TRUE(device);
+    SoundPlayer player(device.get());
+    const auto t0 = std::chrono::steady_clock::now();
+    size_t most = 0;
+    for (double t = 0; t < 1.0;) {
+      browser.advanceTime(t);
+      player.update(browser, camera);
+      most = std::max(most, player.playing());
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+    EXPECT_DOUBLE_EQ(*a.node()->field("duration_changed")->as<double>(), 2.0);
+    EXPECT_EQ(most, 1u);  // FAR plays nowhere near the listener; LATER never starts
+  }  // closing the device finishes the file
+
+  double step = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  ASSERT_GT(rms.size(), size_t(0.9 / 0.02)) << "wave output missing or short";
+  int first = -1, last = -1;
+  for (size_t i = 0; i < rms.size(); ++i) {
+    if (rms[i] > 0.05) {
+      if (first < 0) first = int(i);
+      last = int(i);
+    }
+  }
+  ASSERT_GE(first, 0) << "nothing was heard";
+  // Within what the wave writer's period and the frame loop add.
+  EXPECT_NEAR(first * step, 0.3, 0.12);
+  EXPECT_NEAR((last + 1) * step, 0.6, 0.12);
+  for (size_t i = 0; i < rms.size(); ++i) {
+    double t = double(i) * step;
+    if (t < 0.15 || t > 0.8) {
+      EXPECT_LT(rms[i], 0.005) << "sound at " << t << " s";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kestrel
