@@ -116,6 +116,7 @@ void CVrmlBrowser::setMediaProbe(
 }
 double CVrmlBrowser::mediaPosition(const Node& clip) const { return world_->mediaPosition(clip); }
 double CVrmlBrowser::mediaDuration(const Node& clip) const { return world_->mediaDuration(clip); }
+bool CVrmlBrowser::clipsRunning(NodeKind kind) const { return world_->clipsRunning(kind); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
 const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
 

@@ -107,6 +107,8 @@ class CVrmlBrowser {
   void setMediaProbe(std::function<double(const std::string& path, NodeKind kind)> probe);
   double mediaPosition(const Node& clip) const;
   double mediaDuration(const Node& clip) const;
+  // Whether an AudioClip (or MovieTexture, as KIND says) is playing.
+  bool clipsRunning(NodeKind kind) const;
 
   // What changed in the scene so far: a renderer compares these counters
   // with the ones it saw at its last frame.

@@ -223,6 +223,14 @@ double World::mediaPosition(const Node& clip) const {
   return c ? c->clock.position : 0;
 }
 
+bool World::clipsRunning(NodeKind kind) const {
+  for (const Clip& c : clips_) {
+    NodePtr n = c.node.lock();
+    if (n && n->type->kind == kind && n->sensorActive) return true;
+  }
+  return false;
+}
+
 double World::mediaDuration(const Node& clip) const {
   const Clip* c = clipOf(clip);
   return c ? c->clock.duration : -1;

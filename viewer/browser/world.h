@@ -73,6 +73,8 @@ class World {
   double mediaPosition(const Node& clip) const;
   // CLIP's file length in seconds, -1 when unknown or not a clip in the scene.
   double mediaDuration(const Node& clip) const;
+  // Whether a clip of KIND (AudioClip or MovieTexture) is running.
+  bool clipsRunning(NodeKind kind) const;
 
  private:
   void enter(const std::vector<NodePtr>& roots, const std::string& baseDir, int inlineDepth);

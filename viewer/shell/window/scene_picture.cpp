@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "viewer/browser/render/core/traversal.h"
 #include "viewer/intake/diagnostic_log.h"
@@ -37,11 +38,28 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
   renderer.setResolver([this](const std::string& url, const std::string& dir, std::string& path) {
     return resolver_.resolve(url, dir, path);
   });
+  renderer.setMediaPositions(
+      [this](const kestrel::Node& clip) { return browser_.mediaPosition(clip); });
+}
+
+void ScenePicture::playSounds() {
+  const bool audio = browser_.clipsRunning(kestrel::NodeKind::AudioClip);
+  if (!audio && (!player_ || player_->playing() == 0)) return;
+  if (!soundTried_) {
+    soundTried_ = true;
+    sound_ = kestrel::SoundDevice::open();
+    player_ = std::make_unique<kestrel::SoundPlayer>(sound_.get(), resolver_.renderRoot());
+  }
+  const auto& roots = browser_.scene().rootNodes();
+  player_->update(browser_, navigator_.camera(kestrel::findBindings(roots), width_, height_,
+                                              centre_, radius_));
 }
 
 void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
+  playSounds();
   bool changed = browser_.changes().any != drawn_.any ||
-                 navigator_.revision() != drawnNavigation_ || sizeChanged_;
+                 navigator_.revision() != drawnNavigation_ || sizeChanged_ ||
+                 browser_.clipsRunning(kestrel::NodeKind::MovieTexture);
   qint64 took = drawEnd_ - drawStart_;
   qint64 pause = commandsWaiting ? took : took / 4;
   if (changed && !repaintAsked_ && clock_.nsecsElapsed() >= drawEnd_ + pause) {
@@ -61,6 +79,8 @@ kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int wid
   drawn_ = now;
   roots_ = browser_.scene().rootNodes();
   navigator_.setViewport(width, height);
+  width_ = std::max(width, 1);
+  height_ = std::max(height, 1);
   navigator_.bind(kestrel::findBindings(roots_));
   // The renderer asks twice a frame; the last call has the scene's bounds.
   return [this](const kestrel::Bindings& bound, int w, int h, kestrel::Vec3f c, float r) {

@@ -10,11 +10,16 @@
 // pause as long as itself, so the engine keeps at least half of the time
 // however slow drawing gets; otherwise by a quarter of that. begin() drops the
 // renderer's cached meshes when geometry changed or the scene was replaced
-// (which also brings the eye back to the bound viewpoint). GUI thread only.
+// (which also brings the eye back to the bound viewpoint). A running
+// MovieTexture repaints every frame. Sound: while an AudioClip plays, each
+// frame moves the scene's Sounds relative to the navigator's eye; the
+// audio device is opened when the first clip plays (none: one log line,
+// silence). GUI thread only.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +27,8 @@
 #include "viewer/browser/render/core/navigator.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/vrml_browser.h"
+#include "viewer/media/sound_device.h"
+#include "viewer/media/sound_player.h"
 
 class QKeyEvent;
 class QMouseEvent;
@@ -61,6 +68,8 @@ class ScenePicture {
   const std::string& problem() const { return problem_; }
 
  private:
+  void playSounds();
+
   kestrel::CVrmlBrowser& browser_;
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
@@ -75,4 +84,8 @@ class ScenePicture {
   qint64 drawStart_ = 0, drawEnd_ = 0;  // of the last frame, nanoseconds on clock_
   kestrel::Vec3f centre_;
   float radius_ = 1;
+  int width_ = 1, height_ = 1;  // of the last frame drawn
+  bool soundTried_ = false;
+  std::unique_ptr<kestrel::SoundDevice> sound_;
+  std::unique_ptr<kestrel::SoundPlayer> player_;  // goes before the device
 };
