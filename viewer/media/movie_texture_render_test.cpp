@@ -1,7 +1,7 @@
 // MovieTexture drawn through the browser's clock in off-screen snapshots:
 // the first frame before it runs, the frame for the clock's time while it
 // runs and after it loops; a file that is no movie is logged once and the
-// rest of the scene still draws.
+// rest of the scene still draws; a real movie world plays its movie.
 #include <gtest/gtest.h>
 
 #include "testing/test_support.h"
@@ -81,6 +81,36 @@ TEST(MovieTextureRender, ShowsTheFrameForTheClockAndSkipsABrokenMovie) {
   c = snapshotPixel(browser, dir, kSize / 2, kSize / 2);
   EXPECT_GT(c.b, 150);
   EXPECT_LT(c.g, 80);
+}
+
+TEST(MovieTextureRender, CorpusMovieWorldPlaysItsMovie) {
+  testing::TempDir dir;
+  const std::string world =
+      testing::sourcePath("testing/corpus/media/castle-engine__demo-models__movie_texture_tests.wrl");
+  CVrmlBrowser browser;
+  browser.setMediaProbe([](const std::string& path, NodeKind) { return movieDuration(path); });
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile(world, content)) << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  int movies = 0;
+  forEachNode(browser.scene().rootNodes(), [&](const NodePtr& n) {
+    if (n->type->kind != NodeKind::MovieTexture) return;
+    ++movies;
+    EXPECT_NEAR(browser.mediaDuration(*n), 4.0, 0.05);
+  });
+  EXPECT_EQ(movies, 15);
+  // The Box at the origin plays once from time 0; its face's upper right
+  // shows the movie's background, dark at the start and light at the end.
+  const int x = kSize / 2 + 6, y = kSize / 2 - 6;
+  browser.advanceTime(0.1);
+  Rgb early = snapshotPixel(browser, dir, x, y);
+  browser.advanceTime(3.6);
+  Rgb late = snapshotPixel(browser, dir, x, y);
+  EXPECT_GT(late.r + late.g + late.b, early.r + early.g + early.b + 200)
+      << early.r << " " << early.g << " " << early.b << " -> " << late.r << " " << late.g << " "
+      << late.b;
+  EXPECT_GT(late.b, 200);
+  EXPECT_EQ(countLines(dir.file("kestrel.log"), "Movie not shown:"), 0);
 }
 
 }  // namespace
