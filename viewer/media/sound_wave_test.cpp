@@ -1,8 +1,9 @@
 // Sound heard through OpenAL Soft's wave-file output (what the device
 // would play, written at the pace of real time): a Sound whose AudioClip
 // runs from 0.3 s to 0.6 s of the browser clock is heard then and only
-// then; a clip that has not started, and one placed beyond its Sound's
-// outer ellipsoid, add nothing.
+// then, as loud in both ears; one to the viewer's left, from 0.9 s to
+// 1.1 s, is louder in the left ear; a clip that has not started, and one
+// placed beyond its Sound's outer ellipsoid, add nothing.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -20,8 +21,9 @@
 namespace kestrel {
 namespace {
 
-// Loudness (RMS of the first channel) of each WINDOW seconds of the file.
-std::vector<double> loudness(const std::string& path, double window, double& step) {
+// Loudness (RMS of channel CHANNEL) of each WINDOW seconds of the file.
+std::vector<double> loudness(const std::string& path, double window, double& step,
+                             int channel = 0) {
   SF_INFO info{};
   SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
   std::vector<double> out;
@@ -34,7 +36,7 @@ std::vector<double> loudness(const std::string& path, double window, double& ste
   for (size_t start = 0; start + per <= size_t(info.frames); start += per) {
     double sum = 0;
     for (size_t i = start; i < start + per; ++i) {
-      float v = all[i * size_t(info.channels)];
+      float v = all[i * size_t(info.channels) + size_t(channel)];
       sum += double(v) * v;
     }
     out.push_back(std::sqrt(sum / double(per)));
@@ -58,6 +60,8 @@ TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
       "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
       "  source DEF A AudioClip { url \"" + clip + "\" startTime 0.3 stopTime 0.6 } }\n"
       "Sound { source DEF LATER AudioClip { url \"" + clip + "\" startTime 100 } }\n"
+      "Transform { translation -8 0 10 children Sound { minFront 50 minBack 50 maxFront 100\n"
+      "  maxBack 100 source AudioClip { url \"" + clip + "\" startTime 0.9 stopTime 1.1 } } }\n"
       "Transform { translation 0 0 -500 children Sound {\n"
       "  source DEF FAR AudioClip { url \"" + clip + "\" loop TRUE } } }\n", content))
       << browser.lastError().text();
@@ -75,7 +79,7 @@ TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
     SoundPlayer player(device.get());
     const auto t0 = std::chrono::steady_clock::now();
     size_t most = 0;
-    for (double t = 0; t < 1.0;) {
+    for (double t = 0; t < 1.4;) {
       browser.advanceTime(t);
       player.update(browser, camera);
       most = std::max(most, player.playing());
@@ -88,9 +92,10 @@ TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
 
   double step = 0;
   const std::vector<double> rms = loudness(out, 0.02, step);
-  ASSERT_GT(rms.size(), size_t(0.9 / 0.02)) << "wave output missing or short";
+  const std::vector<double> right = loudness(out, 0.02, step, 1);
+  ASSERT_GT(rms.size(), size_t(1.3 / 0.02)) << "wave output missing or short";
   int first = -1, last = -1;
-  for (size_t i = 0; i < rms.size(); ++i) {
+  for (size_t i = 0; i < size_t(0.8 / step); ++i) {
     if (rms[i] > 0.05) {
       if (first < 0) first = int(i);
       last = int(i);
@@ -100,12 +105,17 @@ TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
   // Within what the wave writer's period and the frame loop add.
   EXPECT_NEAR(first * step, 0.3, 0.12);
   EXPECT_NEAR((last + 1) * step, 0.6, 0.12);
+  double centreLeft = 0, centreRight = 0, leftLeft = 0, leftRight = 0;
   for (size_t i = 0; i < rms.size(); ++i) {
     double t = double(i) * step;
-    if (t < 0.15 || t > 0.8) {
+    if (t < 0.15 || (t > 0.75 && t < 0.85) || t > 1.25) {
       EXPECT_LT(rms[i], 0.005) << "sound at " << t << " s";
     }
+    if (t > 0.42 && t < 0.48) centreLeft += rms[i], centreRight += right[i];
+    if (t > 1.02 && t < 1.08) leftLeft += rms[i], leftRight += right[i];
   }
+  EXPECT_NEAR(centreLeft / centreRight, 1.0, 0.1);
+  EXPECT_GT(leftLeft, 1.5 * leftRight) << leftLeft << " " << leftRight;
 }
 
 }  // namespace
