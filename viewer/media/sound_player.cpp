@@ -73,6 +73,8 @@ SoundPlayer::SoundPlayer(SoundDevice* device, std::string renderRoot)
 
 SoundPlayer::~SoundPlayer() { reset(); }
 
+bool SoundPlayer::playing(const Node& sound) const { return voices_.count(&sound) != 0; }
+
 void SoundPlayer::reset() {
   for (auto& [node, v] : voices_) {
     alSourceStop(v.source);
@@ -152,7 +154,8 @@ void SoundPlayer::update(const CVrmlBrowser& browser, const Camera& camera) {
   std::stable_sort(wanted.begin(), wanted.end(), [](const Wanted& a, const Wanted& b) {
     return a.priority != b.priority ? a.priority > b.priority : a.gain > b.gain;
   });
-  if (wanted.size() > size_t(device_->maxSources())) wanted.resize(size_t(device_->maxSources()));
+  const auto most = size_t(std::max(std::min(device_->maxSources(), limit_), 0));
+  if (wanted.size() > most) wanted.resize(most);
   std::unordered_map<const Node*, Voice> next;
   for (const Wanted& w : wanted) {
     auto old = voices_.find(w.placed->sound);

@@ -40,8 +40,11 @@ class SoundPlayer {
   // Stops every source and forgets decoded clips (the scene was emptied or
   // lost nodes).
   void reset();
-  // Sources playing now.
+  // Sources playing now, and whether SOUND has one.
   size_t playing() const { return voices_.size(); }
+  bool playing(const Node& sound) const;
+  // Plays at most LIMIT Sounds at once (fewer when the device has fewer sources).
+  void setSourceLimit(int limit) { limit_ = limit; }
 
  private:
   struct Clip;
@@ -56,6 +59,7 @@ class SoundPlayer {
   std::unordered_map<const Node*, Clip> clips_;    // by AudioClip node
   std::unordered_map<const Node*, Voice> voices_;  // by Sound node
   uint64_t seenGeometry_ = 0;
+  int limit_ = 1 << 30;
 };
 
 }  // namespace kestrel

@@ -3,7 +3,8 @@
 // runs from 0.3 s to 0.6 s of the browser clock is heard then and only
 // then, as loud in both ears; one to the viewer's left, from 0.9 s to
 // 1.1 s, is louder in the left ear; a clip that has not started, and one
-// placed beyond its Sound's outer ellipsoid, add nothing.
+// placed beyond its Sound's outer ellipsoid, add nothing. With fewer
+// sources than Sounds, priority and then loudness choose who plays.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -20,6 +21,20 @@
 
 namespace kestrel {
 namespace {
+
+// OpenAL Soft reads ALSOFT_CONF once per process: every test here writes
+// to the one wave file named there, each device opened anew rewriting it.
+std::string waveOutput() {
+  static const testing::TempDir dir(false);
+  static const std::string out = [] {
+    const std::string conf = dir.write(
+        "alsoft.conf", "drivers = wave\nfrequency = 22050\nchannels = stereo\n"
+                       "sample-type = int16\n[wave]\nfile = " + dir.file("out.wav") + "\n");
+    ::setenv("ALSOFT_CONF", conf.c_str(), 1);
+    return dir.file("out.wav");
+  }();
+  return out;
+}
 
 // Loudness (RMS of channel CHANNEL) of each WINDOW seconds of the file.
 std::vector<double> loudness(const std::string& path, double window, double& step,
@@ -46,11 +61,7 @@ std::vector<double> loudness(const std::string& path, double window, double& ste
 
 TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
   testing::TempDir dir;
-  const std::string out = dir.file("out.wav");
-  const std::string conf = dir.write(
-      "alsoft.conf", "drivers = wave\nfrequency = 22050\nchannels = stereo\nsample-type = int16\n"
-                     "[wave]\nfile = " + out + "\n");
-  ::setenv("ALSOFT_CONF", conf.c_str(), 1);
+  const std::string out = waveOutput();
   const std::string clip = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
 
   CVrmlBrowser browser;
@@ -116,6 +127,49 @@ TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
   }
   EXPECT_NEAR(centreLeft / centreRight, 1.0, 0.1);
   EXPECT_GT(leftLeft, 1.5 * leftRight) << leftLeft << " " << leftRight;
+}
+
+TEST(SoundWave, PriorityThenLoudnessChooseWhoPlaysWhenSourcesRunOut) {
+  testing::TempDir dir;
+  waveOutput();
+  const std::string clip = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
+  CVrmlBrowser browser;
+  VrmlContent content;
+  auto sound = [&](const char* name, const char* priority, const char* x) {
+    return std::string("Transform { translation ") + x + " 0 0 children DEF " + name +
+           " Sound { priority " + priority + " maxFront 20 maxBack 20 source AudioClip { url \"" +
+           clip + "\" loop TRUE } } }\n";
+  };
+  ASSERT_TRUE(browser.createFromString(sound("LOW", "0.2", "0") + sound("HIGH", "0.9", "0") +
+                                           sound("NEAR", "0.5", "0") + sound("FAR", "0.5", "7"),
+                                       content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  auto node = [&](const char* name) {
+    NodeHandle h;
+    EXPECT_TRUE(browser.findNode(name, h));
+    return h.node();
+  };
+  Camera camera;
+  camera.viewer.position = {0, 0, 5};
+  camera.view = Mat4::translation({0, 0, -5});
+  auto device = SoundDevice::open();
+  ASSERT_TRUE(device);
+  SoundPlayer player(device.get());
+  player.setSourceLimit(2);
+  browser.advanceTime(1);
+  player.update(browser, camera);
+  EXPECT_EQ(player.playing(), 2u);
+  EXPECT_TRUE(player.playing(*node("HIGH")));
+  EXPECT_TRUE(player.playing(*node("NEAR")));  // as important as FAR, but louder here
+  EXPECT_FALSE(player.playing(*node("FAR")));
+  EXPECT_FALSE(player.playing(*node("LOW")));
+  camera.viewer.position = {7, 0, 5};  // walk over to FAR
+  camera.view = Mat4::translation({-7, 0, -5});
+  player.update(browser, camera);
+  EXPECT_TRUE(player.playing(*node("HIGH")));
+  EXPECT_TRUE(player.playing(*node("FAR")));
+  EXPECT_FALSE(player.playing(*node("NEAR")));
 }
 
 }  // namespace
