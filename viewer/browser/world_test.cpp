@@ -11,6 +11,7 @@
 #include "viewer/browser/file_input.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/vrml_browser.h"
+#include "viewer/browser/world_clock.h"
 #include "viewer/intake/diagnostic_log.h"
 
 namespace kestrel {
@@ -259,6 +260,30 @@ TEST(World, ContentAppendedTwiceKeepsBothButFindsTheLatest) {
   NodeHandle n;
   ASSERT_TRUE(browser.findNode("label", n));
   EXPECT_EQ(n.node()->field("translation")->as<Vec3f>()->x, 1.0f);
+}
+
+TEST(World, ClockDrivenToATimeRunsTheFramesOnTheWay) {
+  // B starts when A reports its first cycle; driven frame by frame, that is
+  // in the first frame, so at 1.5 s B has run for almost 1.5 s. One jump to
+  // 1.5 s would start B only then.
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(R"(
+    DEF A TimeSensor { loop TRUE cycleInterval 1 }
+    DEF B TimeSensor { cycleInterval 2 startTime -1 stopTime -2 }
+    ROUTE A.cycleTime TO B.set_startTime)",
+                                       content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle b;
+  ASSERT_TRUE(browser.findNode("B", b));
+  runClockTo(browser, 1.5);
+  EXPECT_DOUBLE_EQ(browser.now(), 1.5);
+  EXPECT_TRUE(*b.node()->field("isActive")->as<bool>());
+  EXPECT_NEAR(*b.node()->field("fraction_changed")->as<float>(), (1.5 - kClockFrameStep) / 2,
+              1e-4);
+  // The clock does not go back.
+  runClockTo(browser, 1.0);
+  EXPECT_DOUBLE_EQ(browser.now(), 1.5);
 }
 
 }  // namespace

@@ -76,6 +76,14 @@ TEST(MovieTextureRender, ShowsTheFrameForTheClockAndSkipsABrokenMovie) {
   c = snapshotPixel(browser, dir, kSize / 2, kSize / 2);
   EXPECT_GT(c.g, 150);
   EXPECT_LT(c.r, 80);
+  std::string error;
+  auto frames = FrameRenderer::create({}, &error);  // as video frames are made
+  ASSERT_TRUE(frames) << error;
+  RgbaImage image;
+  ASSERT_TRUE(frames->render(browser, kSize, kSize, image, &error)) << error;
+  EXPECT_GT(image.at(kSize / 2, kSize / 2)[1], 150);
+  EXPECT_LT(image.at(kSize / 2, kSize / 2)[0], 80);
+  frames.reset();
 
   browser.advanceTime(4.2);  // 3.2 s in, looped: 1.2 s, the third frame
   c = snapshotPixel(browser, dir, kSize / 2, kSize / 2);

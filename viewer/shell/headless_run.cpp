@@ -2,20 +2,21 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <cstring>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "viewer/browser/render/gl/snapshot.h"
+#include "viewer/browser/world_clock.h"
 #include "viewer/engine/engine.h"
-#include "viewer/engine/journal_replay.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
+#include "viewer/shell/replay_session.h"
 #include "viewer/shell/viewer_core.h"
 
 namespace kestrel {
@@ -26,6 +27,8 @@ std::atomic<int> fatalStatus{0};
 
 void onStopSignal(int) { stopSignal = 1; }
 
+}  // namespace
+
 void installSignalHandlers() {
   struct sigaction action {};
   action.sa_handler = onStopSignal;
@@ -34,6 +37,10 @@ void installSignalHandlers() {
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 }
+
+bool stopSignalled() { return stopSignal != 0; }
+
+namespace {
 
 // Files named on the command line are opened once the start-up files have
 // been executed (the primary queue has run empty), so that they meet the
@@ -101,8 +108,26 @@ int runHeadless(const ViewerOptions& options) {
   return fatalStatus.load();
 }
 
+namespace {
+
+int writeSnapshot(CVrmlBrowser& browser, const ViewerOptions& options) {
+  std::string error;
+  if (renderSnapshot(browser, options.snapshotWidth, options.snapshotHeight,
+                     options.snapshotPath, &error) != 0) {
+    std::fprintf(stderr, "kestrel: cannot write the snapshot %s: %s\n",
+                 options.snapshotPath.c_str(), error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int snapshotOfReplay(const ViewerOptions& options);
+
+}  // namespace
+
 int runSnapshot(const ViewerOptions& options) {
   std::signal(SIGPIPE, SIG_IGN);
+  if (!options.replayPath.empty()) return snapshotOfReplay(options);
   ViewerCore core(options);
   core.readStartupFiles();
   PendingFiles pending(options.files, core.builders());
@@ -118,16 +143,15 @@ int runSnapshot(const ViewerOptions& options) {
     bool idle = !core.busy() && tick > 0 && pending.done();
     quiet = idle ? quiet + 1 : 0;
   }
-  Engine& engine = core.engine();
-  engine.browser().advanceTime(std::chrono::duration<double>(clock::now() - start).count());
-  std::string error;
-  if (renderSnapshot(engine.browser(), options.snapshotWidth, options.snapshotHeight,
-                     options.snapshotPath, &error) != 0) {
-    std::fprintf(stderr, "kestrel: cannot write the snapshot %s: %s\n",
-                 options.snapshotPath.c_str(), error.c_str());
-    return 1;
+  CVrmlBrowser& browser = core.engine().browser();
+  // --at: the world as it stands at that time, whatever the building took;
+  // otherwise the live clock.
+  if (options.snapshotAtMs >= 0) {
+    runClockTo(browser, static_cast<double>(options.snapshotAtMs) / 1000.0);
+  } else {
+    browser.advanceTime(std::chrono::duration<double>(clock::now() - start).count());
   }
-  return 0;
+  return writeSnapshot(browser, options);
 }
 
 }  // namespace kestrel
@@ -149,74 +173,48 @@ bool waitForStep(int64_t ms, const ViewerOptions& options,
   return stopSignal == 0;
 }
 
-bool endsWithFolded(const std::string& path, const char* suffix) {
-  size_t n = std::strlen(suffix);
-  if (path.size() < n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != suffix[i]) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// The builders during a replay: a load opens only the files whose effect
-// does not come through the queue (state files, images); scene, sphere,
-// mesh and command files only queue commands, which the journal holds as
-// the steps that ran them.
-class ReplayBuilders : public SceneBuilders {
- public:
-  explicit ReplayBuilders(SceneBuilders& shell) : shell_(shell) {}
-  void openFile(const std::string& path) override {
-    if (endsWithFolded(path, ".state") || endsWithFolded(path, ".jpg") ||
-        endsWithFolded(path, ".png")) {
-      shell_.openFile(path);
-    }
-  }
-  std::string localPath(const std::string& path) const override { return shell_.localPath(path); }
-  void mapRequest(const std::string& name) override { shell_.mapRequest(name); }
-  void loadMap(const std::string& name) override { shell_.loadMap(name); }
-  void starLine(const std::string& text) override { shell_.starLine(text); }
-  void inlineScene(const std::string& text) override { shell_.inlineScene(text); }
-  void label(const std::string& text) override { shell_.label(text); }
-
- private:
-  SceneBuilders& shell_;
-};
-
-void reportChangedFiles(const JournalReplay& replay, size_t* reported) {
-  for (; *reported < replay.changedFiles().size(); ++*reported) {
-    const std::string& message = replay.changedFiles()[*reported];
+void reportChangedFiles(ReplaySession& session) {
+  for (const std::string& message : session.takeChangedFiles()) {
     logLine(message.c_str());
     std::fprintf(stderr, "kestrel: %s\n", message.c_str());
   }
+}
+
+std::unique_ptr<ReplaySession> openReplay(const ViewerOptions& options) {
+  std::string error;
+  std::unique_ptr<ReplaySession> session = ReplaySession::open(options, &error);
+  if (!session) std::fprintf(stderr, "kestrel: %s\n", error.c_str());
+  return session;
+}
+
+// --replay with --snapshot: the journal run fast up to --at (else --to,
+// else its end), and the scene rendered as it stood then.
+int snapshotOfReplay(const ViewerOptions& options) {
+  std::unique_ptr<ReplaySession> session = openReplay(options);
+  if (!session) return 2;
+  int64_t at = options.snapshotAtMs >= 0 ? options.snapshotAtMs
+               : options.replayToMs >= 0 ? options.replayToMs
+                                         : session->endTime();
+  session->seekTo(at);
+  reportChangedFiles(*session);
+  int status = writeSnapshot(session->core().engine().browser(), options);
+  return session->finish() ? status : 1;
 }
 
 }  // namespace
 
 int runReplay(const ViewerOptions& options) {
   installSignalHandlers();
-  std::vector<JournalRun> runs;
-  std::string error;
-  if (!readJournalFile(options.replayPath, &runs, &error) || runs.back().empty()) {
-    if (error.empty()) error = options.replayPath + " holds no commands";
-    std::fprintf(stderr, "kestrel: %s\n", error.c_str());
-    return 2;
-  }
-  ViewerCore core(options);
-  ReplayBuilders builders(core.builders());
-  core.engine().setBuilders(&builders);
-  JournalReplay replay(core.engine(), core.primary(), core.secondary(), runs.back());
+  std::unique_ptr<ReplaySession> session = openReplay(options);
+  if (!session) return 2;
   auto start = std::chrono::steady_clock::now();
-  size_t reported = 0;
-  while (std::optional<int64_t> ms = replay.nextTime()) {
+  while (std::optional<int64_t> ms = session->nextTime()) {
     if (options.replayToMs >= 0 && *ms > options.replayToMs) break;
     if (!waitForStep(*ms, options, start)) break;
-    replay.step();
-    reportChangedFiles(replay, &reported);
+    session->step();
+    reportChangedFiles(*session);
   }
-  core.engine().setBuilders(&core.builders());
-  return core.finish() ? 0 : 1;
+  return session->finish() ? 0 : 1;
 }
 
 }  // namespace kestrel

@@ -7,6 +7,11 @@
 
 namespace kestrel {
 
+// Makes SIGINT and SIGTERM set a flag that stopSignalled() reads (the
+// one-shot runs end early but cleanly), and ignores SIGPIPE.
+void installSignalHandlers();
+bool stopSignalled();
+
 // Runs the viewer headless; returns the process exit status. A command port
 // that cannot be bound is written to "kestrel.err" and standard error and
 // gives a non-zero status.

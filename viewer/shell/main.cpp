@@ -11,6 +11,7 @@
 #include "viewer/browser/scene_check.h"
 #include "viewer/shell/headless_run.h"
 #include "viewer/shell/scene_file_loaders.h"
+#include "viewer/shell/video_export.h"
 #include "viewer/shell/viewer_options.h"
 #ifdef KESTREL_HAVE_WINDOW
 #include "viewer/shell/window/window_run.h"
@@ -42,6 +43,9 @@ int main(int argc, char** argv) {
   if (!options.snapshotPath.empty()) {
     options.snapshotPath = std::filesystem::absolute(options.snapshotPath).string();
   }
+  if (!options.videoPath.empty()) {
+    options.videoPath = std::filesystem::absolute(options.videoPath).string();
+  }
   if (!options.replayPath.empty()) {
     options.replayPath = std::filesystem::absolute(options.replayPath).string();
   }
@@ -51,13 +55,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!options.snapshotPath.empty()) return kestrel::runSnapshot(options);
-  if (!options.replayPath.empty()) return kestrel::runReplay(options);
+  if (!options.videoPath.empty()) return kestrel::runVideoExport(options);
 #ifdef KESTREL_HAVE_WINDOW
+  if (!options.replayPath.empty() && options.headless) return kestrel::runReplay(options);
   if (!options.headless) return kestrel::runWindow(options, argc, argv);
 #else
   if (!options.headless) {
     std::fputs("kestrel: this build has no window; running headless\n", stderr);
   }
+  if (!options.replayPath.empty()) return kestrel::runReplay(options);
 #endif
   return kestrel::runHeadless(options);
 }

@@ -93,16 +93,24 @@ std::string viewerUsage() {
          "  --save-state FILE        on SIGINT or SIGTERM, save every object to FILE\n"
          "  --journal FILE           append every command the engine executes to FILE\n"
          "                           (format: docs/journal.md)\n"
-         "  --replay FILE            with --headless: run the last run of journal FILE\n"
-         "                           on a fresh engine at its recorded pace, then end\n"
+         "  --replay FILE            replay the last run of journal FILE on a fresh engine\n"
+         "                           at its recorded pace: in the window with a replay\n"
+         "                           bar, or with --headless to its end, then end\n"
          "  --speed X                replay at X times the recorded pace (default 1)\n"
          "  --from T, --to T         replay from T (what comes before runs at once) up to\n"
          "                           T; T in seconds (12.5) or milliseconds (12500ms)\n"
+         "  --video OUT.mp4          with --replay: render the replay frame by frame at\n"
+         "                           its recorded times and encode it (H.264 in MP4;\n"
+         "                           OUT.webm: VP9 in WebM); --size, --fps, --from, --to\n"
+         "  --fps N                  frames per second of --video (default 25)\n"
          "  --check FILE...          parse scene files, print ok or the error of each\n"
          "  --print FILE             print a scene file as parsed, in VRML97\n"
          "  --snapshot OUT.png       build the scene from the start-up files and FILE,\n"
          "                           render one frame to OUT.png and end\n"
-         "  --size WxH               size of snapshots (default 640x480)\n"
+         "                           (with --replay: the scene of the journal at --at)\n"
+         "  --at T                   run the world's clock (TimeSensors, interpolators)\n"
+         "                           to T before the snapshot; T as for --from\n"
+         "  --size WxH               size of snapshots and videos (default 640x480)\n"
          "  --snapshot-every MS FILE while running, render the scene to FILE every MS\n"
          "                           milliseconds (the control page shows snapshot.png)\n"
          "  --max-load-size BYTES    refuse scene and command files larger than BYTES\n"
@@ -153,6 +161,7 @@ bool setPath(ViewerOptions& o, const std::string& name, const char* const* v, st
                         : name == "--journal"     ? o.journalPath
                         : name == "--replay"      ? o.replayPath
                         : name == "--snapshot"    ? o.snapshotPath
+                        : name == "--video"       ? o.videoPath
                                                   : o.saveStatePath;
   target = v[0];
   return true;
@@ -179,9 +188,18 @@ bool setSpeed(ViewerOptions& o, const std::string&, const char* const* v, std::s
 
 bool setReplayTime(ViewerOptions& o, const std::string& name, const char* const* v,
                    std::string* e) {
-  int64_t* target = name == "--from" ? &o.replayFromMs : &o.replayToMs;
+  int64_t* target = name == "--from" ? &o.replayFromMs
+                    : name == "--to" ? &o.replayToMs
+                                     : &o.snapshotAtMs;
   return parseReplayTime(v[0], target) ||
          fail(e, "bad time for " + name + " (seconds, or milliseconds with ms): " + v[0]);
+}
+
+bool setFps(ViewerOptions& o, const std::string&, const char* const* v, std::string* e) {
+  const char* end = v[0] + std::strlen(v[0]);
+  auto [rest, ec] = std::from_chars(v[0], end, o.videoFps);
+  return (ec == std::errc() && rest == end && o.videoFps >= 1 && o.videoFps <= 240) ||
+         fail(e, std::string("bad frame rate for --fps (1 to 240): ") + v[0]);
 }
 
 bool setMaxLoadSize(ViewerOptions& o, const std::string&, const char* const* v,
@@ -213,6 +231,8 @@ constexpr OptionRule kOptionRules[] = {
     {"--size", 1, setSize},           {"--snapshot-every", 2, setSnapshotEvery},
     {"--speed", 1, setSpeed},         {"--from", 1, setReplayTime},
     {"--to", 1, setReplayTime},       {"--max-load-size", 1, setMaxLoadSize},
+    {"--at", 1, setReplayTime},       {"--video", 1, setPath},
+    {"--fps", 1, setFps},
 };
 
 const OptionRule* ruleFor(const std::string& arg) {
@@ -224,7 +244,15 @@ const OptionRule* ruleFor(const std::string& arg) {
 
 // What no single option can say: combinations that make no sense.
 bool combinationsHold(const ViewerOptions& o, std::string* error) {
-  if (!o.replayPath.empty() && !o.headless) return fail(error, "--replay needs --headless");
+  if (o.snapshotAtMs >= 0 && o.snapshotPath.empty()) return fail(error, "--at needs --snapshot");
+  if (!o.videoPath.empty() && o.replayPath.empty()) return fail(error, "--video needs --replay");
+  if (!o.videoPath.empty() && !o.snapshotPath.empty()) {
+    return fail(error, "--video and --snapshot cannot be combined");
+  }
+  // The encoders take colour at half resolution: both sides must be even.
+  if (!o.videoPath.empty() && (o.snapshotWidth % 2 != 0 || o.snapshotHeight % 2 != 0)) {
+    return fail(error, "--video needs an even width and height for --size");
+  }
   if ((o.check || o.print) && o.files.empty()) {
     return fail(error, "--check and --print need a scene file");
   }

@@ -32,6 +32,9 @@ struct ViewerOptions {
   std::string snapshotPath;         // --snapshot OUT.png: render one frame and end
   int snapshotWidth = 640;          // --size WxH of either kind of snapshot
   int snapshotHeight = 480;
+  int64_t snapshotAtMs = -1;        // --at T: the world clock's time of --snapshot; -1: live
+  std::string videoPath;            // --video OUT.mp4|OUT.webm: frames of a replay, encoded
+  int videoFps = 25;                // --fps N of --video
   int snapshotEveryMs = 0;          // --snapshot-every MS FILE; 0: none
   std::string snapshotEveryPath;
   uint64_t maxLoadSize = kDefaultMaxLoadSize;  // --max-load-size BYTES: larger files are refused

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -59,9 +60,9 @@ TEST(ViewerOptions, ReplayOfAJournal) {
   EXPECT_EQ(defaults.replaySpeed, 1.0);
   EXPECT_EQ(defaults.replayFromMs, 0);
   EXPECT_EQ(defaults.replayToMs, -1);
-  ViewerOptions refused;
-  EXPECT_FALSE(parse({"--replay", "j.txt"}, &refused, &error));
-  EXPECT_EQ(error, "--replay needs --headless");
+  ViewerOptions windowed;  // without --headless the window replays it
+  ASSERT_TRUE(parse({"--replay", "j.txt"}, &windowed, &error)) << error;
+  EXPECT_FALSE(windowed.headless);
   for (std::vector<const char*> bad :
        {std::vector<const char*>{"--headless", "--replay", "j", "--speed", "0"},
         {"--headless", "--replay", "j", "--speed", "fast"},
@@ -69,6 +70,41 @@ TEST(ViewerOptions, ReplayOfAJournal) {
         {"--headless", "--replay", "j", "--to", "5min"}}) {
     ViewerOptions wrong;
     EXPECT_FALSE(parse(bad, &wrong, &error)) << bad[4];
+  }
+}
+
+TEST(ViewerOptions, SnapshotAtATimeAndVideoOfAReplay) {
+  ViewerOptions at;
+  std::string error;
+  ASSERT_TRUE(parse({"--snapshot", "o.png", "--at", "2.5", "w.wrl"}, &at, &error)) << error;
+  EXPECT_EQ(at.snapshotAtMs, 2500);
+  ViewerOptions video;
+  ASSERT_TRUE(parse({"--replay", "j.txt", "--video", "o.mp4", "--size", "1280x720", "--fps",
+                     "30", "--to", "4"},
+                    &video, &error))
+      << error;
+  EXPECT_EQ(video.videoPath, "o.mp4");
+  EXPECT_EQ(video.videoFps, 30);
+  EXPECT_EQ(video.snapshotWidth, 1280);
+  EXPECT_EQ(video.snapshotAtMs, -1);
+  ViewerOptions defaults;
+  ASSERT_TRUE(parse({"--replay", "j.txt", "--snapshot", "o.png"}, &defaults, &error)) << error;
+  EXPECT_EQ(defaults.videoFps, 25);
+  const std::pair<std::vector<const char*>, std::string> refused[] = {
+      {{"--at", "2", "w.wrl"}, "--at needs --snapshot"},
+      {{"--video", "o.mp4"}, "--video needs --replay"},
+      {{"--replay", "j", "--video", "o.mp4", "--snapshot", "o.png"},
+       "--video and --snapshot cannot be combined"},
+      {{"--replay", "j", "--video", "o.mp4", "--size", "641x480"},
+       "--video needs an even width and height for --size"},
+      {{"--replay", "j", "--video", "o.mp4", "--fps", "0"}, "bad frame rate for --fps (1 to 240): 0"},
+      {{"--snapshot", "o.png", "--at", "soon"},
+       "bad time for --at (seconds, or milliseconds with ms): soon"},
+  };
+  for (const auto& [args, message] : refused) {
+    ViewerOptions wrong;
+    EXPECT_FALSE(parse(args, &wrong, &error)) << message;
+    EXPECT_EQ(error, message);
   }
 }
 

@@ -13,6 +13,8 @@
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/shell/window/scene_gl_view.h"
 #include "viewer/shell/window/scene_image_view.h"
+#include "viewer/shell/window/replay_bar.h"
+#include "viewer/shell/window/replay_player.h"
 
 CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     : QWidget(parent), core_(options) {
@@ -55,6 +57,8 @@ CPrismView::~CPrismView() {
   frameTimer_.stop();
   timer_.stop();
   services().stop();
+  delete replayBar_;
+  replayBar_ = nullptr;
   delete sceneWidget_;  // before the browser it draws goes with the engine
   sceneWidget_ = nullptr;
   sceneView_ = nullptr;
@@ -62,6 +66,7 @@ CPrismView::~CPrismView() {
 }
 
 bool CPrismView::start(std::string* error) {
+  if (!core_.options().replayPath.empty()) return startReplay(error);
   uint16_t port = 0;
   if (!core_.openJournal(error)) return false;
   if (!core_.openPorts(error, &port)) return false;
@@ -70,6 +75,23 @@ bool CPrismView::start(std::string* error) {
   timer_.start();
   frameTimer_.start();
   return true;
+}
+
+// A replay takes nothing from the command ports (they are not opened), the
+// journal or the services: the window only shows what the journal did.
+bool CPrismView::startReplay(std::string* error) {
+  replay_ = ReplayPlayer::open(core_.options(), *picture_, error);
+  if (!replay_) return false;
+  replayBar_ = new ReplayBar(*replay_, this);
+  layout()->addWidget(replayBar_);
+  frameTimer_.start();
+  replay_->play();
+  return true;
+}
+
+bool CPrismView::finish() {
+  if (replay_) return replay_->session().finish();
+  return core_.finish();
 }
 
 void CPrismView::onTimer() {
@@ -84,6 +106,7 @@ void CPrismView::onTimer() {
 void CPrismView::runCommand(int id) {
   using namespace kestrel;
   using namespace kestrel::shell;
+  if (replay_) return;  // a replay only shows what the journal did
   Engine& engine = core_.engine();
   ObjectOperations& r = engine.operations();
   switch (id) {
@@ -125,8 +148,9 @@ void CPrismView::runCommand(int id) {
 }
 
 void CPrismView::onFrame() {
-  engine().browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
-  picture_->frame(*sceneWidget_, core_.busy());
+  // A replay's world clock follows the replay's time (ReplayPlayer).
+  if (!replay_) engine().browser().advanceTime(static_cast<double>(clock_.nsecsElapsed()) / 1e9);
+  picture_->frame(*sceneWidget_, !replay_ && core_.busy());
 }
 
 bool CPrismView::writeWindowSnapshot(int width, int height, const std::string& path,

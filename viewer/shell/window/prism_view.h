@@ -19,6 +19,8 @@
 #include "viewer/shell/viewer_options.h"
 #include "viewer/shell/viewer_services.h"
 
+class ReplayBar;
+class ReplayPlayer;
 class SceneGlView;
 class ScenePicture;
 
@@ -29,8 +31,15 @@ class CPrismView : public QWidget {
   ~CPrismView() override;
 
   // Binds the command ports and starts their threads and the engine timer;
-  // false with the reason in *error when a port is taken.
+  // false with the reason in *error when a port is taken. With --replay the
+  // view replays the journal instead, with a replay bar below the picture,
+  // and serves no port: false when the journal cannot be read.
   bool start(std::string* error);
+  // The end of the run: what is queued runs and --save-state is written
+  // (of the replay, when replaying). False when the state cannot be written.
+  bool finish();
+  // The replay shown, or null when the view shows the live engine.
+  ReplayPlayer* replay() { return replay_.get(); }
   kestrel::Engine& engine() { return core_.engine(); }
   kestrel::ViewerCore& core() { return core_; }
 
@@ -57,6 +66,7 @@ class CPrismView : public QWidget {
   // WIDTH x HEIGHT, written beside PATH and renamed over it.
   bool writeWindowSnapshot(int width, int height, const std::string& path, std::string* error);
   void onFrame();
+  bool startReplay(std::string* error);
 
   kestrel::ViewerCore core_;
   SceneGlView* sceneView_ = nullptr;
@@ -66,4 +76,6 @@ class CPrismView : public QWidget {
   QTimer frameTimer_;
   QElapsedTimer clock_;  // the browser clock: seconds since start()
   bool lastContent_ = false;
+  std::unique_ptr<ReplayPlayer> replay_;
+  ReplayBar* replayBar_ = nullptr;
 };

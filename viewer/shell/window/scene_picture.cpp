@@ -30,8 +30,14 @@ int modifierBits(Qt::KeyboardModifiers modifiers) {
 }  // namespace
 
 ScenePicture::ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot)
-    : browser_(browser), resolver_(renderRoot) {
+    : browser_(&browser), resolver_(renderRoot) {
   clock_.start();
+}
+
+void ScenePicture::show(kestrel::CVrmlBrowser& browser) {
+  browser_ = &browser;
+  browserChanged_ = true;
+  if (player_) player_->reset();  // its sources belong to the other scene
 }
 
 void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
@@ -39,27 +45,27 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
     return resolver_.resolve(url, dir, path);
   });
   renderer.setMediaPositions(
-      [this](const kestrel::Node& clip) { return browser_.mediaPosition(clip); });
+      [this](const kestrel::Node& clip) { return browser_->mediaPosition(clip); });
 }
 
 void ScenePicture::playSounds() {
-  const bool audio = browser_.clipsRunning(kestrel::NodeKind::AudioClip);
+  const bool audio = browser_->clipsRunning(kestrel::NodeKind::AudioClip);
   if (!audio && (!player_ || player_->playing() == 0)) return;
   if (!soundTried_) {
     soundTried_ = true;
     sound_ = kestrel::SoundDevice::open();
     player_ = std::make_unique<kestrel::SoundPlayer>(sound_.get(), resolver_.renderRoot());
   }
-  const auto& roots = browser_.scene().rootNodes();
-  player_->update(browser_, navigator_.camera(kestrel::findBindings(roots), width_, height_,
+  const auto& roots = browser_->scene().rootNodes();
+  player_->update(*browser_, navigator_.camera(kestrel::findBindings(roots), width_, height_,
                                               centre_, radius_));
 }
 
 void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
   playSounds();
-  bool changed = browser_.changes().any != drawn_.any ||
+  bool changed = browserChanged_ || browser_->changes().any != drawn_.any ||
                  navigator_.revision() != drawnNavigation_ || sizeChanged_ ||
-                 browser_.clipsRunning(kestrel::NodeKind::MovieTexture);
+                 browser_->clipsRunning(kestrel::NodeKind::MovieTexture);
   qint64 took = drawEnd_ - drawStart_;
   qint64 pause = commandsWaiting ? took : took / 4;
   if (changed && !repaintAsked_ && clock_.nsecsElapsed() >= drawEnd_ + pause) {
@@ -73,11 +79,12 @@ kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int wid
   repaintAsked_ = false;
   sizeChanged_ = false;
   drawStart_ = clock_.nsecsElapsed();
-  const kestrel::SceneChanges& now = browser_.changes();
-  if (now.geometry != drawn_.geometry) renderer.clearCaches();
-  if (now.replaced != drawn_.replaced) navigator_.reset();
+  const kestrel::SceneChanges& now = browser_->changes();
+  if (browserChanged_ || now.geometry != drawn_.geometry) renderer.clearCaches();
+  if (browserChanged_ || now.replaced != drawn_.replaced) navigator_.reset();
+  browserChanged_ = false;
   drawn_ = now;
-  roots_ = browser_.scene().rootNodes();
+  roots_ = browser_->scene().rootNodes();
   navigator_.setViewport(width, height);
   width_ = std::max(width, 1);
   height_ = std::max(height, 1);

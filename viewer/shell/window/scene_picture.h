@@ -40,6 +40,12 @@ class ScenePicture {
   // "c:/corvid/render/" lead.
   ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot);
 
+  // From the next frame on, shows BROWSER's scene instead (a replay that
+  // started over on a fresh engine); BROWSER must outlive the picture or
+  // the next call. The renderer's caches go and the eye returns to the
+  // bound viewpoint, as for a replaced scene.
+  void show(kestrel::CVrmlBrowser& browser);
+
   // Gives RENDERER this picture's texture lookup.
   void setUp(kestrel::GlRenderer& renderer);
   // One frame's worth of time went by: repaints WIDGET if anything changed.
@@ -53,7 +59,7 @@ class ScenePicture {
   kestrel::CameraSource begin(kestrel::GlRenderer& renderer, int width, int height);
   void end(const std::string& problem);
   const std::vector<kestrel::NodePtr>& roots() const { return roots_; }
-  const std::string& baseDir() const { return browser_.scene().baseDir; }
+  const std::string& baseDir() const { return browser_->scene().baseDir; }
 
   // Qt's input, handed to the navigator; false when the key was not used.
   void mousePress(const QMouseEvent& event);
@@ -70,7 +76,8 @@ class ScenePicture {
  private:
   void playSounds();
 
-  kestrel::CVrmlBrowser& browser_;
+  kestrel::CVrmlBrowser* browser_;
+  bool browserChanged_ = false;
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
   kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn

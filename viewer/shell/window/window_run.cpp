@@ -4,8 +4,10 @@
 #include <QMessageBox>
 #include <cstdio>
 #include <csignal>
+#include <filesystem>
 
 #include "viewer/intake/diagnostic_log.h"
+#include "viewer/shell/replay_session.h"
 #include "viewer/shell/window/main_frame.h"
 #include "viewer/shell/window/prism_doc.h"
 #include "viewer/shell/window/prism_view.h"
@@ -13,7 +15,22 @@
 
 namespace kestrel {
 
-int runWindow(const ViewerOptions& options, int argc, char** argv) {
+namespace {
+
+// A journal named as the file to open is replayed in the window.
+ViewerOptions replayingNamedJournal(ViewerOptions options) {
+  if (options.replayPath.empty() && !options.files.empty() &&
+      looksLikeJournal(options.files.front())) {
+    options.replayPath = std::filesystem::absolute(options.files.front()).string();
+    options.files.clear();
+  }
+  return options;
+}
+
+}  // namespace
+
+int runWindow(const ViewerOptions& given, int argc, char** argv) {
+  const ViewerOptions options = replayingNamedJournal(given);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kestrel");
   std::signal(SIGPIPE, SIG_IGN);
@@ -24,7 +41,8 @@ int runWindow(const ViewerOptions& options, int argc, char** argv) {
   StopSignals stopSignals([&frame] { frame.close(); });
   std::string error;
   if (!view->start(&error)) {
-    std::string message = "cannot listen on a command port: " + error;
+    std::string message = options.replayPath.empty() ? "cannot listen on a command port: " + error
+                                                     : error;
     errorLine(message.c_str());
     std::fprintf(stderr, "kestrel: %s\n", message.c_str());
     return 2;
@@ -37,7 +55,7 @@ int runWindow(const ViewerOptions& options, int argc, char** argv) {
   int status = app.exec();
   // Closing the window ends the run as a stop signal ends a headless one:
   // what is queued still runs and --save-state is written.
-  if (!view->core().finish()) return 1;
+  if (!view->finish()) return 1;
   return status;
 }
 

@@ -58,6 +58,41 @@ int renderSnapshot(const Scene& scene, int width, int height, const std::string&
   return writePng(pngPath, image, error) ? 0 : 1;
 }
 
+std::unique_ptr<FrameRenderer> FrameRenderer::create(const std::string& renderRoot,
+                                                     std::string* error) {
+  std::unique_ptr<FrameRenderer> frames(new FrameRenderer);
+  frames->context_ = EglContext::create(error);
+  if (!frames->context_) return nullptr;
+  frames->renderer_ = std::make_unique<GlRenderer>();
+  auto resolver = std::make_shared<UrlResolver>(renderRoot);
+  frames->renderer_->setResolver(
+      [resolver](const std::string& url, const std::string& dir, std::string& path) {
+        return resolver->resolve(url, dir, path);
+      });
+  if (!frames->renderer_->init(error)) return nullptr;
+  return frames;
+}
+
+FrameRenderer::~FrameRenderer() {
+  renderer_.reset();  // its GL objects go before the context does
+}
+
+bool FrameRenderer::render(CVrmlBrowser& browser, int width, int height, RgbaImage& image,
+                           std::string* error) {
+  // Cached meshes belong to nodes of one scene; after a change of geometry
+  // (or for another browser) their memory may have been reused.
+  const uint64_t geometry = browser.changes().geometry;
+  if (&browser != browser_ || geometry != geometrySeen_) renderer_->clearCaches();
+  if (&browser != browser_) {  // movies show the frames for this browser's clock
+    const CVrmlBrowser* clock = &browser;
+    renderer_->setMediaPositions([clock](const Node& clip) { return clock->mediaPosition(clip); });
+  }
+  browser_ = &browser;
+  geometrySeen_ = geometry;
+  const Scene& scene = browser.scene();
+  return renderer_->render(scene.rootNodes(), scene.baseDir, width, height, image, error);
+}
+
 int renderSnapshot(CVrmlBrowser& browser, int width, int height, const std::string& pngPath,
                    std::string* error) {
   RgbaImage image;

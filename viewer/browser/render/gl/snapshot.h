@@ -2,6 +2,8 @@
 // written as a PNG file.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "viewer/browser/render/gl/image_io.h"
@@ -28,5 +30,35 @@ int renderSnapshotFrames(const Scene& scene, int width, int height, const std::s
 // The same frame as pixels, for callers that want no file.
 bool renderImage(const Scene& scene, int width, int height, RgbaImage& image,
                  std::string* error, const std::string& renderRoot = {});
+
+class EglContext;
+class GlRenderer;
+
+// Frames of a changing scene one after another (the frames of a video), with
+// one context and renderer for all: meshes and textures are kept while the
+// scene's geometry stays as it was. Thread of the browser only.
+class FrameRenderer {
+ public:
+  // Null with the reason in *ERROR when no context can be made. Texture
+  // URLs resolve with RENDERROOT as the browser's resolver does.
+  static std::unique_ptr<FrameRenderer> create(const std::string& renderRoot,
+                                               std::string* error);
+  ~FrameRenderer();
+  FrameRenderer(const FrameRenderer&) = delete;
+  FrameRenderer& operator=(const FrameRenderer&) = delete;
+
+  // Renders BROWSER's scene as it is now from its bound or the default
+  // viewpoint into IMAGE (WIDTH x HEIGHT, top row first); movies show the
+  // frames for BROWSER's clock.
+  bool render(CVrmlBrowser& browser, int width, int height, RgbaImage& image,
+              std::string* error);
+
+ private:
+  FrameRenderer() = default;
+  std::unique_ptr<EglContext> context_;
+  std::unique_ptr<GlRenderer> renderer_;
+  const CVrmlBrowser* browser_ = nullptr;
+  uint64_t geometrySeen_ = 0;
+};
 
 }  // namespace kestrel
