@@ -73,5 +73,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
 # snapshots, the X11 platform plug-in for the window.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
   "fonts-dejavu-core, fonts-dejavu-extra, libegl-mesa0, libgl1-mesa-dri, qt6-qpa-plugins")
+# The live web view's three.js is Debian's, served from where that package
+# installs it (/usr/share/javascript/three) in the build tree and installed.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libjs-three")
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -11,5 +11,6 @@ cmake --build --preset default -j"$(nproc)" --target kestrel pokeline
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   set -- --headless "$@"
 fi
-# The control page (http://localhost:3504/kestrel.html) shows snapshot.png.
+# The control page (http://localhost:3504/kestrel.html) shows snapshot.png, or
+# the live view (http://localhost:3504/live.html) where the browser has WebGL.
 exec build/default/viewer/shell/kestrel -C share/kestrel --snapshot-every 1000 snapshot.png "$@"

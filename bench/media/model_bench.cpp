@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/media/big_stl.h"
 #include "viewer/browser/parser.h"
 #include "viewer/browser/render/gl/egl_context.h"
 #include "viewer/browser/render/gl/gl_renderer.h"
@@ -27,8 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kGrid = 708;  // 2 x 707 x 707 = 999698 triangles
-
 std::string benchDir() {
   static const std::string dir = [] {
     fs::path p = fs::temp_directory_path() / "kestrel-models-bench";
@@ -39,31 +38,9 @@ std::string benchDir() {
   return dir;
 }
 
-void putTriangle(std::ofstream& out, const float (&v)[9]) {
-  const float normal[3] = {0, 0, 0};
-  const uint16_t attributes = 0;
-  out.write(reinterpret_cast<const char*>(normal), sizeof normal);
-  out.write(reinterpret_cast<const char*>(v), sizeof v);
-  out.write(reinterpret_cast<const char*>(&attributes), sizeof attributes);
-}
-
 std::string bigStl() {
   std::string path = benchDir() + "/terrain.stl";
-  if (fs::exists(path)) return path;
-  std::ofstream out(path, std::ios::binary);
-  out << std::string(80, ' ');
-  uint32_t count = 2u * (kGrid - 1) * (kGrid - 1);
-  out.write(reinterpret_cast<const char*>(&count), sizeof count);
-  auto h = [](int x, int y) { return static_cast<float>(std::sin(x * 0.05) * std::cos(y * 0.05) * 5); };
-  for (int y = 0; y + 1 < kGrid; ++y) {
-    for (int x = 0; x + 1 < kGrid; ++x) {
-      float fx = static_cast<float>(x), fy = static_cast<float>(y);
-      float a[3] = {fx, fy, h(x, y)}, b[3] = {fx + 1, fy, h(x + 1, y)};
-      float c[3] = {fx + 1, fy + 1, h(x + 1, y + 1)}, d[3] = {fx, fy + 1, h(x, y + 1)};
-      putTriangle(out, {a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1], c[2]});
-      putTriangle(out, {a[0], a[1], a[2], c[0], c[1], c[2], d[0], d[1], d[2]});
-    }
-  }
+  if (!fs::exists(path)) bench::writeBigStl(path);
   return path;
 }
 

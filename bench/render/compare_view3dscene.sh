@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Compares our renderer with Debian's view3dscene, the reference VRML browser.
 #
-#   compare_view3dscene.sh [--size WxH] [--out DIR] [--no-masks] [--no-timing] [FILE...]
+#   compare_view3dscene.sh [--size WxH] [--out DIR] [--no-masks] [--no-timing] [--models] [FILE...]
 #
 # Masks: renders every file of the VRML corpus (testing/corpus/vrml), or the FILEs given
 # with our snapshot program and with `view3dscene FILE --screenshot 0 OUT`
@@ -14,6 +14,14 @@
 # also rendered as a copy with a plain Background of its own, the file's
 # Backgrounds drawing nothing, and `Viewpoint { }` first when it has none;
 # the "same view" column (the one the share counts) uses that copy.
+#
+# Models (--models): the model files of testing/corpus/models (glTF, OBJ
+# with its MTL and images, STL, PLY), each seen from one Viewpoint in front
+# of its bounding box on the plain background: ours is
+# `kestrel --snapshot OUT VIEW.wrl MODEL` ($KESTREL_PROGRAM, default
+# build/default/viewer/shell/kestrel), view3dscene's the same VIEW.wrl with
+# `Inline { url "MODEL" }`. Formats view3dscene does not read show as
+# ref-failed or an empty mask of theirs.
 #
 # Timing: frames per second of both programs on the 1000-box and
 # 700 x 700 terrain scenes of bench_render, written as .wrl files here.
@@ -40,6 +48,7 @@ size=640x480
 out=""
 masks=1
 timing=1
+models=0
 files=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -47,6 +56,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift 2 ;;
     --no-masks) masks=0; shift ;;
     --no-timing) timing=0; shift ;;
+    --models) models=1; shift ;;
     -h|--help) sed -n '2,/^set -u/p' "$0" | sed '$d'; exit 0 ;;
     *) files+=("$1"); shift ;;
   esac
@@ -66,7 +76,8 @@ if ! command -v view3dscene > /dev/null; then
 fi
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" --size "$size" ${out:+--out "$out"} \
-    $([ $masks = 0 ] && echo --no-masks) $([ $timing = 0 ] && echo --no-timing) "${files[@]}"
+    $([ $masks = 0 ] && echo --no-masks) $([ $timing = 0 ] && echo --no-timing) \
+    $([ $models = 1 ] && echo --models) "${files[@]}"
 fi
 
 snapshot=${KESTREL_SNAPSHOT:-$repo/build/default/viewer/browser/render/gl/kestrel_snapshot}
@@ -103,6 +114,56 @@ flat_background='PROTO FlatBackground [ exposedField MFColor skyColor [] exposed
   exposedField MFString backUrl [] exposedField MFString bottomUrl [] exposedField MFString frontUrl []
   exposedField MFString leftUrl [] exposedField MFString rightUrl [] exposedField MFString topUrl []
   eventIn SFBool set_bind eventOut SFBool isBound ] { Group { } }'
+
+# Where each corpus model is seen from: in front (+Z) of its bounding box,
+# far enough to see all of it.
+model_viewpoint() {
+  case "$(basename "$1")" in
+    spider.obj) echo "-17 0 320" ;;
+    *Spider_ascii.stl|*Spider_binary.stl) echo "0 0 14" ;;
+    *Wuson.ply) echo "0 0.75 4" ;;
+    *) echo "0 0 3" ;;
+  esac
+}
+
+if [ $models = 1 ]; then
+  program=${KESTREL_PROGRAM:-$repo/build/default/viewer/shell/kestrel}
+  [ -x "$program" ] || { echo "compare_view3dscene: no kestrel program at $program" >&2; exit 1; }
+  models_dir="$repo/testing/corpus/models"
+  printf '%-46s %-12s %9s %9s %9s\n' model viewpoint IoU ours-px theirs-px
+  total=0; good=0
+  for f in "$models_dir"/*.* "$models_dir"/*/*.obj; do
+    case "$f" in *.md|*.jpg|*.png|*.mtl) continue ;; esac
+    name=$(basename "$f"); name=${name%.*}
+    vp=$(model_viewpoint "$f")
+    view=$work/models/$name
+    mkdir -p "$view"
+    {
+      echo "#VRML V2.0 utf8"
+      echo "Background { skyColor $mask_sky }"
+      echo "Viewpoint { position $vp }"
+    } > "$view/view.wrl"
+    { cat "$view/view.wrl"; echo "Inline { url \"$f\" }"; } > "$view/theirs.wrl"
+    result="ours-failed"
+    if "$program" --snapshot "$out/$name.model.ours.png" --size "${width}x${height}" \
+        "$view/view.wrl" "$f" > "$out/$name.model.ours.log" 2>&1; then
+      result="ref-failed"
+      theirs "$view/theirs.wrl" "$out/$name.model.theirs.png" &&
+        result=$(python3 "$here/mask_iou.py" "$out/$name.model.ours.png" \
+                 "$out/$name.model.theirs.png" --diff "$out/$name.model.diff.png") ||
+        result="compare-failed"
+    fi
+    read -r iou na nb _ <<< "$result"
+    printf '%-46s %-12s %9s %9s %9s\n' "$name" "$vp" "$iou" "${na:--}" "${nb:--}"
+    total=$((total + 1))
+    if python3 -c "import sys; sys.exit(0 if float('$iou') >= 0.9 else 1)" 2> /dev/null; then
+      good=$((good + 1))
+    fi
+  done
+  echo "models with IoU >= 0.9: $good of $total"
+  echo "images and diffs (white both, red ours only, green theirs only): $out"
+  masks=0; timing=0
+fi
 
 if [ $masks = 1 ]; then
   if [ ${#files[@]} = 0 ]; then

@@ -13,34 +13,17 @@
 #include <memory>
 #include <sstream>
 
+#include "bench/shell/live_window.h"
 #include "viewer/intake/command_queue.h"
-#include "viewer/shell/window/main_frame.h"
-#include "viewer/shell/window/prism_doc.h"
-#include "viewer/shell/window/prism_view.h"
-#include "viewer/shell/window/scene_gl_view.h"
 
 namespace {
 
-struct Window {
-  CPrismView* view = nullptr;
-  std::unique_ptr<CPrismDoc> doc;
-  std::unique_ptr<CMainFrame> frame;
-  std::string error;
+struct Window : kestrel::bench::LiveWindow {
   double loadSeconds = 0;  // until the last of the 1000 objects was made
   unsigned loadFrames = 0;  // frames drawn until then
 
   bool open() {
-    kestrel::ViewerOptions options;
-    options.commandPort = 0;
-    options.secondaryPort = 0;
-    options.webPort = 0;
-    view = new CPrismView(options);
-    doc = std::make_unique<CPrismDoc>(*view);
-    frame = std::make_unique<CMainFrame>(view, doc.get());
-    frame->resize(800, 640);
-    if (!view->start(&error)) return false;
-    frame->show();
-    if (!QTest::qWaitForWindowExposed(frame.get())) return false;
+    if (!show()) return false;
     for (int i = 0; i < 1000; ++i) {
       int x = i % 40 - 20, y = i / 40 - 12;
       std::ostringstream s;
@@ -84,28 +67,12 @@ Window& window() {
   return *theWindow;
 }
 
-// One synchronous repaint per iteration.
-void paintOnce(SceneGlView* scene) {
-  scene->repaint();
-  QCoreApplication::processEvents();
-}
-
 void BM_WindowTurning1000Boxes(benchmark::State& state) {
   Window& w = window();
   if (!w.error.empty()) return state.SkipWithError(w.error.c_str());
-  SceneGlView* scene = w.view->sceneView();
-  kestrel::Navigator& nav = scene->navigator();
-  nav.press(kestrel::Navigator::kLeft, 0, 0, 0);
-  int x = 0;
-  for (auto _ : state) {
-    nav.move(x += 3, 0, 0);
-    paintOnce(scene);
-  }
-  nav.release(kestrel::Navigator::kLeft);
+  kestrel::bench::timeTurning(state, w.view->sceneView());
   state.counters["load_s"] = w.loadSeconds;
   state.counters["load_frames"] = w.loadFrames;
-  state.counters["fps"] =
-      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_WindowFieldChange1000Boxes(benchmark::State& state) {
@@ -113,13 +80,7 @@ void BM_WindowFieldChange1000Boxes(benchmark::State& state) {
   if (!w.error.empty()) return state.SkipWithError(w.error.c_str());
   kestrel::VisualObject* object = w.view->engine().registry().currentObject();
   if (object == nullptr) return state.SkipWithError("no current object");
-  float z = 0;
-  for (auto _ : state) {
-    object->translation.set(2, z += 0.01f);
-    paintOnce(w.view->sceneView());
-  }
-  state.counters["fps"] =
-      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  kestrel::bench::timeMoving(state, object, w.view->sceneView());
 }
 
 BENCHMARK(BM_WindowTurning1000Boxes)->Unit(benchmark::kMillisecond)->UseRealTime();

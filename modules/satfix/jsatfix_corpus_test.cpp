@@ -196,67 +196,119 @@ TEST(SatFixCorpus, AnyTalkerAndSignedDegreesOnTheSameLogs) {
   EXPECT_EQ(fixes + withoutFix, 61);
 }
 
-// Logs of current multi-constellation receivers (testing/corpus/nmea/gnss):
-// positions only as $GN sentences, satellites per constellation, the F9P
-// repeating each constellation's GSV run per signal. With "any talker" and
-// "signed degrees" on, every position matches its fields with the
-// hemisphere's sign, and after each epoch's GSV sentences the satellite
-// count is the sum over the constellations of their satellites in view.
-// Off, none of the GN positions is read.
+// What replaying a multi-constellation log through JSatFix met.
+struct GnssReplay {
+  int positions = 0;   // GGA and GLL sentences with a fix, checked against their fields
+  int withoutFix = 0;  // GGA with quality 0 and GLL with status V: the outputs stay
+  std::vector<int> epochSums;  // after each epoch's GSV run: its satellites in view
+};
+
+// Replays one log with "signed degrees" on and "any talker" as given. With
+// "any talker" on, every GGA and GLL with a fix matches its fields with the
+// hemisphere's sign, one without a fix changes nothing, and after each
+// epoch's GSV sentences the satellite count is the sum over the
+// constellations of their satellites in view (a talker's run repeated per
+// signal counted once). Off, no position of a $GN sentence is read.
+GnssReplay replayGnssLog(const fs::path& file, int anyTalker) {
+  Rig rig{{"any talker", anyTalker}, {"signed degrees", 1}};
+  Feeder* feed = rig.feed;
+  Probe* probe = rig.probe;
+
+  GnssReplay replay;
+  std::map<std::string, int> inView;  // talker -> satellites in view, this epoch
+  bool inGsv = false;
+  std::ifstream in(file, std::ios::binary);
+  for (std::string raw; std::getline(in, raw);) {
+    std::string line = raw;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> f = splitFields(line.substr(0, line.find('*')));
+    const std::string type = line.size() >= 6 ? line.substr(3, 3) : "";
+    if (inGsv && type != "GSV" && anyTalker == 1) {
+      int sum = 0;
+      for (const auto& [talker, n] : inView) sum += n;
+      EXPECT_EQ(probe->last(2)->text, std::to_string(sum)) << file << " before " << line;
+      replay.epochSums.push_back(sum);
+      inView.clear();
+    }
+    inGsv = type == "GSV";
+    probe->events.clear();
+    feed->sendBytes(0, raw + "\n");
+    if (inGsv) {
+      int& n = inView[line.substr(1, 2)];
+      n = std::max(n, std::atoi(f.at(3).c_str()));
+      continue;
+    }
+    if (type != "GGA" && type != "GLL") continue;
+    if (anyTalker == 0) {
+      if (line.compare(0, 3, "$GN") == 0) {
+        EXPECT_TRUE(probe->events.empty()) << line;
+      }
+      continue;
+    }
+    const bool gga = type == "GGA";
+    const std::size_t lat = gga ? 2 : 1;
+    const bool fix = !f[lat].empty() && (gga ? f.at(6) != "0" : f.size() < 7 || f[6] != "V");
+    if (!fix) {
+      ++replay.withoutFix;
+      EXPECT_TRUE(probe->events.empty()) << line;
+      continue;
+    }
+    ++replay.positions;
+    EXPECT_EQ(probe->ports(), (std::vector<int>{0, 1, 3, 4})) << line;
+    if (probe->events.size() != 4) continue;
+    EXPECT_EQ(probe->last(0)->text, fieldText(f[lat], f[lat + 1], 2)) << line;
+    EXPECT_EQ(probe->last(1)->text, fieldText(f[lat + 2], f[lat + 3], 3)) << line;
+    const double latSign = f[lat + 1] == "S" ? -1.0 : 1.0;
+    const double lonSign = f[lat + 3] == "W" ? -1.0 : 1.0;
+    EXPECT_NEAR(probe->last(3)->real, latSign * fieldDegrees(f[lat], 2), 1e-9) << line;
+    EXPECT_NEAR(probe->last(4)->real, lonSign * fieldDegrees(f[lat + 2], 3), 1e-9) << line;
+  }
+  return replay;
+}
+
+bool isBeidouLog(const fs::path& file) {
+  return file.filename().string().find("beidou") != std::string::npos;
+}
+
+// Logs of current u-blox receivers (testing/corpus/nmea/gnss): positions
+// only as $GN sentences, satellites per constellation, the F9P repeating
+// each constellation's GSV run per signal.
 TEST(SatFixCorpus, CurrentReceiversWithAnyTalker) {
   int files = 0;
   for (const auto& entry : fs::directory_iterator(corpusDir() / "gnss")) {
+    if (isBeidouLog(entry.path())) continue;
     ++files;
     for (int anyTalker = 0; anyTalker <= 1; ++anyTalker) {
-      Rig rig{{"any talker", anyTalker}, {"signed degrees", 1}};
-      Feeder* feed = rig.feed;
-      Probe* probe = rig.probe;
-
-      int positions = 0, epochs = 0;
-      std::map<std::string, int> inView;  // talker -> satellites in view, this epoch
-      bool inGsv = false;
-      std::ifstream in(entry.path(), std::ios::binary);
-      for (std::string raw; std::getline(in, raw);) {
-        std::string line = raw;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::vector<std::string> f = splitFields(line.substr(0, line.find('*')));
-        const std::string type = line.size() >= 6 ? line.substr(3, 3) : "";
-        if (inGsv && type != "GSV" && anyTalker == 1) {
-          int sum = 0;
-          for (const auto& [talker, n] : inView) sum += n;
-          EXPECT_EQ(probe->last(2)->text, std::to_string(sum)) << entry.path() << " before " << line;
-          ++epochs;
-          inView.clear();
-        }
-        inGsv = type == "GSV";
-        probe->events.clear();
-        feed->sendBytes(0, raw + "\n");
-        if (inGsv) {
-          int& n = inView[line.substr(1, 2)];
-          n = std::max(n, std::atoi(f.at(3).c_str()));
-          continue;
-        }
-        if (type != "GGA" && type != "GLL") continue;
-        if (anyTalker == 0) {
-          EXPECT_TRUE(probe->events.empty()) << line;
-          continue;
-        }
-        ++positions;
-        const std::size_t lat = type == "GGA" ? 2 : 1;
-        ASSERT_EQ(probe->ports(), (std::vector<int>{0, 1, 3, 4})) << line;
-        EXPECT_EQ(probe->last(0)->text, fieldText(f[lat], f[lat + 1], 2)) << line;
-        EXPECT_EQ(probe->last(1)->text, fieldText(f[lat + 2], f[lat + 3], 3)) << line;
-        const double latSign = f[lat + 1] == "S" ? -1.0 : 1.0;
-        const double lonSign = f[lat + 3] == "W" ? -1.0 : 1.0;
-        EXPECT_NEAR(probe->last(3)->real, latSign * fieldDegrees(f[lat], 2), 1e-9) << line;
-        EXPECT_NEAR(probe->last(4)->real, lonSign * fieldDegrees(f[lat + 2], 3), 1e-9) << line;
-      }
+      const GnssReplay replay = replayGnssLog(entry.path(), anyTalker);
       if (anyTalker == 1) {
-        EXPECT_GT(positions, 40) << entry.path();
-        EXPECT_GT(epochs, 20) << entry.path();
+        EXPECT_GT(replay.positions, 40) << entry.path();
+        EXPECT_GT(static_cast<int>(replay.epochSums.size()), 20) << entry.path();
+        EXPECT_EQ(replay.withoutFix, 0) << entry.path();
       }
     }
   }
+  EXPECT_EQ(files, 2);
+}
+
+// GPS + BeiDou receivers (SiRF-TriG, Shanghai): one sends BeiDou satellites
+// as $BDGSV and positions as $GNGGA, the other as $GBGSV (three-digit
+// satellite ids) with $GPGGA; both start without a fix.
+TEST(SatFixCorpus, BeidouReceiversWithAnyTalker) {
+  const fs::path dir = corpusDir() / "gnss";
+  const GnssReplay bd = replayGnssLog(dir / "ukyg9e5r6k7gubiekd6__gpsd__beidou-bd.log", 1);
+  EXPECT_EQ(bd.positions, 5);
+  EXPECT_EQ(bd.withoutFix, 5);
+  EXPECT_EQ(bd.epochSums, (std::vector<int>{25 + 7, 20 + 12}));
+  const GnssReplay bdOff = replayGnssLog(dir / "ukyg9e5r6k7gubiekd6__gpsd__beidou-bd.log", 0);
+  EXPECT_TRUE(bdOff.epochSums.empty());
+
+  const GnssReplay gb = replayGnssLog(dir / "ukyg9e5r6k7gubiekd6__gpsd__beidou-gb.log", 1);
+  EXPECT_EQ(gb.positions, 2);
+  EXPECT_EQ(gb.withoutFix, 3);
+  EXPECT_EQ(gb.epochSums, (std::vector<int>{21 + 5, 21 + 5, 21 + 5, 21 + 11, 18 + 11}));
+
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) files += isBeidouLog(entry.path()) ? 1 : 0;
   EXPECT_EQ(files, 2);
 }
 

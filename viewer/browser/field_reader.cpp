@@ -1,6 +1,8 @@
 #include "viewer/browser/field_reader.h"
 
+#include <algorithm>
 #include <string>
+#include <type_traits>
 
 namespace kestrel {
 
@@ -123,6 +125,33 @@ bool readImage(Lexer& lexer, Image& image, ParseError& error, const ReadLimits& 
   return true;
 }
 
+// The fewest bytes of text an element of a numeric list takes: "0 " for
+// each of its numbers (vectors and rotations are made of floats); 0 for
+// lists of strings and nodes.
+template <class T>
+constexpr size_t kMinTextBytes = std::is_arithmetic_v<T> ? 2
+                                 : std::is_trivially_copyable_v<T>
+                                     ? 2 * (sizeof(T) / sizeof(float))
+                                     : 0;
+
+// Room for every element of a long numeric list that starts at the read
+// position, bounded by the text up to the next ']', so that reading it
+// never copies what is read so far (doubling would write each element
+// about twice and touch twice the memory). The room beyond the elements
+// is never written: as a block this large is mapped apart from the heap,
+// it costs address space, not memory. Short lists grow as usual.
+template <class T>
+void reserveLongList(const Lexer& lexer, std::vector<T>& items) {
+  constexpr size_t kLongListBytes = size_t{64} << 10;
+  constexpr size_t kMaxReserveBytes = size_t{64} << 20;
+  if constexpr (kMinTextBytes<T> != 0) {
+    const std::string_view rest = lexer.text().substr(lexer.offset());
+    const size_t span = std::min(rest.find(']'), rest.size());
+    if (span < kLongListBytes) return;
+    items.reserve(std::min(span / kMinTextBytes<T> + 1, kMaxReserveBytes / sizeof(T)));
+  }
+}
+
 template <class T>
 bool readMultiple(Lexer& lexer, FieldValue& value, ParseError& error) {
   std::vector<T> items;
@@ -132,6 +161,7 @@ bool readMultiple(Lexer& lexer, FieldValue& value, ParseError& error) {
     items.push_back(std::move(one));
   } else {
     lexer.next();
+    reserveLongList(lexer, items);
     while (true) {
       const char c = lexer.peekChar();
       if (c == ']') break;

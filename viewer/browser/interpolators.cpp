@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "viewer/browser/quaternion.h"
+
 namespace kestrel {
 namespace {
 
@@ -32,22 +34,6 @@ Vec3f mix(const Vec3f& a, const Vec3f& b, float t) {
   return {mix(a.x, b.x, t), mix(a.y, b.y, t), mix(a.z, b.z, t)};
 }
 
-struct Quat {
-  double w, x, y, z;
-};
-Quat toQuat(const Rotation& r) {
-  double len = std::sqrt(double(r.x) * r.x + double(r.y) * r.y + double(r.z) * r.z);
-  if (len == 0) return {1, 0, 0, 0};
-  double s = std::sin(r.angle / 2.0) / len;
-  return {std::cos(r.angle / 2.0), r.x * s, r.y * s, r.z * s};
-}
-Rotation toRotation(const Quat& q) {
-  double w = std::clamp(q.w, -1.0, 1.0);
-  double angle = 2 * std::acos(w);
-  double s = std::sqrt(1 - w * w);
-  if (s < 1e-9) return {0, 0, 1, 0};
-  return {float(q.x / s), float(q.y / s), float(q.z / s), float(angle)};
-}
 Rotation slerp(const Rotation& a, const Rotation& b, float t) {
   Quat p = toQuat(a), q = toQuat(b);
   double dot = p.w * q.w + p.x * q.x + p.y * q.y + p.z * q.z;

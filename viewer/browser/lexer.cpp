@@ -39,6 +39,54 @@ bool continuesIdentifier(char ch) {
 }
 bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
+// Powers of ten exact in REAL, and the largest mantissa REAL holds exactly.
+template <class Real>
+struct ExactDecimal;
+template <>
+struct ExactDecimal<float> {
+  static constexpr uint64_t kMaxMantissa = uint64_t{1} << 24;
+  static constexpr std::array<float, 11> kPowers{1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                                 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+};
+template <>
+struct ExactDecimal<double> {
+  static constexpr uint64_t kMaxMantissa = uint64_t{1} << 53;
+  static constexpr std::array<double, 23> kPowers{
+      1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+};
+
+// A plain decimal ("-12.375", ".5", "7") whose digits and decimal places
+// REAL holds exactly: one division then rounds it correctly, to the value
+// from_chars gives, in a fraction of the time. Returns where it ends, or
+// null for anything else (exponents, long mantissas), left to from_chars.
+template <class Real>
+const char* readPlainDecimal(const char* p, const char* last, Real& value) {
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  uint64_t mantissa = 0;
+  int digits = 0, places = 0;
+  for (; p < last && isDigit(*p); ++p, ++digits) {
+    mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    if (digits == 18) return nullptr;  // 19 digits could overflow
+  }
+  if (p < last && *p == '.') {
+    for (++p; p < last && isDigit(*p); ++p, ++digits, ++places) {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+      if (digits == 18) return nullptr;
+    }
+  }
+  if (digits == 0 || (p < last && (*p == 'e' || *p == 'E'))) return nullptr;
+  if (mantissa > ExactDecimal<Real>::kMaxMantissa ||
+      static_cast<size_t>(places) >= ExactDecimal<Real>::kPowers.size()) {
+    return nullptr;
+  }
+  const Real magnitude =
+      static_cast<Real>(mantissa) / ExactDecimal<Real>::kPowers[static_cast<size_t>(places)];
+  value = negative ? -magnitude : magnitude;
+  return p;
+}
+
 }  // namespace
 
 const char* tokenKindName(TokenKind kind) {
@@ -210,10 +258,13 @@ bool Lexer::readReal(Real& value) {
   if (p == last || !(isDigit(*p) || *p == '.' || *p == '-')) return false;
   if (*p == '-' && (p + 1 == last || !(isDigit(p[1]) || p[1] == '.'))) return false;
   // Out of range fails too: such a number is not a value of this type.
-  auto [end, ec] = std::from_chars(p, last, value);
-  if (ec != std::errc() || (end < last && (continuesIdentifier(*end) || *end == '.'))) {
-    return false;
+  const char* end = readPlainDecimal(p, last, value);
+  if (end == nullptr) {
+    auto [parsedEnd, ec] = std::from_chars(p, last, value);
+    if (ec != std::errc()) return false;
+    end = parsedEnd;
   }
+  if (end < last && (continuesIdentifier(*end) || *end == '.')) return false;
   pos_ += static_cast<size_t>(end - first);
   return true;
 }

@@ -5,14 +5,18 @@
 namespace kestrel {
 namespace {
 
-uint64_t hashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
+// Tables never reach 2^32 slots, so the low bits of the hash place a name.
+uint32_t hashOf(std::string_view name) {
+  return static_cast<uint32_t>(std::hash<std::string_view>{}(name));
+}
 
 }  // namespace
 
-size_t NameTable::slotOf(std::string_view name, uint64_t hash) const {
+size_t NameTable::slotOf(std::string_view name, uint32_t hash) const {
   const size_t mask = slots_.size() - 1;
-  size_t i = static_cast<size_t>(hash) & mask;
-  while (slots_[i].node && !(slots_[i].hash == hash && slots_[i].name == name)) {
+  size_t i = hash & mask;
+  while (slots_[i].entry != 0 &&
+         !(slots_[i].hash == hash && entries_[slots_[i].entry - 1].name == name)) {
     i = (i + 1) & mask;
   }
   return i;
@@ -20,40 +24,47 @@ size_t NameTable::slotOf(std::string_view name, uint64_t hash) const {
 
 NodePtr NameTable::find(std::string_view name) const {
   if (size_ == 0) return nullptr;
-  return slots_[slotOf(name, hashOf(name))].node;
+  const Slot& slot = slots_[slotOf(name, hashOf(name))];
+  return slot.entry == 0 ? nullptr : entries_[slot.entry - 1].node;
 }
 
 void NameTable::assign(std::string_view name, NodePtr node) {
   if (!node) return;
   // At most 70% full, so probe runs stay short and a free slot exists.
   if ((size_ + 1) * 10 > slots_.size() * 7) grow(slots_.empty() ? 16 : slots_.size() * 2);
-  const uint64_t hash = hashOf(name);
+  const uint32_t hash = hashOf(name);
   Slot& slot = slots_[slotOf(name, hash)];
-  if (!slot.node) {
-    slot.hash = hash;
-    slot.name = std::string(name);
-    ++size_;
+  if (slot.entry != 0) {
+    entries_[slot.entry - 1].node = std::move(node);
+    return;
   }
-  slot.node = std::move(node);
+  entries_.push_back({std::string(name), std::move(node), hash});
+  slot.hash = hash;
+  slot.entry = static_cast<uint32_t>(entries_.size());
+  ++size_;
 }
 
 void NameTable::reserve(size_t names) {
   size_t capacity = 16;
   while (capacity * 7 < names * 10) capacity *= 2;
   if (capacity > slots_.size()) grow(capacity);
+  entries_.reserve(names);
 }
 
 void NameTable::grow(size_t capacity) {
-  std::vector<Slot> old = std::move(slots_);
-  slots_.clear();
-  slots_.resize(capacity);
-  for (Slot& s : old) {
-    if (s.node) slots_[slotOf(s.name, s.hash)] = std::move(s);
+  slots_.assign(capacity, Slot{});
+  const size_t mask = capacity - 1;
+  for (size_t e = 0; e < entries_.size(); ++e) {
+    const uint32_t hash = entries_[e].hash;
+    size_t i = hash & mask;
+    while (slots_[i].entry != 0) i = (i + 1) & mask;  // every name is present once
+    slots_[i] = {hash, static_cast<uint32_t>(e + 1)};
   }
 }
 
 void NameTable::clear() {
   slots_.clear();
+  entries_.clear();
   size_ = 0;
 }
 

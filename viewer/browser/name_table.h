@@ -1,9 +1,11 @@
 // DEF name -> node, with constant-time lookup by string_view.
 //
-// Open addressing with linear probing over one contiguous slot array that
-// keeps each name's hash beside it, so a lookup usually touches one cache
-// line. Assigning a name that is already present replaces its node: the
-// latest DEF wins. Nothing is ever removed one by one; clear() empties all.
+// Open addressing with linear probing over a compact slot array (a name's
+// hash and where its entry is, eight slots to a cache line), so a lookup
+// usually touches one line of slots and one entry. Each name is stored once,
+// in the entry list, which growing never moves. Assigning a name that is
+// already present replaces its node: the latest DEF wins. Nothing is ever
+// removed one by one; clear() empties all.
 #pragma once
 
 #include <cstdint>
@@ -32,21 +34,24 @@ class NameTable {
   // Calls VISIT(name, node) for every entry, in no particular order.
   template <class Visit>
   void forEach(Visit&& visit) const {
-    for (const Slot& s : slots_) {
-      if (s.node) visit(std::string_view(s.name), s.node);
-    }
+    for (const Entry& e : entries_) visit(std::string_view(e.name), e.node);
   }
 
  private:
-  struct Slot {
-    uint64_t hash = 0;
+  struct Entry {
     std::string name;
-    NodePtr node;  // null: the slot is free
+    NodePtr node;
+    uint32_t hash;  // the low bits of the name's hash, kept for growing
   };
-  size_t slotOf(std::string_view name, uint64_t hash) const;
+  struct Slot {
+    uint32_t hash = 0;   // the low bits of the name's hash
+    uint32_t entry = 0;  // index into entries_ plus one; 0: the slot is free
+  };
+  size_t slotOf(std::string_view name, uint32_t hash) const;
   void grow(size_t capacity);
 
   std::vector<Slot> slots_;  // size is 0 or a power of two
+  std::vector<Entry> entries_;
   size_t size_ = 0;
 };
 

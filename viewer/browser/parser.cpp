@@ -1,5 +1,6 @@
 #include "viewer/browser/parser.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "viewer/browser/field_reader.h"
@@ -161,7 +162,7 @@ bool Parser::nodeStatement(Scope& scope, NodePtr& node) {
 }
 
 bool Parser::useOfEnclosing(const Token& name, const NodePtr& target) {
-  if (building_.count(target.get()) == 0) return true;
+  if (std::find(building_.begin(), building_.end(), target.get()) == building_.end()) return true;
   if (scriptField_ == nullptr) {
     return fail(name, "USE of " + quoted(name.text) + " inside its own definition");
   }
@@ -203,12 +204,12 @@ bool Parser::nodeBody(Scope& scope, NodePtr& node, const std::string& defName) {
     node->name = defName;
     scope.names.assign(defName, node);
   }
-  building_.insert(node.get());
+  building_.push_back(node.get());
   NodePtr outerScript = std::move(scriptField_);
   scriptField_ = nullptr;
   bool ok = nodeMembers(scope, node, scriptType);
   scriptField_ = outerScript;
-  building_.erase(node.get());
+  building_.pop_back();
   if (!ok) return false;
   if (type->proto && scope.proto == nullptr) {
     if (!instantiateProto(node, cells_, cellLimit_, nodes_, nodeLimit_, holders_)) {

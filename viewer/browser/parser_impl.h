@@ -168,7 +168,9 @@ class Parser {
   NodeTypePtr makeProtoType(const std::shared_ptr<ProtoDecl>& decl);
 
   Lexer lex_;
-  std::unordered_set<const Node*> building_;
+  // The nodes whose members are being read, outermost first (at most
+  // maxDepth of them, so a search is short; a USE of one is a cycle).
+  std::vector<const Node*> building_;
   NodePtr scriptField_;  // the Script whose interface value is being read
   std::vector<std::weak_ptr<Node>> holders_;
   const ParseOptions& options_;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <random>
+
 #include "viewer/browser/field_reader.h"
 #include "viewer/browser/lexer.h"
 #include "viewer/browser/node_type.h"
@@ -80,6 +84,37 @@ TEST(Lexer, NumbersAreReadWithoutLocaleAndStrictly) {
   Lexer hex("0xFFFFFFFF");
   ASSERT_TRUE(hex.readInt32(i));
   EXPECT_EQ(i, -1);
+}
+
+TEST(Lexer, NumbersReadAsFromCharsReadsThemToTheLastBit) {
+  // Plain decimals take a shorter path than exponents and long mantissas;
+  // every kind must give exactly the value from_chars gives.
+  std::mt19937 random(17);
+  auto digits = [&](int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += char('0' + random() % 10);
+    return out;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = (random() % 3 == 0 ? "-" : "") + digits(int(random() % 10));
+    if (random() % 4 != 0) text += "." + digits(int(random() % 12));
+    if (text.find_first_of("0123456789") == std::string::npos) text += "0";
+    if (random() % 8 == 0) text += "e" + std::to_string(int(random() % 40) - 20);
+    float f = 0, expectedF = 0;
+    double d = 0, expectedD = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const bool fits = std::from_chars(first, last, expectedF).ec == std::errc();
+    Lexer floats(text);
+    ASSERT_EQ(floats.readFloat(f), fits) << text;
+    if (fits) {
+      EXPECT_EQ(std::bit_cast<uint32_t>(f), std::bit_cast<uint32_t>(expectedF)) << text;
+    }
+    ASSERT_EQ(std::from_chars(first, last, expectedD).ec, std::errc()) << text;
+    Lexer doubles(text);
+    ASSERT_TRUE(doubles.readDouble(d)) << text;
+    EXPECT_EQ(std::bit_cast<uint64_t>(d), std::bit_cast<uint64_t>(expectedD)) << text;
+  }
 }
 
 TEST(Lexer, StringsKeepEscapesUntilUnescaped) {
@@ -176,6 +211,32 @@ TEST(Parser, ReadsFieldsOfEveryKind) {
   EXPECT_EQ(image.pixels, (std::vector<uint32_t>{0xFF0000, 0x00FF00}));
   EXPECT_EQ(roots[2]->field("info")->as<std::vector<std::string>>()->size(), 2u);
   EXPECT_EQ(*roots[3]->field("cycleInterval")->as<double>(), 2.5);
+}
+
+TEST(Parser, LongListsReadWholeWhateverTheirTextHolds) {
+  // Long enough to be given room up front: a comment holding ']' ends the
+  // estimate early, and a list without its ']' fails as before.
+  std::string points, indices = "# ] a bracket in a comment\n";
+  for (int i = 0; i < 40000; ++i) {
+    points += std::to_string(i) + ".5 0 -" + std::to_string(i) + ",\n";
+    indices += std::to_string(i) + ", ";
+  }
+  Scene scene;
+  ParseError error;
+  ASSERT_TRUE(parse("IndexedFaceSet { coord Coordinate { point [ " + points + "] } coordIndex [ " +
+                        indices + "] }",
+                    scene, error))
+      << error.text();
+  const Node& faces = *scene.firstNode();
+  const auto& index = *faces.field("coordIndex")->as<std::vector<int32_t>>();
+  ASSERT_EQ(index.size(), 40000u);
+  EXPECT_EQ(index[39999], 39999);
+  const NodePtr& coord = *faces.field("coord")->as<NodePtr>();
+  const auto& point = *coord->field("point")->as<std::vector<Vec3f>>();
+  ASSERT_EQ(point.size(), 40000u);
+  EXPECT_EQ(point[39999], (Vec3f{39999.5f, 0, -39999}));
+  EXPECT_NE(failure("Coordinate { point [ " + points + " }").text().find("expected"),
+            std::string::npos);
 }
 
 TEST(Parser, UseSharesTheNodeAndLatestDefWins) {

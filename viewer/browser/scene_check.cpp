@@ -1,5 +1,7 @@
 #include "viewer/browser/scene_check.h"
 
+#include <memory>
+
 #include "viewer/browser/file_input.h"
 #include "viewer/browser/parser.h"
 #include "viewer/browser/url_resolver.h"
@@ -40,6 +42,15 @@ bool parseFile(const std::string& path, Scene& scene, std::string& problem,
   return true;
 }
 
+// Frees SCENE, or with kKeepUntilExit leaves it to the end of the process:
+// it stays reachable from a list that is never freed, so leak checkers do
+// not count it as lost.
+void dispose(std::unique_ptr<Scene> scene, SceneDisposal disposal) {
+  if (disposal == SceneDisposal::kFree) return;
+  static auto* kept = new std::vector<std::unique_ptr<Scene>>;
+  kept->push_back(std::move(scene));
+}
+
 }  // namespace
 
 bool readSceneTextOrSayWhy(const std::string& path, std::string& text, std::string& problem) {
@@ -52,12 +63,14 @@ bool readSceneTextOrSayWhy(const std::string& path, std::string& text, std::stri
 }
 
 int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out,
-                    const SceneTextReader& read) {
+                    const SceneTextReader& read, SceneDisposal disposal) {
   int status = 0;
   for (const std::string& path : paths) {
-    Scene scene;
+    auto scene = std::make_unique<Scene>();
     std::string problem, warnings;
-    bool parsed = parseFile(path, scene, problem, &warnings, read);
+    bool parsed = parseFile(path, *scene, problem, &warnings, read);
+    // Only the last scene is kept: many files must not add up.
+    dispose(std::move(scene), &path == &paths.back() ? disposal : SceneDisposal::kFree);
     out << warnings;
     if (parsed) {
       out << path << ": ok\n";
@@ -69,15 +82,19 @@ int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out,
   return status;
 }
 
-int printSceneFile(const std::string& path, std::ostream& out, const SceneTextReader& read) {
-  Scene scene;
+int printSceneFile(const std::string& path, std::ostream& out, const SceneTextReader& read,
+                   SceneDisposal disposal) {
+  auto scene = std::make_unique<Scene>();
   std::string problem;
   // Strict: what is printed is the whole file, nothing skipped.
-  if (!parseFile(path, scene, problem, nullptr, read)) {
+  const bool parsed = parseFile(path, *scene, problem, nullptr, read);
+  WriteResult written;
+  if (parsed) written = writeScene(*scene);
+  dispose(std::move(scene), disposal);
+  if (!parsed) {
     out << path << ": " << problem << '\n';
     return 1;
   }
-  WriteResult written = writeScene(scene);
   out << written.text;
   if (!written.exact) {
     // Comments are VRML too, so the output stays readable as a scene.

@@ -14,6 +14,12 @@ namespace kestrel {
 using SceneTextReader =
     std::function<bool(const std::string& path, std::string& text, std::string& problem)>;
 
+// What becomes of the scenes checkSceneFiles and printSceneFile parse once
+// they are done with. A program that exits right afterwards (kestrel --check
+// and --print) keeps them: freeing a scene of many thousand nodes costs
+// about as long as parsing it, and exiting gives the memory back anyway.
+enum class SceneDisposal { kFree, kKeepUntilExit };
+
 // The reader used when none is given: the file itself, as scene text
 // (gzip-compressed text inflated).
 bool readSceneTextOrSayWhy(const std::string& path, std::string& text, std::string& problem);
@@ -24,13 +30,15 @@ bool readSceneTextOrSayWhy(const std::string& path, std::string& text, std::stri
 // Returns 0 when every file parsed (warnings or not), 1 otherwise. READ,
 // when given, reads each file's text.
 int checkSceneFiles(const std::vector<std::string>& paths, std::ostream& out,
-                    const SceneTextReader& read = {});
+                    const SceneTextReader& read = {},
+                    SceneDisposal disposal = SceneDisposal::kFree);
 
 // Parses PATH strictly (nothing may be skipped) and writes the scene back to
 // OUT as VRML97 (ending with a comment when the graph could not be written
 // exactly). On failure writes
 // the "PATH: ..." error line instead and returns 1; 0 on success.
 int printSceneFile(const std::string& path, std::ostream& out,
-                   const SceneTextReader& read = {});
+                   const SceneTextReader& read = {},
+                   SceneDisposal disposal = SceneDisposal::kFree);
 
 }  // namespace kestrel

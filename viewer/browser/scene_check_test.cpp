@@ -35,6 +35,26 @@ TEST(SceneCheck, ReportsOkOrTheErrorPerFile) {
   EXPECT_EQ(checkSceneFiles({good}, ok), 0);
 }
 
+TEST(SceneCheck, KeepingTheScenesUntilExitChangesNoOutput) {
+  std::string good = tempFile("kept.wrl", "#VRML V2.0 utf8\nDEF A Transform { children Box {} }\n");
+  std::string bad = tempFile("kept-bad.wrl", "#VRML V2.0 utf8\nBox {\n  size 1 x 1\n}\n");
+  for (const std::vector<std::string>& files :
+       {std::vector<std::string>{good, bad}, std::vector<std::string>{bad, good}}) {
+    std::ostringstream freed, kept;
+    EXPECT_EQ(checkSceneFiles(files, freed), 1);
+    EXPECT_EQ(checkSceneFiles(files, kept, {}, SceneDisposal::kKeepUntilExit), 1);
+    EXPECT_EQ(kept.str(), freed.str());
+  }
+  for (const std::string& file : {good, bad}) {
+    std::ostringstream freed, kept;
+    const int status = printSceneFile(file, freed);
+    EXPECT_EQ(printSceneFile(file, kept, {}, SceneDisposal::kKeepUntilExit), status);
+    EXPECT_EQ(kept.str(), freed.str());
+    EXPECT_NE(kept.str().find(file == good ? "DEF A Transform" : "expected a number"),
+              std::string::npos);
+  }
+}
+
 TEST(SceneCheck, RefusesFifosAndDevicesWithoutWaiting) {
   std::string good = tempFile("good.wrl", "#VRML V2.0 utf8\nBox {}\n");
   std::string fifo = fs::path(good).replace_filename("pipe.wrl").string();

@@ -1,5 +1,6 @@
 #include "viewer/browser/vrml_browser.h"
 
+#include "viewer/browser/events.h"
 #include "viewer/browser/world.h"
 
 namespace kestrel {
@@ -117,7 +118,11 @@ void CVrmlBrowser::setMediaProbe(
 double CVrmlBrowser::mediaPosition(const Node& clip) const { return world_->mediaPosition(clip); }
 double CVrmlBrowser::mediaDuration(const Node& clip) const { return world_->mediaDuration(clip); }
 bool CVrmlBrowser::clipsRunning(NodeKind kind) const { return world_->clipsRunning(kind); }
+
+Cascade CVrmlBrowser::cascade() { return Cascade(world_->now(), &world_->changes()); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }
 const SceneChanges& CVrmlBrowser::changes() const { return world_->changes(); }
+
+const UrlResolver& CVrmlBrowser::resolver() const { return world_->resolver(); }
 
 }  // namespace kestrel

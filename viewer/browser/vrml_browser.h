@@ -18,10 +18,12 @@
 #include "viewer/browser/scene.h"
 #include "viewer/browser/scene_changes.h"
 #include "viewer/browser/text_origin.h"
+#include "viewer/browser/url_resolver.h"
 
 namespace kestrel {
 
 class World;
+class Cascade;  // events.h (not included here: Qt code includes this header)
 
 // A node of the scene or of created content; "none" when default-made.
 class NodeHandle {
@@ -100,6 +102,10 @@ class CVrmlBrowser {
   // event that follows; it never goes back.
   void advanceTime(double now);
   double now() const;
+  // A cascade at the browser's current time, for events from outside the
+  // scene (the user's pointer, the window's menus); it counts what it
+  // changes in changes().
+  Cascade cascade();
 
   // AudioClip and MovieTexture: PROBE tells the length of their files as
   // they enter the scene (World::MediaProbe); the clock then keeps where
@@ -115,6 +121,8 @@ class CVrmlBrowser {
   const SceneChanges& changes() const;
 
   const ParseError& lastError() const { return lastError_; }
+  // How the scene's URLs lead to local files (the render root included).
+  const UrlResolver& resolver() const;
   // The live scene, e.g. for writing it out or rendering it.
   const Scene& scene() const;
 

@@ -2,7 +2,12 @@
 
 #include <filesystem>
 #include <new>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
+#include <assimp/BaseImporter.h>
 #include <assimp/Importer.hpp>
 #include <assimp/MemoryIOWrapper.h>
 #include <assimp/config.h>
@@ -11,6 +16,18 @@
 
 #include "viewer/browser/file_input.h"
 #include "viewer/media/model_files.h"
+
+// Debian builds the library with its assertions on, and an assertion that
+// fails aborts the program: a damaged PLY trips one in triangulation. This
+// definition takes the place of the library's own (the program's symbol
+// comes first when the library's calls are bound) and throws instead, which
+// the library's import turns into a failed read, so the file is refused.
+namespace Assimp {
+void aiAssertViolation(const char* failedExpression, const char* file, int line) {
+  throw std::runtime_error(std::string("the library's check failed: ") + failedExpression +
+                           " (" + file + ":" + std::to_string(line) + ")");
+}
+}  // namespace Assimp
 
 namespace kestrel {
 namespace {
@@ -43,6 +60,41 @@ std::string withoutMagicName(std::string message) {
   return message;
 }
 
+// Leaves the importer only the readers of the file's own format. By default
+// the library, when the reader of the suffix's format refuses the bytes,
+// guesses the format from them and hands them to any of its sixty readers;
+// a file is read as what its name says or refused. Unregistered readers
+// belong to the caller, so they are deleted here.
+void keepReadersOf(Assimp::Importer& importer, const std::string& suffix) {
+  std::vector<Assimp::BaseImporter*> others;
+  for (size_t i = 0; i < importer.GetImporterCount(); ++i) {
+    Assimp::BaseImporter* reader = importer.GetImporter(i);
+    std::set<std::string> suffixes;
+    reader->GetExtensionList(suffixes);
+    if (suffixes.count(suffix) == 0) others.push_back(reader);
+  }
+  for (Assimp::BaseImporter* reader : others) {
+    if (importer.UnregisterLoader(reader) == AI_SUCCESS) delete reader;
+  }
+}
+
+// The library's PLY reader looks for the header's end line by line and,
+// when no line starts with "end_header" (a damaged "pros end_header"), goes
+// on past the end of the file and never returns. Such files are refused
+// first. Other header lines stay the library's to judge: exporters write
+// lines of their own there (Blender 2.4's "Created by ...").
+std::string plyHeaderProblem(std::string_view bytes) {
+  for (size_t start = 0; start < bytes.size();) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view line = bytes.substr(start, end - start);
+    const std::string_view word = line.substr(0, line.find_first_of(" \t\r"));
+    if (word == "end_header") return "";
+    start = end + 1;
+  }
+  return "not a readable model: PLY: no header line starts with end_header";
+}
+
 // Runs the importer; its own exceptions (and running out of memory on a
 // file that claims huge counts) become a refusal.
 const aiScene* runImporter(Assimp::Importer& importer, std::string_view bytes,
@@ -72,10 +124,15 @@ bool importModelBytes(std::string_view bytes, const std::string& suffix,
   Assimp::Importer importer;
   // Points and lines are no part of a surface model.
   importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+  keepReadersOf(importer, suffix);
   // Files the model names resolve in its folder; without one, nowhere.
   importer.SetIOHandler(new FolderIoSystem(folder, options.maxFileBytes));
   // STL facet normals are often zero or wrong: the surface's own count.
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS);
+  if (suffix == "ply") {
+    why = plyHeaderProblem(bytes);
+    if (!why.empty()) return false;
+  }
   const aiScene* scene = runImporter(importer, bytes, suffix, importSteps(suffix), why);
   if (scene == nullptr && suffix == "x3dv") {
     // The library reads X3D's XML encoding only; say what would work.

@@ -203,6 +203,73 @@ TEST(ModelImport, BrokenAndUnreadableFilesAreRefusedWithAReason) {
   }
 }
 
+// Damaged PLY headers (a fuzzer found the first) on which the library's
+// reader never returned: no line starts with "end_header", though one holds
+// it further on. They are refused before the library sees them; sound
+// ones, with comments, an exporter's own line and CRLF ends, still load.
+TEST(ModelImport, DamagedPlyHeadersAreRefusedAndSoundOnesRead) {
+  TempDir dir;
+  const std::string head = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n";
+  dir.write("joined.ply", head + "pros end_header\n0 0 0\n");
+  dir.write("control.ply", head + "pros\x12" "end_header\n0 0 0\n");
+  dir.write("property.ply", head + "property float y end_header\n0\n0\n0\n");
+  dir.write("endless.ply", head + "property float y\n");
+  for (const char* name : {"joined.ply", "control.ply", "property.ply", "endless.ply"}) {
+    std::string why;
+    ModelVrml model;
+    EXPECT_FALSE(importModel(dir.file(name), named("x"), model, why)) << name;
+    EXPECT_EQ(why, "not a readable model: PLY: no header line starts with end_header") << name;
+  }
+
+  dir.write("crlf.ply",
+            "ply\r\nformat ascii 1.0\r\ncomment made by hand end_header\r\nCreated by hand\r\n"
+            "element vertex 3\r\nproperty float x\r\nproperty float y\r\nproperty float z\r\n"
+            "element face 1\r\nproperty list uchar int vertex_indices\r\nend_header\r\n"
+            "0 0 0\r\n1 0 0\r\n0 1 0\r\n3 0 1 2\r\n");
+  std::string why;
+  ModelVrml model;
+  ASSERT_TRUE(importModel(dir.file("crlf.ply"), named("x"), model, why)) << why;
+  EXPECT_EQ(model.triangles, 1u);
+}
+
+// A file is read as what its suffix says: bytes of another format under a
+// glTF name are refused, not handed to whichever of the library's readers
+// recognises them.
+TEST(ModelImport, AFileIsReadAsTheFormatItsNameSays) {
+  TempDir dir;
+  dir.write("obj.gltf", testing::kQuadObj);
+  dir.write("obj.glb", testing::kQuadObj);
+  dir.write("ply.gltf", testing::kQuadPly);
+  dir.write("quad.obj", testing::kQuadObj);
+  for (const char* name : {"obj.gltf", "obj.glb", "ply.gltf"}) {
+    std::string why;
+    ModelVrml model;
+    EXPECT_FALSE(importModel(dir.file(name), named("x"), model, why)) << name;
+    EXPECT_NE(why.find("No suitable reader found"), std::string::npos) << name << ": " << why;
+  }
+  std::string why;
+  ModelVrml model;
+  EXPECT_TRUE(importModel(dir.file("quad.obj"), named("x"), model, why)) << why;
+}
+
+// A damaged PLY (a fuzzer found it: a second header run into the first's
+// face list) trips one of the library's own checks in triangulation, which
+// would abort the program; it is refused instead.
+TEST(ModelImport, APlyThatTripsTheLibrarysChecksIsRefused) {
+  TempDir dir;
+  const std::string quad = "element vertex 3\nproperty float x\nproperty float y\n"
+                           "property float z\nelement face 1\n";
+  dir.write("twice.ply", "ply\nformat ascii 1.0\n" + quad + "property l\x02ply\n" +
+                             "format ascyi 1.0\neleme tevrtnex 3\n" + quad.substr(17) +
+                             "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n"
+                             "0 1 0\n3 0 1 2ist uchar int vertex_indices\nend_header\n0 0 0\n"
+                             "1 0 0\n0 1 0\n3 0 1 2\n");
+  std::string why;
+  ModelVrml model;
+  EXPECT_FALSE(importModel(dir.file("twice.ply"), named("x"), model, why));
+  EXPECT_EQ(why.rfind("not a readable model: the library's check failed: ", 0), 0u) << why;
+}
+
 TEST(ModelFiles, SuffixesInAnyCase) {
   for (const char* yes : {"a.gltf", "a.GLB", "dir/a.Obj", "a.stl", "a.ply", "a.dae", "a.3DS",
                           "a.x3d", "a.X3DV"}) {

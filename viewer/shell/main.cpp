@@ -10,6 +10,7 @@
 
 #include "viewer/browser/scene_check.h"
 #include "viewer/shell/headless_run.h"
+#include "viewer/shell/one_shot_heap.h"
 #include "viewer/shell/scene_file_loaders.h"
 #include "viewer/shell/video_export.h"
 #include "viewer/shell/viewer_options.h"
@@ -32,12 +33,18 @@ int main(int argc, char** argv) {
     std::fputs("kestrel " KESTREL_VERSION "\n", stdout);
     return 0;
   }
+  if (options.check || options.print) {
+    // Both parse and exit: the heap need not be frugal.
+    kestrel::reserveHugePageHeap(kestrel::heapForSceneFiles(options.files));
+  }
   if (options.check) {
-    return kestrel::checkSceneFiles(options.files, std::cout, kestrel::sceneTextReader(false));
+    return kestrel::checkSceneFiles(options.files, std::cout, kestrel::sceneTextReader(false),
+                                    kestrel::SceneDisposal::kKeepUntilExit);
   }
   if (options.print) {
     return kestrel::printSceneFile(options.files.front(), std::cout,
-                                   kestrel::sceneTextReader(true));
+                                   kestrel::sceneTextReader(true),
+                                   kestrel::SceneDisposal::kKeepUntilExit);
   }
   // Snapshot paths name places where the user started, not below -C.
   if (!options.snapshotPath.empty()) {

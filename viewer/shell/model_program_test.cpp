@@ -2,7 +2,10 @@
 // the VRML97 text they become, and --snapshot shows them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -94,6 +97,101 @@ TEST(ModelProgram, SnapshotsShowModelTextures) {
     cached = cached || entry.path().filename().string().starts_with("skin-");
   }
   EXPECT_TRUE(cached);
+}
+
+// Pixels of an image that differ from its top-left corner by more than a
+// little, and where they lie.
+struct Foreground {
+  int count = 0;
+  int minX = 1 << 20, minY = 1 << 20, maxX = -1, maxY = -1;
+  std::vector<bool> mask;
+};
+
+Foreground foregroundOf(const RgbaImage& image) {
+  Foreground f;
+  const uint8_t* corner = image.at(0, 0);
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      const uint8_t* p = image.at(x, y);
+      bool on = false;
+      for (int c = 0; c < 3; ++c) on = on || std::abs(p[c] - corner[c]) > 12;
+      f.mask.push_back(on);
+      if (!on) continue;
+      ++f.count;
+      f.minX = std::min(f.minX, x), f.maxX = std::max(f.maxX, x);
+      f.minY = std::min(f.minY, y), f.maxY = std::max(f.maxY, y);
+    }
+  }
+  return f;
+}
+
+RgbaImage snapshotOf(const testing::TempDir& dir, const std::string& name,
+                     const std::string& viewpoint, const std::string& model) {
+  dir.write(name + ".wrl", "#VRML V2.0 utf8\nViewpoint { position " + viewpoint + " }\n");
+  ChildProcess shot(kestrelPath(), {"--snapshot", dir.file(name + ".png"), "--size", "64x64",
+                                    dir.file(name + ".wrl"), model}, "", kRenderingEnv);
+  EXPECT_EQ(shot.wait(60000), 0) << shot.output();
+  RgbaImage image;
+  std::string error;
+  EXPECT_TRUE(readImageFile(dir.file(name + ".png"), image, &error)) << error;
+  return image;
+}
+
+// The real models of the corpus, each seen from in front of its bounding
+// box: it covers a good part of the picture, around the middle, and not
+// the corners; the ASCII and the binary STL of one spider look alike; the
+// OBJ's images (MTL beside it) change its pixels from the untextured copy.
+TEST(ModelProgram, SnapshotsShowCorpusModels) {
+  testing::TempDir dir(false);
+  const std::string corpus = testing::sourcePath("testing/corpus/models/");
+  struct Case {
+    std::string name, viewpoint, file;
+  } cases[] = {{"obj", "-17 0 320", "assimp__assimp__spider/spider.obj"},
+               {"ascii", "0 0 14", "assimp__assimp__Spider_ascii.stl"},
+               {"binary", "0 0 14", "assimp__assimp__Spider_binary.stl"},
+               {"ply", "0 0.75 4", "assimp__assimp__Wuson.ply"}};
+  std::map<std::string, Foreground> seen;
+  for (const Case& c : cases) {
+    RgbaImage image = snapshotOf(dir, c.name, c.viewpoint, corpus + c.file);
+    ASSERT_EQ(image.width, 64) << c.file;
+    Foreground f = foregroundOf(image);
+    EXPECT_GT(f.count, 64 * 64 / 20) << c.file;
+    EXPECT_LT(f.count, 64 * 64 * 3 / 4) << c.file;
+    EXPECT_NEAR((f.minX + f.maxX) / 2.0, 32, 10) << c.file;
+    EXPECT_NEAR((f.minY + f.maxY) / 2.0, 32, 10) << c.file;
+    EXPECT_FALSE(f.mask[0] || f.mask[63] || f.mask[63 * 64] || f.mask[64 * 64 - 1]) << c.file;
+    seen[c.name] = f;
+  }
+  int differ = 0;
+  for (size_t i = 0; i < seen["ascii"].mask.size(); ++i) {
+    differ += seen["ascii"].mask[i] != seen["binary"].mask[i] ? 1 : 0;
+  }
+  EXPECT_LT(differ, 20);
+
+  // The same OBJ without its MTL and images beside it.
+  std::filesystem::copy_file(corpus + "assimp__assimp__spider/spider.obj", dir.file("bare.obj"));
+  RgbaImage textured = snapshotOf(dir, "obj", "-17 0 320", corpus + cases[0].file);
+  RgbaImage bare = snapshotOf(dir, "bare", "-17 0 320", dir.file("bare.obj"));
+  const Foreground& spider = seen["obj"];
+  int changed = 0;
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      bool differs = false;
+      for (int c = 0; c < 3; ++c) differs = differs || textured.at(x, y)[c] != bare.at(x, y)[c];
+      changed += differs && spider.mask[y * 64 + x] ? 1 : 0;
+    }
+  }
+  EXPECT_GT(changed, spider.count / 2);
+
+  ChildProcess print(kestrelPath(), {"--print", corpus + cases[0].file});
+  EXPECT_EQ(print.wait(30000), 0);
+  const std::string text = print.output();
+  // (The MTL's fifth image, wal69ar_small.jpg, belongs to a material no face uses.)
+  for (const char* image :
+       {"SpiderTex.jpg", "wal67ar_small.jpg", "drkwood2.jpg", "engineflare1.jpg"}) {
+    EXPECT_NE(text.find(std::string("assimp__assimp__spider/") + image + "\""),
+              std::string::npos) << image;
+  }
 }
 
 }  // namespace

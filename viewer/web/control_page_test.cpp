@@ -8,20 +8,11 @@
 
 #include "testing/child_process.h"
 #include "viewer/intake/command_queue.h"
+#include "viewer/web/browser_test_support.h"
 #include "viewer/web/web_test_support.h"
 
 namespace kestrel::testing {
 namespace {
-
-// Installs the npm packages the browser script needs unless both are there.
-void installBrowserDrivers(const std::string& scripts) {
-  if (std::filesystem::exists(scripts + "/node_modules/playwright-core") &&
-      std::filesystem::exists(scripts + "/node_modules/puppeteer-core")) {
-    return;
-  }
-  ChildProcess install("/bin/sh", {scripts + "/install.sh"});
-  ASSERT_EQ(install.wait(120000), 0) << install.output();
-}
 
 // A 1x1 PNG image, as the viewer's snapshot would be.
 const std::string kSnapshot(
@@ -30,15 +21,6 @@ const std::string kSnapshot(
     "\x54\x78\x9c\x63\xf8\xdf\xc0\x00\x00\x04\x01\x01\x80\xc5\x2a\x18\x5d\x00\x00\x00"
     "\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
     69);
-
-// The rest of the first line of OUT that starts with PREFIX, or "".
-std::string lineAfter(const std::string& out, const std::string& prefix) {
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.starts_with(prefix)) return line.substr(prefix.size());
-  }
-  return "";
-}
 
 // Serves the bundled page, drives it in BROWSER (chromium|firefox) and checks
 // the page each form brought back, the queue and the pending restore; then

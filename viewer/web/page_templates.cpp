@@ -123,8 +123,10 @@ std::string replyHeader(const PageReply& reply, bool closing) {
     case 404: status = "404 Not Found"; break;
     case 408: status = "408 Request Timeout"; break;
     case 413: status = "413 Content Too Large"; break;
+    case 405: status = "405 Method Not Allowed"; break;
     case 414: status = "414 URI Too Long"; break;
     case 501: status = "501 Not Implemented"; break;
+    case 503: status = "503 Service Unavailable"; break;
     default: status = "500 Internal Server Error"; break;
   }
   std::string header = std::string("HTTP/1.1 ") + status + "\r\nContent-Type: " +

@@ -8,6 +8,7 @@
 #include "viewer/web/form_commands.h"
 #include "viewer/web/host_check.h"
 #include "viewer/web/http_request.h"
+#include "viewer/web/live/api_routes.h"
 #include "viewer/web/page_templates.h"
 
 namespace kestrel {
@@ -58,28 +59,36 @@ size_t bodyLengthOf(std::string_view in, size_t end, std::optional<long> declare
   return declared ? static_cast<size_t>(*declared) : in.size() - end;
 }
 
+// An error page, or a JSON error for the API.
+PageReply refusal(bool api, int status, const char* text) {
+  return api ? jsonError(status, text) : errorReply(status, text);
+}
+
 // The refusal of the POST at the front of IN, if it is refused.
 std::optional<PageReply> refusePost(std::string_view in, size_t end, const WebContext& context) {
   std::string_view header = in.substr(0, end);
+  std::optional<std::string> target = requestTarget(in);
+  bool api = target && apiTarget(*target);
   std::optional<long> declared = contentLength(header);
-  if (declared && *declared < 0) return errorReply(400, "Bad Content-Length");
+  if (declared && *declared < 0) return refusal(api, 400, "Bad Content-Length");
   if (crossSiteForm(header)) {
     logLine("form from another site refused");
-    return errorReply(403, "Forms from other sites are refused");
+    return refusal(api, 403, "Forms from other sites are refused");
   }
   if (!formHostTrusted(header, context)) {
-    return errorReply(403, "Forms for this host name are refused");
+    return refusal(api, 403, "Forms for this host name are refused");
   }
   if (end + bodyLengthOf(in, end, declared) > kMaxRequestBytes) {
     logLine("request too large");
-    return errorReply(413, "Request too large");
+    return refusal(api, 413, "Request too large");
   }
   return std::nullopt;
 }
 
 // Answers the ready request at the front of IN. False when the connection
-// must end.
-bool answerOne(std::string& in, std::string& out, const WebContext& context) {
+// must end. A request for the push stream sets *STREAMING and is left for
+// the event loop to answer; the connection then carries the stream.
+bool answerOne(std::string& in, std::string& out, const WebContext& context, bool* streaming) {
   size_t end = headerEnd(in);
   std::optional<std::string> target = requestTarget(in);
   if (!target) {
@@ -108,7 +117,15 @@ bool answerOne(std::string& in, std::string& out, const WebContext& context) {
   {
     // The request's log lines reach the file together, before the reply.
     LogBatch batch;
-    if (request.compare(0, 4, "GET ") == 0) {
+    std::string_view method = std::string_view(request).substr(0, request.find(' '));
+    if (streaming != nullptr && method == "GET" && context.live != nullptr &&
+        target->substr(0, target->find('?')) == kStreamTarget) {
+      *streaming = true;
+      return true;
+    }
+    if (apiTarget(*target) && (method == "GET" || post)) {
+      reply = answerApi(method, *target, body, context);
+    } else if (request.compare(0, 4, "GET ") == 0) {
       std::printf("getPage: %s\n", target->c_str());
       reply = pageFor(*target, context);
     } else if (post) {
@@ -144,8 +161,10 @@ FrontRequest frontRequest(std::string_view in) {
   return in.size() >= whole ? FrontRequest::kReady : FrontRequest::kIncomplete;
 }
 
-bool answerRequests(std::string& in, std::string& out, const WebContext& context) {
+bool answerRequests(std::string& in, std::string& out, const WebContext& context,
+                    bool* streaming) {
   for (;;) {
+    if (streaming != nullptr && *streaming) return true;
     switch (frontRequest(in)) {
       case FrontRequest::kIncomplete:
         return true;
@@ -154,7 +173,7 @@ bool answerRequests(std::string& in, std::string& out, const WebContext& context
         appendReply(out, errorReply(413, "Request too large"), true);
         return false;
       case FrontRequest::kReady:
-        if (!answerOne(in, out, context)) return false;
+        if (!answerOne(in, out, context, streaming)) return false;
         break;
     }
   }

@@ -34,8 +34,12 @@ inline bool awaitingBody(std::string_view in) {
 
 // Answers the requests at the front of IN while they are ready, taking each
 // from IN and appending its reply to OUT. False when the connection ends
-// once OUT has been sent.
-bool answerRequests(std::string& in, std::string& out, const WebContext& context);
+// once OUT has been sent. With STREAMING, a request for the push stream
+// (live/api_routes.h) sets *STREAMING and ends the answering: the caller
+// replies and the connection then carries the stream; requests behind it
+// stay in IN unanswered.
+bool answerRequests(std::string& in, std::string& out, const WebContext& context,
+                    bool* streaming = nullptr);
 
 // The reply to a request that did not become whole in time; the connection
 // then ends.

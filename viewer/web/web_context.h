@@ -1,6 +1,7 @@
 // WebContext: what the page and form code of the web server reach: the page
 // directory, the primary command queue, the engine's thread-safe read side,
-// the configuration table, the map region and the engine task queue.
+// the configuration table, the map region, the engine task queue and the
+// live view's hub (null: no live view or API).
 //
 // None of the pointers is owned; all outlive the server. Connection threads
 // use only the thread-safe members of each (see their headers).
@@ -15,6 +16,7 @@ class ConfigTable;
 class Engine;
 class EngineTasks;
 class InternalCommandQueue;
+class LiveHub;
 class MapRegion;
 
 struct WebContext {
@@ -24,6 +26,9 @@ struct WebContext {
   ConfigTable* config = nullptr;
   MapRegion* map = nullptr;
   EngineTasks* tasks = nullptr;
+  LiveHub* live = nullptr;
+  // Where three.js is installed (Debian's libjs-three), served as /three/.
+  std::string threeDir = "/usr/share/javascript/three";
   // Host names besides loopback and this machine's addresses under which
   // forms are accepted (see host_check.h).
   std::vector<std::string> trustedHosts;

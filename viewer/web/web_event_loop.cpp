@@ -13,13 +13,16 @@
 
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/web/http_request.h"
+#include "viewer/web/live/api_routes.h"
+#include "viewer/web/page_templates.h"
 #include "viewer/web/web_connection.h"
 
 namespace kestrel {
 
 namespace {
 
-constexpr int kSweepMs = 50;  // how often deadlines are looked at
+constexpr int kSweepMs = 50;
+constexpr int kStreamSocketBuffer = 256 << 10;  // how often deadlines are looked at
 constexpr uint32_t kReadEvents = EPOLLIN | EPOLLRDHUP;
 // How long a client that goes on sending after our last reply is read.
 constexpr std::chrono::seconds kDrainTime{2};
@@ -68,9 +71,11 @@ void WebEventLoop::run() {
         uint64_t count;
         [[maybe_unused]] ssize_t r = ::read(wake_.fd(), &count, sizeof count);
         takeAdopted();
+        if (streamsDue_.exchange(false)) flushStreams();
       } else if (auto it = connections_.find(fd); it != connections_.end()) {
         Connection& c = *it->second;
-        if (c.phase == Phase::kReading) readFrom(c);
+        if (c.phase == Phase::kStreaming) streamEvent(c, events[i].events);
+        else if (c.phase == Phase::kReading) readFrom(c);
         else if (c.phase == Phase::kWriting) writeTo(c);
         else drain(c);
       }
@@ -139,26 +144,39 @@ void WebEventLoop::readFrom(Connection& c) {
 }
 
 void WebEventLoop::answer(Connection& c) {
-  c.closing = !answerRequests(c.in, c.out, context_) || c.inputEnded;
+  bool streaming = false;
+  c.closing = !answerRequests(c.in, c.out, context_, &streaming) || c.inputEnded;
+  if (streaming && !c.closing) {
+    startStream(c);
+    return;
+  }
   c.phase = Phase::kWriting;
   c.lastActive = Clock::now();
   writeTo(c);
 }
 
-void WebEventLoop::writeTo(Connection& c) {
+WebEventLoop::Sent WebEventLoop::sendOut(Connection& c) {
   while (c.sent < c.out.size()) {
     ssize_t n = ::send(c.socket.fd(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      watch(c, EPOLLOUT);  // requests behind this one wait until it is sent
-      return;
-    }
-    if (n <= 0) {
-      close(c);
-      return;
-    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Sent::kBlocked;
+    if (n <= 0) return Sent::kFailed;
     c.sent += static_cast<size_t>(n);
     c.lastActive = Clock::now();
+  }
+  return Sent::kAll;
+}
+
+void WebEventLoop::writeTo(Connection& c) {
+  switch (sendOut(c)) {
+    case Sent::kBlocked:
+      watch(c, EPOLLOUT);  // requests behind this one wait until it is sent
+      return;
+    case Sent::kFailed:
+      close(c);
+      return;
+    case Sent::kAll:
+      break;
   }
   c.out.clear();
   c.sent = 0;
@@ -176,6 +194,86 @@ void WebEventLoop::writeTo(Connection& c) {
   watch(c, kReadEvents);
 }
 
+void WebEventLoop::startStream(Connection& c) {
+  c.stream = context_.live->openStream([this] {
+    streamsDue_ = true;
+    wakeUp(wake_);
+  });
+  if (!c.stream) {
+    PageReply full = jsonError(503, "too many live streams");
+    c.out += replyHeader(full, true) + full.body;
+    c.closing = true;
+    c.phase = Phase::kWriting;
+    writeTo(c);
+    return;
+  }
+  logText("live stream opened for ", c.peer.c_str());
+  // The kernel's share of what a stream may owe is bounded too.
+  int sendBuffer = kStreamSocketBuffer;
+  ::setsockopt(c.socket.fd(), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+  c.out += streamHeader();
+  c.in.clear();
+  c.phase = Phase::kStreaming;
+  limits_.release(c.peer);
+  c.slotReleased = true;
+  c.lastActive = Clock::now();
+  flushStream(c);
+}
+
+void WebEventLoop::flushStreams() {
+  std::vector<Connection*> streams;
+  for (auto& [fd, c] : connections_) {
+    if (c->phase == Phase::kStreaming) streams.push_back(c.get());
+  }
+  for (Connection* c : streams) flushStream(*c);
+}
+
+void WebEventLoop::flushStream(Connection& c) {
+  bool cut = false;
+  {
+    MutexLock lock(c.stream->mutex);
+    cut = c.stream->cut;
+  }
+  if (cut) {
+    logText("live stream stalled, cut: ", c.peer.c_str());
+    close(c);
+    return;
+  }
+  for (;;) {
+    if (c.sent == c.out.size()) {
+      c.out.clear();
+      c.sent = 0;
+      c.lastActive = Clock::now();  // nothing owed: not stalled
+      {
+        MutexLock lock(c.stream->mutex);
+        c.out.swap(c.stream->pending);
+        c.stream->resyncQueued = false;
+      }
+      if (c.out.empty()) {
+        watch(c, kReadEvents);
+        return;
+      }
+    }
+    Sent sent = sendOut(c);
+    if (sent == Sent::kBlocked) {
+      watch(c, kReadEvents | EPOLLOUT);
+      return;
+    }
+    if (sent == Sent::kFailed) {
+      close(c);
+      return;
+    }
+  }
+}
+
+void WebEventLoop::streamEvent(Connection& c, uint32_t events) {
+  if ((events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0 && !dropInput(c)) {
+    close(c);  // the client went away
+    return;
+  }
+  if ((events & EPOLLOUT) != 0) flushStream(c);
+}
+
 void WebEventLoop::finish(Connection& c) {
   if (c.inputEnded) {
     close(c);
@@ -188,14 +286,16 @@ void WebEventLoop::finish(Connection& c) {
 }
 
 void WebEventLoop::drain(Connection& c) {
+  if (!dropInput(c)) close(c);
+}
+
+bool WebEventLoop::dropInput(Connection& c) {
   char scratch[4096];
   for (;;) {
     ssize_t n = ::recv(c.socket.fd(), scratch, sizeof scratch, 0);
     if (n > 0) continue;
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-    close(c);
-    return;
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
   }
 }
 
@@ -208,7 +308,10 @@ void WebEventLoop::sweep() {
     bool overdue = c->phase == Phase::kReading && c->requestStarted &&
                    now - *c->requestStarted >= deadline;
     bool drained = c->phase == Phase::kDraining && now - c->lastActive >= kDrainTime;
-    if (overdue || drained || now - c->lastActive >= idle) late.emplace_back(c.get(), overdue);
+    // A stream is late only when it owes bytes it could not send.
+    bool silent = now - c->lastActive >= idle &&
+                  (c->phase != Phase::kStreaming || c->sent < c->out.size());
+    if (overdue || drained || silent) late.emplace_back(c.get(), overdue);
   }
   for (auto [c, overdue] : late) timeOut(*c, overdue);
 }
@@ -220,6 +323,8 @@ void WebEventLoop::timeOut(Connection& c, bool overdue) {
     [[maybe_unused]] ssize_t n = ::send(c.socket.fd(), reply.data(), reply.size(), MSG_NOSIGNAL);
   } else if (c.phase == Phase::kReading) {
     logLine(overdue ? "request header not whole in time, closed" : "connection idle, closed");
+  } else if (c.phase == Phase::kStreaming) {
+    logText("live stream could not send, closed: ", c.peer.c_str());
   }
   close(c);
 }
@@ -228,7 +333,8 @@ void WebEventLoop::close(Connection& c) {
   int fd = c.socket.fd();
   watch(c, 0);
   c.socket.shutdown();
-  limits_.release(c.peer);
+  if (c.stream) context_.live->closeStream(c.stream);
+  if (!c.slotReleased) limits_.release(c.peer);
   connections_.erase(fd);  // closes the socket; C is gone
 }
 

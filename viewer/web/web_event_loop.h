@@ -5,6 +5,13 @@
 // its request holds no thread, only its slot, until the idle timeout or
 // the request deadline ends it.
 //
+// A connection that asks for the live view's push stream (live_hub.h)
+// becomes a stream: it gives its connection slot back (streams have their
+// own bound in the hub, so watchers never keep pages and forms out) and
+// from then on sends what the hub puts in its buffer; what the client
+// sends is dropped. A stream that cannot send for the idle timeout, or that
+// the hub cuts for stalling, is closed.
+//
 // Threads: run() on the loop's own thread until stop(); adopt() and stop()
 // from any thread. When run() returns, every connection is closed.
 #pragma once
@@ -19,6 +26,7 @@
 #include <vector>
 
 #include "viewer/web/connection_limits.h"
+#include "viewer/web/live/live_hub.h"
 #include "viewer/web/socket_layer.h"
 #include "viewer/web/web_context.h"
 #include "viewer/intake/thread_annotations.h"
@@ -48,7 +56,7 @@ class WebEventLoop {
   // kDraining: the last reply is sent and our side shut; what the client
   // still sends is read and dropped until it closes, so that closing does
   // not reset the connection before the client has read that reply.
-  enum class Phase { kReading, kWriting, kDraining };
+  enum class Phase { kReading, kWriting, kDraining, kStreaming };
   struct Connection {
     Socket socket;
     std::string peer;      // numeric address, for the per-address limit
@@ -61,14 +69,25 @@ class WebEventLoop {
     Phase phase = Phase::kReading;
     Clock::time_point lastActive;
     std::optional<Clock::time_point> requestStarted;  // first byte of IN
+    std::shared_ptr<LiveStream> stream;  // kStreaming only
+    bool slotReleased = false;           // a stream gave its slot back
   };
 
   void takeAdopted();
   void readFrom(Connection& c);
   void answer(Connection& c);
+  void startStream(Connection& c);
+  void flushStream(Connection& c);
+  void streamEvent(Connection& c, uint32_t events);
+  void flushStreams();
+  // Sends what is left of C's OUT without blocking.
+  enum class Sent { kAll, kBlocked, kFailed };
+  Sent sendOut(Connection& c);
   void writeTo(Connection& c);
   void finish(Connection& c);
   void drain(Connection& c);
+  // Reads and drops what C's client sent; false when it closed or failed.
+  bool dropInput(Connection& c);
   void sweep();
   void timeOut(Connection& c, bool overdue);
   void close(Connection& c);
@@ -80,6 +99,7 @@ class WebEventLoop {
   Socket epoll_;
   Socket wake_;  // an eventfd: adopt() and stop() wake the loop
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> streamsDue_{false};  // a hub buffer has bytes to send
   std::unordered_map<int, std::unique_ptr<Connection>> connections_;  // loop thread only
   Mutex adoptedMutex_;
   std::vector<std::pair<int, std::string>> adopted_ GUARDED_BY(adoptedMutex_);

@@ -16,6 +16,7 @@
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/web/config_table.h"
 #include "viewer/web/connection_limits.h"
+#include "viewer/web/live/live_hub.h"
 #include "viewer/web/map_region.h"
 #include "viewer/web/web_event_loop.h"
 
@@ -90,6 +91,10 @@ bool WebServer::start(uint16_t port, Engine& engine, const WebServerOptions& opt
   context_.tasks = &tasks_;
   context_.trustedHosts = options.trustedHosts;
   context_.privateFiles = options.privateFiles;
+  context_.threeDir = options.threeDir;
+  if (options.liveView) live_ = std::make_unique<LiveHub>(options.streamBuffer, options.maxStreams,
+                                                         options.liveFrameMs);
+  context_.live = live_.get();
   limits_ = std::make_unique<ConnectionLimits>(options.maxConnections, options.maxPerAddress);
   WebTimeouts timeouts{options.idleTimeoutMs, options.requestDeadlineMs};
   for (int i = 0; i < std::max(1, options.loops); ++i) {
@@ -113,6 +118,14 @@ void WebServer::stop() {
   loopThreads_.clear();
   loops_.clear();
   limits_.reset();
+  context_.live = nullptr;
+  live_.reset();
+}
+
+size_t WebServer::runEngineTasks(Engine& engine) {
+  size_t ran = tasks_.runPending(engine);
+  if (live_) live_->tick(engine);
+  return ran;
 }
 
 int WebServer::activeConnections() const { return limits_ ? limits_->open() : 0; }

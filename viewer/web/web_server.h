@@ -14,7 +14,7 @@
 // stop() (or the destructor) closes the listener and every connection and
 // joins all threads. runEngineTasks() must be called on the engine thread,
 // once per tick: it runs the work that forms hand to the engine (restoring
-// all objects).
+// all objects) and lets the live view look at the scene.
 #pragma once
 
 #include <atomic>
@@ -35,6 +35,7 @@ class Engine;
 class InternalCommandQueue;
 class ConnectionLimits;
 class WebEventLoop;
+class LiveHub;
 
 struct WebServerOptions {
   std::string root = ".";                 // the page directory
@@ -53,6 +54,12 @@ struct WebServerOptions {
   // Files of the page directory never served, besides the logs and
   // *.state files (see page_files.h).
   std::vector<std::string> privateFiles;
+  // The live view and JSON API (live/live_hub.h, live/api_routes.h).
+  bool liveView = true;
+  size_t streamBuffer = 4 << 20;  // bytes a push stream may owe
+  int maxStreams = 256;           // push streams at once, besides maxConnections
+  int liveFrameMs = 16;           // the live view looks at the scene at most this often
+  std::string threeDir = "/usr/share/javascript/three";
 };
 
 class WebServer {
@@ -71,10 +78,12 @@ class WebServer {
   void stop();
 
   uint16_t port() const { return port_; }
-  size_t runEngineTasks(Engine& engine) { return tasks_.runPending(engine); }
+  size_t runEngineTasks(Engine& engine);
   EngineTasks& tasks() { return tasks_; }
-  // Connections open now.
+  // Connections open now (push streams not counted).
   int activeConnections() const;
+  // The live view's hub while the server runs with it, else null.
+  LiveHub* live() { return live_.get(); }
 
  private:
   void acceptLoop();
@@ -87,6 +96,7 @@ class WebServer {
   Socket wake_;  // an eventfd: stop() wakes the accepting thread
   std::atomic<bool> stopping_{false};
   std::unique_ptr<ConnectionLimits> limits_;
+  std::unique_ptr<LiveHub> live_;
   std::vector<std::unique_ptr<WebEventLoop>> loops_;
   std::vector<std::thread> loopThreads_;
   size_t nextLoop_ = 0;  // accepting thread only

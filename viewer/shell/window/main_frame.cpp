@@ -12,6 +12,7 @@
 #include "viewer/shell/window/dialogs.h"
 #include "viewer/shell/window/prism_doc.h"
 #include "viewer/shell/window/prism_view.h"
+#include "viewer/shell/window/scene_picture.h"
 #include "viewer/shell/window/toolbar_icons.h"
 
 using namespace kestrel::shell;
@@ -66,8 +67,35 @@ void CMainFrame::createMenus() {
   view->addAction(actions_[kLabelObject]);
   view->addAction(actions_[kVisibility]);
   view->addAction(actions_[kClearSpace]);
+  view->addSeparator();
+  viewpointMenu_ = view->addMenu("Vie&wpoints");
+  viewpointMenu_->setObjectName("viewpointMenu");
+  connect(viewpointMenu_, &QMenu::aboutToShow, this, &CMainFrame::fillViewpointMenu);
+  fillViewpointMenu();
   QMenu* help = menuBar()->addMenu("&Help");
   help->addAction(actions_[kAppAbout]);
+}
+
+void CMainFrame::fillViewpointMenu() {
+  ViewpointChoice& choice = view_->picture().viewpoints();
+  viewpointMenu_->clear();
+  std::vector<std::string> labels = choice.labels();
+  int current = choice.current();
+  for (size_t i = 0; i < labels.size(); ++i) {
+    QAction* a = viewpointMenu_->addAction(QString::fromStdString(labels[i]));
+    a->setCheckable(true);
+    a->setChecked(int(i) == current);
+    connect(a, &QAction::triggered, this, [&choice, i] { choice.choose(i); });
+  }
+  if (labels.empty()) {
+    viewpointMenu_->addAction("(the world has no viewpoints)")->setEnabled(false);
+    return;
+  }
+  viewpointMenu_->addSeparator();
+  connect(viewpointMenu_->addAction("Next viewpoint\tPgDown"), &QAction::triggered, this,
+          [&choice] { choice.step(1); });
+  connect(viewpointMenu_->addAction("Previous viewpoint\tPgUp"), &QAction::triggered, this,
+          [&choice] { choice.step(-1); });
 }
 
 void CMainFrame::createToolBars() {

@@ -16,6 +16,8 @@ class CMainFrame : public QMainWindow {
   CMainFrame(CPrismView* view, CPrismDoc* doc);
 
   QAction* action(int id) const;
+  // The View menu's Viewpoints submenu (filled when it opens).
+  QMenu* viewpointMenu() const { return viewpointMenu_; }
   // Enables every command by the scene-content rule.
   void updateEnabling(bool sceneContent);
 
@@ -26,9 +28,12 @@ class CMainFrame : public QMainWindow {
   void createStatusBar();
   QAction* makeAction(int id);
   void onCommand(int id);
+  // The View menu's list of the world's Viewpoints, made when it opens.
+  void fillViewpointMenu();
 
   CPrismView* view_;
   CPrismDoc* doc_;
   std::map<int, QAction*> actions_;
   class QToolBar* toolbar_ = nullptr;
+  class QMenu* viewpointMenu_ = nullptr;
 };

@@ -4,6 +4,10 @@
 #include <filesystem>
 
 #include <QColorDialog>
+#include <QDesktopServices>
+#include <QDir>
+#include <QMessageBox>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -47,10 +51,29 @@ CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     sceneWidget_ = view;
     picture_ = &view->picture();
   }
+  followAnchors(picture_->pointer());
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(sceneWidget_);
   setFocusProxy(sceneWidget_);
+}
+
+void CPrismView::followAnchors(ScenePointer& pointer) {
+  pointer.confirmWorld = [this](const std::string& url, const std::string&) {
+    QString question = QString("Replace the scene with the world %1?\nThe objects in the scene "
+                               "now will be gone.").arg(QString::fromStdString(url));
+    return QMessageBox::question(this, "Kestrel", question) == QMessageBox::Yes;
+  };
+  pointer.openWorld = [this](const std::string& path) {
+    engine().view().ClearScene();
+    engine().builders().openFile(path);
+  };
+  pointer.openElsewhere = [](const std::string& url, const std::string& baseDir) {
+    QString dir = QString::fromStdString(baseDir.empty() ? "." : baseDir);
+    QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(url),
+                                                  QDir(dir).absolutePath(),
+                                                  QUrl::AssumeLocalFile));
+  };
 }
 
 CPrismView::~CPrismView() {
@@ -82,6 +105,7 @@ bool CPrismView::start(std::string* error) {
 bool CPrismView::startReplay(std::string* error) {
   replay_ = ReplayPlayer::open(core_.options(), *picture_, error);
   if (!replay_) return false;
+  picture_->setPointing(false);  // the journal's world reacts to nobody's mouse
   replayBar_ = new ReplayBar(*replay_, this);
   layout()->addWidget(replayBar_);
   frameTimer_.start();

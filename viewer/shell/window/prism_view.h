@@ -23,6 +23,7 @@ class ReplayBar;
 class ReplayPlayer;
 class SceneGlView;
 class ScenePicture;
+class ScenePointer;
 
 class CPrismView : public QWidget {
   Q_OBJECT
@@ -67,6 +68,9 @@ class CPrismView : public QWidget {
   bool writeWindowSnapshot(int width, int height, const std::string& path, std::string* error);
   void onFrame();
   bool startReplay(std::string* error);
+  // What a clicked Anchor does in the window: asks before another world
+  // replaces the scene, hands other URLs to the desktop.
+  void followAnchors(ScenePointer& pointer);
 
   kestrel::ViewerCore core_;
   SceneGlView* sceneView_ = nullptr;

@@ -36,6 +36,7 @@ SceneGlView::SceneGlView(kestrel::CVrmlBrowser& browser, const std::string& rend
     : QOpenGLWidget(parent), picture_(browser, renderRoot) {
   setFormat(coreFormat());
   setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);  // the scene's sensors see the pointer without a button held
   setObjectName("sceneView");
 }
 

@@ -35,9 +35,9 @@ class SceneGlView : public QOpenGLWidget {
   void initializeGL() override;
   void resizeGL(int width, int height) override;
   void paintGL() override;
-  void mousePressEvent(QMouseEvent* event) override { picture_.mousePress(*event); }
-  void mouseMoveEvent(QMouseEvent* event) override { picture_.mouseMove(*event); }
-  void mouseReleaseEvent(QMouseEvent* event) override { picture_.mouseRelease(*event); }
+  void mousePressEvent(QMouseEvent* event) override { picture_.mousePress(*event, *this); }
+  void mouseMoveEvent(QMouseEvent* event) override { picture_.mouseMove(*event, *this); }
+  void mouseReleaseEvent(QMouseEvent* event) override { picture_.mouseRelease(*event, *this); }
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 

@@ -14,6 +14,7 @@ SceneImageView::SceneImageView(kestrel::CVrmlBrowser& browser, const std::string
     : QWidget(parent), picture_(browser, renderRoot) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);  // the scene's sensors see the pointer without a button held
   setObjectName("sceneView");
 }
 

@@ -34,9 +34,9 @@ class SceneImageView : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override { picture_.mousePress(*event); }
-  void mouseMoveEvent(QMouseEvent* event) override { picture_.mouseMove(*event); }
-  void mouseReleaseEvent(QMouseEvent* event) override { picture_.mouseRelease(*event); }
+  void mousePressEvent(QMouseEvent* event) override { picture_.mousePress(*event, *this); }
+  void mouseMoveEvent(QMouseEvent* event) override { picture_.mouseMove(*event, *this); }
+  void mouseReleaseEvent(QMouseEvent* event) override { picture_.mouseRelease(*event, *this); }
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 

@@ -1,7 +1,9 @@
 #include "viewer/shell/window/scene_picture.h"
 
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMouseEvent>
+#include <QStatusBar>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -30,7 +32,8 @@ int modifierBits(Qt::KeyboardModifiers modifiers) {
 }  // namespace
 
 ScenePicture::ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot)
-    : browser_(&browser), resolver_(renderRoot) {
+    : browser_(&browser), resolver_(renderRoot), pointer_(browser, resolver_),
+      viewpoints_(browser) {
   clock_.start();
 }
 
@@ -38,6 +41,9 @@ void ScenePicture::show(kestrel::CVrmlBrowser& browser) {
   browser_ = &browser;
   browserChanged_ = true;
   if (player_) player_->reset();  // its sources belong to the other scene
+  pointer_.show(browser);
+  viewpoints_.show(browser);
+  pointerHeld_ = false;
 }
 
 void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
@@ -57,8 +63,9 @@ void ScenePicture::playSounds() {
     player_ = std::make_unique<kestrel::SoundPlayer>(sound_.get(), resolver_.renderRoot());
   }
   const auto& roots = browser_->scene().rootNodes();
-  player_->update(*browser_, navigator_.camera(kestrel::findBindings(roots), width_, height_,
-                                              centre_, radius_));
+  player_->update(*browser_, navigator_.camera(kestrel::findBindings(roots),
+                                               std::max(viewWidth_, 1), std::max(viewHeight_, 1),
+                                               centre_, radius_));
 }
 
 void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
@@ -86,8 +93,8 @@ kestrel::CameraSource ScenePicture::begin(kestrel::GlRenderer& renderer, int wid
   drawn_ = now;
   roots_ = browser_->scene().rootNodes();
   navigator_.setViewport(width, height);
-  width_ = std::max(width, 1);
-  height_ = std::max(height, 1);
+  viewWidth_ = width;
+  viewHeight_ = height;
   navigator_.bind(kestrel::findBindings(roots_));
   // The renderer asks twice a frame; the last call has the scene's bounds.
   return [this](const kestrel::Bindings& bound, int w, int h, kestrel::Vec3f c, float r) {
@@ -109,18 +116,44 @@ void ScenePicture::end(const std::string& problem) {
   drawEnd_ = clock_.nsecsElapsed();
 }
 
-void ScenePicture::mousePress(const QMouseEvent& event) {
-  QPoint p = event.position().toPoint();
-  navigator_.press(buttonBits(event.button()), p.x(), p.y(), modifierBits(event.modifiers()));
+void ScenePicture::aimPointer() {
+  kestrel::Bindings bound = kestrel::findBindings(browser_->scene().rootNodes());
+  pointer_.setCamera(navigator_.camera(bound, viewWidth_, viewHeight_, centre_, radius_),
+                     viewWidth_, viewHeight_);
 }
 
-void ScenePicture::mouseMove(const QMouseEvent& event) {
+void ScenePicture::mousePress(const QMouseEvent& event, QWidget& view) {
   QPoint p = event.position().toPoint();
+  if (pointing_ && event.button() == Qt::LeftButton && !pointerHeld_) {
+    aimPointer();
+    pointerHeld_ = pointer_.press(p.x(), p.y());
+  }
+  if (!pointerHeld_ || event.button() != Qt::LeftButton) {
+    navigator_.press(buttonBits(event.button()), p.x(), p.y(), modifierBits(event.modifiers()));
+  }
+  showPointer(view);
+}
+
+void ScenePicture::mouseMove(const QMouseEvent& event, QWidget& view) {
+  QPoint p = event.position().toPoint();
+  if (pointing_) {
+    aimPointer();
+    pointer_.move(p.x(), p.y());
+  }
   navigator_.move(p.x(), p.y(), modifierBits(event.modifiers()));
+  showPointer(view);
 }
 
-void ScenePicture::mouseRelease(const QMouseEvent& event) {
-  navigator_.release(buttonBits(event.button()));
+void ScenePicture::mouseRelease(const QMouseEvent& event, QWidget& view) {
+  QPoint p = event.position().toPoint();
+  if (event.button() == Qt::LeftButton && pointerHeld_) {
+    pointerHeld_ = false;
+    aimPointer();
+    pointer_.release(p.x(), p.y());
+  } else {
+    navigator_.release(buttonBits(event.button()));
+  }
+  showPointer(view);
 }
 
 void ScenePicture::wheel(const QWheelEvent& event) {
@@ -128,6 +161,10 @@ void ScenePicture::wheel(const QWheelEvent& event) {
 }
 
 bool ScenePicture::key(const QKeyEvent& event) {
+  // A world with Viewpoints steps through them; without, the navigator
+  // looks up and down.
+  if (pointing_ && event.key() == Qt::Key_PageDown && viewpoints_.step(1)) return true;
+  if (pointing_ && event.key() == Qt::Key_PageUp && viewpoints_.step(-1)) return true;
   using Key = Navigator::Key;
   Key key;
   switch (event.key()) {
@@ -141,4 +178,18 @@ bool ScenePicture::key(const QKeyEvent& event) {
     default: return false;
   }
   return navigator_.key(key);
+}
+
+void ScenePicture::showPointer(QWidget& view) {
+  view.setCursor(pointer_.overSensorOrAnchor() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  auto* frame = qobject_cast<QMainWindow*>(view.window());
+  if (!frame) return;
+  std::string text = pointer_.anchorText();
+  if (!text.empty()) {
+    frame->statusBar()->showMessage(QString::fromStdString(text));
+    anchorShown_ = true;
+  } else if (anchorShown_) {
+    frame->statusBar()->clearMessage();
+    anchorShown_ = false;
+  }
 }

@@ -2,6 +2,9 @@
 // drawing itself: the user's Navigator fed from Qt's mouse, wheel and key
 // events, and the pacing of redraws.
 //
+// The left button belongs to the scene's pointing-device sensors and Anchors
+// when it goes down on them (ScenePointer), to the navigator otherwise.
+//
 // Pacing: frame() is called once per frame (about 16 ms) and asks the
 // widget for a repaint only when the scene changed (the browser's change
 // counters), the user navigated or the size changed, so any number of
@@ -29,6 +32,8 @@
 #include "viewer/browser/vrml_browser.h"
 #include "viewer/media/sound_device.h"
 #include "viewer/media/sound_player.h"
+#include "viewer/shell/window/scene_pointer.h"
+#include "viewer/shell/window/viewpoint_choice.h"
 
 class QKeyEvent;
 class QMouseEvent;
@@ -62,24 +67,43 @@ class ScenePicture {
   const std::string& baseDir() const { return browser_->scene().baseDir; }
 
   // Qt's input, handed to the navigator; false when the key was not used.
-  void mousePress(const QMouseEvent& event);
-  void mouseMove(const QMouseEvent& event);
-  void mouseRelease(const QMouseEvent& event);
+  // Mouse events, which also reach the scene's sensors; VIEW (the widget
+  // they came to) then shows what the pointer is over (showPointer).
+  void mousePress(const QMouseEvent& event, QWidget& view);
+  void mouseMove(const QMouseEvent& event, QWidget& view);
+  void mouseRelease(const QMouseEvent& event, QWidget& view);
   void wheel(const QWheelEvent& event);
   bool key(const QKeyEvent& event);
 
   kestrel::Navigator& navigator() { return navigator_; }
+  ScenePointer& pointer() { return pointer_; }
+  // Whether the mouse reaches the scene's sensors and Anchors (not in a
+  // replay, which only shows what the journal did); on at first.
+  void setPointing(bool on) { pointing_ = on; }
+  // Shows on VIEW what the pointer is over: a pointing hand over sensors
+  // and Anchors, the Anchor's text in the status bar of VIEW's main window.
+  void showPointer(QWidget& view);
+  // The world's Viewpoints (Page Up / Page Down step through them).
+  ViewpointChoice& viewpoints() { return viewpoints_; }
   // Frames drawn so far, and why the last one failed (empty when it worked).
   unsigned framesDrawn() const { return framesDrawn_; }
   const std::string& problem() const { return problem_; }
 
  private:
   void playSounds();
+  // Points the pointer's picking through the camera the user sees now.
+  void aimPointer();
 
   kestrel::CVrmlBrowser* browser_;
   bool browserChanged_ = false;
   kestrel::UrlResolver resolver_;
   kestrel::Navigator navigator_;
+  ScenePointer pointer_;
+  ViewpointChoice viewpoints_;
+  bool pointing_ = true;
+  bool pointerHeld_ = false;  // the left button went down on sensors or an Anchor
+  bool anchorShown_ = false;  // the status bar shows an Anchor's text
+  int viewWidth_ = 1, viewHeight_ = 1;
   kestrel::SceneChanges drawn_;  // the counters when the last frame was drawn
   unsigned drawnNavigation_ = 0;
   bool sizeChanged_ = true;
@@ -91,7 +115,6 @@ class ScenePicture {
   qint64 drawStart_ = 0, drawEnd_ = 0;  // of the last frame, nanoseconds on clock_
   kestrel::Vec3f centre_;
   float radius_ = 1;
-  int width_ = 1, height_ = 1;  // of the last frame drawn
   bool soundTried_ = false;
   std::unique_ptr<kestrel::SoundDevice> sound_;
   std::unique_ptr<kestrel::SoundPlayer> player_;  // goes before the device

@@ -50,7 +50,7 @@ class Traverser {
   void visit(const Node& n, const Mat4& m, const std::string& dir) {
     switch (kindOf(n)) {
       case NodeKind::Transform:
-        children(listOf<NodePtr>(n, keys_.transform.children), m * transformOf(n), dir);
+        children(listOf<NodePtr>(n, keys_.transform.children), m * transformNodeMatrix(n), dir);
         break;
       case NodeKind::Group:
         children(listOf<NodePtr>(n, keys_.groupChildren), m, dir);
@@ -62,7 +62,8 @@ class Traverser {
         children(listOf<NodePtr>(n, keys_.collisionChildren), m, dir);
         break;
       case NodeKind::Billboard:
-        children(listOf<NodePtr>(n, keys_.billboard.children), m * billboardTurn(n, m), dir);
+        children(listOf<NodePtr>(n, keys_.billboard.children),
+                 m * billboardTurn(n, m, viewer_), dir);
         break;
       case NodeKind::Switch: switchChoice(n, m, dir); break;
       case NodeKind::LOD: lodChoice(n, m, dir); break;
@@ -78,14 +79,6 @@ class Traverser {
     }
   }
 
-  Mat4 transformOf(const Node& n) const {
-    const auto& k = keys_.transform;
-    return transformMatrix(fieldOr(n, k.translation, Vec3f{}), fieldOr(n, k.rotation, Rotation{}),
-                           fieldOr(n, k.scale, Vec3f{1, 1, 1}),
-                           fieldOr(n, k.scaleOrientation, Rotation{}),
-                           fieldOr(n, k.center, Vec3f{}));
-  }
-
   void switchChoice(const Node& n, const Mat4& m, const std::string& dir) {
     const auto& choice = listOf<NodePtr>(n, keys_.switchNode.choice);
     int32_t w = fieldOr(n, keys_.switchNode.whichChoice, int32_t{-1});
@@ -95,7 +88,7 @@ class Traverser {
 
   void lodChoice(const Node& n, const Mat4& m, const std::string& dir) {
     const auto& level = listOf<NodePtr>(n, keys_.lod.level);
-    if (!level.empty()) children({level[lodLevel(n, m, level.size())]}, m, dir);
+    if (!level.empty()) children({level[lodLevel(n, m, viewer_)]}, m, dir);
   }
 
   // Point and spot lights light every shape: the first pass collects them.
@@ -158,46 +151,6 @@ class Traverser {
     return l;
   }
 
-  Vec3f viewerLocal(const Mat4& m) const {
-    return viewer_ ? m.inverse().transformPoint(viewer_->position) : Vec3f{0, 0, 10};
-  }
-
-  size_t lodLevel(const Node& n, const Mat4& m, size_t levels) const {
-    if (!viewer_) return 0;
-    const auto& range = listOf<float>(n, keys_.lod.range);
-    float d = length(viewerLocal(m) - fieldOr(n, keys_.lod.center, Vec3f{}));
-    size_t i = 0;
-    while (i < range.size() && d >= range[i]) ++i;
-    return std::min(i, levels - 1);
-  }
-
-  Mat4 billboardTurn(const Node& n, const Mat4& m) const {
-    if (!viewer_) return Mat4{};
-    Vec3f v = viewerLocal(m);
-    Vec3f axis = fieldOr(n, keys_.billboard.axisOfRotation, Vec3f{0, 1, 0});
-    Mat4 r;
-    if (length(axis) < 1e-9f) {
-      // Screen-aligned: local Z to the viewer, local Y along the viewer's up.
-      Vec3f z = normalized(v);
-      Vec3f up = normalized(m.inverse().transformDir(viewer_->up));
-      Vec3f x = normalized(cross(up, z));
-      if (length(x) < 1e-6f || length(z) < 1e-6f) return r;
-      Vec3f y = cross(z, x);
-      for (int i = 0; i < 3; ++i) {
-        r.at(i, 0) = i == 0 ? x.x : i == 1 ? x.y : x.z;
-        r.at(i, 1) = i == 0 ? y.x : i == 1 ? y.y : y.z;
-        r.at(i, 2) = i == 0 ? z.x : i == 1 ? z.y : z.z;
-      }
-      return r;
-    }
-    axis = normalized(axis);
-    Vec3f p = v - axis * dot(v, axis);
-    Vec3f z0 = Vec3f{0, 0, 1} - axis * axis.z;
-    if (length(p) < 1e-6f || length(z0) < 1e-6f) return r;
-    float angle = std::atan2(dot(cross(z0, p), axis), dot(z0, p));
-    return Mat4::rotation({axis.x, axis.y, axis.z, angle});
-  }
-
   void shape(const Node& n, const Mat4& m, const std::string& dir) {
     const Node* g = actualNode(nodeOf(n, keys_.shape.geometry).get());
     if (!g) return;
@@ -258,7 +211,56 @@ class Traverser {
   int depth_ = 0;
 };
 
+Vec3f viewerLocal(const Mat4& m, const Viewer* viewer) {
+  return viewer ? m.inverse().transformPoint(viewer->position) : Vec3f{0, 0, 10};
+}
+
 }  // namespace
+
+Mat4 transformNodeMatrix(const Node& n) {
+  const auto& k = renderKeys().transform;
+  return transformMatrix(fieldOr(n, k.translation, Vec3f{}), fieldOr(n, k.rotation, Rotation{}),
+                         fieldOr(n, k.scale, Vec3f{1, 1, 1}),
+                         fieldOr(n, k.scaleOrientation, Rotation{}), fieldOr(n, k.center, Vec3f{}));
+}
+
+size_t lodLevel(const Node& n, const Mat4& m, const Viewer* viewer) {
+  const RenderKeys& keys = renderKeys();
+  size_t levels = listOf<NodePtr>(n, keys.lod.level).size();
+  if (!viewer || levels == 0) return 0;
+  const auto& range = listOf<float>(n, keys.lod.range);
+  float d = length(viewerLocal(m, viewer) - fieldOr(n, keys.lod.center, Vec3f{}));
+  size_t i = 0;
+  while (i < range.size() && d >= range[i]) ++i;
+  return std::min(i, levels - 1);
+}
+
+Mat4 billboardTurn(const Node& n, const Mat4& m, const Viewer* viewer) {
+  if (!viewer) return Mat4{};
+  Vec3f v = viewerLocal(m, viewer);
+  Vec3f axis = fieldOr(n, renderKeys().billboard.axisOfRotation, Vec3f{0, 1, 0});
+  Mat4 r;
+  if (length(axis) < 1e-9f) {
+    // Screen-aligned: local Z to the viewer, local Y along the viewer's up.
+    Vec3f z = normalized(v);
+    Vec3f up = normalized(m.inverse().transformDir(viewer->up));
+    Vec3f x = normalized(cross(up, z));
+    if (length(x) < 1e-6f || length(z) < 1e-6f) return r;
+    Vec3f y = cross(z, x);
+    for (int i = 0; i < 3; ++i) {
+      r.at(i, 0) = i == 0 ? x.x : i == 1 ? x.y : x.z;
+      r.at(i, 1) = i == 0 ? y.x : i == 1 ? y.y : y.z;
+      r.at(i, 2) = i == 0 ? z.x : i == 1 ? z.y : z.z;
+    }
+    return r;
+  }
+  axis = normalized(axis);
+  Vec3f p = v - axis * dot(v, axis);
+  Vec3f z0 = Vec3f{0, 0, 1} - axis * axis.z;
+  if (length(p) < 1e-6f || length(z0) < 1e-6f) return r;
+  float angle = std::atan2(dot(cross(z0, p), axis), dot(z0, p));
+  return Mat4::rotation({axis.x, axis.y, axis.z, angle});
+}
 
 const Node* actualNode(const Node* node) {
   for (int guard = 0; node && !node->protoBody.empty() && guard < kMaxDepth; ++guard)

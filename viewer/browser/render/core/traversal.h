@@ -40,6 +40,14 @@ std::vector<PlacedSound> findSounds(const std::vector<NodePtr>& roots, const std
 void sortForDrawing(DrawList& list, const Mat4& view,
                     const std::function<Vec3f(const Node&)>& center);
 
+// The matrix of a Transform node (its children to its parent).
+Mat4 transformNodeMatrix(const Node& transform);
+// The level LOD shows to VIEWER (null: the first) when its parent's
+// local-to-world matrix is M.
+size_t lodLevel(const Node& lod, const Mat4& m, const Viewer* viewer);
+// The turn a Billboard under M makes towards VIEWER (null: none).
+Mat4 billboardTurn(const Node& billboard, const Mat4& m, const Viewer* viewer);
+
 // The node a PROTO instance stands for (its first body node, followed
 // through nested instances); NODE itself otherwise. Null for null.
 const Node* actualNode(const Node* node);

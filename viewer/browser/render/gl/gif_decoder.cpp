@@ -85,6 +85,7 @@ bool readFirstFrame(GifFileType* gif, int transparent, RgbaImage& img, std::stri
   }
   img.width = width;
   img.height = height;
+  img.alphaChannel = transparent >= 0;
   img.pixels.assign(size_t(width) * size_t(height) * 4, 0);  // outside the frame: clear
   std::vector<GifPixelType> line(size_t(d.Width));
   for (int y : rowOrder(d.Height, d.Interlace)) {

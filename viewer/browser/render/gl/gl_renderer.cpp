@@ -90,6 +90,18 @@ struct GlRenderer::Impl {
     return lo.x <= hi.x;
   }
 
+  // Marks the faces whose texture has partial alpha as transparent, so
+  // that they are sorted back to front with the other transparent shapes.
+  void markBlendingTextures(DrawList& list, const TextureResolver& resolver,
+                            std::vector<std::string>& problems) {
+    for (DrawItem& item : list.items) {
+      if (item.transparent || item.texture == nullptr) continue;
+      if (meshes.meshFor(*item.geometry).kind != Mesh::Kind::Triangles) continue;
+      if (textures.textureFor(*item.texture, item.baseDir, resolver, problems).blends())
+        item.transparent = true;
+    }
+  }
+
   // Reads the framebuffer into OUT, top row first, opaque.
   void readBack(int width, int height, RgbaImage& out) {
     out.width = width;
@@ -162,6 +174,7 @@ bool GlRenderer::render(const std::vector<NodePtr>& roots, const std::string& ba
   Vec3f centre = any ? (lo + hi) * 0.5f : Vec3f{};
   float radius = any ? length(hi - lo) / 2 : 1;
   Camera cam = im.cameraOf(list.bound, width, height, centre, radius);
+  im.markBlendingTextures(list, resolver_, textureProblems_);
   sortForDrawing(list, cam.view, [&](const Node& g) {
     const GpuMesh& m = im.meshes.meshFor(g);
     return (m.lo + m.hi) * 0.5f;

@@ -54,7 +54,7 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
         problems.push_back(why);
       }
     }
-    comps = (img.grey ? 1 : 3) + (img.hasAlpha ? 1 : 0);
+    comps = (img.grey ? 1 : 3) + (img.hasAlpha || img.alphaChannel ? 1 : 0);
   }
   GpuTexture gt;
   gt.comps = comps;

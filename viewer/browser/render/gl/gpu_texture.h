@@ -33,6 +33,10 @@ struct GpuTexture {
   // opaque shapes, clear texels discarded, no sorting needed).
   bool cutout = false;
   bool ok = false;  // false: nothing could be read, the shape draws untextured
+
+  // Some texels partly clear: the shape blends with what is behind it, so
+  // it is drawn with the transparent shapes, sorted with them.
+  bool blends() const { return ok && (comps == 2 || comps == 4) && !cutout; }
 };
 
 class TextureCache {

@@ -19,6 +19,9 @@ struct RgbaImage {
   int width = 0, height = 0;
   std::vector<uint8_t> pixels;  // width * height * 4
   bool hasAlpha = false;        // some pixel is not opaque
+  // The file gives alpha (an alpha channel, a transparent colour), whether
+  // or not any pixel uses it: a texture of 2 or 4 components.
+  bool alphaChannel = false;
   bool grey = false;            // the file held grey levels (intensity), not colours
 
   const uint8_t* at(int x, int y) const { return &pixels[size_t(y * width + x) * 4]; }

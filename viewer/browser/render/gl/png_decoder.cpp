@@ -118,6 +118,8 @@ bool readPngRows(png_structp png, png_infop info, PngReadState& state, RgbaImage
   png_set_read_fn(png, &state, pngReadBytes);
   png_read_info(png, info);
   img.grey = !(png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR);
+  img.alphaChannel = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) ||
+                     png_get_valid(png, info, PNG_INFO_tRNS);
   requestRgba8(png, info);
   img.width = int(png_get_image_width(png, info));
   img.height = int(png_get_image_height(png, info));

@@ -128,7 +128,9 @@ void main() {
   vec4 t = texture(uTex, vTex);
   if (t.a < uAlphaCut) discard;
   if (uTexComps >= 3) base = t.rgb; else base *= t.r;
-  alpha *= t.a;
+  // A texture with alpha (2 or 4 components) sets the opacity itself: its
+  // alpha replaces the material's 1 - transparency.
+  if (uTexComps == 2 || uTexComps == 4) alpha = t.a;
 #endif
   vec3 color = base;
 #if VERTEX_LIT

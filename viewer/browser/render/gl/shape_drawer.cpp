@@ -70,9 +70,7 @@ void ShapeDrawer::prepare(const DrawList& list, const Camera& cam, MeshCache& me
         k.texture = t.id;
         k.textureComps = t.comps;
         k.cutout = t.cutout;
-        // Partial alpha blends with what is behind: drawn with the
-        // transparent shapes.
-        if ((t.comps == 2 || t.comps == 4) && !t.cutout) k.textureBlends = true;
+        k.textureBlends = t.blends();
       }
     }
     if (m.hasColors) k.features |= kShaderVertexColor;

@@ -1,0 +1,34 @@
+// What the tests that drive headless browsers share: the npm packages of
+// browser_tests/ and reading the scripts' "name value" output lines.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "testing/child_process.h"
+
+namespace kestrel::testing {
+
+// Installs the npm packages the browser scripts need unless both are there.
+inline void installBrowserDrivers(const std::string& scripts) {
+  if (std::filesystem::exists(scripts + "/node_modules/playwright-core") &&
+      std::filesystem::exists(scripts + "/node_modules/puppeteer-core")) {
+    return;
+  }
+  ChildProcess install("/bin/sh", {scripts + "/install.sh"});
+  ASSERT_EQ(install.wait(120000), 0) << install.output();
+}
+
+// The rest of the first line of OUT that starts with PREFIX, or "".
+inline std::string lineAfter(const std::string& out, const std::string& prefix) {
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with(prefix)) return line.substr(prefix.size());
+  }
+  return "";
+}
+
+}  // namespace kestrel::testing
