@@ -141,6 +141,27 @@ void Cascade::fanOut(const NodePtr& node, int field, const FieldValue& value) {
   }
 }
 
+namespace {
+
+// A running TimeSensor, AudioClip or MovieTexture keeps its start time
+// until it stops, and a stop time at or before it; a running AudioClip
+// keeps its pitch and a running MovieTexture its speed.
+bool ignoredWhileActive(const Node& node, std::string_view member, const FieldValue& value) {
+  const NodeType& type = *node.type;
+  if (!type.standard) return false;
+  const bool clip = type.kind == NodeKind::AudioClip || type.kind == NodeKind::MovieTexture;
+  if (!clip && type.kind != NodeKind::TimeSensor) return false;
+  if (member == "startTime") return true;
+  if (!clip) return false;
+  if (member == "stopTime") {
+    const double* stop = value.as<double>();
+    return stop && *stop <= *node.field("startTime")->as<double>();
+  }
+  return member == (type.kind == NodeKind::AudioClip ? "pitch" : "speed");
+}
+
+}  // namespace
+
 void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
   const FieldDecl& decl = node->type->fields[static_cast<size_t>(field)];
   if (decl.type != value.type) return;
@@ -165,11 +186,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
     return;
   }
   const NodeType& type = *node->type;
-  // A running TimeSensor ignores a new start time until it stops.
-  if (node->sensorActive && decl.name == "startTime" && type.standard &&
-      type.name == "TimeSensor") {
-    return;
-  }
+  if (node->sensorActive && ignoredWhileActive(*node, decl.name, value)) return;
   if (type.standard && host_ && host_->receive(node, field, value, *this)) return;
   if (type.standard && decl.access == Access::EventIn) {
     if (decl.name == "set_fraction" && isInterpolator(type)) {

@@ -49,7 +49,7 @@ struct Node {
   std::shared_ptr<EventReceiver> receiver;
 
   // Sensor state between clock ticks or frames (TimeSensor, ProximitySensor,
-  // VisibilitySensor: active).
+  // VisibilitySensor: active; also an AudioClip's or MovieTexture's isActive).
   bool sensorActive = false;
   double cycleStart = 0;
 

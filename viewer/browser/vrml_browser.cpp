@@ -111,6 +111,13 @@ bool CVrmlBrowser::field(const NodeHandle& n, std::string_view name, MFNodeHandl
 
 void CVrmlBrowser::advanceTime(double now) { world_->advanceTime(now); }
 double CVrmlBrowser::now() const { return world_->now(); }
+void CVrmlBrowser::setMediaProbe(
+    std::function<double(const std::string& path, NodeKind kind)> probe) {
+  world_->setMediaProbe(std::move(probe));
+}
+double CVrmlBrowser::mediaPosition(const Node& clip) const { return world_->mediaPosition(clip); }
+double CVrmlBrowser::mediaDuration(const Node& clip) const { return world_->mediaDuration(clip); }
+bool CVrmlBrowser::clipsRunning(NodeKind kind) const { return world_->clipsRunning(kind); }
 
 Cascade CVrmlBrowser::cascade() { return Cascade(world_->now(), &world_->changes(), world_.get()); }
 const Scene& CVrmlBrowser::scene() const { return world_->scene(); }

@@ -8,6 +8,7 @@
 // and everything it hands out belong to the window thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -121,6 +122,14 @@ class CVrmlBrowser {
   // The viewer ran into the geometry of the Collision node GROUP (one the
   // navigation reports): it sends collideTime. Other nodes are ignored.
   void viewerCollided(const Node* group);
+  // AudioClip and MovieTexture: PROBE tells the length of their files as
+  // they enter the scene (World::MediaProbe); the clock then keeps where
+  // each clip is in its file (seconds) and whether it runs (isActive).
+  void setMediaProbe(std::function<double(const std::string& path, NodeKind kind)> probe);
+  double mediaPosition(const Node& clip) const;
+  double mediaDuration(const Node& clip) const;
+  // Whether an AudioClip (or MovieTexture, as KIND says) is playing.
+  bool clipsRunning(NodeKind kind) const;
 
   // What changed in the scene so far: a renderer compares these counters
   // with the ones it saw at its last frame.

@@ -136,6 +136,8 @@ void World::enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
       viewerSensors_.push_back(n);
     } else if (BindableStacks::stackOf(*n) >= 0) {
       bindables.push_back(n);
+    } else if (isMediaClip(*n)) {
+      addClip(n, baseDir);
     } else if (n->type->name == "Inline") {
       n->inlineBase = baseDir;
       if (!n->inlineTried) inlines.push_back(n);
@@ -274,6 +276,7 @@ void World::clear() {
   viewerSensors_.clear();
   stacks_.clear();
   stacksCheckedAt_ = changes_.detached;
+  clips_.clear();
   breakCycles(holders_);
 }
 
@@ -296,6 +299,50 @@ void World::advanceTime(double now) {
     tickTimeSensor(s, cascade);
   }
   sensors_.resize(live);
+  live = 0;
+  for (size_t i = 0; i < clips_.size(); ++i) {
+    NodePtr clip = clips_[i].node.lock();
+    if (!clip) continue;
+    if (live != i) clips_[live] = std::move(clips_[i]);
+    tickMediaClip(clip, clips_[live++].clock, cascade);
+  }
+  clips_.resize(live);
+}
+
+void World::addClip(const NodePtr& node, const std::string& baseDir) {
+  if (clipOf(*node)) return;
+  Clip clip{node, {}};
+  const auto* urls = node->field("url")->as<std::vector<std::string>>();
+  for (size_t i = 0; probe_ && urls && i < urls->size() && clip.clock.duration < 0; ++i) {
+    std::string path;
+    if (resolver_.resolve((*urls)[i], baseDir, path)) clip.clock.duration = probe_(path, node->type->kind);
+  }
+  clips_.push_back(std::move(clip));
+}
+
+const World::Clip* World::clipOf(const Node& node) const {
+  for (const Clip& c : clips_) {
+    if (c.node.lock().get() == &node) return &c;
+  }
+  return nullptr;
+}
+
+double World::mediaPosition(const Node& clip) const {
+  const Clip* c = clipOf(clip);
+  return c ? c->clock.position : 0;
+}
+
+bool World::clipsRunning(NodeKind kind) const {
+  for (const Clip& c : clips_) {
+    NodePtr n = c.node.lock();
+    if (n && n->type->kind == kind && n->sensorActive) return true;
+  }
+  return false;
+}
+
+double World::mediaDuration(const Node& clip) const {
+  const Clip* c = clipOf(clip);
+  return c ? c->clock.duration : -1;
 }
 
 }  // namespace kestrel

@@ -7,6 +7,7 @@
 // thread only; nothing here locks.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "viewer/browser/bindable_stacks.h"
 #include "viewer/browser/environment_sensors.h"
 #include "viewer/browser/events.h"
+#include "viewer/browser/media_time.h"
 #include "viewer/browser/parse_error.h"
 #include "viewer/browser/scene.h"
 #include "viewer/browser/scene_changes.h"
@@ -62,7 +64,8 @@ class World : public CascadeHost {
   double now() const { return now_; }
   // Clock steps per second over the last step (0 before two steps).
   double frameRate() const { return lastStep_ > 0 ? 1 / lastStep_ : 0; }
-  // Moves the clock to NOW and runs every TimeSensor; the clock never goes back.
+  // Moves the clock to NOW and runs every TimeSensor, AudioClip and
+  // MovieTexture; the clock never goes back.
   void advanceTime(double now);
 
   // The nodes bound now (after taking nodes that left the scene off their stacks).
@@ -76,6 +79,19 @@ class World : public CascadeHost {
   // set_bind events go to the binding stacks; a new url reloads an Inline.
   bool receive(const NodePtr& node, int field, const FieldValue& value,
                Cascade& cascade) override;
+
+  // The length in seconds of the sound or movie file at PATH (a local
+  // path), or -1 when it cannot be read. Asked once per AudioClip and
+  // MovieTexture as it enters the scene, for its URLs in order.
+  using MediaProbe = std::function<double(const std::string& path, NodeKind kind)>;
+  void setMediaProbe(MediaProbe probe) { probe_ = std::move(probe); }
+  // Where CLIP (an AudioClip or MovieTexture in the scene) is in its file,
+  // in seconds; 0 for any other node.
+  double mediaPosition(const Node& clip) const;
+  // CLIP's file length in seconds, -1 when unknown or not a clip in the scene.
+  double mediaDuration(const Node& clip) const;
+  // Whether a clip of KIND (AudioClip or MovieTexture) is running.
+  bool clipsRunning(NodeKind kind) const;
 
  private:
   void enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
@@ -95,6 +111,14 @@ class World : public CascadeHost {
   std::vector<std::weak_ptr<Node>> viewerSensors_;  // Proximity and Visibility
   BindableStacks stacks_;
   uint64_t stacksCheckedAt_ = 0;  // changes_.detached when the stacks were last pruned
+  struct Clip {
+    std::weak_ptr<Node> node;
+    MediaClock clock;
+  };
+  void addClip(const NodePtr& node, const std::string& baseDir);
+  const Clip* clipOf(const Node& node) const;
+  std::vector<Clip> clips_;
+  MediaProbe probe_;
   std::vector<std::weak_ptr<Node>> holders_;
   std::vector<std::weak_ptr<Node>> scripts_;
   UrlResolver resolver_;

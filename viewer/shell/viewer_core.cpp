@@ -10,6 +10,7 @@
 #include "viewer/intake/command_file.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
+#include "viewer/media/audio_movie_lengths.h"
 
 namespace kestrel {
 namespace {
@@ -60,6 +61,8 @@ ViewerCore::ViewerCore(const ViewerOptions& options)
           withoutStartupFiles(primaryPortConfig(options.commandPort, options.bindAddress))),
       secondaryPort_(secondaryPortConfig(options.secondaryPort, options.bindAddress)) {
   engine_.setBuilders(&builders_);
+  // AudioClip and MovieTexture learn their files' lengths as they load.
+  engine_.browser().setMediaProbe(kestrel::mediaFileLength);
   builders_.loaders().setMaxLoadSize(options.maxLoadSize);
 }
 

@@ -14,6 +14,7 @@
 
 #include "testing/test_support.h"
 #include "viewer/intake/command_queue.h"
+#include "viewer/media/movie_test_support.h"
 #include "viewer/shell/window/main_frame.h"
 #include "viewer/shell/window/prism_doc.h"
 #include "viewer/shell/window/prism_view.h"
@@ -252,6 +253,25 @@ TEST_F(SceneGlViewTest, AnimationsPlay) {
   ASSERT_TRUE(processUntil([&] { return scene_->framesDrawn() > start + 5; }, 3000));
   QImage later = scene_->grabFramebuffer();
   EXPECT_GT(countDifferent(first, later), 100);
+}
+
+TEST_F(SceneGlViewTest, AMovieTexturePlaysWithoutAnyOtherChange) {
+  const std::string movie = dir_.file("colours.avi");
+  ASSERT_TRUE(kestrel::writeTestMovie(movie, {{230, 20, 20}, {20, 220, 20}, {20, 20, 230}}));
+  addObject("movie", "Shape { appearance Appearance { texture MovieTexture { url \"" + movie +
+                         "\" loop TRUE } } geometry Box { size 20 20 0.1 } }");
+  // 2 frames a second: red, green, blue, again and again.
+  bool red = false, green = false, blue = false;
+  QElapsedTimer clock;
+  clock.start();
+  while (!(red && green && blue) && clock.elapsed() < 4000) {
+    QTest::qWait(40);
+    QRgb c = scene_->grabFramebuffer().pixel(centre());
+    red |= qRed(c) > 150 && qGreen(c) < 90;
+    green |= qGreen(c) > 150 && qRed(c) < 90;
+    blue |= qBlue(c) > 150 && qGreen(c) < 90;
+  }
+  EXPECT_TRUE(red && green && blue) << red << green << blue;
 }
 
 TEST_F(SceneGlViewTest, ClearSpaceEmptiesThePictureAndANewSceneStartsAtTheViewpoint) {

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "viewer/browser/render/core/traversal.h"
 #include "viewer/intake/diagnostic_log.h"
@@ -39,6 +40,7 @@ ScenePicture::ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& re
 void ScenePicture::show(kestrel::CVrmlBrowser& browser) {
   browser_ = &browser;
   browserChanged_ = true;
+  if (player_) player_->reset();  // its sources belong to the other scene
   pointer_.show(browser);
   viewpoints_.show(browser);
   pointerHeld_ = false;
@@ -49,12 +51,30 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
   renderer.setResolver([this](const std::string& url, const std::string& dir, std::string& path) {
     return resolver_.resolve(url, dir, path);
   });
+  renderer.setMediaPositions(
+      [this](const kestrel::Node& clip) { return browser_->mediaPosition(clip); });
+}
+
+void ScenePicture::playSounds() {
+  const bool audio = browser_->clipsRunning(kestrel::NodeKind::AudioClip);
+  if (!audio && (!player_ || player_->playing() == 0)) return;
+  if (!soundTried_) {
+    soundTried_ = true;
+    sound_ = kestrel::SoundDevice::open();
+    player_ = std::make_unique<kestrel::SoundPlayer>(sound_.get(), resolver_.renderRoot());
+  }
+  const auto& roots = browser_->scene().rootNodes();
+  player_->update(*browser_, navigator_.camera(kestrel::findBindings(roots),
+                                               std::max(viewWidth_, 1), std::max(viewHeight_, 1),
+                                               centre_, radius_));
 }
 
 void ScenePicture::frame(QWidget& widget, bool commandsWaiting) {
+  playSounds();
   bool changed = browserChanged_ || browser_->changes().any != drawn_.any ||
                  navigator_.revision() != drawnNavigation_ || sizeChanged_ ||
-                 navigator_.gliding();
+                 navigator_.gliding() ||
+                 browser_->clipsRunning(kestrel::NodeKind::MovieTexture);
   qint64 took = drawEnd_ - drawStart_;
   qint64 pause = commandsWaiting ? took : took / 4;
   if (changed && !repaintAsked_ && clock_.nsecsElapsed() >= drawEnd_ + pause) {

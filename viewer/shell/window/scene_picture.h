@@ -14,11 +14,16 @@
 // pause as long as itself, so the engine keeps at least half of the time
 // however slow drawing gets; otherwise by a quarter of that. begin() drops the
 // renderer's cached meshes when geometry changed or the scene was replaced
-// (which also brings the eye back to the bound viewpoint). GUI thread only.
+// (which also brings the eye back to the bound viewpoint). A running
+// MovieTexture repaints every frame. Sound: while an AudioClip plays, each
+// frame moves the scene's Sounds relative to the navigator's eye; the
+// audio device is opened when the first clip plays (none: one log line,
+// silence). GUI thread only.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +31,8 @@
 #include "viewer/browser/render/core/navigator.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/vrml_browser.h"
+#include "viewer/media/sound_device.h"
+#include "viewer/media/sound_player.h"
 #include "viewer/shell/window/scene_pointer.h"
 #include "viewer/shell/window/viewpoint_choice.h"
 
@@ -84,6 +91,7 @@ class ScenePicture {
   const std::string& problem() const { return problem_; }
 
  private:
+  void playSounds();
   // Points the pointer's picking through the camera the user sees now.
   void aimPointer();
   // Brings the navigator to the bound nodes and tells the browser where the
@@ -116,4 +124,7 @@ class ScenePicture {
   qint64 drawStart_ = 0, drawEnd_ = 0;  // of the last frame, nanoseconds on clock_
   kestrel::Vec3f centre_;
   float radius_ = 1;
+  bool soundTried_ = false;
+  std::unique_ptr<kestrel::SoundDevice> sound_;
+  std::unique_ptr<kestrel::SoundPlayer> player_;  // goes before the device
 };

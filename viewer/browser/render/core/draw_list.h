@@ -37,7 +37,7 @@ struct DrawItem {
   Mat4 model;
   const Node* geometry = nullptr;
   MaterialInfo material;
-  const Node* texture = nullptr;  // ImageTexture or PixelTexture, or null
+  const Node* texture = nullptr;  // ImageTexture, PixelTexture or MovieTexture, or null
   std::string baseDir;            // where the texture's relative URL resolves
   Mat4 textureMatrix;             // applied to (s, t, 0, 1)
   std::vector<int> lights;        // indices into DrawList::lights
@@ -56,10 +56,18 @@ struct Bindings {
   const Node* navigationInfo = nullptr;
 };
 
+// A Sound node where the scene places it.
+struct PlacedSound {
+  const Node* sound = nullptr;
+  Mat4 model;
+  std::string baseDir;  // where its AudioClip's relative URL resolves
+};
+
 struct DrawList {
   std::vector<DrawItem> items;
   std::vector<Light> lights;
   Bindings bound;
+  std::vector<PlacedSound> sounds;
 };
 
 }  // namespace kestrel

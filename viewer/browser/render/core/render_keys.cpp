@@ -62,6 +62,7 @@ void findShapeKeys(RenderKeys& k) {
   k.pointLight = lightKeys(NodeKind::PointLight);
   k.spotLight = lightKeys(NodeKind::SpotLight);
   k.imageTexture = textureKeys(NodeKind::ImageTexture);
+  k.movieTexture = textureKeys(NodeKind::MovieTexture);
   k.pixelTexture = textureKeys(NodeKind::PixelTexture);
 }
 
@@ -95,6 +96,7 @@ const LightKeys& RenderKeys::light(NodeKind kind) const {
 }
 
 const TextureKeys& RenderKeys::texture(NodeKind kind) const {
+  if (kind == NodeKind::MovieTexture) return movieTexture;
   return kind == NodeKind::ImageTexture ? imageTexture : pixelTexture;
 }
 

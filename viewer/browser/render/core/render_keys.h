@@ -17,7 +17,7 @@ struct LightKeys {
       beamWidth, cutOffAngle;
 };
 
-// ImageTexture and PixelTexture; url or image is absent in one of them.
+// ImageTexture, MovieTexture and PixelTexture; url or image is absent in some.
 struct TextureKeys {
   MemberKey url, image, repeatS, repeatT;
 };
@@ -50,7 +50,7 @@ struct RenderKeys {
     MemberKey center, scale, translation, rotation;
   } textureTransform;
   LightKeys directionalLight, pointLight, spotLight;
-  TextureKeys imageTexture, pixelTexture;
+  TextureKeys imageTexture, movieTexture, pixelTexture;
   struct {
     MemberKey fieldOfView, position, orientation, jump;
   } viewpoint;

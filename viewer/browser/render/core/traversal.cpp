@@ -147,6 +147,9 @@ class Traverser {
       case NodeKind::NavigationInfo:
         if (isBound(n, b.navigationInfo, w.navigationInfo)) b.navigationInfo = &n;
         break;
+      case NodeKind::Sound:
+        if (bindingsOnly_) out_.sounds.push_back({&n, m, dir});
+        break;
       default: break;
     }
   }
@@ -194,7 +197,8 @@ class Traverser {
     if (const Node* mat = actualNode(nodeOf(a, keys_.appearance.material).get()))
       material(*mat, item.material);
     const Node* tex = actualNode(nodeOf(a, keys_.appearance.texture).get());
-    if (tex && (kindOf(*tex) == NodeKind::ImageTexture || kindOf(*tex) == NodeKind::PixelTexture))
+    if (tex && (kindOf(*tex) == NodeKind::ImageTexture || kindOf(*tex) == NodeKind::PixelTexture ||
+                kindOf(*tex) == NodeKind::MovieTexture))
       item.texture = tex;
     if (const Node* tt = actualNode(nodeOf(a, keys_.appearance.textureTransform).get())) {
       // Tc' = -C * S * R * C * T * Tc
@@ -290,6 +294,14 @@ Bindings findBindings(const std::vector<NodePtr>& roots, const BoundNodes* bound
   t.children(roots, Mat4{}, {});
   t.completeBindings({});
   return list.bound;
+}
+
+std::vector<PlacedSound> findSounds(const std::vector<NodePtr>& roots, const std::string& baseDir,
+                                   const Viewer& viewer) {
+  DrawList list;
+  Traverser t(list, &viewer, true);
+  t.children(roots, Mat4{}, baseDir);
+  return std::move(list.sounds);
 }
 
 DrawList collectDrawList(const std::vector<NodePtr>& roots, const std::string& baseDir,

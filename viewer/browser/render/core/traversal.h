@@ -33,6 +33,11 @@ DrawList collectDrawList(const std::vector<NodePtr>& roots, const std::string& b
 // Only the bound nodes (a quick walk; no shapes or lights).
 Bindings findBindings(const std::vector<NodePtr>& roots, const BoundNodes* bound = nullptr);
 
+// The Sound nodes ROOTS place, each with its world matrix, as seen by
+// VIEWER (LOD and Billboard choose as for drawing).
+std::vector<PlacedSound> findSounds(const std::vector<NodePtr>& roots, const std::string& baseDir,
+                                    const Viewer& viewer);
+
 // Puts the opaque items first, in scene order, and the transparent ones
 // after them from far to near. CENTER gives a geometry's local centre;
 // VIEW is the world-to-eye matrix.

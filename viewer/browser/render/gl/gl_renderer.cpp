@@ -131,6 +131,9 @@ bool GlRenderer::init(std::string* error) {
 }
 
 void GlRenderer::clearCaches() { impl_->clear(); }
+void GlRenderer::setMediaPositions(MediaPositions positions) {
+  impl_->textures.setMediaPositions(std::move(positions));
+}
 
 size_t GlRenderer::lastDrawCalls() const { return impl_->shapes.lastDrawCalls(); }
 size_t GlRenderer::meshCount() const { return impl_->meshes.sharedMeshCount(); }

@@ -38,6 +38,9 @@ class GlRenderer {
   // Where the bound Viewpoint, Background, Fog and NavigationInfo come
   // from (a browser's binding stacks); without it, the first of each kind.
   void setBindingSource(std::function<BoundNodes()> source) { bindings_ = std::move(source); }
+  // Where each MovieTexture is in its movie (the browser's clock); without
+  // it movies show their first frame.
+  void setMediaPositions(MediaPositions positions);
 
   // Draws ROOTS from the bound (or default) viewpoint into a WIDTH x HEIGHT
   // image. BASEDIR: where the roots' relative texture URLs resolve.

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "viewer/browser/render/gl/image_io.h"
+#include "viewer/browser/render/gl/movie_texture.h"
 #include "viewer/browser/render/core/node_fields.h"
 #include "viewer/browser/render/core/render_keys.h"
 
@@ -21,9 +22,11 @@ bool onlyClearOrOpaque(const RgbaImage& img) {
 
 }  // namespace
 
+TextureCache::TextureCache() : movies_(std::make_unique<MovieTextures>()) {}
 TextureCache::~TextureCache() { clear(); }
 
 void TextureCache::clear() {
+  movies_->clear();
   for (auto& [node, t] : textures_)
     if (t.id) glDeleteTextures(1, &t.id);
   textures_.clear();
@@ -32,6 +35,8 @@ void TextureCache::clear() {
 const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir,
                                            const TextureResolver& resolver,
                                            std::vector<std::string>& problems) {
+  if (kindOf(t) == NodeKind::MovieTexture)
+    return movies_->textureFor(t, dir, resolver, positions_ ? positions_(t) : 0, problems);
   auto found = textures_.find(&t);
   if (found != textures_.end()) return found->second;
   RgbaImage img;

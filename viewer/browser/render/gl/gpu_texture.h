@@ -1,9 +1,11 @@
 // ImageTexture and PixelTexture nodes as OpenGL textures (mipmapped,
-// repeat or clamp as the node says), cached by node until clear().
+// repeat or clamp as the node says), cached by node until clear();
+// MovieTexture nodes through MovieTextures (movie_texture.h).
 // Needs a current OpenGL 3.3 context on the thread that made it.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -15,6 +17,12 @@ namespace kestrel {
 // Maps a texture URL found in a scene to a local file; false when it is not local.
 using TextureResolver =
     std::function<bool(const std::string& url, const std::string& baseDir, std::string& path)>;
+
+// Where a MovieTexture (or AudioClip) is in its file, in seconds
+// (CVrmlBrowser::mediaPosition).
+using MediaPositions = std::function<double(const Node& clip)>;
+
+class MovieTextures;
 
 struct GpuTexture {
   unsigned id = 0;
@@ -33,7 +41,7 @@ struct GpuTexture {
 
 class TextureCache {
  public:
-  TextureCache() = default;
+  TextureCache();
   ~TextureCache();
   TextureCache(const TextureCache&) = delete;
   TextureCache& operator=(const TextureCache&) = delete;
@@ -44,9 +52,13 @@ class TextureCache {
                                const TextureResolver& resolver,
                                std::vector<std::string>& problems);
   void clear();
+  // Where movies are; without it every movie shows its first frame.
+  void setMediaPositions(MediaPositions positions) { positions_ = std::move(positions); }
 
  private:
   std::unordered_map<const Node*, GpuTexture> textures_;
+  std::unique_ptr<MovieTextures> movies_;
+  MediaPositions positions_;
 };
 
 }  // namespace kestrel

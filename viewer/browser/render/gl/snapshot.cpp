@@ -11,11 +11,21 @@ namespace kestrel {
 
 namespace {
 
+// The viewer stands at the bound viewpoint: the sensors that watch it
+// answer before the frame is drawn.
+void placeViewerAtBoundViewpoint(CVrmlBrowser& browser, int width, int height) {
+  const BoundNodes bound = browser.boundNodes();
+  const Bindings bindings = findBindings(browser.scene().rootNodes(), &bound);
+  browser.viewerMoved(viewerPose(boundEyeToWorld(bindings), boundFieldOfView(bindings), bindings,
+                                 width, height));
+}
+
 // Renders FRAMES frames into IMAGE, each written to PNGPATH unless it is empty.
-// BROWSER, when given, names the bound nodes.
+// BROWSER, when given, names the bound nodes and places movies at its
+// clock's positions.
 bool renderFrames(const Scene& scene, int width, int height, RgbaImage& image, int frames,
                   const std::string& pngPath, std::string* error, const std::string& renderRoot,
-                  CVrmlBrowser* browser = nullptr) {
+                  const CVrmlBrowser* browser = nullptr) {
   std::unique_ptr<EglContext> context = EglContext::create(error);
   if (!context) return false;
   bool ok;
@@ -25,7 +35,10 @@ bool renderFrames(const Scene& scene, int width, int height, RgbaImage& image, i
     renderer.setResolver([&](const std::string& url, const std::string& dir, std::string& path) {
       return resolver.resolve(url, dir, path);
     });
-    if (browser) renderer.setBindingSource([browser] { return browser->boundNodes(); });
+    if (browser) {
+      renderer.setBindingSource([browser] { return browser->boundNodes(); });
+      renderer.setMediaPositions([browser](const Node& clip) { return browser->mediaPosition(clip); });
+    }
     ok = renderer.init(error);
     for (int i = 0; ok && i < std::max(frames, 1); ++i)
       ok = renderer.render(scene.rootNodes(), scene.baseDir, width, height, image, error) &&
@@ -83,6 +96,12 @@ bool FrameRenderer::render(CVrmlBrowser& browser, int width, int height, RgbaIma
   // (or for another browser) their memory may have been reused.
   const uint64_t geometry = browser.changes().geometry;
   if (&browser != browser_ || geometry != geometrySeen_) renderer_->clearCaches();
+  if (&browser != browser_) {  // its bound nodes; movies at its clock's frames
+    const CVrmlBrowser* clock = &browser;
+    renderer_->setBindingSource([clock] { return clock->boundNodes(); });
+    renderer_->setMediaPositions([clock](const Node& clip) { return clock->mediaPosition(clip); });
+  }
+  placeViewerAtBoundViewpoint(browser, width, height);
   browser_ = &browser;
   geometrySeen_ = geometry;
   const Scene& scene = browser.scene();
@@ -91,12 +110,7 @@ bool FrameRenderer::render(CVrmlBrowser& browser, int width, int height, RgbaIma
 
 int renderSnapshot(CVrmlBrowser& browser, int width, int height, const std::string& pngPath,
                    std::string* error) {
-  // The viewer stands at the bound viewpoint: the sensors that watch it
-  // answer before the frame is drawn.
-  const BoundNodes bound = browser.boundNodes();
-  const Bindings bindings = findBindings(browser.scene().rootNodes(), &bound);
-  browser.viewerMoved(viewerPose(boundEyeToWorld(bindings), boundFieldOfView(bindings), bindings,
-                                 width, height));
+  placeViewerAtBoundViewpoint(browser, width, height);
   RgbaImage image;
   if (!renderFrames(browser.scene(), width, height, image, 1, {}, error, {}, &browser)) return 1;
   return writePng(pngPath, image, error) ? 0 : 1;

@@ -13,7 +13,8 @@
 namespace kestrel {
 
 // Renders the browser's scene (or SCENE) from its bound or the default
-// viewpoint into a WIDTH x HEIGHT PNG at PNGPATH. Returns 0 on success;
+// viewpoint into a WIDTH x HEIGHT PNG at PNGPATH; movies show the browser's
+// frame for its clock (for SCENE their first frame). Returns 0 on success;
 // otherwise 1 and ERROR (when not null) says why. Texture URLs resolve
 // with RENDERROOT as the browser's resolver does. Call on the thread that
 // owns the browser; it makes and drops its own OpenGL context.
@@ -47,7 +48,8 @@ class FrameRenderer {
   FrameRenderer& operator=(const FrameRenderer&) = delete;
 
   // Renders BROWSER's scene as it is now from its bound or the default
-  // viewpoint into IMAGE (WIDTH x HEIGHT, top row first).
+  // viewpoint into IMAGE (WIDTH x HEIGHT, top row first); movies show the
+  // frames for BROWSER's clock.
   bool render(CVrmlBrowser& browser, int width, int height, RgbaImage& image,
               std::string* error);
 

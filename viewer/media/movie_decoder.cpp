@@ -1,0 +1,286 @@
+#include "viewer/media/movie_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include "viewer/browser/file_input.h"
+
+namespace kestrel {
+namespace {
+
+// The whole file in memory, read by FFmpeg through these callbacks.
+struct MemoryFile {
+  std::string bytes;
+  size_t pos = 0;
+};
+
+int readMemory(void* opaque, uint8_t* buf, int size) {
+  auto* f = static_cast<MemoryFile*>(opaque);
+  size_t n = std::min(f->bytes.size() - f->pos, size_t(std::max(size, 0)));
+  if (n == 0) return AVERROR_EOF;
+  std::memcpy(buf, f->bytes.data() + f->pos, n);
+  f->pos += n;
+  return int(n);
+}
+
+int64_t seekMemory(void* opaque, int64_t offset, int whence) {
+  auto* f = static_cast<MemoryFile*>(opaque);
+  const auto size = int64_t(f->bytes.size());
+  if (whence == AVSEEK_SIZE) return size;
+  whence &= ~AVSEEK_FORCE;
+  int64_t base = whence == SEEK_CUR ? int64_t(f->pos) : whence == SEEK_END ? size : 0;
+  if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
+  int64_t to = base + offset;
+  if (to < 0 || to > size) return -1;
+  f->pos = size_t(to);
+  return to;
+}
+
+constexpr int kIoBufferBytes = 32 * 1024;
+// Files up to this size have their length measured by reading every packet.
+constexpr size_t kMaxScannedBytes = size_t{64} << 20;
+// A decoder may swallow this many packets without a picture (B-frame
+// delay, damaged data) before the file counts as undecodable at that point.
+constexpr int kMaxPacketsWithoutFrame = 4096;
+
+}  // namespace
+
+struct MovieDecoder::Impl {
+  MemoryFile file;
+  AVIOContext* io = nullptr;
+  AVFormatContext* format = nullptr;
+  AVCodecContext* codec = nullptr;
+  SwsContext* scaler = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* current = nullptr;
+  AVFrame* next = nullptr;
+  int stream = -1;
+  double timeBase = 0, duration = -1;
+  int64_t streamStart = 0;
+  bool haveCurrent = false, haveNext = false, draining = false, ended = false;
+  double currentTime = 0, nextTime = 0, lastTime = -1;
+  uint64_t decoded = 0;
+  MovieFrame shown;
+
+  ~Impl() {
+    sws_freeContext(scaler);
+    av_frame_free(&current);
+    av_frame_free(&next);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+    if (io) av_freep(&io->buffer);
+    avio_context_free(&io);
+  }
+
+  bool open(std::string& why);
+  double scanDuration();
+  bool decodeInto(AVFrame* frame, double& seconds);
+  void seekTo(double seconds);
+  bool convert();
+};
+
+bool MovieDecoder::Impl::open(std::string& why) {
+  av_log_set_level(AV_LOG_QUIET);  // refusals are reported by the caller, once
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+  io = avio_alloc_context(buffer, kIoBufferBytes, 0, &file, readMemory, nullptr, seekMemory);
+  format = avformat_alloc_context();
+  packet = av_packet_alloc();
+  current = av_frame_alloc();
+  next = av_frame_alloc();
+  if (!buffer || !io || !format || !packet || !current || !next) {
+    if (!io) av_free(buffer);
+    why = "out of memory";
+    return false;
+  }
+  format->pb = io;
+  format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "protocol_whitelist", "none", 0);  // no other file or URL
+  int r = avformat_open_input(&format, nullptr, nullptr, &options);
+  av_dict_free(&options);
+  if (r < 0) {
+    why = "not a movie file FFmpeg can read";
+    return false;
+  }
+  if (avformat_find_stream_info(format, nullptr) < 0) {
+    why = "damaged movie file";
+    return false;
+  }
+  const AVCodec* decoder = nullptr;
+  stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+  if (stream < 0) {
+    why = stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for its video" : "no video in the file";
+    return false;
+  }
+  const AVStream* s = format->streams[stream];
+  if (s->codecpar->width > kMaxMovieSide || s->codecpar->height > kMaxMovieSide) {
+    why = "frames larger than " + std::to_string(kMaxMovieSide) + " pixels a side";
+    return false;
+  }
+  codec = avcodec_alloc_context3(decoder);
+  if (!codec || avcodec_parameters_to_context(codec, s->codecpar) < 0) {
+    why = "out of memory";
+    return false;
+  }
+  codec->thread_count = 1;
+  if (avcodec_open2(codec, decoder, nullptr) < 0) {
+    why = "its video decoder does not start";
+    return false;
+  }
+  timeBase = av_q2d(s->time_base);
+  streamStart = s->start_time != AV_NOPTS_VALUE ? s->start_time : 0;
+  if (file.bytes.size() <= kMaxScannedBytes)
+    duration = scanDuration();
+  else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+    duration = double(format->duration) / AV_TIME_BASE;
+  else if (s->duration != AV_NOPTS_VALUE && s->duration > 0)
+    duration = double(s->duration) * timeBase;
+  haveCurrent = decodeInto(current, currentTime);
+  if (!haveCurrent || !convert()) {
+    why = "no frame of it decodes";
+    return false;
+  }
+  return true;
+}
+
+// The end of the last video packet. Containers guess their length from
+// the first and last time stamps they find near the ends, which an MPEG
+// stream with one stamp per pack gets wrong; packets without a
+// presentation stamp are placed by the offset from their decoding stamp
+// seen on the others.
+double MovieDecoder::Impl::scanDuration() {
+  int64_t end = AV_NOPTS_VALUE, offset = 0;
+  while (av_read_frame(format, packet) >= 0) {
+    if (packet->stream_index == stream) {
+      if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE)
+        offset = packet->pts - packet->dts;
+      int64_t ts = packet->pts != AV_NOPTS_VALUE   ? packet->pts
+                   : packet->dts != AV_NOPTS_VALUE ? packet->dts + offset
+                                                   : AV_NOPTS_VALUE;
+      if (ts != AV_NOPTS_VALUE) end = std::max(end, ts + std::max<int64_t>(packet->duration, 0));
+    }
+    av_packet_unref(packet);
+  }
+  if (av_seek_frame(format, stream, streamStart, AVSEEK_FLAG_BACKWARD) < 0)
+    av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE);
+  return end == AV_NOPTS_VALUE ? -1 : std::max(double(end - streamStart) * timeBase, 0.0);
+}
+
+bool MovieDecoder::Impl::decodeInto(AVFrame* frame, double& seconds) {
+  for (int idle = 0; idle < kMaxPacketsWithoutFrame;) {
+    int r = avcodec_receive_frame(codec, frame);
+    if (r == 0) {
+      int64_t ts = frame->best_effort_timestamp;
+      double t = ts == AV_NOPTS_VALUE ? lastTime + 1.0 / 25 : double(ts - streamStart) * timeBase;
+      seconds = lastTime = std::max(t, 0.0);
+      return true;
+    }
+    if (r != AVERROR(EAGAIN) || draining) return false;
+    if (av_read_frame(format, packet) < 0) {
+      draining = true;
+      avcodec_send_packet(codec, nullptr);
+      continue;
+    }
+    if (packet->stream_index == stream) {
+      avcodec_send_packet(codec, packet);  // a damaged packet is skipped
+      ++idle;
+    }
+    av_packet_unref(packet);
+  }
+  return false;
+}
+
+void MovieDecoder::Impl::seekTo(double seconds) {
+  auto target = int64_t(seconds / timeBase) + streamStart;
+  if (av_seek_frame(format, stream, target, AVSEEK_FLAG_BACKWARD) < 0 &&
+      av_seek_frame(format, stream, streamStart, AVSEEK_FLAG_BACKWARD) < 0)
+    av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE);
+  avcodec_flush_buffers(codec);
+  draining = false;
+  haveNext = false;
+  lastTime = -1;
+  double t = 0;
+  if (decodeInto(current, t)) {
+    haveCurrent = true;
+    currentTime = t;
+    ++decoded;
+  }
+}
+
+bool MovieDecoder::Impl::convert() {
+  const AVFrame* f = current;
+  if (f->width <= 0 || f->height <= 0 || f->width > kMaxMovieSide || f->height > kMaxMovieSide)
+    return false;
+  scaler = sws_getCachedContext(scaler, f->width, f->height, AVPixelFormat(f->format), f->width,
+                                f->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr,
+                                nullptr);
+  if (!scaler) return false;
+  shown.width = f->width;
+  shown.height = f->height;
+  shown.rgba.resize(size_t(f->width) * size_t(f->height) * 4);
+  uint8_t* planes[4] = {shown.rgba.data(), nullptr, nullptr, nullptr};
+  int strides[4] = {f->width * 4, 0, 0, 0};
+  sws_scale(scaler, f->data, f->linesize, 0, f->height, planes, strides);
+  shown.time = currentTime;
+  ++shown.serial;
+  return true;
+}
+
+MovieDecoder::MovieDecoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+MovieDecoder::~MovieDecoder() = default;
+
+std::unique_ptr<MovieDecoder> MovieDecoder::fromBytes(std::string bytes, std::string& why) {
+  auto impl = std::make_unique<Impl>();
+  impl->file.bytes = std::move(bytes);
+  if (!impl->open(why)) return nullptr;
+  return std::unique_ptr<MovieDecoder>(new MovieDecoder(std::move(impl)));
+}
+
+std::unique_ptr<MovieDecoder> MovieDecoder::open(const std::string& path, std::string& why) {
+  std::string bytes;
+  FileRead r = readRegularFile(path, kMaxMovieFileBytes, bytes);
+  if (r != FileRead::kOk) {
+    why = refusalText(r, kMaxMovieFileBytes);
+    if (why.empty()) why = "cannot be read";
+    return nullptr;
+  }
+  return fromBytes(std::move(bytes), why);
+}
+
+double MovieDecoder::duration() const { return impl_->duration; }
+
+const MovieFrame& MovieDecoder::frameAt(double seconds) {
+  Impl& m = *impl_;
+  seconds = std::max(seconds, 0.0);
+  if (m.duration > 0) seconds = std::min(seconds, m.duration);
+  const uint64_t before = m.decoded;
+  // Back in time (a loop or a backwards movie), or far ahead: start from
+  // the key frame before SECONDS instead of decoding every frame between.
+  if (seconds + 1e-6 < m.currentTime || (m.haveNext && seconds > m.nextTime + 2.0))
+    m.seekTo(seconds);
+  for (;;) {
+    if (!m.haveNext) m.haveNext = m.decodeInto(m.next, m.nextTime);
+    if (!m.haveNext || m.nextTime > seconds + 1e-6) break;
+    std::swap(m.current, m.next);
+    m.currentTime = m.nextTime;
+    m.haveNext = false;
+    ++m.decoded;
+  }
+  if (m.decoded != before) m.convert();
+  return m.shown;
+}
+
+double movieDuration(const std::string& path) {
+  std::string why;
+  auto movie = MovieDecoder::open(path, why);
+  return movie ? movie->duration() : -1;
+}
+
+}  // namespace kestrel

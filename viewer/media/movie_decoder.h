@@ -1,0 +1,59 @@
+// Reading the frames of a movie file (MPEG-1, AVI and whatever else
+// FFmpeg's libavformat/libavcodec decode) as RGBA pictures, for
+// MovieTexture.
+//
+// The file is read whole through readRegularFile (a FIFO or device is
+// refused, at most kMaxMovieFileBytes) and demuxed from memory: FFmpeg
+// opens no file or URL itself, so a playlist inside cannot reach other
+// files. A file without a video stream, or whose first frame does not
+// decode, is refused with a one-line reason. One decoder per movie; not
+// thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+// Largest movie file read.
+inline constexpr size_t kMaxMovieFileBytes = size_t{256} << 20;
+// Largest frame decoded (pixels a side), as for images.
+inline constexpr int kMaxMovieSide = 8192;
+
+struct MovieFrame {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;  // rows top first, 4 bytes a pixel
+  double time = 0;            // seconds from the movie's start
+  uint64_t serial = 0;        // changes whenever another frame is shown
+};
+
+class MovieDecoder {
+ public:
+  ~MovieDecoder();
+  MovieDecoder(const MovieDecoder&) = delete;
+  MovieDecoder& operator=(const MovieDecoder&) = delete;
+
+  // The movie in the file at PATH, or null with WHY set to one line.
+  static std::unique_ptr<MovieDecoder> open(const std::string& path, std::string& why);
+  // The movie in BYTES (a whole file's contents).
+  static std::unique_ptr<MovieDecoder> fromBytes(std::string bytes, std::string& why);
+
+  // Length in seconds; -1 when the file does not say.
+  double duration() const;
+  // The frame on screen SECONDS into the movie (clamped to the movie):
+  // decodes forwards, seeks back when asked for an earlier time (a loop).
+  // After the last frame it stays.
+  const MovieFrame& frameAt(double seconds);
+
+ private:
+  struct Impl;
+  explicit MovieDecoder(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// The length in seconds of the movie at PATH, -1 when it cannot be read.
+double movieDuration(const std::string& path);
+
+}  // namespace kestrel

@@ -1,0 +1,103 @@
+// MovieDecoder with movies encoded here by FFmpeg (MPEG-4 in AVI, MPEG-1):
+// the frame shown at a time, going back (a loop), the end, the length;
+// files that are no movie, cut short, sound only, or not regular files are
+// refused with one line.
+#include "viewer/media/movie_decoder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "testing/test_support.h"
+#include "viewer/media/movie_test_support.h"
+
+namespace kestrel {
+namespace {
+
+const Colour kRed{220, 30, 30}, kGreen{30, 200, 30}, kBlue{30, 30, 220}, kWhite{240, 240, 240};
+
+::testing::AssertionResult shows(const MovieFrame& f, const Colour& c) {
+  if (f.width <= 0) return ::testing::AssertionFailure() << "no frame";
+  const uint8_t* p = &f.rgba[(size_t(f.height / 2) * size_t(f.width) + size_t(f.width / 2)) * 4];
+  for (int i = 0; i < 3; ++i) {
+    if (std::abs(int(p[i]) - int(c[size_t(i)])) > 24)
+      return ::testing::AssertionFailure() << "pixel " << int(p[0]) << " " << int(p[1]) << " "
+                                           << int(p[2]) << " at " << f.time << " s";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(MovieDecoder, AviFramesByTimeBackwardsAndPastTheEnd) {
+  testing::TempDir dir;
+  const std::string path = dir.file("four.avi");
+  ASSERT_TRUE(writeTestMovie(path, {kRed, kGreen, kBlue, kWhite}));
+  std::string why;
+  auto movie = MovieDecoder::open(path, why);
+  ASSERT_TRUE(movie) << why;
+  EXPECT_NEAR(movie->duration(), 2.0, 0.01);
+  EXPECT_TRUE(shows(movie->frameAt(0), kRed));
+  EXPECT_TRUE(shows(movie->frameAt(0.75), kGreen));
+  EXPECT_TRUE(shows(movie->frameAt(1.6), kWhite));
+  EXPECT_TRUE(shows(movie->frameAt(0.2), kRed));  // back to the start, as a loop does
+  EXPECT_TRUE(shows(movie->frameAt(1.1), kBlue));
+  EXPECT_TRUE(shows(movie->frameAt(50), kWhite));  // the last frame stays
+  const uint64_t serial = movie->frameAt(50).serial;
+  EXPECT_EQ(movie->frameAt(60).serial, serial);
+  EXPECT_DOUBLE_EQ(movieDuration(path), movie->duration());
+}
+
+TEST(MovieDecoder, Mpeg1AtTwentyFiveFramesASecond) {
+  testing::TempDir dir;
+  const std::string path = dir.file("clip.mpg");
+  TestMovie spec;
+  spec.container = "mpeg";
+  spec.codec = AV_CODEC_ID_MPEG1VIDEO;
+  spec.fps = 25;
+  spec.framesPerColour = 25;
+  spec.keyEvery = 12;
+  ASSERT_TRUE(writeTestMovie(path, {kRed, kGreen, kBlue}, spec));
+  std::string why;
+  auto movie = MovieDecoder::open(path, why);
+  ASSERT_TRUE(movie) << why;
+  EXPECT_NEAR(movie->duration(), 3.0, 0.1);
+  EXPECT_TRUE(shows(movie->frameAt(0.5), kRed));
+  EXPECT_TRUE(shows(movie->frameAt(2.5), kBlue));
+  EXPECT_TRUE(shows(movie->frameAt(1.5), kGreen));
+}
+
+TEST(MovieDecoder, RefusesWhatIsNoMovieWithOneLine) {
+  testing::TempDir dir;
+  const std::string good = dir.file("good.avi");
+  ASSERT_TRUE(writeTestMovie(good, {kRed, kGreen, kBlue, kWhite}));
+  const std::string bytes = testing::readFile(good);
+  // A canonical 16-bit mono WAV header with a second of silence: sound, no picture.
+  std::string wav = "RIFF";
+  auto le32 = [](uint32_t v) {
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  };
+  wav += le32(36 + 16000) + "WAVEfmt " + le32(16) + std::string{1, 0, 1, 0} + le32(8000) +
+         le32(16000) + std::string{2, 0, 16, 0} + "data" + le32(16000) + std::string(16000, '\0');
+  ::mkfifo(dir.file("fifo.avi").c_str(), 0600);
+  const std::vector<std::string> bad = {
+      dir.write("text.avi", "#VRML V2.0 utf8\nShape {}\n"),
+      dir.write("cut.avi", bytes.substr(0, bytes.size() / 8)),
+      dir.write("empty.avi", ""),
+      dir.write("sound.wav", wav),
+      dir.file("fifo.avi"),
+      dir.path(),
+      dir.file("missing.avi"),
+  };
+  for (const std::string& path : bad) {
+    std::string why;
+    EXPECT_FALSE(MovieDecoder::open(path, why)) << path;
+    EXPECT_FALSE(why.empty()) << path;
+    EXPECT_EQ(why.find('\n'), std::string::npos) << why;
+  }
+  std::string why;
+  auto sound = MovieDecoder::open(dir.file("sound.wav"), why);
+  EXPECT_EQ(why, "no video in the file");
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,114 @@
+// Test movies made on the spot with FFmpeg's encoders: one solid colour
+// per frame, so a test can tell from a pixel which frame it sees.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+namespace kestrel {
+
+using Colour = std::array<uint8_t, 3>;
+
+struct TestMovie {
+  const char* container = "avi";     // libavformat's muxer name
+  AVCodecID codec = AV_CODEC_ID_MPEG4;
+  int fps = 2;
+  int framesPerColour = 1;
+  int keyEvery = 2;                  // frames between key frames
+  int width = 64, height = 48;
+};
+
+namespace movie_test_detail {
+
+inline bool drain(AVCodecContext* c, AVFormatContext* out, AVStream* st, AVPacket* pkt) {
+  while (avcodec_receive_packet(c, pkt) == 0) {
+    av_packet_rescale_ts(pkt, c->time_base, st->time_base);
+    pkt->stream_index = st->index;
+    if (av_interleaved_write_frame(out, pkt) < 0) return false;
+  }
+  return true;
+}
+
+inline void fill(AVFrame* frame, SwsContext* sws, const Colour& colour, int w, int h) {
+  std::vector<uint8_t> rgba(size_t(w) * size_t(h) * 4);
+  for (size_t i = 0; i < rgba.size(); i += 4) {
+    rgba[i] = colour[0];
+    rgba[i + 1] = colour[1];
+    rgba[i + 2] = colour[2];
+    rgba[i + 3] = 255;
+  }
+  const uint8_t* src[4] = {rgba.data(), nullptr, nullptr, nullptr};
+  int stride[4] = {w * 4, 0, 0, 0};
+  sws_scale(sws, src, stride, 0, h, frame->data, frame->linesize);
+}
+
+}  // namespace movie_test_detail
+
+// Writes PATH as a movie of SPEC showing COLOURS in turn; false on any failure.
+inline bool writeTestMovie(const std::string& path, const std::vector<Colour>& colours,
+                           const TestMovie& spec = {}) {
+  using namespace movie_test_detail;
+  AVFormatContext* out = nullptr;
+  if (avformat_alloc_output_context2(&out, nullptr, spec.container, path.c_str()) < 0) return false;
+  const AVCodec* enc = avcodec_find_encoder(spec.codec);
+  AVStream* st = avformat_new_stream(out, nullptr);
+  AVCodecContext* c = enc ? avcodec_alloc_context3(enc) : nullptr;
+  bool ok = st && c;
+  if (ok) {
+    c->width = spec.width;
+    c->height = spec.height;
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    c->time_base = {1, spec.fps};
+    c->framerate = {spec.fps, 1};
+    c->gop_size = spec.keyEvery;
+    c->max_b_frames = 0;
+    c->flags |= AV_CODEC_FLAG_QSCALE;
+    c->global_quality = FF_QP2LAMBDA * 2;
+    if (out->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    ok = avcodec_open2(c, enc, nullptr) == 0 && avcodec_parameters_from_context(st->codecpar, c) >= 0;
+  }
+  if (ok) {
+    st->time_base = c->time_base;
+    ok = avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0 &&
+         avformat_write_header(out, nullptr) >= 0;
+  }
+  AVFrame* frame = av_frame_alloc();
+  AVPacket* pkt = av_packet_alloc();
+  SwsContext* sws = sws_getContext(spec.width, spec.height, AV_PIX_FMT_RGBA, spec.width,
+                                   spec.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
+                                   nullptr, nullptr);
+  if (ok) {
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = spec.width;
+    frame->height = spec.height;
+    ok = av_frame_get_buffer(frame, 0) >= 0;
+  }
+  int64_t pts = 0;
+  for (const Colour& colour : colours) {
+    for (int i = 0; ok && i < spec.framesPerColour; ++i) {
+      ok = av_frame_make_writable(frame) >= 0;
+      fill(frame, sws, colour, spec.width, spec.height);
+      frame->pts = pts++;
+      ok = ok && avcodec_send_frame(c, frame) >= 0 && drain(c, out, st, pkt);
+    }
+  }
+  if (ok) ok = avcodec_send_frame(c, nullptr) >= 0 && drain(c, out, st, pkt);
+  if (ok) ok = av_write_trailer(out) >= 0;
+  if (out->pb) avio_closep(&out->pb);
+  sws_freeContext(sws);
+  av_packet_free(&pkt);
+  av_frame_free(&frame);
+  avcodec_free_context(&c);
+  avformat_free_context(out);
+  return ok;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,181 @@
+#include "viewer/media/sound_player.h"
+
+#include <AL/al.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "viewer/browser/render/core/traversal.h"
+#include "viewer/browser/url_resolver.h"
+#include "viewer/intake/diagnostic_log.h"
+#include "viewer/media/audio_clip_decoder.h"
+#include "viewer/media/sound_device.h"
+#include "viewer/media/sound_gain.h"
+
+namespace kestrel {
+
+struct SoundPlayer::Clip {
+  ALuint buffer = 0;
+  double duration = 0;
+};
+
+struct SoundPlayer::Voice {
+  ALuint source = 0;
+  const Node* clip = nullptr;
+};
+
+// A Sound that would play this frame.
+struct SoundPlayer::Wanted {
+  const PlacedSound* placed;
+  const Node* clip;
+  const Clip* data;
+  float gain, priority;
+};
+
+namespace {
+
+template <class T>
+T member(const Node& n, const char* name, T fallback) {
+  const FieldValue* v = n.field(name);
+  const T* t = v ? v->as<T>() : nullptr;
+  return t ? *t : fallback;
+}
+
+SoundShape shapeOf(const Node& s) {
+  SoundShape shape;
+  shape.location = member(s, "location", shape.location);
+  shape.direction = member(s, "direction", shape.direction);
+  shape.minFront = member(s, "minFront", shape.minFront);
+  shape.maxFront = member(s, "maxFront", shape.maxFront);
+  shape.minBack = member(s, "minBack", shape.minBack);
+  shape.maxBack = member(s, "maxBack", shape.maxBack);
+  shape.intensity = member(s, "intensity", shape.intensity);
+  return shape;
+}
+
+ALuint bufferOf(const AudioClipData& pcm) {
+  ALuint buffer = 0;
+  alGenBuffers(1, &buffer);
+  alBufferData(buffer, pcm.channels == 2 ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16,
+               pcm.samples.data(), ALsizei(pcm.samples.size() * sizeof(int16_t)), pcm.rate);
+  if (alGetError() != AL_NO_ERROR) {
+    alDeleteBuffers(1, &buffer);
+    return 0;
+  }
+  return buffer;
+}
+
+}  // namespace
+
+SoundPlayer::SoundPlayer(SoundDevice* device, std::string renderRoot)
+    : device_(device), renderRoot_(std::move(renderRoot)) {}
+
+SoundPlayer::~SoundPlayer() { reset(); }
+
+bool SoundPlayer::playing(const Node& sound) const { return voices_.count(&sound) != 0; }
+
+void SoundPlayer::reset() {
+  for (auto& [node, v] : voices_) {
+    alSourceStop(v.source);
+    alDeleteSources(1, &v.source);
+  }
+  voices_.clear();
+  for (auto& [node, c] : clips_)
+    if (c.buffer) alDeleteBuffers(1, &c.buffer);
+  clips_.clear();
+}
+
+const SoundPlayer::Clip& SoundPlayer::clipFor(const Node& clip, const std::string& dir) {
+  auto [it, added] = clips_.try_emplace(&clip);
+  if (!added) return it->second;
+  UrlResolver resolver(renderRoot_);
+  for (const std::string& url : member(clip, "url", std::vector<std::string>{})) {
+    std::string path, why;
+    if (!resolver.resolve(url, dir, path)) continue;
+    AudioClipData pcm;
+    if (!decodeAudioClip(path, pcm, why)) {
+      logTexts("Sound not played:", path.c_str(), why.c_str());
+      continue;
+    }
+    it->second.buffer = bufferOf(pcm);
+    it->second.duration = pcm.duration();
+    if (it->second.buffer) break;
+  }
+  return it->second;
+}
+
+void SoundPlayer::start(Voice& v, const Wanted& w, const CVrmlBrowser& browser) {
+  alGenSources(1, &v.source);
+  v.clip = w.clip;
+  alSourcei(v.source, AL_BUFFER, ALint(w.data->buffer));
+  alSourcei(v.source, AL_SOURCE_RELATIVE, AL_TRUE);
+  alSourcei(v.source, AL_LOOPING, member(*w.clip, "loop", false) ? AL_TRUE : AL_FALSE);
+  alSourcef(v.source, AL_PITCH, std::max(member(*w.clip, "pitch", 1.0f), 0.01f));
+  // A clip that started before this frame (or before the viewer looked)
+  // joins where the clock says it is.
+  double at = browser.mediaPosition(*w.clip);
+  if (w.data->duration > 0) at = std::fmod(std::max(at, 0.0), w.data->duration);
+  alSourcef(v.source, AL_SEC_OFFSET, float(at));
+}
+
+void SoundPlayer::place(const Voice& v, const Wanted& w, const Camera& camera) const {
+  const Node& s = *w.placed->sound;
+  Vec3f eye{0, 0, 0};
+  if (member(s, "spatialize", true)) {
+    Vec3f world = w.placed->model.transformPoint(member(s, "location", Vec3f{}));
+    eye = camera.view.transformPoint(world);
+  }
+  alSource3f(v.source, AL_POSITION, eye.x, eye.y, eye.z);
+  alSourcef(v.source, AL_GAIN, w.gain);
+}
+
+void SoundPlayer::update(const CVrmlBrowser& browser, const Camera& camera) {
+  if (!device_) return;
+  if (browser.changes().geometry != seenGeometry_) {
+    seenGeometry_ = browser.changes().geometry;
+    reset();  // nodes may have left the scene: their addresses can be reused
+  }
+  const Scene& scene = browser.scene();
+  const std::vector<PlacedSound> sounds = findSounds(scene.rootNodes(), scene.baseDir, camera.viewer);
+  std::vector<Wanted> wanted;
+  for (const PlacedSound& p : sounds) {
+    const Node* clip = actualNode(member(*p.sound, "source", NodePtr{}).get());
+    if (!clip || clip->type->kind != NodeKind::AudioClip || !clip->sensorActive) continue;
+    if (std::any_of(wanted.begin(), wanted.end(), [&](const Wanted& w) { return w.placed->sound == p.sound; }))
+      continue;  // a Sound USEd twice plays once, where it is first met
+    const Clip& data = clipFor(*clip, p.baseDir);
+    if (!data.buffer) continue;
+    Vec3f listener = p.model.inverse().transformPoint(camera.viewer.position);
+    const float gain = soundGain(shapeOf(*p.sound), listener);
+    if (gain <= 0) continue;  // out of earshot; rejoins at the clock's position
+    wanted.push_back({&p, clip, &data, gain, member(*p.sound, "priority", 0.0f)});
+  }
+  std::stable_sort(wanted.begin(), wanted.end(), [](const Wanted& a, const Wanted& b) {
+    return a.priority != b.priority ? a.priority > b.priority : a.gain > b.gain;
+  });
+  const auto most = size_t(std::max(std::min(device_->maxSources(), limit_), 0));
+  if (wanted.size() > most) wanted.resize(most);
+  std::unordered_map<const Node*, Voice> next;
+  for (const Wanted& w : wanted) {
+    auto old = voices_.find(w.placed->sound);
+    Voice v;
+    bool fresh = old == voices_.end() || old->second.clip != w.clip;
+    if (!fresh) {
+      v = old->second;
+      voices_.erase(old);
+    } else {
+      start(v, w, browser);
+    }
+    place(v, w, camera);
+    if (fresh) alSourcePlay(v.source);
+    next.emplace(w.placed->sound, v);
+  }
+  for (auto& [node, v] : voices_) {  // no longer wanted
+    alSourceStop(v.source);
+    alDeleteSources(1, &v.source);
+  }
+  voices_ = std::move(next);
+}
+
+}  // namespace kestrel

@@ -1,0 +1,65 @@
+// Plays the scene's Sound nodes through a SoundDevice, once per frame.
+//
+// Each Sound whose source AudioClip runs (isActive, the browser clock)
+// gets an OpenAL source playing the clip's decoded file from the clip's
+// position, with the clip's pitch and loop. The listener is the viewer:
+// a spatialized Sound is placed relative to the eye (its location through
+// the Transforms above it and the view), one with spatialize FALSE plays
+// at the listener. Loudness is computed here each frame from the
+// Sound's ellipsoids and intensity (sound_gain.h); OpenAL's own distance
+// model is off. When more Sounds play than the device has sources, the
+// highest priority wins, then the louder. Sound files that cannot be
+// decoded are logged once each.
+//
+// Without a device (null) update() does nothing. Window thread only.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "viewer/browser/render/core/camera.h"
+#include "viewer/browser/vrml_browser.h"
+
+namespace kestrel {
+
+class SoundDevice;
+
+class SoundPlayer {
+ public:
+  // DEVICE (may be null) must outlive the player. RENDERROOT: where
+  // "c:/corvid/render/" URLs lead, as for the browser.
+  explicit SoundPlayer(SoundDevice* device, std::string renderRoot = {});
+  ~SoundPlayer();
+  SoundPlayer(const SoundPlayer&) = delete;
+  SoundPlayer& operator=(const SoundPlayer&) = delete;
+
+  // Starts, moves and stops sources for BROWSER's scene at its clock, heard
+  // from CAMERA's eye. Call after advancing the clock.
+  void update(const CVrmlBrowser& browser, const Camera& camera);
+  // Stops every source and forgets decoded clips (the scene was emptied or
+  // lost nodes).
+  void reset();
+  // Sources playing now, and whether SOUND has one.
+  size_t playing() const { return voices_.size(); }
+  bool playing(const Node& sound) const;
+  // Plays at most LIMIT Sounds at once (fewer when the device has fewer sources).
+  void setSourceLimit(int limit) { limit_ = limit; }
+
+ private:
+  struct Clip;
+  struct Voice;
+  struct Wanted;
+  const Clip& clipFor(const Node& clip, const std::string& dir);
+  void start(Voice& v, const Wanted& w, const CVrmlBrowser& browser);
+  void place(const Voice& v, const Wanted& w, const Camera& camera) const;
+
+  SoundDevice* device_;
+  std::string renderRoot_;
+  std::unordered_map<const Node*, Clip> clips_;    // by AudioClip node
+  std::unordered_map<const Node*, Voice> voices_;  // by Sound node
+  uint64_t seenGeometry_ = 0;
+  int limit_ = 1 << 30;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,176 @@
+// Sound heard through OpenAL Soft's wave-file output (what the device
+// would play, written at the pace of real time): a Sound whose AudioClip
+// runs from 0.3 s to 0.6 s of the browser clock is heard then and only
+// then, as loud in both ears; one to the viewer's left, from 0.9 s to
+// 1.1 s, is louder in the left ear; a clip that has not started, and one
+// placed beyond its Sound's outer ellipsoid, add nothing. With fewer
+// sources than Sounds, priority and then loudness choose who plays.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+#include "testing/test_support.h"
+#include "viewer/media/audio_movie_lengths.h"
+#include "viewer/media/sound_device.h"
+#include "viewer/media/sound_player.h"
+#include "viewer/media/sound_test_support.h"
+
+namespace kestrel {
+namespace {
+
+// OpenAL Soft reads ALSOFT_CONF once per process: every test here writes
+// to the one wave file named there, each device opened anew rewriting it.
+std::string waveOutput() {
+  static const testing::TempDir dir(false);
+  static const std::string out = [] {
+    const std::string conf = dir.write(
+        "alsoft.conf", "drivers = wave\nfrequency = 22050\nchannels = stereo\n"
+                       "sample-type = int16\n[wave]\nfile = " + dir.file("out.wav") + "\n");
+    ::setenv("ALSOFT_CONF", conf.c_str(), 1);
+    return dir.file("out.wav");
+  }();
+  return out;
+}
+
+// Loudness (RMS of channel CHANNEL) of each WINDOW seconds of the file.
+std::vector<double> loudness(const std::string& path, double window, double& step,
+                             int channel = 0) {
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  std::vector<double> out;
+  if (!f) return out;
+  std::vector<float> all(size_t(info.frames) * size_t(info.channels));
+  sf_readf_float(f, all.data(), info.frames);
+  sf_close(f);
+  const auto per = size_t(window * info.samplerate);
+  step = double(per) / info.samplerate;
+  for (size_t start = 0; start + per <= size_t(info.frames); start += per) {
+    double sum = 0;
+    for (size_t i = start; i < start + per; ++i) {
+      float v = all[i * size_t(info.channels) + size_t(channel)];
+      sum += double(v) * v;
+    }
+    out.push_back(std::sqrt(sum / double(per)));
+  }
+  return out;
+}
+
+TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
+  testing::TempDir dir;
+  const std::string out = waveOutput();
+  const std::string clip = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
+
+  CVrmlBrowser browser;
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(
+      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
+      "  source DEF A AudioClip { url \"" + clip + "\" startTime 0.3 stopTime 0.6 } }\n"
+      "Sound { source DEF LATER AudioClip { url \"" + clip + "\" startTime 100 } }\n"
+      "Transform { translation -8 0 10 children Sound { minFront 50 minBack 50 maxFront 100\n"
+      "  maxBack 100 source AudioClip { url \"" + clip + "\" startTime 0.9 stopTime 1.1 } } }\n"
+      "Transform { translation 0 0 -500 children Sound {\n"
+      "  source DEF FAR AudioClip { url \"" + clip + "\" loop TRUE } } }\n", content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle a;
+  ASSERT_TRUE(browser.findNode("A", a));
+  EXPECT_DOUBLE_EQ(*a.node()->field("duration_changed")->as<double>(), 0.0);
+
+  Camera camera;
+  camera.viewer.position = {0, 0, 10};
+  camera.view = Mat4::translation({0, 0, -10});
+  {
+    auto device = SoundDevice::open();
+    ASSERT_TRUE(device);
+    SoundPlayer player(device.get());
+    const auto t0 = std::chrono::steady_clock::now();
+    size_t most = 0;
+    for (double t = 0; t < 1.4;) {
+      browser.advanceTime(t);
+      player.update(browser, camera);
+      most = std::max(most, player.playing());
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+    EXPECT_DOUBLE_EQ(*a.node()->field("duration_changed")->as<double>(), 2.0);
+    EXPECT_EQ(most, 1u);  // FAR plays nowhere near the listener; LATER never starts
+  }  // closing the device finishes the file
+
+  double step = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  const std::vector<double> right = loudness(out, 0.02, step, 1);
+  ASSERT_GT(rms.size(), size_t(1.3 / 0.02)) << "wave output missing or short";
+  int first = -1, last = -1;
+  for (size_t i = 0; i < size_t(0.8 / step); ++i) {
+    if (rms[i] > 0.05) {
+      if (first < 0) first = int(i);
+      last = int(i);
+    }
+  }
+  ASSERT_GE(first, 0) << "nothing was heard";
+  // Within what the wave writer's period and the frame loop add.
+  EXPECT_NEAR(first * step, 0.3, 0.12);
+  EXPECT_NEAR((last + 1) * step, 0.6, 0.12);
+  double centreLeft = 0, centreRight = 0, leftLeft = 0, leftRight = 0;
+  for (size_t i = 0; i < rms.size(); ++i) {
+    double t = double(i) * step;
+    if (t < 0.15 || (t > 0.75 && t < 0.85) || t > 1.25) {
+      EXPECT_LT(rms[i], 0.005) << "sound at " << t << " s";
+    }
+    if (t > 0.42 && t < 0.48) centreLeft += rms[i], centreRight += right[i];
+    if (t > 1.02 && t < 1.08) leftLeft += rms[i], leftRight += right[i];
+  }
+  EXPECT_NEAR(centreLeft / centreRight, 1.0, 0.1);
+  EXPECT_GT(leftLeft, 1.5 * leftRight) << leftLeft << " " << leftRight;
+}
+
+TEST(SoundWave, PriorityThenLoudnessChooseWhoPlaysWhenSourcesRunOut) {
+  testing::TempDir dir;
+  waveOutput();
+  const std::string clip = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
+  CVrmlBrowser browser;
+  VrmlContent content;
+  auto sound = [&](const char* name, const char* priority, const char* x) {
+    return std::string("Transform { translation ") + x + " 0 0 children DEF " + name +
+           " Sound { priority " + priority + " maxFront 20 maxBack 20 source AudioClip { url \"" +
+           clip + "\" loop TRUE } } }\n";
+  };
+  ASSERT_TRUE(browser.createFromString(sound("LOW", "0.2", "0") + sound("HIGH", "0.9", "0") +
+                                           sound("NEAR", "0.5", "0") + sound("FAR", "0.5", "7"),
+                                       content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  auto node = [&](const char* name) {
+    NodeHandle h;
+    EXPECT_TRUE(browser.findNode(name, h));
+    return h.node();
+  };
+  Camera camera;
+  camera.viewer.position = {0, 0, 5};
+  camera.view = Mat4::translation({0, 0, -5});
+  auto device = SoundDevice::open();
+  ASSERT_TRUE(device);
+  SoundPlayer player(device.get());
+  player.setSourceLimit(2);
+  browser.advanceTime(1);
+  player.update(browser, camera);
+  EXPECT_EQ(player.playing(), 2u);
+  EXPECT_TRUE(player.playing(*node("HIGH")));
+  EXPECT_TRUE(player.playing(*node("NEAR")));  // as important as FAR, but louder here
+  EXPECT_FALSE(player.playing(*node("FAR")));
+  EXPECT_FALSE(player.playing(*node("LOW")));
+  camera.viewer.position = {7, 0, 5};  // walk over to FAR
+  camera.view = Mat4::translation({-7, 0, -5});
+  player.update(browser, camera);
+  EXPECT_TRUE(player.playing(*node("HIGH")));
+  EXPECT_TRUE(player.playing(*node("FAR")));
+  EXPECT_FALSE(player.playing(*node("NEAR")));
+}
+
+}  // namespace
+}  // namespace kestrel
