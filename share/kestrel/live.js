@@ -13,6 +13,10 @@
 // shift-drag or middle-drag to pan, wheel or right-drag to zoom, "a" or the
 // button to view all. A click on an object selects it: the viewer gets
 // "setobject NAME" and the panel shows its name, info text and fields.
+//
+// When the viewer replays a journal (/api/replay answers), a bar like the
+// window's replay bar plays, pauses, sets the speed and seeks; the scene is
+// the journal's then, so a click selects without telling the viewer.
 (function () {
   'use strict';
 
@@ -432,7 +436,7 @@
   function pick(x, y) {
     const id = objectAt(x, y);
     select(id);
-    if (id < 0) return;
+    if (id < 0 || live.replay) return;
     fetch('/api/commands', {
       method: 'POST',
       headers: { 'Content-Type': 'application/json' },
@@ -519,7 +523,58 @@
     renderer.render(scene, camera);
     live.frames++;
   }
+  // The replay's state is polled every 250 ms rather than pushed: it is a
+  // few bytes, the push stream stays the scene's alone, and a page that
+  // missed some polls is right again at the next.
+  const replaySpeeds = [0.25, 0.5, 1, 2, 4, 8, 16, 64, 256];
+  let replaySeeking = false;
+  live.replay = null;
+  function secondsText(ms) { return (ms / 1000).toFixed(1); }
+  function showReplay(r) {
+    live.replay = r;
+    document.getElementById('replay').hidden = false;
+    document.getElementById('replayPlay').textContent = r.playing ? 'Pause' : 'Play';
+    const slider = document.getElementById('replaySlider');
+    slider.max = String(r.end_ms);
+    if (!replaySeeking) slider.value = String(r.position_ms);
+    document.getElementById('replayTime').textContent =
+      secondsText(r.position_ms) + ' s / ' + secondsText(r.end_ms) + ' s';
+    const speed = document.getElementById('replaySpeed');
+    if (!Array.from(speed.options).some((o) => Number(o.value) === r.speed)) {
+      speed.add(new Option(r.speed + 'x', String(r.speed)));
+    }
+    speed.value = Array.from(speed.options).find((o) => Number(o.value) === r.speed).value;
+  }
+  function pollReplay() {
+    fetch('/api/replay').then((r) => (r.status === 404 ? null : r.json())).then((r) => {
+      if (!r) return;  // a live scene: no bar
+      showReplay(r);
+      setTimeout(pollReplay, 250);
+    }).catch(() => setTimeout(pollReplay, 1000));
+  }
+  function replayRequest(body) {
+    return fetch('/api/replay', {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify(body),
+    });
+  }
+  live.replayRequest = replayRequest;
+  const speedSelect = document.getElementById('replaySpeed');
+  for (const s of replaySpeeds) speedSelect.add(new Option(s + 'x', String(s)));
+  speedSelect.addEventListener('change', () => replayRequest({ speed: Number(speedSelect.value) }));
+  document.getElementById('replayPlay').addEventListener('click', () => {
+    if (live.replay) replayRequest({ action: live.replay.playing ? 'pause' : 'play' });
+  });
+  const replaySlider = document.getElementById('replaySlider');
+  replaySlider.addEventListener('input', () => { replaySeeking = true; });
+  replaySlider.addEventListener('change', () => {
+    replaySeeking = false;
+    replayRequest({ action: 'seek', ms: Number(replaySlider.value) });
+  });
+
   resize();
   connect();
+  pollReplay();
   requestAnimationFrame(frame);
 })();

@@ -82,6 +82,7 @@ void ReplaySession::startOver() {
   builders_.reset();
   core_.reset();
   core_ = std::make_unique<ViewerCore>(options_);
+  ++coresMade_;
   builders_ = std::make_unique<ReplayBuilders>(core_->builders());
   core_->engine().setBuilders(builders_.get());
   replay_ = std::make_unique<JournalReplay>(core_->engine(), core_->primary(),

@@ -58,6 +58,8 @@ class ReplaySession {
 
   // The core being replayed into; a seek back replaces it.
   ViewerCore& core() { return *core_; }
+  // How many cores the session has made: it grows when core() is replaced.
+  uint64_t coresMade() const { return coresMade_; }
 
   // The end of the replay: the core's own builders back, what is queued run,
   // and the state file of --save-state written. False when it cannot be.
@@ -74,6 +76,7 @@ class ReplaySession {
   std::unique_ptr<JournalReplay> replay_;
   int64_t position_ = 0;
   size_t changedReported_ = 0;
+  uint64_t coresMade_ = 0;
 };
 
 }  // namespace kestrel

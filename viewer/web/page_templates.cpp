@@ -118,10 +118,12 @@ std::string replyHeader(const PageReply& reply, bool closing) {
   const char* status = "200 OK";
   switch (reply.status) {
     case 200: break;
+    case 202: status = "202 Accepted"; break;
     case 400: status = "400 Bad Request"; break;
     case 403: status = "403 Forbidden"; break;
     case 404: status = "404 Not Found"; break;
     case 408: status = "408 Request Timeout"; break;
+    case 409: status = "409 Conflict"; break;
     case 413: status = "413 Content Too Large"; break;
     case 405: status = "405 Method Not Allowed"; break;
     case 414: status = "414 URI Too Long"; break;

@@ -82,6 +82,11 @@ std::optional<PageReply> refusePost(std::string_view in, size_t end, const WebCo
     logLine("request too large");
     return refusal(api, 413, "Request too large");
   }
+  bool replayControl = target && target->substr(0, target->find('?')) == kReplayTarget;
+  if (context.replay != nullptr && !replayControl) {
+    // The scene is the journal's: nothing may change it but the replay.
+    return jsonError(409, "a replay is shown: it takes no commands or forms");
+  }
   return std::nullopt;
 }
 

@@ -85,7 +85,8 @@ bool WebServer::start(uint16_t port, Engine& engine, const WebServerOptions& opt
   wake_ = Socket(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
   context_.root = options.root.empty() ? "." : options.root;
   context_.queue = options.queue != nullptr ? options.queue : &primaryQueue();
-  context_.engine = &engine;
+  context_.engine = options.replay != nullptr ? nullptr : &engine;
+  context_.replay = options.replay;
   context_.config = &configTable();
   context_.map = &mapRegion();
   context_.tasks = &tasks_;

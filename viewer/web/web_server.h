@@ -36,6 +36,7 @@ class InternalCommandQueue;
 class ConnectionLimits;
 class WebEventLoop;
 class LiveHub;
+class ReplayRemote;
 
 struct WebServerOptions {
   std::string root = ".";                 // the page directory
@@ -60,6 +61,9 @@ struct WebServerOptions {
   int maxStreams = 256;           // push streams at once, besides maxConnections
   int liveFrameMs = 16;           // the live view looks at the scene at most this often
   std::string threeDir = "/usr/share/javascript/three";
+  // A replay being shown (live/replay_remote.h): served at /api/replay; the
+  // engine passed to start() is then not read by pages.
+  ReplayRemote* replay = nullptr;
 };
 
 class WebServer {

@@ -19,6 +19,7 @@
 #include "viewer/shell/window/scene_image_view.h"
 #include "viewer/shell/window/replay_bar.h"
 #include "viewer/shell/window/replay_player.h"
+#include "viewer/shell/replay_web.h"
 
 CPrismView::CPrismView(const kestrel::ViewerOptions& options, QWidget* parent)
     : QWidget(parent), core_(options) {
@@ -77,6 +78,8 @@ void CPrismView::followAnchors(ScenePointer& pointer) {
 }
 
 CPrismView::~CPrismView() {
+  // First: no web thread may hand this view work from now on.
+  if (replayWeb_) replayWeb_->stop();
   frameTimer_.stop();
   timer_.stop();
   services().stop();
@@ -110,7 +113,35 @@ bool CPrismView::startReplay(std::string* error) {
   layout()->addWidget(replayBar_);
   frameTimer_.start();
   replay_->play();
+  startReplayWeb();
   return true;
+}
+
+void CPrismView::startReplayWeb() {
+  replayWeb_ = std::make_unique<kestrel::ReplayWeb>();
+  showReplayOnWeb();  // the state is there before the first request
+  replayWeb_->start(replay_->session().core().engine(), core_.options(), [this] {
+    QMetaObject::invokeMethod(this, &CPrismView::runWebRequests, Qt::QueuedConnection);
+  });
+  connect(replay_.get(), &ReplayPlayer::positionChanged, this, &CPrismView::showReplayOnWeb);
+  connect(replay_.get(), &ReplayPlayer::playingChanged, this, &CPrismView::showReplayOnWeb);
+  connect(replay_.get(), &ReplayPlayer::speedChanged, this, &CPrismView::showReplayOnWeb);
+  showReplayOnWeb();
+}
+
+void CPrismView::runWebRequests() {
+  for (const kestrel::ReplayRequest& request : replayWeb_->take()) {
+    if (request.speed) replay_->setSpeed(*request.speed);
+    if (request.seekMs) replay_->seekTo(*request.seekMs);
+    if (request.play) *request.play ? replay_->play() : replay_->pause();
+  }
+}
+
+void CPrismView::showReplayOnWeb() {
+  kestrel::ReplaySession& session = replay_->session();
+  kestrel::ReplayState state{replay_->position(), replay_->endTime(), replay_->playing(),
+                             replay_->speed()};
+  replayWeb_->show(session.core().engine(), session.coresMade(), state);
 }
 
 bool CPrismView::finish() {

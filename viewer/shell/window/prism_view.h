@@ -19,6 +19,7 @@
 #include "viewer/shell/viewer_options.h"
 #include "viewer/shell/viewer_services.h"
 
+namespace kestrel { class ReplayWeb; }
 class ReplayBar;
 class ReplayPlayer;
 class SceneGlView;
@@ -34,7 +35,8 @@ class CPrismView : public QWidget {
   // Binds the command ports and starts their threads and the engine timer;
   // false with the reason in *error when a port is taken. With --replay the
   // view replays the journal instead, with a replay bar below the picture,
-  // and serves no port: false when the journal cannot be read.
+  // and serves no command port (the web port serves the live view and the
+  // replay's controls): false when the journal cannot be read.
   bool start(std::string* error);
   // The end of the run: what is queued runs and --save-state is written
   // (of the replay, when replaying). False when the state cannot be written.
@@ -68,6 +70,11 @@ class CPrismView : public QWidget {
   bool writeWindowSnapshot(int width, int height, const std::string& path, std::string* error);
   void onFrame();
   bool startReplay(std::string* error);
+  // The web port of a replay: its requests run here, on the GUI thread, and
+  // the live view and /api/replay follow every change of the replay.
+  void startReplayWeb();
+  void runWebRequests();
+  void showReplayOnWeb();
   // What a clicked Anchor does in the window: asks before another world
   // replaces the scene, hands other URLs to the desktop.
   void followAnchors(ScenePointer& pointer);
@@ -82,4 +89,5 @@ class CPrismView : public QWidget {
   bool lastContent_ = false;
   std::unique_ptr<ReplayPlayer> replay_;
   ReplayBar* replayBar_ = nullptr;
+  std::unique_ptr<kestrel::ReplayWeb> replayWeb_;
 };

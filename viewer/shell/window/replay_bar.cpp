@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
 #include <algorithm>
@@ -34,12 +35,7 @@ ReplayBar::ReplayBar(ReplayPlayer& player, QWidget* parent)
   slider_->setObjectName("replaySlider");
   time_->setObjectName("replayTime");
   for (double speed : kSpeeds) speed_->addItem(QString::number(speed) + "x", speed);
-  int current = speed_->findData(player.speed());
-  if (current < 0) {
-    speed_->addItem(QString::number(player.speed()) + "x", player.speed());
-    current = speed_->count() - 1;
-  }
-  speed_->setCurrentIndex(current);
+  showSpeed(player.speed());
   slider_->setRange(0, sliderValue(player.endTime()));
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(4, 2, 4, 2);
@@ -58,6 +54,7 @@ ReplayBar::ReplayBar(ReplayPlayer& player, QWidget* parent)
   connect(slider_, &QSlider::sliderReleased, this, &ReplayBar::seekToSlider);
   connect(&player, &ReplayPlayer::positionChanged, this, &ReplayBar::showPosition);
   connect(&player, &ReplayPlayer::playingChanged, this, &ReplayBar::showPlaying);
+  connect(&player, &ReplayPlayer::speedChanged, this, &ReplayBar::showSpeed);
   showPosition(player.position());
   showPlaying(player.playing());
 }
@@ -70,5 +67,16 @@ void ReplayBar::showPosition(qint64 ms) {
 }
 
 void ReplayBar::showPlaying(bool playing) { play_->setText(playing ? "Pause" : "Play"); }
+
+void ReplayBar::showSpeed(double speed) {
+  int index = speed_->findData(speed);
+  if (index < 0) {
+    speed_->addItem(QString::number(speed) + "x", speed);
+    index = speed_->count() - 1;
+  }
+  // Shown, not set again: the player already runs at it.
+  QSignalBlocker quiet(speed_);
+  speed_->setCurrentIndex(index);
+}
 
 void ReplayBar::seekToSlider() { player_.seekTo(slider_->value()); }

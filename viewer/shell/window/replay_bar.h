@@ -21,6 +21,8 @@ class ReplayBar : public QWidget {
  private:
   void showPosition(qint64 ms);
   void showPlaying(bool playing);
+  // The speed set elsewhere (the live view's bar) is shown here too.
+  void showSpeed(double speed);
   void seekToSlider();
 
   ReplayPlayer& player_;

@@ -92,6 +92,10 @@ TEST(ReplayBar, PlaysAndSeeksBackAndForthToTheStateOfAReplayStoppedThere) {
   // At 64 times the pace the rest plays in a moment and stops at the end.
   speed->setCurrentIndex(speed->findData(64.0));
   EXPECT_EQ(player->speed(), 64.0);
+  player->setSpeed(3);  // as the live view's bar sets it: the bar shows it
+  EXPECT_EQ(speed->currentData().toDouble(), 3.0);
+  player->setSpeed(64);
+  EXPECT_EQ(speed->currentData().toDouble(), 64.0);
   QTest::mouseClick(play, Qt::LeftButton);
   ASSERT_TRUE(processUntil([&] { return !player->playing(); }));
   EXPECT_EQ(slider->value(), 2000);

@@ -51,6 +51,7 @@ void ReplayPlayer::setSpeed(double speed) {
   anchorMs_ = position();
   sinceAnchor_.restart();
   speed_ = speed;
+  emit speedChanged(speed);
 }
 
 void ReplayPlayer::seekTo(int64_t ms) {

@@ -46,6 +46,7 @@ class ReplayPlayer : public QObject {
  signals:
   void positionChanged(qint64 ms);
   void playingChanged(bool playing);
+  void speedChanged(double speed);
 
  private:
   ReplayPlayer(std::unique_ptr<kestrel::ReplaySession> session, ScenePicture& picture,

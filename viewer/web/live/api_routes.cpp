@@ -8,6 +8,7 @@
 #include "viewer/web/http_request.h"
 #include "viewer/web/live/live_hub.h"
 #include "viewer/web/live/live_json.h"
+#include "viewer/web/live/replay_remote.h"
 #include "viewer/web/page_files.h"
 
 namespace kestrel {
@@ -101,6 +102,20 @@ PageReply commandsReply(std::string_view body, const WebContext& context) {
   return json("{\"queued\":" + std::to_string(lines->size()) + "}");
 }
 
+PageReply replayGet(const WebContext& context) {
+  if (context.replay == nullptr) return jsonError(404, "no replay is shown");
+  return json(replayStateJson(context.replay->state()));
+}
+
+PageReply replayPost(std::string_view body, const WebContext& context) {
+  if (context.replay == nullptr) return jsonError(404, "no replay is shown");
+  std::string error;
+  std::optional<ReplayRequest> request = replayRequestFrom(body, &error);
+  if (!request) return jsonError(400, error);
+  context.replay->request(*request);
+  return json("{\"requested\":true}", 202);
+}
+
 PageReply getReply(std::string_view target, const WebContext& context) {
   std::string_view path = target.substr(0, target.find('?'));
   LiveHub& live = *context.live;
@@ -110,6 +125,7 @@ PageReply getReply(std::string_view target, const WebContext& context) {
   if (startsWith(path, "/api/meshes/")) return meshReply(target, live);
   if (startsWith(path, "/api/textures/")) return textureReply(target, live);
   if (path == "/api/commands") return jsonError(405, "POST command lines here");
+  if (path == kReplayTarget) return replayGet(context);
   return jsonError(404, "no such route");
 }
 
@@ -199,8 +215,9 @@ PageReply answerApi(std::string_view method, std::string_view target, std::strin
   if (context.live == nullptr) return jsonError(503, "the live view is not running");
   std::string_view path = target.substr(0, target.find('?'));
   if (method == "POST") {
+    if (path == kReplayTarget) return replayPost(body, context);
     return path == "/api/commands" ? commandsReply(body, context)
-                                   : jsonError(405, "only /api/commands takes POST");
+                                   : jsonError(405, "only /api/commands and /api/replay take POST");
   }
   if (method == "GET") return getReply(target, context);
   return jsonError(405, "GET or POST only");

@@ -6,10 +6,15 @@
 //   GET  /api/textures/ID    one texture image of the description
 //   POST /api/commands       command lines into the queue: plain text, one
 //                            a line, or a JSON array of strings
+//   GET  /api/replay         the replay shown: {position_ms, end_ms, playing,
+//                            speed}; 404 when the scene is live
+//   POST /api/replay         {"action": "play"|"pause"|"seek", "ms": N,
+//                            "speed": X}: handed to the replay (202)
 //   GET  /api/stream         the push stream (answered by the event loop)
 //   GET  /three/FILE         three.js, from the directory it is installed in
 // Errors are {"error": "..."} with a 4xx/5xx status. POSTs pass the same
-// refusals as forms first (cross-site, host, size; web_connection.cpp).
+// refusals as forms first (cross-site, host, size; web_connection.cpp);
+// while a replay is shown every POST but /api/replay is refused with 409.
 // Safe from any thread.
 #pragma once
 
@@ -23,6 +28,7 @@
 namespace kestrel {
 
 inline constexpr std::string_view kStreamTarget = "/api/stream";
+inline constexpr std::string_view kReplayTarget = "/api/replay";
 
 // True for targets answered here rather than from the page directory.
 bool apiTarget(std::string_view target);

@@ -7,11 +7,13 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "viewer/web/live/api_routes.h"
 #include "viewer/web/live/live_hub.h"
+#include "viewer/web/live/replay_remote.h"
 #include "viewer/web/web_test_support.h"
 
 namespace kestrel::testing {
@@ -208,6 +210,48 @@ TEST(LiveApi, CommandsFollowTheFormRules) {
   rig.run({"setobject ball", "setproperty x", "setvalue 65535"});
   json ball = bodyJson(rig.get("/api/objects/ball"));
   EXPECT_NEAR(ball["translation"][0].get<double>(), 5.0, 0.01) << ball;
+}
+
+// /api/replay answers only while a replay is shown; then its requests are
+// checked and handed over, the state is what the replay published, and
+// commands and forms are refused.
+TEST(LiveApi, ReplayRequestsAreCheckedAndHandedOverAndCommandsRefused) {
+  LiveRig live;
+  EXPECT_TRUE(isJsonError(live.get("/api/replay"), 404));
+  ReplayRemote remote;
+  std::atomic<int> wakes{0};  // counted on the web threads
+  remote.setWake([&wakes] { ++wakes; });
+  remote.publish({1500, 2000, false, 2.0});
+  LiveRig replaying([&remote](WebServerOptions& o) { o.replay = &remote; });
+  auto post = [&](const std::string& target, const std::string& body) {
+    return httpRequest(replaying.web.server.port(),
+                       "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                           std::to_string(body.size()) + "\r\n\r\n" + body);
+  };
+  EXPECT_EQ(bodyJson(replaying.get("/api/replay")),
+            json::parse(R"({"position_ms":1500,"end_ms":2000,"playing":false,"speed":2.0})"));
+  for (const char* bad : {R"({"action":"seek"})", R"({"action":"jump"})", R"({"speed":0})",
+                          R"({"speed":-1,"action":"play"})", "[]", "play", "{}"}) {
+    EXPECT_TRUE(isJsonError(post("/api/replay", bad), 400)) << bad;
+  }
+  EXPECT_TRUE(remote.take().empty());
+  EXPECT_EQ(statusOf(post("/api/replay", R"({"action":"seek","ms":-20})")), 202);
+  EXPECT_EQ(statusOf(post("/api/replay", R"({"action":"play","speed":4})")), 202);
+  EXPECT_EQ(statusOf(post("/api/replay", R"({"speed":0.5})")), 202);
+  std::vector<ReplayRequest> taken = remote.take();
+  ASSERT_EQ(taken.size(), 3u);
+  EXPECT_EQ(taken[0].seekMs, 0);
+  EXPECT_FALSE(taken[0].play || taken[0].speed);
+  EXPECT_EQ(taken[1].play, true);
+  EXPECT_EQ(taken[1].speed, 4.0);
+  EXPECT_EQ(taken[2].speed, 0.5);
+  EXPECT_FALSE(taken[2].play || taken[2].seekMs);
+  EXPECT_EQ(wakes, 3);
+  EXPECT_TRUE(isJsonError(post("/api/commands", "left"), 409));
+  EXPECT_TRUE(isJsonError(post("/kestrel.html", "command=left"), 409));
+  EXPECT_TRUE(replaying.taken().empty());
+  // The read side stays.
+  EXPECT_EQ(statusOf(replaying.get("/api/objects/ball")), 200);
 }
 
 TEST(LiveApi, ThreeJsIsServedFromItsDirectoryOnly) {

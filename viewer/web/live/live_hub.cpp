@@ -29,6 +29,12 @@ void LiveHub::tick(Engine& engine) {
   publish(std::move(next), update);
 }
 
+void LiveHub::tickNow(Engine& engine, bool newEngine) {
+  if (newEngine) builder_.forget();
+  nextFrame_ = {};
+  tick(engine);
+}
+
 void LiveHub::publish(LiveSnapshot next, const std::string& update) {
   std::string frame = sseEvent("update", update);
   auto shared = std::make_shared<const LiveSnapshot>(std::move(next));

@@ -56,6 +56,9 @@ class LiveHub {
   // Engine thread, once per tick: publishes what changed since the last
   // frame, when a frame is due.
   void tick(Engine& engine);
+  // Engine thread: publishes what changed now, frame due or not; NEW_ENGINE
+  // says ENGINE is not the one looked at before (a replay started over).
+  void tickNow(Engine& engine, bool newEngine);
 
   // The latest snapshot (an empty one before the first tick).
   std::shared_ptr<const LiveSnapshot> snapshot() const;

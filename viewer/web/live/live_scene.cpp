@@ -149,6 +149,15 @@ bool LiveSceneBuilder::changed(Engine& engine) const {
   return false;
 }
 
+void LiveSceneBuilder::forget() {
+  seenAny_ = seenGeometry_ = ~uint64_t{0};
+  seenObjects_ = -1;
+  seenShown_.clear();
+  meshIds_.clear();
+  owner_.clear();
+  groups_.clear();
+}
+
 void LiveSceneBuilder::refreshOwners(Engine& engine) {
   owner_.clear();
   groups_.assign(static_cast<size_t>(engine.registry().size()), "");

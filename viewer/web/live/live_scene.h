@@ -93,6 +93,9 @@ class LiveSceneBuilder {
   bool changed(Engine& engine) const;
   // The scene now (seq 0; the publisher numbers it).
   LiveSnapshot build(Engine& engine);
+  // Forgets the engine looked at: the next one is new (its nodes may even
+  // sit where the old one's did), so it counts as changed.
+  void forget();
 
  private:
   void refreshOwners(Engine& engine);
