@@ -3,7 +3,7 @@
 #
 #   compare_first_frame.sh [--size WxH] [--runs N] [FILE...]
 #
-# Each FILE (default: the .wrl files of testing/corpus/large and its
+# Each FILE (default: the .wrl and .wrl.gz files of testing/corpus/large and its
 # subfolders) is opened by both programs, whole process, from start to a
 # written PNG of the first frame:
 #   ours:   kestrel --snapshot OUT.png --size WxH FILE   ($KESTREL_PROGRAM,
@@ -49,7 +49,7 @@ program=${KESTREL_PROGRAM:-$repo/build/default/viewer/shell/kestrel}
 [ -x "$program" ] || { echo "compare_first_frame: no kestrel program at $program" >&2; exit 1; }
 if [ ${#files[@]} = 0 ]; then
   while IFS= read -r f; do files+=("$f"); done \
-    < <(find "$repo/testing/corpus/large" -name '*.wrl' | sort)
+    < <(find "$repo/testing/corpus/large" \( -name '*.wrl' -o -name '*.wrl.gz' \) | sort)
 fi
 
 work=$(mktemp -d)
