@@ -68,7 +68,7 @@ print("%.3f %.3f %d" % (w, r.ru_utime + r.ru_stime, rc == 0 and os.path.exists(s
     "$work/out.png" "$@"
 }
 
-printf '%-52s %-11s %8s %8s %7s %7s\n' model program "wall s" "CPU s" "x wall" "x CPU"
+printf '%-66s %-11s %8s %8s %7s %7s\n' model program "wall s" "CPU s" "x wall" "x CPU"
 for f in "${files[@]}"; do
   name=${f#"$repo/testing/corpus/large/"}
   declare -A best=()
@@ -87,14 +87,14 @@ for f in "${files[@]}"; do
   done
   for prog in view3dscene kestrel; do
     if [ -z "${best[$prog-w]:-}" ]; then
-      printf '%-52s %-11s %8s\n' "$name" $prog failed; continue
+      printf '%-66s %-11s %8s\n' "$name" $prog failed; continue
     fi
     ratio="" rc=""
     if [ $prog = kestrel ] && [ -n "${best[view3dscene-w]:-}" ]; then
       ratio=$(python3 -c "print('%.1f' % (${best[view3dscene-w]} / ${best[kestrel-w]}))")
       rc=$(python3 -c "print('%.1f' % (${best[view3dscene-c]} / max(${best[kestrel-c]}, 1e-3)))")
     fi
-    printf '%-52s %-11s %8.3f %8.3f %7s %7s\n' "$name" $prog "${best[$prog-w]}" \
+    printf '%-66s %-11s %8.3f %8.3f %7s %7s\n' "$name" $prog "${best[$prog-w]}" \
       "${best[$prog-c]}" "$ratio" "$rc"
   done
   unset best
