@@ -30,17 +30,10 @@ while [ $# -gt 0 ]; do
     *) files+=("$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"); shift ;;
   esac
 done
-case "$size" in
-  [0-9]*x[0-9]*) ;;
-  *) echo "compare_first_frame: bad size '$size' (want WxH)" >&2; exit 2 ;;
-esac
+. "$here/view3dscene_setup.sh"
+check_size compare_first_frame "$size"
 
-if ! command -v view3dscene > /dev/null; then
-  echo "installing view3dscene..." >&2
-  if [ "$(id -u)" = 0 ]; then apt-get install -y view3dscene > /dev/null
-  else sudo apt-get install -y view3dscene > /dev/null; fi || {
-    echo "compare_first_frame: cannot install view3dscene" >&2; exit 1; }
-fi
+need_view3dscene compare_first_frame
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" --size "$size" --runs "$runs" "${files[@]}"
 fi

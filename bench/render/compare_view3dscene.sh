@@ -70,19 +70,12 @@ while [ $# -gt 0 ]; do
     *) files+=("$1"); shift ;;
   esac
 done
-case "$size" in
-  [0-9]*x[0-9]*) ;;
-  *) echo "compare_view3dscene: bad size '$size' (want WxH)" >&2; exit 2 ;;
-esac
+. "$here/view3dscene_setup.sh"
+check_size compare_view3dscene "$size"
 width=${size%x*}
 height=${size#*x}
 
-if ! command -v view3dscene > /dev/null; then
-  echo "installing view3dscene..." >&2
-  if [ "$(id -u)" = 0 ]; then apt-get install -y view3dscene > /dev/null
-  else sudo apt-get install -y view3dscene > /dev/null; fi || {
-    echo "compare_view3dscene: cannot install view3dscene" >&2; exit 1; }
-fi
+need_view3dscene compare_view3dscene
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" --size "$size" ${out:+--out "$out"} \
     $([ $masks = 0 ] && echo --no-masks) $([ $timing = 0 ] && echo --no-timing) \
