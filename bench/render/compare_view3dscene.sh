@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Compares our renderer with Debian's view3dscene, the reference VRML browser.
 #
-#   compare_view3dscene.sh [--size WxH] [--out DIR] [--no-masks] [--no-timing] [--models] [FILE...]
+#   compare_view3dscene.sh [--size WxH] [--out DIR] [--no-masks] [--no-timing] [--models]
+#                          [--real] [--dir DIR]... [FILE...]
 #
-# Masks: renders every file of the VRML corpus (testing/corpus/vrml), or the FILEs given
-# with our snapshot program and with `view3dscene FILE --screenshot 0 OUT`
+# Masks: renders every file of the VRML corpus (testing/corpus/vrml), or the
+# worlds of each --dir DIR (.wrl, .wrl.gz, .wrz; images are shown on a quad
+# by a small generated world), or the FILEs given; --real takes the real
+# worlds that need more than a strict plain-text reader: testing/corpus/
+# vrml_lenient (gzip, GIF), textures (GIF and cut-out images) and media
+# (MovieTexture). Each is rendered with our snapshot program and with `view3dscene FILE --screenshot 0 OUT`
 # at the same size, and compares the foreground masks (pixels that differ
 # from the background colour) by intersection over union (mask_iou.py).
 # view3dscene places its camera from the bounding box when a file has no
@@ -50,6 +55,7 @@ masks=1
 timing=1
 models=0
 files=()
+dirs=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --size) size=$2; shift 2 ;;
@@ -57,27 +63,24 @@ while [ $# -gt 0 ]; do
     --no-masks) masks=0; shift ;;
     --no-timing) timing=0; shift ;;
     --models) models=1; shift ;;
+    --real) dirs+=("$repo/testing/corpus/vrml_lenient" "$repo/testing/corpus/textures"
+                   "$repo/testing/corpus/media"); shift ;;
+    --dir) dirs+=("$(cd "$2" && pwd)"); shift 2 ;;
     -h|--help) sed -n '2,/^set -u/p' "$0" | sed '$d'; exit 0 ;;
     *) files+=("$1"); shift ;;
   esac
 done
-case "$size" in
-  [0-9]*x[0-9]*) ;;
-  *) echo "compare_view3dscene: bad size '$size' (want WxH)" >&2; exit 2 ;;
-esac
+. "$here/view3dscene_setup.sh"
+check_size compare_view3dscene "$size"
 width=${size%x*}
 height=${size#*x}
 
-if ! command -v view3dscene > /dev/null; then
-  echo "installing view3dscene..." >&2
-  if [ "$(id -u)" = 0 ]; then apt-get install -y view3dscene > /dev/null
-  else sudo apt-get install -y view3dscene > /dev/null; fi || {
-    echo "compare_view3dscene: cannot install view3dscene" >&2; exit 1; }
-fi
+need_view3dscene compare_view3dscene
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" --size "$size" ${out:+--out "$out"} \
     $([ $masks = 0 ] && echo --no-masks) $([ $timing = 0 ] && echo --no-timing) \
-    $([ $models = 1 ] && echo --models) "${files[@]}"
+    $([ $models = 1 ] && echo --models) $(for d in "${dirs[@]}"; do echo --dir "$d"; done) \
+    "${files[@]}"
 fi
 
 snapshot=${KESTREL_SNAPSHOT:-$repo/build/default/viewer/browser/render/gl/kestrel_snapshot}
@@ -165,7 +168,33 @@ if [ $models = 1 ]; then
   masks=0; timing=0
 fi
 
+# image_world IMAGE WORLD: writes a world that shows IMAGE on a unit quad,
+# unlit, in front of the default Viewpoint, so its transparent texels show
+# the plain background.
+image_world() {
+  {
+    echo "#VRML V2.0 utf8"
+    echo "Background { skyColor $mask_sky }"
+    echo "Shape { appearance Appearance { texture ImageTexture { url \"$1\" } }"
+    echo "  geometry IndexedFaceSet { coord Coordinate { point [ -3 -2 0, 3 -2 0, 3 2 0, -3 2 0 ] }"
+    echo "    coordIndex [ 0 1 2 3 -1 ] texCoord TextureCoordinate { point [ 0 0, 1 0, 1 1, 0 1 ] }"
+    echo "    texCoordIndex [ 0 1 2 3 -1 ] } }"
+  } > "$2"
+}
+
 if [ $masks = 1 ]; then
+  for d in "${dirs[@]}"; do
+    for f in "$d"/*; do
+      case "$f" in
+        *.wrl|*.wrl.gz|*.wrz) files+=("$f") ;;
+        *.gif|*.png|*.jpg|*.jpeg)
+          mkdir -p "$work/images"
+          w=$work/images/$(basename "$f").wrl
+          image_world "$f" "$w"
+          files+=("$w") ;;
+      esac
+    done
+  done
   if [ ${#files[@]} = 0 ]; then
     [ -n "$corpus" ] || { echo "compare_view3dscene: corpus not found" >&2; exit 1; }
     for f in "$corpus"/*.wrl; do files+=("$f"); done
@@ -173,7 +202,7 @@ if [ $masks = 1 ]; then
   total=0; good=0
   printf '%-62s %8s %8s %9s %9s\n' file as-is "same view" ours-px theirs-px
   for f in "${files[@]}"; do
-    name=$(basename "$f" .wrl)
+    name=$(basename "$f"); name=${name%.gz}; name=${name%.wrz}; name=${name%.wrl}
     dir=$(cd "$(dirname "$f")" && pwd)
     if ! ours "$f" "$out/$name.ours.png" 2> "$out/$name.ours.log"; then
       iou_raw="ours-failed"
@@ -185,21 +214,26 @@ if [ $masks = 1 ]; then
     fi
     line="$iou_raw"
     has_view=0; has_bg=0
-    grep -q '\bViewpoint\b' "$f" && has_view=1
-    grep -q '\bBackground\b' "$f" && has_bg=1
+    text=$work/text.wrl
+    gzip -dcf "$f" > "$text"  # compressed worlds are edited as plain text
+    grep -q '\bViewpoint\b' "$text" && has_view=1
+    grep -q '\bBackground\b' "$text" && has_bg=1
     {
-      # A copy beside links to its neighbours, so relative URLs still resolve.
-      view=$work/view/$name
+      # A copy beside links to its neighbours, and one level up to its
+      # folder's neighbours, so relative URLs (also ../x) still resolve.
+      up=$work/view/$name
+      view=$up/$(basename "$dir")
       mkdir -p "$view"
-      for n in "$dir"/*; do ln -sf "$n" "$view/"; done
+      for n in "$(dirname "$dir")"/*; do [ "$n" = "$dir" ] || ln -sfn "$n" "$up/"; done
+      for n in "$dir"/*; do ln -sfn "$n" "$view/"; done
       rm -f "$view/$name.wrl"
       {
-        head -n 1 "$f"
+        head -n 1 "$text"
         echo "$flat_background"
         echo "Background { skyColor $mask_sky }"
         [ $has_view = 0 ] && echo "Viewpoint { }"
-        if [ $has_bg = 1 ]; then tail -n +2 "$f" | sed 's/\bBackground\b/FlatBackground/g'
-        else tail -n +2 "$f"; fi
+        if [ $has_bg = 1 ]; then tail -n +2 "$text" | sed 's/\bBackground\b/FlatBackground/g'
+        else tail -n +2 "$text"; fi
       } > "$view/$name.wrl"
       line_vp="ours-failed"
       if ours "$view/$name.wrl" "$out/$name.vp.ours.png" 2>> "$out/$name.ours.log"; then

@@ -1,4 +1,4 @@
-// Any bytes read as an image file (PNG or JPEG, told apart by content): the
+// Any bytes read as an image file (PNG, JPEG, GIF, or TGA by its footer: told apart by content): the
 // decoders must end, refuse what they cannot read and hand back exactly
 // width x height RGBA pixels when they succeed.
 #include <cstddef>

@@ -52,8 +52,10 @@ bool readImageFile(const std::string& path, RgbaImage& img, std::string* error) 
     ok = decodeJpeg(bytes, img, why);
   } else if (bytes.size() >= 6 && (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a"))) {
     ok = decodeGif(bytes, img, why);
+  } else if (looksLikeTga(path, bytes)) {
+    ok = decodeTga(bytes, img, why);
   } else {
-    fail(error, path + " is neither PNG, JPEG nor GIF");
+    fail(error, path + " is neither PNG, JPEG, GIF nor TGA");
     return false;
   }
   if (!ok) {

@@ -27,7 +27,8 @@ struct RgbaImage {
   const uint8_t* at(int x, int y) const { return &pixels[size_t(y * width + x) * 4]; }
 };
 
-// PNG, JPEG or GIF (told apart by content; a GIF's first frame). False with ERROR filled on failure,
+// PNG, JPEG, GIF (told apart by content; a GIF's first frame) or TGA (by its
+// footer or a .tga name). False with ERROR filled on failure,
 // also for images over the limits above and for PNGs whose compressed
 // data is too short for the size they declare (refused before decoding).
 bool readImageFile(const std::string& path, RgbaImage& image, std::string* error);
