@@ -44,6 +44,14 @@ cp -r /usr/share/kestrel demo
 kestrel --snapshot demo.png --size 320x240 -C demo
 [ "$(head -c 8 demo.png | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] || fail "no PNG"
 
+echo "== a movie shown by the installed media codecs"
+cp -r "$repo/testing/corpus/media" media
+movie_snapshot() {
+  "$1" --snapshot media.png --size 160x120 -C media castle-engine__demo-models__movie_texture_tests.wrl
+  if grep -E "Media codecs not loaded|Movie not shown" media/kestrel.log; then fail "$1 shows no movie"; fi
+}
+movie_snapshot kestrel
+
 echo "== loom checks an installed demo document with the installed plug-ins"
 loom --check /usr/share/kestrel/loom/gps.json | grep -q "is sound" || fail "loom --check"
 loom --list | grep -qx JSatFix || fail "loom --list finds no JSatFix"
@@ -70,4 +78,5 @@ mv "$work/first" "$work/moved"
 "$work/moved/bin/loom" --check "$work/moved/share/kestrel/loom/gps.json" | grep -q "is sound" ||
   fail "a moved tree's loom finds no plug-ins"
 "$work/moved/bin/kestrel" --snapshot moved.png --size 160x120 -C demo || fail "moved kestrel"
+movie_snapshot "$work/moved/bin/kestrel"
 echo "package test: passed"

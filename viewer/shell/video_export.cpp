@@ -9,7 +9,7 @@
 
 #include "viewer/browser/render/gl/snapshot.h"
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/media/video_encoder.h"
+#include "viewer/media/media_codecs.h"
 #include "viewer/shell/headless_run.h"
 #include "viewer/shell/replay_session.h"
 #include "viewer/shell/viewer_core.h"
@@ -82,8 +82,10 @@ int runVideoExport(const ViewerOptions& options) {
   if (to < options.replayFromMs) return failWith("--to comes before --from");
   const VideoFrames frames = videoFramesFor(options.replayFromMs, to, options.videoFps);
   const int width = options.snapshotWidth, height = options.snapshotHeight;
-  std::unique_ptr<VideoEncoder> encoder =
-      VideoEncoder::open(options.videoPath, width, height, frames.fps, &error);
+  MediaCodecs* codecs = mediaCodecs();
+  if (!codecs) return failWith("cannot make videos: the media codecs are missing (see kestrel.log)");
+  std::unique_ptr<VideoWriter> encoder =
+      codecs->openVideo(options.videoPath, width, height, frames.fps, &error);
   if (!encoder) return failWith("cannot make the video " + options.videoPath + ": " + error);
   if (!encoder->note().empty()) std::fprintf(stderr, "kestrel: %s\n", encoder->note().c_str());
   std::unique_ptr<FrameRenderer> renderer =

@@ -10,7 +10,7 @@
 #include "viewer/intake/command_file.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/media/audio_movie_lengths.h"
+#include "viewer/media/media_codecs.h"
 
 namespace kestrel {
 namespace {
@@ -62,7 +62,7 @@ ViewerCore::ViewerCore(const ViewerOptions& options)
       secondaryPort_(secondaryPortConfig(options.secondaryPort, options.bindAddress)) {
   engine_.setBuilders(&builders_);
   // AudioClip and MovieTexture learn their files' lengths as they load.
-  engine_.browser().setMediaProbe(kestrel::mediaFileLength);
+  engine_.browser().setMediaProbe(kestrel::probeMediaFileLength);
   builders_.loaders().setMaxLoadSize(options.maxLoadSize);
 }
 

@@ -60,9 +60,10 @@ void ScenePicture::playSounds() {
   if (!audio && (!player_ || player_->playing() == 0)) return;
   if (!soundTried_) {
     soundTried_ = true;
-    sound_ = kestrel::SoundDevice::open();
-    player_ = std::make_unique<kestrel::SoundPlayer>(sound_.get(), resolver_.renderRoot());
+    if (kestrel::MediaCodecs* codecs = kestrel::mediaCodecs())
+      player_ = codecs->openSound(resolver_.renderRoot());
   }
+  if (!player_) return;
   const auto& roots = browser_->scene().rootNodes();
   player_->update(*browser_, navigator_.camera(kestrel::findBindings(roots),
                                                std::max(viewWidth_, 1), std::max(viewHeight_, 1),

@@ -31,8 +31,7 @@
 #include "viewer/browser/render/core/navigator.h"
 #include "viewer/browser/url_resolver.h"
 #include "viewer/browser/vrml_browser.h"
-#include "viewer/media/sound_device.h"
-#include "viewer/media/sound_player.h"
+#include "viewer/media/media_codecs.h"
 #include "viewer/shell/window/scene_pointer.h"
 #include "viewer/shell/window/viewpoint_choice.h"
 
@@ -125,6 +124,5 @@ class ScenePicture {
   kestrel::Vec3f centre_;
   float radius_ = 1;
   bool soundTried_ = false;
-  std::unique_ptr<kestrel::SoundDevice> sound_;
-  std::unique_ptr<kestrel::SoundPlayer> player_;  // goes before the device
+  std::unique_ptr<kestrel::SoundOutput> player_;  // null without the media codecs
 };

@@ -6,7 +6,7 @@
 #include "viewer/browser/render/core/node_fields.h"
 #include "viewer/browser/render/core/render_keys.h"
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/media/movie_decoder.h"
+#include "viewer/media/media_codecs.h"
 
 namespace kestrel {
 
@@ -25,7 +25,9 @@ void MovieTextures::open(Movie& m, const Node& t, const std::string& dir,
   for (const std::string& url : listOf<std::string>(t, keys.url)) {
     std::string path, why;
     if (!resolver || !resolver(url, dir, path)) continue;
-    m.decoder = MovieDecoder::open(path, why);
+    MediaCodecs* codecs = mediaCodecs();
+    if (!codecs) return;  // logged once by mediaCodecs()
+    m.decoder = codecs->openMovie(path, why);
     if (m.decoder) return;
     logTexts("Movie not shown:", path.c_str(), why.c_str());
     problems.push_back(path + ": " + why);

@@ -1,5 +1,6 @@
 // MovieTexture nodes as OpenGL textures: each node's movie is decoded by
-// MovieDecoder (viewer/media) and the frame for the clip's position in
+// the media codecs (viewer/media/media_codecs.h, opened on the first
+// movie) and the frame for the clip's position in
 // its file is uploaded whenever it changes. A movie that cannot be read
 // is logged once and its shape draws untextured, as for a missing image.
 // Needs a current OpenGL 3.3 context on the thread that made it.
@@ -15,7 +16,7 @@
 
 namespace kestrel {
 
-class MovieDecoder;
+class MoviePlayback;
 
 class MovieTextures {
  public:
@@ -32,7 +33,7 @@ class MovieTextures {
 
  private:
   struct Movie {
-    std::unique_ptr<MovieDecoder> decoder;
+    std::unique_ptr<MoviePlayback> decoder;
     GpuTexture gpu;
     uint64_t uploaded = 0;  // serial of the frame in the texture
     int width = 0, height = 0;
