@@ -65,6 +65,35 @@ void BM_ThousandScriptsPerTick(benchmark::State& state) {
 }
 BENCHMARK(BM_ThousandScriptsPerTick)->Unit(benchmark::kMillisecond);
 
+// COUNT Scripts as the window benchmark has them: each reads an SFVec3f
+// field and assigns a new SFVec3f eventOut to move its own Transform.
+std::string liftingScriptsText(int count) {
+  std::string text = "DEF Clock TimeSensor { loop TRUE cycleInterval 10 }\n";
+  for (int i = 0; i < count; ++i) {
+    const std::string n = std::to_string(i);
+    text += "DEF T" + n + " Transform {}\nDEF S" + n +
+            " Script { eventIn SFFloat set_fraction eventOut SFVec3f lifted"
+            " field SFVec3f home " + n + " 1 0 url \"javascript: function set_fraction(f, t) {"
+            " lifted = new SFVec3f(home.x, home.y, Math.sin(f * 6.2832 + " + n + ")); }\" }\n"
+            "ROUTE Clock.fraction_changed TO S" + n + ".set_fraction\n"
+            "ROUTE S" + n + ".lifted TO T" + n + ".set_translation\n";
+  }
+  return text;
+}
+
+void BM_ThousandVec3fScriptsPerTick(benchmark::State& state) {
+  openLogIn("/tmp");
+  CVrmlBrowser browser("/nonexistent-kestrel-bench");
+  if (!load(browser, liftingScriptsText(1000))) state.SkipWithError("world did not load");
+  double now = 0;
+  for (auto _ : state) {
+    now += 1.0 / 30;
+    browser.advanceTime(now);
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_ThousandVec3fScriptsPerTick)->Unit(benchmark::kMillisecond);
+
 void BM_StartThousandScripts(benchmark::State& state) {
   openLogIn("/tmp");
   const std::string text = scriptsText(1000);
