@@ -133,8 +133,7 @@ void Cascade::drain() {
 
 void Cascade::fanOut(const NodePtr& node, int field, const FieldValue& value) {
   std::pair<const Node*, int> key{node.get(), field};
-  if (std::find(sent_.begin(), sent_.end(), key) != sent_.end()) return;
-  sent_.push_back(key);
+  if (!sent_.insert(key).second) return;
   for (const Route& r : node->routes) {
     if (r.fromField != field) continue;
     if (NodePtr to = r.to.lock()) queue_.push_back({to, r.toField, value, false});

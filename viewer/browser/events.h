@@ -9,6 +9,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 
 #include "viewer/browser/node.h"
 #include "viewer/browser/scene_changes.h"
@@ -87,7 +88,9 @@ class Cascade {
   SceneChanges* changes_;
   CascadeHost* host_;
   std::vector<Pending> queue_;
-  std::vector<std::pair<const Node*, int>> sent_;
+  // The eventOuts that have sent in this cascade; a set, as a clock tick
+  // through a thousand Scripts sends a thousand of them.
+  std::set<std::pair<const Node*, int>> sent_;
   std::vector<std::shared_ptr<EventReceiver>> unsettled_;
   bool running_ = false;
 };
