@@ -113,6 +113,7 @@ bool Cascade::settleReceivers() {
   if (unsettled_.empty()) return false;
   std::vector<std::shared_ptr<EventReceiver>> settling;
   settling.swap(unsettled_);
+  unsettledSet_.clear();
   for (const auto& r : settling) r->settle(*this);
   return !queue_.empty();
 }
@@ -172,9 +173,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
   if (node->receiver && decl.access == Access::EventIn) {
     store(*node, field, value);
     std::shared_ptr<EventReceiver> receiver = node->receiver;
-    if (std::find(unsettled_.begin(), unsettled_.end(), receiver) == unsettled_.end()) {
-      unsettled_.push_back(receiver);
-    }
+    if (unsettledSet_.insert(receiver.get()).second) unsettled_.push_back(receiver);
     receiver->receive(*this, node, field, value);
     return;
   }

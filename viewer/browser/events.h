@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <set>
+#include <unordered_set>
 
 #include "viewer/browser/node.h"
 #include "viewer/browser/scene_changes.h"
@@ -91,7 +92,8 @@ class Cascade {
   // The eventOuts that have sent in this cascade; a set, as a clock tick
   // through a thousand Scripts sends a thousand of them.
   std::set<std::pair<const Node*, int>> sent_;
-  std::vector<std::shared_ptr<EventReceiver>> unsettled_;
+  std::vector<std::shared_ptr<EventReceiver>> unsettled_;  // in the order they received
+  std::unordered_set<const EventReceiver*> unsettledSet_;   // the same, to look up
   bool running_ = false;
 };
 
