@@ -113,7 +113,7 @@ bool Cascade::settleReceivers() {
   if (unsettled_.empty()) return false;
   std::vector<std::shared_ptr<EventReceiver>> settling;
   settling.swap(unsettled_);
-  unsettledSet_.clear();
+  unsettledSeen_.clear();
   for (const auto& r : settling) r->settle(*this);
   return !queue_.empty();
 }
@@ -134,7 +134,7 @@ void Cascade::drain() {
 
 void Cascade::fanOut(const NodePtr& node, int field, const FieldValue& value) {
   std::pair<const Node*, int> key{node.get(), field};
-  if (!sent_.insert(key).second) return;
+  if (!sent_.insert(key)) return;
   for (const Route& r : node->routes) {
     if (r.fromField != field) continue;
     if (NodePtr to = r.to.lock()) queue_.push_back({to, r.toField, value, false});
@@ -173,7 +173,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
   if (node->receiver && decl.access == Access::EventIn) {
     store(*node, field, value);
     std::shared_ptr<EventReceiver> receiver = node->receiver;
-    if (unsettledSet_.insert(receiver.get()).second) unsettled_.push_back(receiver);
+    if (unsettledSeen_.insert(receiver.get())) unsettled_.push_back(receiver);
     receiver->receive(*this, node, field, value);
     return;
   }
