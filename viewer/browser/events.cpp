@@ -113,6 +113,7 @@ bool Cascade::settleReceivers() {
   if (unsettled_.empty()) return false;
   std::vector<std::shared_ptr<EventReceiver>> settling;
   settling.swap(unsettled_);
+  unsettledSeen_.clear();
   for (const auto& r : settling) r->settle(*this);
   return !queue_.empty();
 }
@@ -133,8 +134,7 @@ void Cascade::drain() {
 
 void Cascade::fanOut(const NodePtr& node, int field, const FieldValue& value) {
   std::pair<const Node*, int> key{node.get(), field};
-  if (std::find(sent_.begin(), sent_.end(), key) != sent_.end()) return;
-  sent_.push_back(key);
+  if (!sent_.insert(key)) return;
   for (const Route& r : node->routes) {
     if (r.fromField != field) continue;
     if (NodePtr to = r.to.lock()) queue_.push_back({to, r.toField, value, false});
@@ -173,9 +173,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
   if (node->receiver && decl.access == Access::EventIn) {
     store(*node, field, value);
     std::shared_ptr<EventReceiver> receiver = node->receiver;
-    if (std::find(unsettled_.begin(), unsettled_.end(), receiver) == unsettled_.end()) {
-      unsettled_.push_back(receiver);
-    }
+    if (unsettledSeen_.insert(receiver.get())) unsettled_.push_back(receiver);
     receiver->receive(*this, node, field, value);
     return;
   }

@@ -8,7 +8,11 @@
 // Window thread only, like the rest of the browser.
 #pragma once
 
+#include <algorithm>
 #include <functional>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "viewer/browser/node.h"
 #include "viewer/browser/scene_changes.h"
@@ -16,6 +20,31 @@
 namespace kestrel {
 
 class Cascade;
+
+// Keys seen so far: searched in a short list while few (most cascades carry
+// a handful of events, and a list costs no allocation per key), in a hash
+// set once many (a clock tick through a thousand Scripts).
+template <class Key, class Hash = std::hash<Key>>
+class SeenKeys {
+ public:
+  // False when KEY was seen before.
+  bool insert(const Key& key) {
+    if (!many_.empty()) return many_.insert(key).second;
+    if (std::find(few_.begin(), few_.end(), key) != few_.end()) return false;
+    few_.push_back(key);
+    if (few_.size() > kFewest) many_.insert(few_.begin(), few_.end());
+    return true;
+  }
+  void clear() {
+    few_.clear();
+    many_.clear();
+  }
+
+ private:
+  static constexpr size_t kFewest = 16;
+  std::vector<Key> few_;
+  std::unordered_set<Key, Hash> many_;
+};
 
 // The scene around a cascade, for the events whose effect reaches beyond
 // their node (binding a Viewpoint, a new url for an Inline).
@@ -87,8 +116,14 @@ class Cascade {
   SceneChanges* changes_;
   CascadeHost* host_;
   std::vector<Pending> queue_;
-  std::vector<std::pair<const Node*, int>> sent_;
-  std::vector<std::shared_ptr<EventReceiver>> unsettled_;
+  struct EventOutHash {
+    size_t operator()(const std::pair<const Node*, int>& k) const {
+      return std::hash<const Node*>()(k.first) * 31 + static_cast<size_t>(k.second);
+    }
+  };
+  SeenKeys<std::pair<const Node*, int>, EventOutHash> sent_;  // the eventOuts that sent
+  std::vector<std::shared_ptr<EventReceiver>> unsettled_;  // in the order they received
+  SeenKeys<const EventReceiver*> unsettledSeen_;            // the same, to look up
   bool running_ = false;
 };
 

@@ -112,14 +112,7 @@ bool ScriptEngine::call(const char* name, const std::function<int(duk_context*)>
   });
 }
 
-namespace {
-duk_ret_t runWork(duk_context* ctx, void* udata) {
-  (*static_cast<const std::function<void(duk_context*)>*>(udata))(ctx);
-  return 0;
-}
-}  // namespace
-
-bool ScriptEngine::guarded(const char* what, const std::function<void(duk_context*)>& work) {
+bool ScriptEngine::guardedCall(const char* what, duk_safe_call_function body, void* udata) {
   if (ctx_ == nullptr) return false;
   // A native function of this script may lead back into it (a Script it
   // creates sends it an event); the outer call keeps its own budget.
@@ -128,7 +121,7 @@ bool ScriptEngine::guarded(const char* what, const std::function<void(duk_contex
   state_.expired = false;
   state_.armed = true;
   const duk_idx_t top = duk_get_top(ctx_);
-  duk_int_t rc = duk_safe_call(ctx_, runWork, const_cast<std::function<void(duk_context*)>*>(&work), 0, 1);
+  duk_int_t rc = duk_safe_call(ctx_, body, udata, 0, 1);
   state_.armed = false;
   if (rc != DUK_EXEC_SUCCESS) {
     if (state_.expired) {

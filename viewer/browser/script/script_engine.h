@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include <duktape.h>
 
@@ -54,7 +55,14 @@ class ScriptEngine {
   // logged with WHAT, when it throws or runs out of time. Every use of the
   // heap goes through here: even reading a value may run script code (a
   // toString, a getter).
-  bool guarded(const char* what, const std::function<void(duk_context*)>& work);
+  // WORK is called in place, never copied (no allocation per call).
+  template <class Work>
+  bool guarded(const char* what, Work&& work) {
+    return guardedCall(what, [](duk_context* ctx, void* udata) -> duk_ret_t {
+      (*static_cast<std::remove_reference_t<Work>*>(udata))(ctx);
+      return 0;
+    }, const_cast<void*>(static_cast<const void*>(&work)));
+  }
   // Calls the global function NAME (when there is one) with the arguments
   // PUSHARGS pushes and returns the count of, guarded.
   bool call(const char* name, const std::function<int(duk_context*)>& pushArgs);
@@ -66,6 +74,7 @@ class ScriptEngine {
   static void* hostOf(duk_context* ctx);
 
  private:
+  bool guardedCall(const char* what, duk_safe_call_function body, void* udata);
   void logFailure(const char* what);
 
   std::string name_;

@@ -22,18 +22,44 @@ double tidy(float f) {
   return d;
 }
 
-void construct(duk_context* ctx, const char* cls, std::initializer_list<double> numbers) {
+struct Member {
+  const char* name;
+  double number;
+};
+
+// An object of the script class CLS with MEMBERS, as `new CLS(...)` makes
+// it from numbers, built here without running the constructor (a call
+// into the interpreter costs more than the whole object): the class's
+// prototype, then the members in the constructor's order, NaN as 0.
+void construct(duk_context* ctx, const char* cls, std::initializer_list<Member> members) {
+  duk_push_object(ctx);
   duk_get_global_string(ctx, cls);
-  for (double n : numbers) duk_push_number(ctx, n);
-  duk_new(ctx, static_cast<duk_idx_t>(numbers.size()));
+  duk_get_prop_string(ctx, -1, "prototype");
+  if (duk_is_object(ctx, -1)) {
+    duk_set_prototype(ctx, -3);
+  } else {
+    duk_pop(ctx);
+  }
+  duk_pop(ctx);
+  for (const Member& m : members) {
+    duk_push_number(ctx, std::isnan(m.number) ? 0 : m.number);
+    duk_put_prop_string(ctx, -2, m.name);
+  }
 }
 
-void pushOne(duk_context* ctx, const Vec2f& v) { construct(ctx, "SFVec2f", {tidy(v.x), tidy(v.y)}); }
+void pushOne(duk_context* ctx, const Vec2f& v) {
+  construct(ctx, "SFVec2f", {{"x", tidy(v.x)}, {"y", tidy(v.y)}});
+}
 void pushOne(duk_context* ctx, const Rotation& r) {
-  construct(ctx, "SFRotation", {tidy(r.x), tidy(r.y), tidy(r.z), tidy(r.angle)});
+  construct(ctx, "SFRotation",
+            {{"x", tidy(r.x)}, {"y", tidy(r.y)}, {"z", tidy(r.z)}, {"angle", tidy(r.angle)}});
 }
 void pushOne(duk_context* ctx, const Vec3f& v, bool color) {
-  construct(ctx, color ? "SFColor" : "SFVec3f", {tidy(v.x), tidy(v.y), tidy(v.z)});
+  if (color) {
+    construct(ctx, "SFColor", {{"r", tidy(v.x)}, {"g", tidy(v.y)}, {"b", tidy(v.z)}});
+  } else {
+    construct(ctx, "SFVec3f", {{"x", tidy(v.x)}, {"y", tidy(v.y)}, {"z", tidy(v.z)}});
+  }
 }
 void pushOne(duk_context* ctx, float f) { duk_push_number(ctx, tidy(f)); }
 void pushOne(duk_context* ctx, double d) { duk_push_number(ctx, d); }

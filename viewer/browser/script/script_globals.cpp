@@ -29,6 +29,7 @@ ScriptGlobals& ScriptGlobals::of(duk_context* ctx) { return *scriptContextOf(ctx
 void ScriptGlobals::define(duk_context* ctx) {
   duk_push_global_stash(ctx);
   duk_push_array(ctx);
+  fieldObjects_ = duk_get_heapptr(ctx, -1);  // the stash keeps it alive
   duk_put_prop_string(ctx, -2, kFieldObjects);
   duk_pop(ctx);
   NodePtr n = script_.lock();
@@ -58,8 +59,7 @@ duk_ret_t ScriptGlobals::get(duk_context* ctx) {
     pushFieldValue(ctx, value);
     return 1;
   }
-  duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kFieldObjects);
+  duk_push_heapptr(ctx, r.fieldObjects_);
   if (!duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(i))) {
     duk_pop(ctx);
     pushFieldValue(ctx, value);
@@ -85,8 +85,7 @@ duk_ret_t ScriptGlobals::set(duk_context* ctx) {
   n->values[i] = std::move(value);
   if (isObjectType(d.type)) {
     // The assigned object is copied; a later read makes a new one.
-    duk_push_global_stash(ctx);
-    duk_get_prop_string(ctx, -1, kFieldObjects);
+    duk_push_heapptr(ctx, r.fieldObjects_);
     duk_del_prop_index(ctx, -1, static_cast<duk_uarridx_t>(i));
     r.touched_[i] = 0;
   }
@@ -100,8 +99,7 @@ void ScriptGlobals::takeBackObjects(duk_context* ctx) {
   anyTouched_ = false;
   NodePtr n = script_.lock();
   if (!n) return;
-  duk_push_global_stash(ctx);
-  duk_get_prop_string(ctx, -1, kFieldObjects);
+  duk_push_heapptr(ctx, fieldObjects_);
   for (size_t i = 0; i < touched_.size(); ++i) {
     if (!touched_[i]) continue;
     touched_[i] = 0;
@@ -116,7 +114,7 @@ void ScriptGlobals::takeBackObjects(duk_context* ctx) {
     }
     duk_pop(ctx);
   }
-  duk_pop_2(ctx);
+  duk_pop(ctx);
 }
 
 }  // namespace kestrel

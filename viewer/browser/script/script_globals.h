@@ -40,6 +40,7 @@ class ScriptGlobals {
   static ScriptGlobals& of(duk_context* ctx);
 
   std::weak_ptr<Node> script_;
+  void* fieldObjects_ = nullptr;  // the heap's array of the objects handed out, by member
   std::vector<uint8_t> assigned_;  // eventOuts assigned since they were last sent
   std::vector<uint8_t> touched_;   // fields whose objects the script has read
   bool anyTouched_ = false;

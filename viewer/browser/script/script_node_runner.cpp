@@ -30,8 +30,9 @@ class ScriptRunner final : public EventReceiver, public ScriptContext {
 
  private:
   void callOutsideCascade(const char* function, double time);
-  void callIn(Cascade& running, const char* function,
-              const std::function<int(duk_context*)>& pushArgs);
+  // PUSHARGS(ctx) pushes the function's arguments and returns their count.
+  template <class PushArgs>
+  void callIn(Cascade& running, const char* function, const PushArgs& pushArgs);
   void sendAssigned(Cascade& running);
 
   NodePtr node() const { return self.lock(); }
@@ -71,8 +72,8 @@ void ScriptRunner::sendAssigned(Cascade& running) {
   });
 }
 
-void ScriptRunner::callIn(Cascade& running, const char* function,
-                          const std::function<int(duk_context*)>& pushArgs) {
+template <class PushArgs>
+void ScriptRunner::callIn(Cascade& running, const char* function, const PushArgs& pushArgs) {
   if (!engine_) return;
   Cascade* outer = cascade;
   cascade = &running;

@@ -36,6 +36,33 @@ TEST(ScriptRunner, EventInAssignsEventOutsInTheSameCascade) {
   EXPECT_EQ(rig.get<Vec3f>("T", "translation"), (Vec3f{1, 2, 0}));
 }
 
+TEST(ScriptRunner, FieldObjectsAreInstancesOfTheirClassesAsConstructedOnesAre) {
+  ScriptRig rig;
+  ASSERT_TRUE(rig.load(R"(
+    DEF S Script {
+      eventIn SFVec3f check
+      field SFVec3f v 1 2 3
+      field SFColor c 0.5 0 1
+      field SFRotation r 0 1 0 1.5
+      field SFVec2f w 4 5
+      field MFVec3f list [ 7 8 9 ]
+      eventOut SFString out
+      url "javascript:
+        function check(arg) {
+          var made = new SFVec3f(1, 2, 3);
+          out = [v instanceof SFVec3f, c instanceof SFColor, r instanceof SFRotation,
+                 w instanceof SFVec2f, list[0] instanceof SFVec3f, arg instanceof SFVec3f,
+                 Object.keys(v).join() === Object.keys(made).join(),
+                 Object.keys(c).join(''), Object.keys(r).join(''), Object.keys(w).join(''),
+                 v.add(made).z, v[1], c.toString(), r.getAxis().y, w.length() > 6,
+                 list[0].x, arg.toString(), new SFVec3f('a', 2, 3).x].join(' ');
+        }"
+    })"));
+  ASSERT_TRUE(rig.send("S", "check", FieldValue{FieldType::SFVec3f, Vec3f{1, 0, -2}}));
+  EXPECT_EQ(rig.get<std::string>("S", "out"),
+            "true true true true true true true rgb xyzangle xy 6 2 0.5 0 1 1 true 7 1 0 -2 0");
+}
+
 TEST(ScriptRunner, MembersOfFieldObjectsAndLifecycleFunctions) {
   ScriptRig rig;
   ASSERT_TRUE(rig.load(R"(

@@ -23,7 +23,8 @@ function __text(o, names) {
 
 function SFVec2f(x, y) {
   if (!(this instanceof SFVec2f)) return new SFVec2f(x, y);
-  this.x = __num(x); this.y = __num(y);
+  x = +x; y = +y;  // __num without the calls: scripts make many of these
+  this.x = x === x ? x : 0; this.y = y === y ? y : 0;
 }
 SFVec2f.prototype.add = function (v) { return new SFVec2f(this.x + v.x, this.y + v.y); };
 SFVec2f.prototype.subtract = function (v) { return new SFVec2f(this.x - v.x, this.y - v.y); };
@@ -40,7 +41,8 @@ __indexed(SFVec2f, ['x', 'y']);
 
 function SFVec3f(x, y, z) {
   if (!(this instanceof SFVec3f)) return new SFVec3f(x, y, z);
-  this.x = __num(x); this.y = __num(y); this.z = __num(z);
+  x = +x; y = +y; z = +z;  // as __num
+  this.x = x === x ? x : 0; this.y = y === y ? y : 0; this.z = z === z ? z : 0;
 }
 SFVec3f.prototype.add = function (v) { return new SFVec3f(this.x + v.x, this.y + v.y, this.z + v.z); };
 SFVec3f.prototype.subtract = function (v) { return new SFVec3f(this.x - v.x, this.y - v.y, this.z - v.z); };
@@ -61,7 +63,8 @@ __indexed(SFVec3f, ['x', 'y', 'z']);
 
 function SFColor(r, g, b) {
   if (!(this instanceof SFColor)) return new SFColor(r, g, b);
-  this.r = __num(r); this.g = __num(g); this.b = __num(b);
+  r = +r; g = +g; b = +b;  // as __num
+  this.r = r === r ? r : 0; this.g = g === g ? g : 0; this.b = b === b ? b : 0;
 }
 // Hue in degrees [0, 360), saturation and value in [0, 1].
 SFColor.prototype.setHSV = function (h, s, v) {
