@@ -28,7 +28,8 @@ Vec3f roundTrack(const PickRay& ray, float r, Vec3f mask) {
     Vec3f near = o + d * t;
     Vec3f out = normalized(near) * r;
     Vec3f full = ray.origin + ray.direction * t;
-    return {mask.x ? out.x : full.x, mask.y ? out.y : full.y, mask.z ? out.z : full.z};
+    return {mask.x != 0 ? out.x : full.x, mask.y != 0 ? out.y : full.y,
+            mask.z != 0 ? out.z : full.z};
   } else {
     float root = std::sqrt(disc);
     t = (-b - root) / (2 * a);
