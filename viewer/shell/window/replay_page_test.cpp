@@ -3,10 +3,11 @@
 // Pause stops the viewer's replay.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <csignal>
 #include <filesystem>
-#include <regex>
 #include <sstream>
+#include <string>
 
 #include "testing/child_process.h"
 #include "testing/test_support.h"
@@ -15,6 +16,14 @@
 
 namespace kestrel::testing {
 namespace {
+
+// "D.D s / 2.0 s": the bar's label for a replay of 2 s. (Checked by hand:
+// GCC 12's sanitizer build warns inside std::regex.)
+bool looksLikeBarLabel(const std::string& label) {
+  return label.size() == 13 && std::isdigit(static_cast<unsigned char>(label[0])) &&
+         label[1] == '.' && std::isdigit(static_cast<unsigned char>(label[2])) &&
+         label.substr(3) == " s / 2.0 s";
+}
 
 TEST(ReplayPageInChromium, ShowsTheBarAndPauses) {
   ASSERT_TRUE(std::filesystem::exists("/usr/bin/chromium"));
@@ -36,7 +45,7 @@ TEST(ReplayPageInChromium, ShowsTheBarAndPauses) {
   int status = node.wait(90000);
   std::string out = node.output();
   ASSERT_EQ(status, 0) << out << viewer.output();
-  EXPECT_TRUE(std::regex_match(lineAfter(out, "bar "), std::regex(R"(\d\.\d s / 2\.0 s)"))) << out;
+  EXPECT_TRUE(looksLikeBarLabel(lineAfter(out, "bar "))) << out;
   std::istringstream paused(lineAfter(out, "paused "));
   long first = -1, later = -2;
   paused >> first >> later;
