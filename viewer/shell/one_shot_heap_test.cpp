@@ -17,8 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The VmFlags line of the mapping of /proc/self/smaps that holds ADDRESS.
-std::string vmFlagsAt(uintptr_t address) {
+// The VmFlags line of the mapping of /proc/self/smaps that holds ADDRESS
+// (not used where a sanitizer's malloc leaves the heap alone).
+[[maybe_unused]] std::string vmFlagsAt(uintptr_t address) {
   std::ifstream smaps("/proc/self/smaps");
   std::string line;
   bool inside = false;
