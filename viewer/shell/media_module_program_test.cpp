@@ -25,7 +25,8 @@ std::string kestrelPath() { return testing::programPath("viewer/shell/kestrel");
 // The media codecs module carries its own copy of the browser code beside the
 // program's (calls bind to the program's); the sanitizer's check for globals
 // defined twice is off for it.
-const std::vector<std::string> kTracedEnv{"ASAN_OPTIONS=detect_leaks=0:detect_odr_violation=0", "LD_DEBUG=files"};
+const std::vector<std::string> kTracedEnv{"ASAN_OPTIONS=detect_leaks=0:detect_odr_violation=0",
+                                          "LD_DEBUG=files"};
 
 // A world of one box covering the view, textured with a red movie.
 void writeMovieWorld(const testing::TempDir& dir) {
