@@ -8,6 +8,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 #include <thread>
 #include <unistd.h>
 
@@ -38,40 +39,39 @@ TEST(WindowProgram, SigtermClosesTheWindowAndEveryObjectSentIsInTheStateFile) {
   EXPECT_EQ(testing::objectsMissingFrom(testing::readFile(state), kObjects), 0);
 }
 
-TEST(WindowProgram, AJournalNamedAsTheFileIsReplayedWithNoPortServed) {
-  testing::TempDir dir(false);
-  testing::writeBallJournal(dir);
+// Replays the ball journal in the window at 8 times its pace with ARGS
+// after the common ones, checks that no command port is served, ends the
+// window with SIGTERM and gives the state it saved.
+std::string stateAfterWindowReplay(const testing::TempDir& dir,
+                                   const std::vector<std::string>& args) {
   uint16_t port = testing::freePort();
   std::string state = dir.file("replayed.state");
-  testing::ChildProcess viewer(
-      testing::programPath("viewer/shell/kestrel"),
-      {"--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
-       std::to_string(testing::freePort()), "-C", dir.path(), "--save-state", state,
-       "--speed", "8", dir.file("run.journal")});
+  std::vector<std::string> all{"--web-port", "0", "--command-port", std::to_string(port),
+                               "--secondary-port", std::to_string(testing::freePort()),
+                               "-C", dir.path(), "--save-state", state, "--speed", "8"};
+  all.insert(all.end(), args.begin(), args.end());
+  testing::ChildProcess viewer(testing::programPath("viewer/shell/kestrel"), all);
   // The whole run (2 s at 8 times its pace) is over in a quarter second.
   ::usleep(1500 * 1000);
   EXPECT_LT(testing::connectOnce("127.0.0.1", port), 0);
   viewer.signal(SIGTERM);
-  ASSERT_EQ(viewer.wait(), 0) << viewer.output();
-  EXPECT_EQ(testing::readFile(state), testing::replayedTo(dir, "2"));
+  EXPECT_EQ(viewer.wait(), 0) << viewer.output();
+  return testing::readFile(state);
+}
+
+TEST(WindowProgram, AJournalNamedAsTheFileIsReplayedWithNoPortServed) {
+  testing::TempDir dir(false);
+  testing::writeBallJournal(dir);
+  EXPECT_EQ(stateAfterWindowReplay(dir, {dir.file("run.journal")}),
+            testing::replayedTo(dir, "2"));
 }
 
 // --replay without --headless opens the window's replay, which stops at --to.
 TEST(WindowProgram, ReplayOptionPlaysInTheWindowUpToTo) {
   testing::TempDir dir(false);
   testing::writeBallJournal(dir);
-  uint16_t port = testing::freePort();
-  std::string state = dir.file("replayed.state");
-  testing::ChildProcess viewer(
-      testing::programPath("viewer/shell/kestrel"),
-      {"--web-port", "0", "--command-port", std::to_string(port), "--secondary-port",
-       std::to_string(testing::freePort()), "-C", dir.path(), "--save-state", state,
-       "--speed", "8", "--to", "1.25", "--replay", dir.file("run.journal")});
-  ::usleep(1500 * 1000);
-  EXPECT_LT(testing::connectOnce("127.0.0.1", port), 0);
-  viewer.signal(SIGTERM);
-  ASSERT_EQ(viewer.wait(), 0) << viewer.output();
-  EXPECT_EQ(testing::readFile(state), testing::replayedTo(dir, "1.25"));
+  EXPECT_EQ(stateAfterWindowReplay(dir, {"--to", "1.25", "--replay", dir.file("run.journal")}),
+            testing::replayedTo(dir, "1.25"));
 }
 
 // A raw request on the replay's web port: its reply, status line first.
