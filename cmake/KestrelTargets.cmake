@@ -74,3 +74,46 @@ function(kestrel_fuzzer name)
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzzers)
 endfunction()
+
+# kestrel_module(name SOURCES ... [OBJECTS libs...] [LIBS ...] [OUTPUT_NAME n]):
+# a module that a program opens with dlopen (viewer/media/program_modules.h),
+# built beside the viewer. It holds only its SOURCES and the objects of the
+# project's static libraries OBJECTS, and links only the external libraries
+# LIBS: every other symbol binds to the program, which links the project's
+# libraries whole and exports them (kestrel_program_exports), so no code of
+# the program is there twice.
+function(kestrel_module name)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES;OBJECTS;LIBS" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  foreach(lib ${ARG_OBJECTS})
+    target_sources(${name} PRIVATE $<TARGET_OBJECTS:${lib}>)
+    add_dependencies(${name} ${lib})
+  endforeach()
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  kestrel_warnings(${name})
+  set_target_properties(${name} PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/viewer/shell)
+  if(ARG_OUTPUT_NAME)
+    set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  endif()
+  if(KESTREL_TSAN_ONLY)
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+  endif()
+endfunction()
+
+# kestrel_program_exports(program libs...): PROGRAM carries every object of
+# the project's static libraries LIBS (not only those it calls itself) and
+# exports their symbols, for the modules it opens.
+# (CMake's $<LINK_LIBRARY:WHOLE_ARCHIVE,...> refuses libraries that also come
+# in through other libraries' links, so the archives are named here whole
+# first; their later plain mentions then add nothing.)
+function(kestrel_program_exports program)
+  set(archives)
+  foreach(lib ${ARGN})
+    list(APPEND archives $<TARGET_FILE:${lib}>)
+  endforeach()
+  target_link_libraries(${program} PRIVATE
+    -Wl,--whole-archive ${archives} -Wl,--no-whole-archive ${ARGN})
+  set_target_properties(${program} PROPERTIES ENABLE_EXPORTS ON)
+endfunction()

@@ -1,8 +1,6 @@
 #include "viewer/media/model_files.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -15,9 +13,6 @@ namespace kestrel {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::array<const char*, 9> kModelSuffixes = {"gltf", "glb", "obj", "stl", "ply",
-                                                       "dae", "3ds", "x3d", "x3dv"};
 
 // A whole file held in memory, read by the importer like a file.
 class BytesStream : public Assimp::IOStream {
@@ -48,11 +43,6 @@ class BytesStream : public Assimp::IOStream {
   size_t at_ = 0;
 };
 
-std::string lowered(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // PATH with every existing part's links resolved; "" when that fails.
 fs::path resolved(const fs::path& path) {
   std::error_code error;
@@ -61,21 +51,6 @@ fs::path resolved(const fs::path& path) {
 }
 
 }  // namespace
-
-std::string modelSuffix(const std::string& path) {
-  size_t dot = path.find_last_of('.');
-  size_t slash = path.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return lowered(path.substr(dot + 1));
-}
-
-bool isModelFileName(const std::string& path) {
-  std::string suffix = modelSuffix(path);
-  for (const char* known : kModelSuffixes) {
-    if (suffix == known && path.size() > suffix.size() + 1) return true;
-  }
-  return false;
-}
 
 std::string pathInsideFolder(const std::string& folder, const std::string& candidate) {
   if (folder.empty() || candidate.empty()) return "";

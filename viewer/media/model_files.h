@@ -9,15 +9,9 @@
 
 #include <assimp/IOSystem.hpp>
 
+#include "viewer/media/model_names.h"
+
 namespace kestrel {
-
-// Whether PATH ends in one of the model suffixes (any letter case): .gltf,
-// .glb, .obj, .stl, .ply, .dae, .3ds, .x3d, .x3dv.
-bool isModelFileName(const std::string& path);
-
-// The part of PATH after its last ".", in lower case ("" without one): the
-// format hint for the importer.
-std::string modelSuffix(const std::string& path);
 
 // The absolute path CANDIDATE (absolute, or relative to FOLDER) names when
 // it lies inside FOLDER once "..", "." and symbolic links are resolved;

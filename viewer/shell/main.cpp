@@ -14,9 +14,7 @@
 #include "viewer/shell/scene_file_loaders.h"
 #include "viewer/shell/video_export.h"
 #include "viewer/shell/viewer_options.h"
-#ifdef KESTREL_HAVE_WINDOW
-#include "viewer/shell/window/window_run.h"
-#endif
+#include "viewer/shell/window_module.h"
 
 int main(int argc, char** argv) {
   kestrel::ViewerOptions options;
@@ -65,7 +63,7 @@ int main(int argc, char** argv) {
   if (!options.videoPath.empty()) return kestrel::runVideoExport(options);
 #ifdef KESTREL_HAVE_WINDOW
   if (!options.replayPath.empty() && options.headless) return kestrel::runReplay(options);
-  if (!options.headless) return kestrel::runWindow(options, argc, argv);
+  if (!options.headless) return kestrel::runWindowModule(options, argc, argv);
 #else
   if (!options.headless) {
     std::fputs("kestrel: this build has no window; running headless\n", stderr);

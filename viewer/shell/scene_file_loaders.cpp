@@ -12,8 +12,7 @@
 #include "viewer/intake/command_codes.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
-#include "viewer/media/model_files.h"
-#include "viewer/media/model_import.h"
+#include "viewer/media/model_formats.h"
 #include "viewer/shell/mesh_processor.h"
 #include "viewer/shell/scene_block.h"
 #include "viewer/shell/sphere_processor.h"
@@ -269,7 +268,7 @@ void SceneFileLoaders::loadModelFile(const std::string& path) {
   options.scale = modelScale();
   ModelVrml model;
   std::string why;
-  if (!importModel(localPath(path), options, model, why)) {
+  if (!importModelFile(localPath(path), options, model, why)) {
     return logCannotRead("model file", path, why);
   }
   engine_.setFastMode(true);
@@ -286,7 +285,7 @@ SceneTextReader sceneTextReader(bool writeImages) {
     options.objectName = baseName(path);
     if (writeImages) options.textureCacheDir = kModelTextureCache;
     ModelVrml model;
-    if (!importModel(path, options, model, problem)) return false;
+    if (!importModelFile(path, options, model, problem)) return false;
     text = blockText(model.pieces);
     return true;
   };
