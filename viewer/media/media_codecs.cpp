@@ -13,7 +13,8 @@ std::atomic<MediaCodecs*> builtIn{nullptr};
 
 MediaCodecs* openModule(std::string& why) {
   using Entry = MediaCodecs* (*)();
-  auto entry = reinterpret_cast<Entry>(openProgramModule(kMediaCodecsModule, kMediaCodecsEntry, why));
+  auto entry =
+      reinterpret_cast<Entry>(openProgramModule(kMediaCodecsModule, kMediaCodecsEntry, why));
   return entry ? entry() : nullptr;
 }
 
