@@ -19,10 +19,13 @@ foreach(program ${kestrel_programs})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
-# The viewer's media codecs, opened on first use from bin/../lib/kestrel.
-if(TARGET kestrel_media_codecs)
-  install(TARGETS kestrel_media_codecs LIBRARY DESTINATION ${KESTREL_INSTALL_LIBDIR})
-endif()
+# The viewer's modules (the window, the model formats, the media codecs),
+# opened on first use from bin/../lib/kestrel.
+foreach(module kestrel_window_module kestrel_model_formats kestrel_media_codecs)
+  if(TARGET ${module})
+    install(TARGETS ${module} LIBRARY DESTINATION ${KESTREL_INSTALL_LIBDIR})
+  endif()
+endforeach()
 if(TARGET kestrel_modules_common)
   install(TARGETS kestrel_modules_common LIBRARY DESTINATION ${KESTREL_INSTALL_LIBDIR})
 endif()

@@ -52,6 +52,33 @@ movie_snapshot() {
 }
 movie_snapshot kestrel
 
+echo "== a model read by the installed model formats"
+model_check() {
+  "$1" --check "$repo/testing/corpus/models/KhronosGroup__glTF-Sample-Models__Box.gltf" |
+    grep -q ": ok$" || fail "$1 reads no model"
+}
+model_check kestrel
+
+echo "== the installed window starts under a virtual display and ends on SIGTERM"
+# The viewer's window comes from its module in lib/kestrel; the run counts
+# when its command port answered and it ended with status 0.
+window_run() {
+  local secondary
+  secondary=$(free_port)
+  xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+    "$1" --command-port "$2" --secondary-port "$3" --web-port 0 -C demo > window.out 2>&1 &
+    pid=$!; up=no
+    for _ in $(seq 100); do
+      if nc -z 127.0.0.1 "$3" 2>/dev/null; then up=yes; break; fi
+      sleep 0.1
+    done
+    kill -TERM "$pid"; wait "$pid"; status=$?
+    [ "$up" = yes ] || exit 3
+    exit "$status"' sh "$1" "$(free_port)" "$secondary" ||
+    fail "$1's window did not run: $(cat window.out)"
+}
+window_run kestrel
+
 echo "== loom checks an installed demo document with the installed plug-ins"
 loom --check /usr/share/kestrel/loom/gps.json | grep -q "is sound" || fail "loom --check"
 loom --list | grep -qx JSatFix || fail "loom --list finds no JSatFix"
@@ -79,4 +106,6 @@ mv "$work/first" "$work/moved"
   fail "a moved tree's loom finds no plug-ins"
 "$work/moved/bin/kestrel" --snapshot moved.png --size 160x120 -C demo || fail "moved kestrel"
 movie_snapshot "$work/moved/bin/kestrel"
+model_check "$work/moved/bin/kestrel"
+window_run "$work/moved/bin/kestrel"
 echo "package test: passed"
