@@ -4,10 +4,8 @@
 //
 // Most runs show no movie, play no sound and write no video: they start
 // without mapping those libraries (over a hundred shared objects and their
-// initialisers). The module is looked for next to the program (the build
-// tree) and in ../lib/kestrel beside the program's folder (an installed,
-// possibly moved tree), both found from /proc/self/exe. When it cannot be
-// opened, mediaCodecs() writes one log line with the reason and returns
+// initialisers). Where the module is looked for: program_modules.h. When
+// it cannot be opened, mediaCodecs() writes one log line with the reason and returns
 // null: movies then show nothing, sound stays off and video export fails.
 //
 // A program that links the module's code itself (tests do) uses that

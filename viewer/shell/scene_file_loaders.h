@@ -7,7 +7,8 @@
 // formats (.gltf, .glb, .obj, .stl, .ply, .dae, .3ds, .x3d, .x3dv in any
 // letter case): a model is converted into VRML97 text and queued exactly
 // like a .wrl file; the info value "model_scale" (setinfo model_scale F)
-// scales the models loaded after it. Images stored inside a model file are
+// scales the models loaded after it. The importer is a module opened on the
+// first model (model_formats.h). Images stored inside a model file are
 // written into kModelTextureCache in the working directory. A model that
 // cannot be read or converted gets one log line and queues nothing.
 //
