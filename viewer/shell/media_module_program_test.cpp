@@ -22,11 +22,7 @@ std::string kestrelPath() { return testing::programPath("viewer/shell/kestrel");
 
 // Rendering runs are not leak-checked (Mesa's drivers keep a little). The
 // loader names every shared object it maps.
-// The media codecs module carries its own copy of the browser code beside the
-// program's (calls bind to the program's); the sanitizer's check for globals
-// defined twice is off for it.
-const std::vector<std::string> kTracedEnv{"ASAN_OPTIONS=detect_leaks=0:detect_odr_violation=0",
-                                          "LD_DEBUG=files"};
+const std::vector<std::string> kTracedEnv{"ASAN_OPTIONS=detect_leaks=0", "LD_DEBUG=files"};
 
 // A world of one box covering the view, textured with a red movie.
 void writeMovieWorld(const testing::TempDir& dir) {
@@ -86,7 +82,7 @@ TEST(MediaModule, AMissingModuleIsLoggedOnceAndNothingBreaks) {
   const std::string lonely = dir.file("bin/kestrel");
   fs::copy_file(kestrelPath(), lonely);
 
-  const std::vector<std::string> env{"ASAN_OPTIONS=detect_leaks=0:detect_odr_violation=0"};
+  const std::vector<std::string> env{"ASAN_OPTIONS=detect_leaks=0"};
   ChildProcess movie(lonely, {"--snapshot", dir.file("movie.png"), "--size", "64x48", "-C",
                               dir.path(), dir.file("movie.wrl")},
                      "", env);

@@ -32,10 +32,7 @@ using testing::writeBallJournal;
 std::string kestrelPath() { return testing::programPath("viewer/shell/kestrel"); }
 
 // Rendering runs are not leak-checked (Mesa's drivers keep a little).
-// The media codecs module carries its own copy of the browser code beside the
-// program's (calls bind to the program's); the sanitizer's check for globals
-// defined twice is off for it.
-const std::vector<std::string> kRenderingEnv{"ASAN_OPTIONS=detect_leaks=0:detect_odr_violation=0"};
+const std::vector<std::string> kRenderingEnv{"ASAN_OPTIONS=detect_leaks=0"};
 
 constexpr int kWidth = 160, kHeight = 120;
 
