@@ -1,6 +1,7 @@
 #include "viewer/browser/field_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <type_traits>
 
@@ -152,6 +153,70 @@ void reserveLongList(const Lexer& lexer, std::vector<T>& items) {
   }
 }
 
+// The lexer's bulk reader for lists of T, whose elements are GROUP
+// numbers of type Number; Number is void for lists it cannot read.
+template <class T>
+struct BulkNumbers {
+  using Number = void;
+};
+template <>
+struct BulkNumbers<float> {
+  using Number = float;
+};
+template <>
+struct BulkNumbers<Vec2f> {
+  using Number = float;
+};
+template <>
+struct BulkNumbers<Vec3f> {
+  using Number = float;
+};
+template <>
+struct BulkNumbers<Rotation> {
+  using Number = float;
+};
+template <>
+struct BulkNumbers<double> {
+  using Number = double;
+};
+template <>
+struct BulkNumbers<int32_t> {
+  using Number = int32_t;
+};
+
+size_t readPlain(Lexer& lexer, float* out, size_t count, size_t group) {
+  return lexer.readPlainFloats(out, count, group);
+}
+size_t readPlain(Lexer& lexer, double* out, size_t count, size_t) {
+  return lexer.readPlainDoubles(out, count);
+}
+size_t readPlain(Lexer& lexer, int32_t* out, size_t count, size_t) {
+  return lexer.readPlainInt32s(out, count);
+}
+
+// Appends the elements at the read position that are made of plain
+// numbers, read in bulk a chunk at a time: long lists are nearly all such
+// numbers, and one call per number costs more than reading it. The
+// element after them, if any, is left to readOne.
+template <class T>
+void appendPlainElements(Lexer& lexer, std::vector<T>& items) {
+  using Number = typename BulkNumbers<T>::Number;
+  if constexpr (!std::is_void_v<Number>) {
+    constexpr size_t kGroup = sizeof(T) / sizeof(Number);
+    static_assert(sizeof(T) == kGroup * sizeof(Number) && std::is_trivially_copyable_v<T>);
+    constexpr size_t kChunk = 384;  // whole groups of 1, 2, 3 and 4
+    Number chunk[kChunk];
+    size_t read = 0;
+    do {
+      read = readPlain(lexer, chunk, kChunk, kGroup);
+      if (read == 0) return;
+      const size_t old = items.size();
+      items.resize(old + read / kGroup);
+      std::memcpy(static_cast<void*>(items.data() + old), chunk, read * sizeof(Number));
+    } while (read == kChunk);
+  }
+}
+
 template <class T>
 bool readMultiple(Lexer& lexer, FieldValue& value, ParseError& error) {
   std::vector<T> items;
@@ -163,6 +228,7 @@ bool readMultiple(Lexer& lexer, FieldValue& value, ParseError& error) {
     lexer.next();
     reserveLongList(lexer, items);
     while (true) {
+      appendPlainElements(lexer, items);
       const char c = lexer.peekChar();
       if (c == ']') break;
       if (c == '\0' && lexer.atEnd()) {
