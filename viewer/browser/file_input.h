@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace kestrel {
 
@@ -44,6 +46,43 @@ FileRead readSceneText(const std::string& path, size_t maxBytes, std::string& te
 
 // readSceneText with kMaxSceneFileBytes.
 FileRead readSceneFile(const std::string& path, std::string& text);
+
+class FileMapping;
+
+// The text of a scene as the parser reads it: a large file's own pages,
+// mapped (file_mapping.h), or a buffer (a small file, inflated gzip data,
+// text a reader made). Views of it last as long as it does.
+class SceneText {
+ public:
+  SceneText();
+  SceneText(std::string text);  // NOLINT: text is what it holds
+  SceneText& operator=(std::string text);
+  SceneText(SceneText&&) noexcept;
+  SceneText& operator=(SceneText&&) noexcept;
+  ~SceneText();
+
+  std::string_view view() const;
+  operator std::string_view() const { return view(); }  // NOLINT: reads as text
+  // Whether the mapped file was cut short while in use: its lost end
+  // reads as NUL bytes, and the text should not be taken as the file's.
+  bool cutShort() const;
+  // Whether the text is the file's pages rather than a copy.
+  bool mapped() const { return mapping_ != nullptr; }
+
+ private:
+  friend FileRead readSceneText(const std::string&, size_t, SceneText&);
+  std::string owned_;
+  std::unique_ptr<FileMapping> mapping_;
+};
+
+// readSceneText into a SceneText: a file of kMapFromBytes or more is
+// mapped instead of read, unless it holds gzip data.
+FileRead readSceneText(const std::string& path, size_t maxBytes, SceneText& text);
+FileRead readSceneFile(const std::string& path, SceneText& text);
+
+// Files smaller than this are read into a buffer: for them a mapping
+// costs more than the copy it saves.
+inline constexpr size_t kMapFromBytes = size_t{256} << 10;
 
 // Why RESULT refused a file, for messages: "not a regular file", "larger
 // than the 256 MiB limit" (MAXBYTES in words), "larger than the 256 MiB
