@@ -3,104 +3,13 @@
 #include <array>
 #include <charconv>
 
-#include "viewer/browser/number_scan.h"
+#include "viewer/browser/bulk_numbers.h"
+#include "viewer/browser/lexer_scan.h"
 
 namespace kestrel {
 namespace {
 
-// Character classes, built once: bit 1 may start an identifier, bit 2 may
-// continue one.
-constexpr std::array<uint8_t, 256> makeClasses() {
-  std::array<uint8_t, 256> c{};
-  for (int i = 0x21; i < 256; ++i) c[static_cast<size_t>(i)] = 3;
-  for (char ch : std::string_view("\"#',.[\\]{}")) c[static_cast<unsigned char>(ch)] = 0;
-  c[0x7f] = 0;
-  for (int d = '0'; d <= '9'; ++d) c[static_cast<size_t>(d)] = 2;
-  c['+'] = 2;
-  c['-'] = 2;
-  return c;
-}
-constexpr std::array<uint8_t, 256> kClasses = makeClasses();
-
-// What skipSeparators does with each byte: blanks, commas and control
-// characters other than the line ends and NUL are skipped without further
-// thought; line ends count a line; '#' starts a comment.
-enum SeparatorKind : uint8_t { kToken, kPlainSeparator, kLineFeed, kCarriageReturn, kComment };
-constexpr std::array<SeparatorKind, 256> makeSeparatorKinds() {
-  std::array<SeparatorKind, 256> c{};
-  for (int i = 1; i < 0x20; ++i) c[static_cast<size_t>(i)] = kPlainSeparator;
-  c['\n'] = kLineFeed;
-  c['\r'] = kCarriageReturn;
-  c[' '] = kPlainSeparator;
-  c[','] = kPlainSeparator;
-  c['#'] = kComment;
-  return c;
-}
-constexpr std::array<SeparatorKind, 256> kSeparatorKinds = makeSeparatorKinds();
-
-bool startsIdentifier(char ch) { return (kClasses[static_cast<unsigned char>(ch)] & 1) != 0; }
-bool continuesIdentifier(char ch) {
-  return (kClasses[static_cast<unsigned char>(ch)] & 2) != 0;
-}
-bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
-
-// Whether a number may end before CH: anything that cannot continue a
-// name, except '.', which would make "1.2.3" two numbers.
-bool endsNumber(char ch) { return !continuesIdentifier(ch) && ch != '.'; }
-
-// Skips the separators from P on, up to END, counting the line ends into
-// LINE and LINESTART (where the current line begins).
-[[gnu::always_inline]] inline const char* skipSeparatorsIn(const char* p, const char* end, uint32_t& line,
-                             const char*& lineStart) {
-  while (p < end) {
-    switch (kSeparatorKinds[static_cast<unsigned char>(*p)]) {
-      case kToken:
-        return p;
-      case kPlainSeparator:
-        ++p;
-        break;
-      case kLineFeed:
-        lineStart = ++p;
-        ++line;
-        break;
-      case kCarriageReturn:
-        ++p;
-        if (p < end && *p == '\n') ++p;
-        lineStart = p;
-        ++line;
-        break;
-      case kComment:
-        while (p < end && *p != '\n' && *p != '\r') ++p;
-        break;
-    }
-  }
-  return p;
-}
-
-// Powers of ten exact in REAL, and the largest mantissa REAL holds exactly.
-template <class Real>
-struct ExactDecimal;
-template <>
-struct ExactDecimal<float> {
-  static constexpr uint64_t kMaxMantissa = uint64_t{1} << 24;
-  static constexpr std::array<float, 11> kPowers{1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                                 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-};
-template <>
-struct ExactDecimal<double> {
-  static constexpr uint64_t kMaxMantissa = uint64_t{1} << 53;
-  static constexpr std::array<double, 23> kPowers{
-      1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-};
-
-// MANTISSA / 10^PLACES, negated when NEGATIVE, both exact in REAL: the
-// one division rounds correctly, to the value from_chars gives.
-template <class Real>
-Real exactDecimal(uint64_t mantissa, size_t places, bool negative) {
-  const Real magnitude = static_cast<Real>(mantissa) / ExactDecimal<Real>::kPowers[places];
-  return negative ? -magnitude : magnitude;
-}
+using namespace lexer_scan;
 
 // A plain decimal ("-12.375", ".5", "7") whose digits and decimal places
 // REAL holds exactly: one division then rounds it correctly, to the value
@@ -130,32 +39,6 @@ const char* readPlainDecimal(const char* p, const char* last, Real& value) {
   value = exactDecimal<Real>(mantissa, static_cast<size_t>(places), negative);
   return p;
 }
-
-// The plain decimal at P (see number_scan.h), when it is a whole number
-// and one division rounds it exactly; where it ends, or null. Needs
-// kNumberScanSlack bytes at P.
-template <class Real>
-[[gnu::always_inline]] inline const char* readShortDecimal(const char* p, Real& value) {
-  const number_scan::PlainDecimal d = number_scan::scanPlainDecimal(p);
-  if (d.end == nullptr || !endsNumber(*d.end) ||
-      d.mantissa > ExactDecimal<Real>::kMaxMantissa) {
-    return nullptr;
-  }
-  value = exactDecimal<Real>(d.mantissa, d.places, d.negative);
-  return d.end;
-}
-
-// The same for a decimal integer of up to eight digits.
-[[gnu::always_inline]] inline const char* readShortInteger(const char* p, int32_t& value) {
-  const number_scan::PlainInteger n = number_scan::scanPlainInteger(p);
-  if (n.end == nullptr || !endsNumber(*n.end)) return nullptr;
-  value = n.value;
-  return n.end;
-}
-
-[[gnu::always_inline]] inline const char* readShortNumber(const char* p, float& value) { return readShortDecimal(p, value); }
-[[gnu::always_inline]] inline const char* readShortNumber(const char* p, double& value) { return readShortDecimal(p, value); }
-[[gnu::always_inline]] inline const char* readShortNumber(const char* p, int32_t& value) { return readShortInteger(p, value); }
 
 }  // namespace
 
@@ -429,32 +312,13 @@ template <class T>
 size_t Lexer::readPlainNumbers(T* out, size_t count, size_t group) {
   hasPeek_ = false;
   if (text_.size() < number_scan::kNumberScanSlack) return 0;
-  // Positions, the line count and where the line starts move together
-  // once a whole group is read; a group that fails leaves them as they were.
   const char* const base = text_.data();
-  const char* const scanEnd = base + text_.size() - number_scan::kNumberScanSlack;
-  const char* p = base + pos_;
-  uint32_t line = line_;
-  const char* lineStart = base + lineStart_;
-  size_t done = 0;
-  while (count - done >= group) {
-    const char* q = p;
-    uint32_t groupLine = line;
-    const char* groupLineStart = lineStart;
-    size_t i = 0;
-    for (; i < group; ++i) {
-      q = skipSeparatorsIn(q, scanEnd, groupLine, groupLineStart);
-      if (q == scanEnd || (q = readShortNumber(q, out[done + i])) == nullptr) break;
-    }
-    if (i < group) break;
-    p = q;
-    line = groupLine;
-    lineStart = groupLineStart;
-    done += group;
-  }
-  pos_ = static_cast<size_t>(p - base);
-  line_ = line;
-  lineStart_ = static_cast<size_t>(lineStart - base);
+  TextPlace place{base + pos_, line_, base + lineStart_};
+  const size_t done = bulk_numbers::readPlainRun(
+      place, base + text_.size() - number_scan::kNumberScanSlack, out, count, group);
+  pos_ = static_cast<size_t>(place.at - base);
+  line_ = place.line;
+  lineStart_ = static_cast<size_t>(place.lineStart - base);
   return done;
 }
 

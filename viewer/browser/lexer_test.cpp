@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "viewer/browser/byte_masks.h"
 #include "viewer/browser/field_reader.h"
 #include "viewer/browser/lexer.h"
 #include "viewer/browser/number_scan.h"
@@ -19,6 +20,28 @@ namespace {
 using number_scan::digitRun;
 using number_scan::digitsValue;
 using number_scan::load8;
+
+TEST(NumberScan, WindowClassesMatchTheBytewiseDefinition) {
+  std::mt19937_64 random(3);
+  const std::string alphabet = "0123456789.-+e ,#\n\r\t\x1f\x20\x21\x00\x7f\x80\xff/:";
+  char window[64];
+  for (int i = 0; i < 20000; ++i) {
+    for (char& b : window) {
+      b = random() % 4 == 0 ? static_cast<char>(random()) : alphabet[random() % alphabet.size()];
+    }
+    const byte_masks::ByteMasks fast = byte_masks::classify(window);
+    const byte_masks::ByteMasks plain = byte_masks::classifyBytewise(window);
+    ASSERT_EQ(fast.separators, plain.separators);
+    ASSERT_EQ(fast.lineFeeds, plain.lineFeeds);
+    ASSERT_EQ(fast.returns, plain.returns);
+    ASSERT_EQ(fast.comments, plain.comments);
+    ASSERT_EQ(fast.digits, plain.digits);
+    ASSERT_EQ(fast.points, plain.points);
+    ASSERT_EQ(fast.minuses, plain.minuses);
+    ASSERT_EQ(byte_masks::countBits(fast.separators),
+              static_cast<unsigned>(std::popcount(fast.separators)));
+  }
+}
 
 TEST(NumberScan, DigitRunsAndValuesMatchAByteLoop) {
   std::mt19937_64 random(5);
@@ -70,8 +93,11 @@ std::string randomNumber(std::mt19937& random, bool integer) {
 // Separators as files mix them: blanks, tabs, commas, the three line
 // endings and comments.
 std::string randomSeparator(std::mt19937& random) {
-  static const char* const kSeparators[] = {" ", " ", " ", ", ", ",\n", "\n", "\t",
-                                            "\r\n", "\r", "   ", " # a 1 2 3\n", ",,"};
+  // Some longer than the 64 bytes the bulk reader looks at together.
+  static const char* const kSeparators[] = {
+      " ", " ", " ", ", ", ",\n", "\n", "\t", "\r\n", "\r", "   ", " # a 1 2 3\n", ",,",
+      "                                                                        ",
+      "\r\n# a comment that runs on past a window of sixty-four bytes 1 2 3 4 5 6\r\n"};
   return kSeparators[random() % std::size(kSeparators)];
 }
 
@@ -203,6 +229,26 @@ TEST(Lexer, VectorListsStopAtTheElementThatIsNotWhole) {
   ASSERT_FALSE(readFieldValue(partial, FieldType::MFRotation, value, error));
   EXPECT_EQ(error.line, 301u);
   EXPECT_EQ(error.message, "expected a number but found ']'");
+}
+
+TEST(Lexer, LineEndsAnywhereInALongListCountOnce) {
+  // "\r\n" at every offset from the list's start, so that some pair
+  // straddles the bytes the bulk reader looks at together.
+  for (size_t pad = 0; pad < 140; ++pad) {
+    for (const char* lineEnd : {"\r\n", "\r", "\n"}) {
+      std::string text = "[" + std::string(pad, ' ') + lineEnd + "1 2";
+      for (int i = 0; i < 40; ++i) text += std::string(lineEnd) + "3 -4.5";
+      text += " ] X";
+      Lexer lexer(text);
+      FieldValue value;
+      ParseError error;
+      ASSERT_TRUE(readFieldValue(lexer, FieldType::MFFloat, value, error)) << error.text();
+      ASSERT_EQ(value.as<std::vector<float>>()->size(), 82u);
+      const Token after = lexer.next();
+      ASSERT_EQ(after.line, 42u) << pad << " " << lineEnd;
+      ASSERT_EQ(after.column, 10u) << pad;
+    }
+  }
 }
 
 TEST(Lexer, MillionsOfPlainDecimalsReadAsFromCharsReadsThem) {
