@@ -24,7 +24,8 @@ uint64_t bitRange(unsigned from, unsigned to) {
 
 // PLACE moved by I bytes (1..64) through a window whose line breaks are
 // BREAKS.
-TextPlace advanced(const TextPlace& place, uint64_t breaks, unsigned i) {
+[[gnu::always_inline]] inline TextPlace advanced(const TextPlace& place, uint64_t breaks,
+                                                 unsigned i) {
   const uint64_t passed = i == kWindow ? breaks : breaks & ((uint64_t{1} << i) - 1);
   if (passed == 0) return {place.at + i, place.line, place.lineStart};
   return {place.at + i, place.line + byte_masks::countBits(passed),
