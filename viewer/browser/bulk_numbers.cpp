@@ -145,8 +145,8 @@ size_t readWindows(TextPlace& place, const char* scanEnd, T* out, size_t count) 
 // The same one byte at a time, up to MAXGROUPS groups: for comments,
 // "\r" line ends and the last bytes of the text.
 template <class T>
-size_t readGroupsOneByOne(TextPlace& place, const char* scanEnd, T* out, size_t count,
-                          size_t group, size_t maxGroups) {
+size_t readGroupsOneByOne(TextPlace& place, const char* scanEnd, T* out, size_t count, size_t group,
+                          size_t maxGroups) {
   size_t done = 0;
   while (count - done >= group && done < maxGroups * group) {
     TextPlace at = place;
@@ -188,11 +188,16 @@ size_t readRun(TextPlace& place, const char* scanEnd, T* out, size_t count) {
 template <class T>
 size_t readPlainRun(TextPlace& place, const char* scanEnd, T* out, size_t count, size_t group) {
   switch (group) {
-    case 1: return readRun<T, 1>(place, scanEnd, out, count);
-    case 2: return readRun<T, 2>(place, scanEnd, out, count);
-    case 3: return readRun<T, 3>(place, scanEnd, out, count);
-    case 4: return readRun<T, 4>(place, scanEnd, out, count);
-    default: return 0;
+    case 1:
+      return readRun<T, 1>(place, scanEnd, out, count);
+    case 2:
+      return readRun<T, 2>(place, scanEnd, out, count);
+    case 3:
+      return readRun<T, 3>(place, scanEnd, out, count);
+    case 4:
+      return readRun<T, 4>(place, scanEnd, out, count);
+    default:
+      return 0;
   }
 }
 

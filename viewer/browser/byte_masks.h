@@ -70,8 +70,8 @@ inline ByteMasks classifyBytewise(const char* p) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * block));
     // Unsigned x <= 0x20, NUL left out.
     const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, blank), x);
-    const __m128i separator = _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi8(x, nul), low),
-                                           _mm_cmpeq_epi8(x, comma));
+    const __m128i separator =
+        _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi8(x, nul), low), _mm_cmpeq_epi8(x, comma));
     m.separators |= bitsOf(separator, block);
     m.lineFeeds |= bitsOf(_mm_cmpeq_epi8(x, lineFeed), block);
     m.returns |= bitsOf(_mm_cmpeq_epi8(x, ret), block);

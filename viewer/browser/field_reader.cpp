@@ -153,36 +153,13 @@ void reserveLongList(const Lexer& lexer, std::vector<T>& items) {
   }
 }
 
-// The lexer's bulk reader for lists of T, whose elements are GROUP
-// numbers of type Number; Number is void for lists it cannot read.
+// The numbers the lexer's bulk reader reads for a list of T: floats for
+// float vectors and rotations, doubles, int32s; void for lists it cannot.
 template <class T>
-struct BulkNumbers {
-  using Number = void;
-};
-template <>
-struct BulkNumbers<float> {
-  using Number = float;
-};
-template <>
-struct BulkNumbers<Vec2f> {
-  using Number = float;
-};
-template <>
-struct BulkNumbers<Vec3f> {
-  using Number = float;
-};
-template <>
-struct BulkNumbers<Rotation> {
-  using Number = float;
-};
-template <>
-struct BulkNumbers<double> {
-  using Number = double;
-};
-template <>
-struct BulkNumbers<int32_t> {
-  using Number = int32_t;
-};
+using BulkNumber = std::conditional_t<
+    std::is_same_v<T, float> || std::is_same_v<T, Vec2f> || std::is_same_v<T, Vec3f> ||
+        std::is_same_v<T, Rotation>,
+    float, std::conditional_t<std::is_same_v<T, double> || std::is_same_v<T, int32_t>, T, void>>;
 
 size_t readPlain(Lexer& lexer, float* out, size_t count, size_t group) {
   return lexer.readPlainFloats(out, count, group);
@@ -200,7 +177,7 @@ size_t readPlain(Lexer& lexer, int32_t* out, size_t count, size_t) {
 // element after them, if any, is left to readOne.
 template <class T>
 void appendPlainElements(Lexer& lexer, std::vector<T>& items) {
-  using Number = typename BulkNumbers<T>::Number;
+  using Number = BulkNumber<T>;
   if constexpr (!std::is_void_v<Number>) {
     constexpr size_t kGroup = sizeof(T) / sizeof(Number);
     static_assert(sizeof(T) == kGroup * sizeof(Number) && std::is_trivially_copyable_v<T>);

@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -104,8 +104,9 @@ std::unique_ptr<FileMapping> FileMapping::map(int fd, size_t size) {
   const auto pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   const auto begin = reinterpret_cast<uintptr_t>(data);
   const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  const size_t slot = kept < 0 ? kMaxMappings
-                               : claimSlot(begin, begin + (size + pageSize - 1) / pageSize * pageSize);
+  const size_t slot = kept < 0
+                          ? kMaxMappings
+                          : claimSlot(begin, begin + (size + pageSize - 1) / pageSize * pageSize);
   if (slot == kMaxMappings) {
     if (kept >= 0) ::close(kept);
     ::munmap(data, size);

@@ -41,7 +41,9 @@ constexpr std::array<SeparatorKind, 256> makeSeparatorKinds() {
 }
 constexpr std::array<SeparatorKind, 256> kSeparatorKinds = makeSeparatorKinds();
 
-inline bool startsIdentifier(char ch) { return (kClasses[static_cast<unsigned char>(ch)] & 1) != 0; }
+inline bool startsIdentifier(char ch) {
+  return (kClasses[static_cast<unsigned char>(ch)] & 1) != 0;
+}
 inline bool continuesIdentifier(char ch) {
   return (kClasses[static_cast<unsigned char>(ch)] & 2) != 0;
 }
@@ -53,8 +55,8 @@ inline bool endsNumber(char ch) { return !continuesIdentifier(ch) && ch != '.'; 
 
 // Skips the separators from P on, up to END, counting the line ends into
 // LINE and LINESTART (where the current line begins).
-[[gnu::always_inline]] inline const char* skipSeparatorsIn(const char* p, const char* end, uint32_t& line,
-                             const char*& lineStart) {
+[[gnu::always_inline]] inline const char* skipSeparatorsIn(const char* p, const char* end,
+                                                           uint32_t& line, const char*& lineStart) {
   while (p < end) {
     switch (kSeparatorKinds[static_cast<unsigned char>(*p)]) {
       case kToken:
@@ -92,9 +94,9 @@ struct ExactDecimal<float> {
 template <>
 struct ExactDecimal<double> {
   static constexpr uint64_t kMaxMantissa = uint64_t{1} << 53;
-  static constexpr std::array<double, 23> kPowers{
-      1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static constexpr std::array<double, 23> kPowers{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 };
 
 // MANTISSA / 10^PLACES, negated when NEGATIVE, both exact in REAL: the
@@ -114,8 +116,7 @@ inline Real exactDecimal(uint64_t mantissa, size_t places, bool negative) {
 template <class Real>
 [[gnu::always_inline]] inline const char* readShortDecimal(const char* p, Real& value) {
   const number_scan::PlainDecimal d = number_scan::scanPlainDecimal(p);
-  if (d.end == nullptr || !endsNumber(*d.end) ||
-      d.mantissa > ExactDecimal<Real>::kMaxMantissa) {
+  if (d.end == nullptr || !endsNumber(*d.end) || d.mantissa > ExactDecimal<Real>::kMaxMantissa) {
     return nullptr;
   }
   value = exactDecimal<Real>(d.mantissa, d.places, d.negative);
@@ -130,9 +131,15 @@ template <class Real>
   return n.end;
 }
 
-[[gnu::always_inline]] inline const char* readShortNumber(const char* p, float& value) { return readShortDecimal(p, value); }
-[[gnu::always_inline]] inline const char* readShortNumber(const char* p, double& value) { return readShortDecimal(p, value); }
-[[gnu::always_inline]] inline const char* readShortNumber(const char* p, int32_t& value) { return readShortInteger(p, value); }
+[[gnu::always_inline]] inline const char* readShortNumber(const char* p, float& value) {
+  return readShortDecimal(p, value);
+}
+[[gnu::always_inline]] inline const char* readShortNumber(const char* p, double& value) {
+  return readShortDecimal(p, value);
+}
+[[gnu::always_inline]] inline const char* readShortNumber(const char* p, int32_t& value) {
+  return readShortInteger(p, value);
+}
 
 // A place in a text as the lexer tracks it.
 struct TextPlace {

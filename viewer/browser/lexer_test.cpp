@@ -1,5 +1,7 @@
 // The lexer's fast number paths (number_scan.h, the bulk list readers)
 // against std::from_chars and a byte-at-a-time reading of the same text.
+#include "viewer/browser/lexer.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,7 +13,6 @@
 
 #include "viewer/browser/byte_masks.h"
 #include "viewer/browser/field_reader.h"
-#include "viewer/browser/lexer.h"
 #include "viewer/browser/number_scan.h"
 
 namespace kestrel {
@@ -49,8 +50,7 @@ TEST(NumberScan, DigitRunsAndValuesMatchAByteLoop) {
   for (int i = 0; i < 200000; ++i) {
     char bytes[8];
     for (char& b : bytes) {
-      b = random() % 4 == 0 ? static_cast<char>(random())
-                            : alphabet[random() % alphabet.size()];
+      b = random() % 4 == 0 ? static_cast<char>(random()) : alphabet[random() % alphabet.size()];
     }
     unsigned run = 0;
     uint32_t value = 0;
@@ -95,7 +95,18 @@ std::string randomNumber(std::mt19937& random, bool integer) {
 std::string randomSeparator(std::mt19937& random) {
   // Some longer than the 64 bytes the bulk reader looks at together.
   static const char* const kSeparators[] = {
-      " ", " ", " ", ", ", ",\n", "\n", "\t", "\r\n", "\r", "   ", " # a 1 2 3\n", ",,",
+      " ",
+      " ",
+      " ",
+      ", ",
+      ",\n",
+      "\n",
+      "\t",
+      "\r\n",
+      "\r",
+      "   ",
+      " # a 1 2 3\n",
+      ",,",
       "                                                                        ",
       "\r\n# a comment that runs on past a window of sixty-four bytes 1 2 3 4 5 6\r\n"};
   return kSeparators[random() % std::size(kSeparators)];

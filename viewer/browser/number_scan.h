@@ -45,7 +45,8 @@ inline constexpr size_t kNumberScanSlack = 32;
   v = v * 10 + (v >> 8);
   constexpr uint64_t kLowPairs = 0x000000FF000000FFu;
   v = ((v & kLowPairs) * (100 + (uint64_t{1000000} << 32)) +
-       ((v >> 16) & kLowPairs) * (1 + (uint64_t{10000} << 32))) >> 32;
+       ((v >> 16) & kLowPairs) * (1 + (uint64_t{10000} << 32))) >>
+      32;
   return static_cast<uint32_t>(v);
 }
 
