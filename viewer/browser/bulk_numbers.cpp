@@ -55,12 +55,12 @@ template <class Real>
   const unsigned places = point != 0 ? end - pointAt - 1 : 0;
   if (whole > 7 || places > 7 || whole + places == 0) return false;
   uint64_t mantissa = 0;
-  if (whole + places <= 7) {
-    // Digits, point and all within eight bytes: the point taken out, one
-    // conversion reads them all.
-    const uint64_t bytes = number_scan::load8(w + first);
+  if (whole + places <= 8) {
+    // Up to eight digits: the whole part's bytes joined to the fraction's,
+    // read one byte on past the point, and converted at once.
     const uint64_t wholeBytes = (uint64_t{1} << (8 * whole)) - 1;
-    mantissa = number_scan::digitsValue((bytes & wholeBytes) | ((bytes >> 8) & ~wholeBytes),
+    mantissa = number_scan::digitsValue((number_scan::load8(w + first) & wholeBytes) |
+                                            (number_scan::load8(w + first + 1) & ~wholeBytes),
                                         whole + places);
   } else {
     mantissa = digitsAt(w + first, whole) * number_scan::kPowersOfTen[places] +
