@@ -1,6 +1,7 @@
 #include "viewer/browser/bulk_numbers.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "viewer/browser/byte_masks.h"
@@ -94,7 +95,7 @@ size_t readWindows(TextPlace& place, const char* scanEnd, T* out, size_t count) 
   TextPlace at = place;  // the window's start: the end of a number or a separator
   size_t done = 0;       // numbers of whole groups, read up to PLACE
   size_t pending = 0;    // numbers of the group under way, read up to AT
-  while (static_cast<size_t>(scanEnd - at.at) >= kWindow) {
+  while (scanEnd - at.at >= static_cast<std::ptrdiff_t>(kWindow)) {
     const ByteMasks m = byte_masks::classify(at.at);
     // Line breaks: "\n", and '\r' unless a '\n' follows ("\r\n" breaks
     // once); the byte after the window decides for its last byte.
@@ -152,8 +153,9 @@ size_t readGroupsOneByOne(TextPlace& place, const char* scanEnd, T* out, size_t 
     TextPlace at = place;
     size_t i = 0;
     for (; i < group; ++i) {
+      // A number may end past SCANEND; none may start there.
       at.at = lexer_scan::skipSeparatorsIn(at.at, scanEnd, at.line, at.lineStart);
-      if (at.at == scanEnd) break;
+      if (at.at >= scanEnd) break;
       at.at = lexer_scan::readShortNumber(at.at, out[done + i]);
       if (at.at == nullptr) break;
     }

@@ -311,7 +311,7 @@ bool Lexer::readInt32(int32_t& value) {
 template <class T>
 size_t Lexer::readPlainNumbers(T* out, size_t count, size_t group) {
   hasPeek_ = false;
-  if (text_.size() < number_scan::kNumberScanSlack) return 0;
+  if (!hasScanSlack()) return 0;
   const char* const base = text_.data();
   TextPlace place{base + pos_, line_, base + lineStart_};
   const size_t done = bulk_numbers::readPlainRun(
