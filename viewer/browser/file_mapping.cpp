@@ -98,9 +98,12 @@ void freeSlot(size_t slot) {
 std::unique_ptr<FileMapping> FileMapping::map(int fd, size_t size) {
   if (size == 0) return nullptr;
   installBusHandler();
-  // MAP_POPULATE maps the whole file at once, in place of a fault per page.
-  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   if (data == MAP_FAILED) return nullptr;
+  // The parse reads it front to back: read ahead far (for a file not yet
+  // in the page cache). Measured a little faster, and steadier, than
+  // MAP_POPULATE for a file that is.
+  ::madvise(data, size, MADV_SEQUENTIAL);
   const auto pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   const auto begin = reinterpret_cast<uintptr_t>(data);
   const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
