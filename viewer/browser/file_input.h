@@ -1,7 +1,7 @@
 // Reading whole input files safely. Scenes name files by URL, so a scene
 // can point at a FIFO, a device or a huge file: a plain open() of a FIFO
 // blocks until a writer appears, and /dev/zero never ends. Every file the
-// browser and its renderer read goes through readRegularFile.
+// browser and its renderer read is opened through openRegularFile.
 #pragma once
 
 #include <cstddef>
@@ -55,14 +55,14 @@ class FileMapping;
 class SceneText {
  public:
   SceneText();
-  SceneText(std::string text);  // NOLINT: text is what it holds
+  SceneText(std::string text);  // implicit: a reader may hand over plain text
   SceneText& operator=(std::string text);
   SceneText(SceneText&&) noexcept;
   SceneText& operator=(SceneText&&) noexcept;
   ~SceneText();
 
   std::string_view view() const;
-  operator std::string_view() const { return view(); }  // NOLINT: reads as text
+  operator std::string_view() const { return view(); }  // the parser takes it as text
   // Whether the mapped file was cut short while in use: its lost end
   // reads as NUL bytes, and the text should not be taken as the file's.
   bool cutShort() const;
@@ -75,8 +75,10 @@ class SceneText {
   std::unique_ptr<FileMapping> mapping_;
 };
 
-// readSceneText into a SceneText: a file of kMapFromBytes or more is
-// mapped instead of read, unless it holds gzip data.
+// readSceneText into a SceneText, with the same refusals: a file of
+// kMapFromBytes or more is mapped instead of read (gzip data is inflated
+// from the mapping into a buffer). The size is the one fstat gave before
+// mapping: a file that grows afterwards ends there.
 FileRead readSceneText(const std::string& path, size_t maxBytes, SceneText& text);
 FileRead readSceneFile(const std::string& path, SceneText& text);
 
