@@ -5,7 +5,10 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "viewer/browser/lexer.h"
 #include "viewer/browser/parser.h"
 #include "viewer/browser/visual_object.h"
 #include "viewer/browser/vrml_browser.h"
@@ -78,6 +81,29 @@ void BM_ParseObjects(benchmark::State& state) {
   parseBench(state, text);
 }
 BENCHMARK(BM_ParseObjects)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The lexer's bulk number reader alone, on the terrain's two lists: its
+// points (groups of three floats) and its face indices.
+void BM_PlainNumbers(benchmark::State& state) {
+  // Padded: the bulk reader leaves a text's last few bytes to the others.
+  static const std::string text = terrainText() + std::string(64, ' ');
+  const size_t points = text.find('[') + 1;
+  const size_t indices = text.find('[', points) + 1;
+  std::vector<float> floats(3 * 700 * 700);
+  std::vector<int32_t> ints(5 * 699 * 699);
+  for (auto _ : state) {
+    Lexer pointLexer(std::string_view(text).substr(points));
+    Lexer indexLexer(std::string_view(text).substr(indices));
+    if (pointLexer.readPlainFloats(floats.data(), floats.size(), 3) != floats.size() ||
+        indexLexer.readPlainInt32s(ints.data(), ints.size()) != ints.size()) {
+      state.SkipWithError("a list was not read whole");
+    }
+    benchmark::DoNotOptimize(floats.data());
+    benchmark::DoNotOptimize(ints.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (text.size() - points)));
+}
+BENCHMARK(BM_PlainNumbers)->Unit(benchmark::kMillisecond);
 
 void BM_NamedLookup(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));

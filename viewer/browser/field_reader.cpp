@@ -1,6 +1,7 @@
 #include "viewer/browser/field_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <type_traits>
 
@@ -152,6 +153,47 @@ void reserveLongList(const Lexer& lexer, std::vector<T>& items) {
   }
 }
 
+// The numbers the lexer's bulk reader reads for a list of T: floats for
+// float vectors and rotations, doubles, int32s; void for lists it cannot.
+template <class T>
+using BulkNumber = std::conditional_t<
+    std::is_same_v<T, float> || std::is_same_v<T, Vec2f> || std::is_same_v<T, Vec3f> ||
+        std::is_same_v<T, Rotation>,
+    float, std::conditional_t<std::is_same_v<T, double> || std::is_same_v<T, int32_t>, T, void>>;
+
+size_t readPlain(Lexer& lexer, float* out, size_t count, size_t group) {
+  return lexer.readPlainFloats(out, count, group);
+}
+size_t readPlain(Lexer& lexer, double* out, size_t count, size_t) {
+  return lexer.readPlainDoubles(out, count);
+}
+size_t readPlain(Lexer& lexer, int32_t* out, size_t count, size_t) {
+  return lexer.readPlainInt32s(out, count);
+}
+
+// Appends the elements at the read position that are made of plain
+// numbers, read in bulk a chunk at a time: long lists are nearly all such
+// numbers, and one call per number costs more than reading it. The
+// element after them, if any, is left to readOne.
+template <class T>
+void appendPlainElements(Lexer& lexer, std::vector<T>& items) {
+  using Number = BulkNumber<T>;
+  if constexpr (!std::is_void_v<Number>) {
+    constexpr size_t kGroup = sizeof(T) / sizeof(Number);
+    static_assert(sizeof(T) == kGroup * sizeof(Number) && std::is_trivially_copyable_v<T>);
+    constexpr size_t kChunk = 384;  // whole groups of 1, 2, 3 and 4
+    Number chunk[kChunk];
+    size_t read = 0;
+    do {
+      read = readPlain(lexer, chunk, kChunk, kGroup);
+      if (read == 0) return;
+      const size_t old = items.size();
+      items.resize(old + read / kGroup);
+      std::memcpy(static_cast<void*>(items.data() + old), chunk, read * sizeof(Number));
+    } while (read == kChunk);
+  }
+}
+
 template <class T>
 bool readMultiple(Lexer& lexer, FieldValue& value, ParseError& error) {
   std::vector<T> items;
@@ -163,6 +205,7 @@ bool readMultiple(Lexer& lexer, FieldValue& value, ParseError& error) {
     lexer.next();
     reserveLongList(lexer, items);
     while (true) {
+      appendPlainElements(lexer, items);
       const char c = lexer.peekChar();
       if (c == ']') break;
       if (c == '\0' && lexer.atEnd()) {

@@ -1,11 +1,13 @@
 // Reading whole input files safely. Scenes name files by URL, so a scene
 // can point at a FIFO, a device or a huge file: a plain open() of a FIFO
 // blocks until a writer appears, and /dev/zero never ends. Every file the
-// browser and its renderer read goes through readRegularFile.
+// browser and its renderer read is opened through openRegularFile.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace kestrel {
 
@@ -44,6 +46,45 @@ FileRead readSceneText(const std::string& path, size_t maxBytes, std::string& te
 
 // readSceneText with kMaxSceneFileBytes.
 FileRead readSceneFile(const std::string& path, std::string& text);
+
+class FileMapping;
+
+// The text of a scene as the parser reads it: a large file's own pages,
+// mapped (file_mapping.h), or a buffer (a small file, inflated gzip data,
+// text a reader made). Views of it last as long as it does.
+class SceneText {
+ public:
+  SceneText();
+  SceneText(std::string text);  // implicit: a reader may hand over plain text
+  SceneText& operator=(std::string text);
+  SceneText(SceneText&&) noexcept;
+  SceneText& operator=(SceneText&&) noexcept;
+  ~SceneText();
+
+  std::string_view view() const;
+  operator std::string_view() const { return view(); }  // the parser takes it as text
+  // Whether the mapped file was cut short while in use: its lost end
+  // reads as NUL bytes, and the text should not be taken as the file's.
+  bool cutShort() const;
+  // Whether the text is the file's pages rather than a copy.
+  bool mapped() const { return mapping_ != nullptr; }
+
+ private:
+  friend FileRead readSceneText(const std::string&, size_t, SceneText&);
+  std::string owned_;
+  std::unique_ptr<FileMapping> mapping_;
+};
+
+// readSceneText into a SceneText, with the same refusals: a file of
+// kMapFromBytes or more is mapped instead of read (gzip data is inflated
+// from the mapping into a buffer). The size is the one fstat gave before
+// mapping: a file that grows afterwards ends there.
+FileRead readSceneText(const std::string& path, size_t maxBytes, SceneText& text);
+FileRead readSceneFile(const std::string& path, SceneText& text);
+
+// Files smaller than this are read into a buffer: for them a mapping
+// costs more than the copy it saves.
+inline constexpr size_t kMapFromBytes = size_t{256} << 10;
 
 // Why RESULT refused a file, for messages: "not a regular file", "larger
 // than the 256 MiB limit" (MAXBYTES in words), "larger than the 256 MiB

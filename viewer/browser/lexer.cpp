@@ -3,58 +3,13 @@
 #include <array>
 #include <charconv>
 
+#include "viewer/browser/bulk_numbers.h"
+#include "viewer/browser/lexer_scan.h"
+
 namespace kestrel {
 namespace {
 
-// Character classes, built once: bit 1 may start an identifier, bit 2 may
-// continue one.
-constexpr std::array<uint8_t, 256> makeClasses() {
-  std::array<uint8_t, 256> c{};
-  for (int i = 0x21; i < 256; ++i) c[static_cast<size_t>(i)] = 3;
-  for (char ch : std::string_view("\"#',.[\\]{}")) c[static_cast<unsigned char>(ch)] = 0;
-  c[0x7f] = 0;
-  for (int d = '0'; d <= '9'; ++d) c[static_cast<size_t>(d)] = 2;
-  c['+'] = 2;
-  c['-'] = 2;
-  return c;
-}
-constexpr std::array<uint8_t, 256> kClasses = makeClasses();
-
-// Bytes skipped between tokens without further thought: blanks, commas and
-// control characters other than the line ends and NUL.
-constexpr std::array<bool, 256> makePlainSeparators() {
-  std::array<bool, 256> c{};
-  for (int i = 1; i < 0x20; ++i) c[static_cast<size_t>(i)] = true;
-  c['\n'] = false;
-  c['\r'] = false;
-  c[' '] = true;
-  c[','] = true;
-  return c;
-}
-constexpr std::array<bool, 256> kPlainSeparators = makePlainSeparators();
-
-bool startsIdentifier(char ch) { return (kClasses[static_cast<unsigned char>(ch)] & 1) != 0; }
-bool continuesIdentifier(char ch) {
-  return (kClasses[static_cast<unsigned char>(ch)] & 2) != 0;
-}
-bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
-
-// Powers of ten exact in REAL, and the largest mantissa REAL holds exactly.
-template <class Real>
-struct ExactDecimal;
-template <>
-struct ExactDecimal<float> {
-  static constexpr uint64_t kMaxMantissa = uint64_t{1} << 24;
-  static constexpr std::array<float, 11> kPowers{1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                                 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-};
-template <>
-struct ExactDecimal<double> {
-  static constexpr uint64_t kMaxMantissa = uint64_t{1} << 53;
-  static constexpr std::array<double, 23> kPowers{
-      1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-};
+using namespace lexer_scan;
 
 // A plain decimal ("-12.375", ".5", "7") whose digits and decimal places
 // REAL holds exactly: one division then rounds it correctly, to the value
@@ -81,9 +36,7 @@ const char* readPlainDecimal(const char* p, const char* last, Real& value) {
       static_cast<size_t>(places) >= ExactDecimal<Real>::kPowers.size()) {
     return nullptr;
   }
-  const Real magnitude =
-      static_cast<Real>(mantissa) / ExactDecimal<Real>::kPowers[static_cast<size_t>(places)];
-  value = negative ? -magnitude : magnitude;
+  value = exactDecimal<Real>(mantissa, static_cast<size_t>(places), negative);
   return p;
 }
 
@@ -114,23 +67,11 @@ void Lexer::newline(size_t at) {
 
 void Lexer::skipSeparators() {
   hasPeek_ = false;  // direct reads move the position themselves
-  const size_t n = text_.size();
-  while (pos_ < n) {
-    char ch = text_[pos_];
-    if (kPlainSeparators[static_cast<unsigned char>(ch)]) {
-      ++pos_;
-    } else if (ch == '\n') {
-      newline(++pos_);
-    } else if (ch == '\r') {
-      ++pos_;
-      if (pos_ < n && text_[pos_] == '\n') ++pos_;
-      newline(pos_);
-    } else if (ch == '#') {
-      while (pos_ < n && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
-    } else {
-      return;
-    }
-  }
+  const char* base = text_.data();
+  const char* lineStart = base + lineStart_;
+  const char* p = skipSeparatorsIn(base + pos_, base + text_.size(), line_, lineStart);
+  pos_ = static_cast<size_t>(p - base);
+  lineStart_ = static_cast<size_t>(lineStart - base);
 }
 
 char Lexer::peekChar() {
@@ -244,12 +185,22 @@ Token Lexer::peek() {
   return peeked_;
 }
 
+bool Lexer::hasScanSlack() const {
+  return text_.size() - pos_ >= number_scan::kNumberScanSlack;
+}
+
 template <class Real>
 bool Lexer::readReal(Real& value) {
   hasPeek_ = false;
   skipSeparators();
   const char* first = text_.data() + pos_;
   const char* last = text_.data() + text_.size();
+  if (hasScanSlack()) {
+    if (const char* end = readShortDecimal(first, value)) {
+      pos_ += static_cast<size_t>(end - first);
+      return true;
+    }
+  }
   if (first == last) return false;
   // from_chars accepts no leading '+', and would accept "inf"/"nan", which
   // VRML does not.
@@ -320,6 +271,13 @@ bool Lexer::readUint32(uint32_t& value) {
 bool Lexer::readInt32(int32_t& value) {
   hasPeek_ = false;
   skipSeparators();
+  if (hasScanSlack()) {
+    const char* first = text_.data() + pos_;
+    if (const char* end = readShortInteger(first, value)) {
+      pos_ += static_cast<size_t>(end - first);
+      return true;
+    }
+  }
   const size_t save = pos_;
   bool negative = false;
   if (pos_ < text_.size() && (text_[pos_] == '-' || text_[pos_] == '+')) {
@@ -348,6 +306,32 @@ bool Lexer::readInt32(int32_t& value) {
     value = static_cast<int32_t>(magnitude);
   }
   return true;
+}
+
+template <class T>
+size_t Lexer::readPlainNumbers(T* out, size_t count, size_t group) {
+  hasPeek_ = false;
+  if (!hasScanSlack()) return 0;
+  const char* const base = text_.data();
+  TextPlace place{base + pos_, line_, base + lineStart_};
+  const size_t done = bulk_numbers::readPlainRun(
+      place, base + text_.size() - number_scan::kNumberScanSlack, out, count, group);
+  pos_ = static_cast<size_t>(place.at - base);
+  line_ = place.line;
+  lineStart_ = static_cast<size_t>(place.lineStart - base);
+  return done;
+}
+
+size_t Lexer::readPlainFloats(float* out, size_t count, size_t group) {
+  return readPlainNumbers(out, count, group);
+}
+
+size_t Lexer::readPlainDoubles(double* out, size_t count) {
+  return readPlainNumbers(out, count, 1);
+}
+
+size_t Lexer::readPlainInt32s(int32_t* out, size_t count) {
+  return readPlainNumbers(out, count, 1);
 }
 
 std::string unescapeString(std::string_view raw) {

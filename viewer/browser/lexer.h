@@ -57,6 +57,17 @@ class Lexer {
   bool readInt32(int32_t& value);
   bool readUint32(uint32_t& value);
 
+  // Plain numbers in bulk, for long lists: reads up to COUNT numbers into
+  // OUT in whole groups of GROUP (the floats of one vector, say) and
+  // returns how many it read. Stops before the first group that holds
+  // anything but plain decimals ("-12.5", "7", ".25"; exponents, signs
+  // '+', hexadecimal and long numbers are left to the readers above) and
+  // before the last few bytes of the text. Each value is the one the
+  // single readers give.
+  size_t readPlainFloats(float* out, size_t count, size_t group);
+  size_t readPlainDoubles(double* out, size_t count);
+  size_t readPlainInt32s(int32_t* out, size_t count);
+
   uint32_t line() const { return line_; }
   uint32_t column() const { return static_cast<uint32_t>(pos_ - lineStart_ + 1); }
   size_t offset() const { return pos_; }
@@ -71,6 +82,10 @@ class Lexer {
   // readFloat and readDouble: one reader for both precisions.
   template <class Real>
   bool readReal(Real& value);
+  template <class T>
+  size_t readPlainNumbers(T* out, size_t count, size_t group);
+  // Whether the eight-byte scans of number_scan.h may start at pos_.
+  bool hasScanSlack() const;
 
   // One token of look-ahead, kept so that peek() then next() lexes once.
   bool hasPeek_ = false;

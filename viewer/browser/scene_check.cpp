@@ -16,7 +16,7 @@ namespace {
 // READER, when given, reads the file's text (a model becomes VRML97 text).
 bool parseFile(const std::string& path, Scene& scene, std::string& problem,
                std::string* warnings, const SceneTextReader& reader) {
-  std::string text;
+  SceneText text;
   const bool read =
       reader ? reader(path, text, problem) : readSceneTextOrSayWhy(path, text, problem);
   if (!read) return false;
@@ -35,11 +35,15 @@ bool parseFile(const std::string& path, Scene& scene, std::string& problem,
     };
   }
   ParseError error;
-  if (!parseVrml(text, options, scene, error)) {
-    problem = error.text();
+  const bool parsed = parseVrml(text, options, scene, error);
+  if (text.cutShort()) {
+    scene = Scene{};
+    if (warnings != nullptr) warnings->clear();
+    problem = "cannot read the file: it was cut short while being read";
     return false;
   }
-  return true;
+  if (!parsed) problem = error.text();
+  return parsed;
 }
 
 // Frees SCENE, or with kKeepUntilExit leaves it to the end of the process:
@@ -53,7 +57,7 @@ void dispose(std::unique_ptr<Scene> scene, SceneDisposal disposal) {
 
 }  // namespace
 
-bool readSceneTextOrSayWhy(const std::string& path, std::string& text, std::string& problem) {
+bool readSceneTextOrSayWhy(const std::string& path, SceneText& text, std::string& problem) {
   if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
     std::string why = refusalText(read, kMaxSceneFileBytes);
     problem = why.empty() ? "cannot read the file" : "cannot read the file: " + why;

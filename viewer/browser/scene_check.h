@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "viewer/browser/file_input.h"
+
 namespace kestrel {
 
 // Reads the scene text of PATH into TEXT; false with the problem in
 // PROBLEM. Lets callers check and print files that become VRML text first.
 using SceneTextReader =
-    std::function<bool(const std::string& path, std::string& text, std::string& problem)>;
+    std::function<bool(const std::string& path, SceneText& text, std::string& problem)>;
 
 // What becomes of the scenes checkSceneFiles and printSceneFile parse once
 // they are done with. A program that exits right afterwards (kestrel --check
@@ -22,7 +24,7 @@ enum class SceneDisposal { kFree, kKeepUntilExit };
 
 // The reader used when none is given: the file itself, as scene text
 // (gzip-compressed text inflated).
-bool readSceneTextOrSayWhy(const std::string& path, std::string& text, std::string& problem);
+bool readSceneTextOrSayWhy(const std::string& path, SceneText& text, std::string& problem);
 
 // Parses each file leniently, as the viewer reads it, and prints a line per
 // warning ("PATH: line L, column C: warning: what was skipped"), then one

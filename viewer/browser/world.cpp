@@ -66,7 +66,7 @@ bool World::parseContent(std::string_view text, Scene& content, ParseError& erro
 }
 
 bool World::parseFile(const std::string& path, Scene& content, ParseError& error) const {
-  std::string text;
+  SceneText text;
   if (FileRead read = readSceneFile(path, text); read != FileRead::kOk) {
     std::string why = refusalText(read, kMaxSceneFileBytes);
     error = ParseError{0, 0, "cannot read " + path + (why.empty() ? "" : ": " + why)};
@@ -78,7 +78,13 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
   options.warn = logWarning;
   options.sourceName = path;
-  if (!parseVrml(text, options, content, error)) return false;
+  const bool parsed = parseVrml(text, options, content, error);
+  if (text.cutShort()) {
+    content = Scene{};
+    error = ParseError{0, 0, "cannot read " + path + ": it was cut short while being read"};
+    return false;
+  }
+  if (!parsed) return false;
   content.url = path;
   return true;
 }

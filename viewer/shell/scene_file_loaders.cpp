@@ -278,7 +278,7 @@ void SceneFileLoaders::loadModelFile(const std::string& path) {
 }
 
 SceneTextReader sceneTextReader(bool writeImages) {
-  return [writeImages](const std::string& path, std::string& text, std::string& problem) {
+  return [writeImages](const std::string& path, SceneText& text, std::string& problem) {
     if (!isModelFileName(path)) return readSceneTextOrSayWhy(path, text, problem);
     ModelImportOptions options;
     options.maxFileBytes = kMaxSceneFileBytes;
