@@ -127,7 +127,7 @@ GlRenderer::GlRenderer() : impl_(std::make_unique<Impl>()) {}
 GlRenderer::~GlRenderer() = default;
 
 bool GlRenderer::init(std::string* error) {
-  return impl_->shapes.init(error) && impl_->background.init(error);
+  return impl_->shapes.init(error);
 }
 
 void GlRenderer::clearCaches() { impl_->clear(); }
