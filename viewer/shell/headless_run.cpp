@@ -110,10 +110,13 @@ int runHeadless(const ViewerOptions& options) {
 
 namespace {
 
-int writeSnapshot(CVrmlBrowser& browser, const ViewerOptions& options) {
+// Renders with the renderer START has made meanwhile.
+int writeSnapshot(CVrmlBrowser& browser, const ViewerOptions& options,
+                  FrameRendererStart& start) {
   std::string error;
-  if (renderSnapshot(browser, options.snapshotWidth, options.snapshotHeight,
-                     options.snapshotPath, &error) != 0) {
+  std::unique_ptr<FrameRenderer> frames = start.take(&error);
+  if (!frames || frames->writeSnapshot(browser, options.snapshotWidth, options.snapshotHeight,
+                                       options.snapshotPath, &error) != 0) {
     std::fprintf(stderr, "kestrel: cannot write the snapshot %s: %s\n",
                  options.snapshotPath.c_str(), error.c_str());
     return 1;
@@ -128,6 +131,8 @@ int snapshotOfReplay(const ViewerOptions& options);
 int runSnapshot(const ViewerOptions& options) {
   std::signal(SIGPIPE, SIG_IGN);
   if (!options.replayPath.empty()) return snapshotOfReplay(options);
+  // The OpenGL driver loads and the programs compile while the files are read.
+  FrameRendererStart renderer({});
   ViewerCore core(options);
   core.readStartupFiles();
   PendingFiles pending(options.files, core.builders());
@@ -151,7 +156,7 @@ int runSnapshot(const ViewerOptions& options) {
   } else {
     browser.advanceTime(std::chrono::duration<double>(clock::now() - start).count());
   }
-  return writeSnapshot(browser, options);
+  return writeSnapshot(browser, options, renderer);
 }
 
 }  // namespace kestrel
@@ -192,12 +197,13 @@ std::unique_ptr<ReplaySession> openReplay(const ViewerOptions& options) {
 int snapshotOfReplay(const ViewerOptions& options) {
   std::unique_ptr<ReplaySession> session = openReplay(options);
   if (!session) return 2;
+  FrameRendererStart renderer({});  // ready by the time the journal has run
   int64_t at = options.snapshotAtMs >= 0 ? options.snapshotAtMs
                : options.replayToMs >= 0 ? options.replayToMs
                                          : session->endTime();
   session->seekTo(at);
   reportChangedFiles(*session);
-  int status = writeSnapshot(session->core().engine().browser(), options);
+  int status = writeSnapshot(session->core().engine().browser(), options, renderer);
   return session->finish() ? status : 1;
 }
 

@@ -163,6 +163,45 @@ TEST(Render, SnapshotFramesRenderTheSameFrameAgainAndWriteTheLast) {
   EXPECT_NE(renderSnapshotFrames(scene, 32, 24, "/nonexistent-dir/x.png", 2, &error), 0);
 }
 
+TEST(Render, RendererMadeOnAnotherThreadDrawsOnTheTakingThread) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(kBlueSky + kUnlitRed, content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  std::string error;
+  // A renderer made here first, then one made on another thread: both
+  // share the process's EGL display, and the first going does not take
+  // the display from the second.
+  auto here = FrameRenderer::create({}, &error);
+  ASSERT_TRUE(here) << error;
+  RgbaImage fromHere;
+  ASSERT_TRUE(here->render(browser, 40, 30, fromHere, &error)) << error;
+  FrameRendererStart start({});
+  auto taken = start.take(&error);
+  ASSERT_TRUE(taken) << error;
+  here.reset();
+  RgbaImage fromThread;
+  ASSERT_TRUE(taken->render(browser, 40, 30, fromThread, &error)) << error;
+  EXPECT_EQ(fromThread.pixels, fromHere.pixels);
+  EXPECT_GT(fromThread.at(20, 15)[0], 240);
+  EXPECT_EQ(fromThread.at(0, 0)[2], 255);
+  // The renderer is handed over once.
+  EXPECT_FALSE(start.take(&error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(Render, UntakenRendererIsDroppedWithItsStart) {
+  { FrameRendererStart start({}); }  // joins its thread; nothing leaks or hangs
+  FrameRendererStart start({});
+  std::string error;
+  auto taken = start.take(&error);
+  ASSERT_TRUE(taken) << error;
+  CVrmlBrowser empty;
+  RgbaImage img;
+  EXPECT_TRUE(taken->render(empty, 8, 8, img, &error)) << error;
+  EXPECT_EQ(img.at(4, 4)[0], 0);
+}
+
 }  // namespace
 }  // namespace kestrel
 
