@@ -16,11 +16,16 @@
 #include "viewer/engine/engine.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
+#include "viewer/shell/one_shot_heap.h"
 #include "viewer/shell/replay_session.h"
 #include "viewer/shell/viewer_core.h"
 
 namespace kestrel {
 namespace {
+
+// Heap room a snapshot's frame takes beside its scene: the framebuffer,
+// texture images with their mipmaps, the driver's own allocations.
+constexpr size_t kFrameHeapBytes = size_t{48} << 20;
 
 volatile std::sig_atomic_t stopSignal = 0;
 std::atomic<int> fatalStatus{0};
@@ -131,6 +136,11 @@ int snapshotOfReplay(const ViewerOptions& options);
 int runSnapshot(const ViewerOptions& options) {
   std::signal(SIGPIPE, SIG_IGN);
   if (!options.replayPath.empty()) return snapshotOfReplay(options);
+  // A process that renders one frame and exits, as --check parses and
+  // exits: the scene's, the driver's and the textures' allocations, on
+  // every thread, come from one heap backed by huge pages.
+  shareMainHeapWithThreads();
+  reserveHugePageHeap(heapForSceneFiles(options.files) + kFrameHeapBytes);
   // The OpenGL driver loads and the programs compile while the files are read.
   FrameRendererStart renderer({});
   ViewerCore core(options);
