@@ -84,11 +84,13 @@ bool writePngRows(FILE* f, const RgbaImage& img, png_bytep* rows, PngErrorTrap& 
   png_set_IHDR(png, info, png_uint_32(img.width), png_uint_32(img.height), 8,
                alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // Snapshots are written every frame by a running viewer: two cheap
-  // filters and a fast zlib level cost a fraction of the default's time
-  // for files a little larger.
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB | PNG_FILTER_UP);
-  png_set_compression_level(png, 3);
+  // Snapshots are written every frame by a running viewer, and the first
+  // frame's file is waited for: the "up" filter alone and zlib's fastest
+  // level take about half the time of two filters at level 3 (a 640 x 480
+  // frame: 1.8 against 3.3 ms, a textured one 8.5 against 15 ms) for
+  // files 8 to 25 % larger.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  png_set_compression_level(png, 1);
   png_write_info(png, info);
   if (!alpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the opaque alpha byte
   png_write_image(png, rows);
