@@ -119,7 +119,11 @@ namespace {
 int writeSnapshot(CVrmlBrowser& browser, const ViewerOptions& options,
                   FrameRendererStart& start) {
   std::string error;
+  // While the driver may still be loading: the frame's meshes and images.
+  FrameAhead ahead =
+      prepareFrameAhead(browser, options.snapshotWidth, options.snapshotHeight, {});
   std::unique_ptr<FrameRenderer> frames = start.take(&error);
+  if (frames) frames->adopt(std::move(ahead));
   if (!frames || frames->writeSnapshot(browser, options.snapshotWidth, options.snapshotHeight,
                                        options.snapshotPath, &error) != 0) {
     std::fprintf(stderr, "kestrel: cannot write the snapshot %s: %s\n",

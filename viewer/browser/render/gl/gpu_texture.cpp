@@ -25,7 +25,19 @@ bool onlyClearOrOpaque(const RgbaImage& img) {
 TextureCache::TextureCache() : movies_(std::make_unique<MovieTextures>()) {}
 TextureCache::~TextureCache() { clear(); }
 
+bool TextureCache::readImage(const std::string& path, RgbaImage& img, std::string* why) {
+  auto ahead = ahead_.find(path);
+  if (ahead == ahead_.end()) return readImageFile(path, img, why);
+  DecodedImage& d = ahead->second;
+  img = std::move(d.image);
+  if (why) *why = std::move(d.why);
+  const bool ok = d.ok;
+  ahead_.erase(ahead);
+  return ok;
+}
+
 void TextureCache::clear() {
+  ahead_.clear();
   movies_->clear();
   for (auto& [node, t] : textures_)
     if (t.id) glDeleteTextures(1, &t.id);
@@ -50,7 +62,7 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
     for (const std::string& url : listOf<std::string>(t, keys.url)) {
       std::string path, why;
       if (resolver ? resolver(url, dir, path) : false) {
-        if (readImageFile(path, img, &why)) break;
+        if (readImage(path, img, &why)) break;
         problems.push_back(why);
       }
     }

@@ -190,6 +190,46 @@ TEST(Render, RendererMadeOnAnotherThreadDrawsOnTheTakingThread) {
   EXPECT_FALSE(error.empty());
 }
 
+// A red triangle that a TimeSensor moves from left (x -2) to right (x 1)
+// over its first three seconds.
+const std::string kMovingTriangle =
+    kBlueSky +
+    "DEF T TimeSensor { cycleInterval 4 loop TRUE }"
+    "DEF CI CoordinateInterpolator { key [0 1] keyValue [-3 -1 0, -1 -1 0, -2 1 0,"
+    " 1 -1 0, 3 -1 0, 2 1 0] }"
+    "Shape { appearance Appearance { material Material { diffuseColor 0 0 0"
+    " emissiveColor 1 0 0 } } geometry IndexedFaceSet { solid FALSE"
+    " coord DEF C Coordinate { point [-3 -1 0, -1 -1 0, -2 1 0] } coordIndex [0 1 2 -1] } }"
+    "ROUTE T.fraction_changed TO CI.set_fraction ROUTE CI.value_changed TO C.set_point";
+
+TEST(Render, FrameWorkDoneAheadDrawsTheSameAndIsDroppedWhenTheSceneChanged) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(kMovingTriangle, content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  browser.advanceTime(0);
+  std::string error;
+  auto frames = FrameRenderer::create({}, &error);
+  ASSERT_TRUE(frames) << error;
+  RgbaImage plain, ahead;
+  ASSERT_TRUE(frames->render(browser, kSize, kSize, plain, &error)) << error;
+  auto other = FrameRenderer::create({}, &error);
+  ASSERT_TRUE(other) << error;
+  other->adopt(prepareFrameAhead(browser, kSize, kSize, {}));
+  ASSERT_TRUE(other->render(browser, kSize, kSize, ahead, &error)) << error;
+  EXPECT_EQ(ahead.pixels, plain.pixels);
+  EXPECT_GT(pixel(ahead, 16, kSize / 2).r, 240);  // on the left
+
+  // Made ahead, then the triangle moves: the work done ahead is stale.
+  FrameAhead stale = prepareFrameAhead(browser, kSize, kSize, {});
+  browser.advanceTime(3);
+  other->adopt(std::move(stale));
+  RgbaImage moved;
+  ASSERT_TRUE(other->render(browser, kSize, kSize, moved, &error)) << error;
+  EXPECT_GT(pixel(moved, 40, kSize / 2).r, 240) << "the triangle moved right";
+  EXPECT_EQ(pixel(moved, 16, kSize / 2).b, 255) << "and left the left side";
+}
+
 TEST(Render, UntakenRendererIsDroppedWithItsStart) {
   { FrameRendererStart start({}); }  // joins its thread; nothing leaks or hangs
   FrameRendererStart start({});

@@ -102,11 +102,36 @@ bool FrameRenderer::render(CVrmlBrowser& browser, int width, int height, RgbaIma
     renderer_->setMediaPositions([clock](const Node& clip) { return clock->mediaPosition(clip); });
   }
   placeViewerAtBoundViewpoint(browser, width, height);
+  if (ahead_.work && ahead_.browser == &browser && ahead_.geometry == browser.changes().geometry)
+    renderer_->adoptPrefetch(std::move(*ahead_.work));
+  ahead_ = {};
   browser_ = &browser;
   geometrySeen_ = geometry;
   const Scene& scene = browser.scene();
   return renderer_->render(scene.rootNodes(), scene.baseDir, width, height, image, error);
 }
+
+FrameAhead::FrameAhead() = default;
+FrameAhead::FrameAhead(FrameAhead&&) noexcept = default;
+FrameAhead& FrameAhead::operator=(FrameAhead&&) noexcept = default;
+FrameAhead::~FrameAhead() = default;
+
+FrameAhead prepareFrameAhead(CVrmlBrowser& browser, int width, int height,
+                             const std::string& renderRoot) {
+  FrameAhead ahead;
+  ahead.browser = &browser;
+  ahead.geometry = browser.changes().geometry;
+  const BoundNodes bound = browser.boundNodes();
+  UrlResolver resolver(renderRoot);
+  ahead.work = std::make_unique<FramePrefetch>(prefetchFrame(
+      browser.scene().rootNodes(), browser.scene().baseDir, width, height, &bound,
+      [&](const std::string& url, const std::string& dir, std::string& path) {
+        return resolver.resolve(url, dir, path);
+      }));
+  return ahead;
+}
+
+void FrameRenderer::adopt(FrameAhead ahead) { ahead_ = std::move(ahead); }
 
 int FrameRenderer::writeSnapshot(CVrmlBrowser& browser, int width, int height,
                                  const std::string& pngPath, std::string* error) {

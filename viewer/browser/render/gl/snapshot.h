@@ -34,6 +34,23 @@ bool renderImage(const Scene& scene, int width, int height, RgbaImage& image,
 
 class EglContext;
 class GlRenderer;
+struct FramePrefetch;
+
+// The work of BROWSER's next frame that needs no OpenGL (FramePrefetch in
+// gl_renderer.h), done while a FrameRendererStart is still making the
+// renderer; given to FrameRenderer::adopt. Texture URLs resolve with
+// RENDERROOT. Moves nothing in the scene.
+struct FrameAhead {
+  FrameAhead();
+  FrameAhead(FrameAhead&&) noexcept;
+  FrameAhead& operator=(FrameAhead&&) noexcept;
+  ~FrameAhead();
+  const CVrmlBrowser* browser = nullptr;
+  uint64_t geometry = 0;  // the browser's geometry changes it was made at
+  std::unique_ptr<FramePrefetch> work;
+};
+FrameAhead prepareFrameAhead(CVrmlBrowser& browser, int width, int height,
+                             const std::string& renderRoot);
 
 // Frames of a changing scene one after another (the frames of a video), with
 // one context and renderer for all: meshes and textures are kept while the
@@ -58,6 +75,9 @@ class FrameRenderer {
   // renderSnapshot.
   int writeSnapshot(CVrmlBrowser& browser, int width, int height, const std::string& pngPath,
                     std::string* error);
+  // The next render() of AHEAD's browser uses its work, unless that
+  // browser's geometry has changed since.
+  void adopt(FrameAhead ahead);
 
  private:
   friend class FrameRendererStart;
@@ -66,6 +86,7 @@ class FrameRenderer {
   std::unique_ptr<GlRenderer> renderer_;
   const CVrmlBrowser* browser_ = nullptr;
   uint64_t geometrySeen_ = 0;
+  FrameAhead ahead_;
 };
 
 // A FrameRenderer made on a thread of its own: loading the OpenGL driver
