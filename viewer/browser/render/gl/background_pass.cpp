@@ -129,18 +129,16 @@ bool isPlain(const SkyGradient& sky) {
   return same(sky.skyColors) && same(sky.groundColors);
 }
 
-GLuint uploadImage(const RgbaImage& img) {
+// Uploads IMG (turned upside down on the way).
+GLuint uploadImage(RgbaImage& img) {
   GLuint id = 0;
   glGenTextures(1, &id);
   glBindTexture(GL_TEXTURE_2D, id);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   // Rows are stored top first; texture coordinate t = 0 is the bottom.
-  std::vector<uint8_t> flipped(img.pixels.size());
-  size_t row = size_t(img.width) * 4;
-  for (int y = 0; y < img.height; ++y)
-    std::copy_n(&img.pixels[size_t(img.height - 1 - y) * row], row, &flipped[size_t(y) * row]);
+  flipRows(img);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, img.width, img.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               flipped.data());
+               img.pixels.data());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);

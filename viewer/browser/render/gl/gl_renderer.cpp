@@ -28,7 +28,6 @@ struct GlRenderer::Impl {
   const CameraSource* cameraSource = nullptr;
   bool toTarget = false;
   GLuint target = 0;
-  std::vector<uint8_t> row;  // scratch for flipping the read-back image
 
   ~Impl() {
     clear();
@@ -112,15 +111,7 @@ struct GlRenderer::Impl {
     out.pixels.resize(size_t(width) * size_t(height) * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, out.pixels.data());
-    const size_t stride = size_t(width) * 4;
-    row.resize(stride);
-    for (int y = 0; y < height / 2; ++y) {  // OpenGL's rows run bottom first
-      uint8_t* a = &out.pixels[size_t(y) * stride];
-      uint8_t* b = &out.pixels[size_t(height - 1 - y) * stride];
-      std::copy_n(a, stride, row.data());
-      std::copy_n(b, stride, a);
-      std::copy_n(row.data(), stride, b);
-    }
+    flipRows(out);  // OpenGL's rows run bottom first
     for (size_t i = 3; i < out.pixels.size(); i += 4) out.pixels[i] = 255;
   }
 };

@@ -76,12 +76,9 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
     glBindTexture(GL_TEXTURE_2D, gt.id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     // Rows are stored top first; texture coordinate t = 0 is the bottom.
-    std::vector<uint8_t> flipped(img.pixels.size());
-    size_t row = size_t(img.width) * 4;
-    for (int y = 0; y < img.height; ++y)
-      std::copy_n(&img.pixels[size_t(img.height - 1 - y) * row], row, &flipped[size_t(y) * row]);
+    flipRows(img);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, img.width, img.height, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, flipped.data());
+                 GL_UNSIGNED_BYTE, img.pixels.data());
     glGenerateMipmap(GL_TEXTURE_2D);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

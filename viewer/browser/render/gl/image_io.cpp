@@ -1,5 +1,7 @@
 #include "viewer/browser/render/gl/image_io.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -64,6 +66,14 @@ bool readImageFile(const std::string& path, RgbaImage& img, std::string* error) 
   }
   img.hasAlpha = anyPixelTransparent(img);
   return true;
+}
+
+void flipRows(RgbaImage& image) {
+  const size_t row = size_t(image.width) * 4;
+  for (int y = 0; y < image.height / 2; ++y) {
+    uint8_t* top = &image.pixels[size_t(y) * row];
+    std::swap_ranges(top, top + row, &image.pixels[size_t(image.height - 1 - y) * row]);
+  }
 }
 
 namespace {
