@@ -108,9 +108,11 @@ class FrameRendererStart {
   std::unique_ptr<FrameRenderer> take(std::string* error);
 
  private:
-  std::thread thread_;
+  // What the thread makes; declared before the thread, so that they exist
+  // before it starts.
   std::unique_ptr<FrameRenderer> made_;
   std::string error_;
+  std::thread thread_;
 };
 
 }  // namespace kestrel
