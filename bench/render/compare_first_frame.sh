@@ -12,7 +12,10 @@
 # Runs alternate the programs (N rounds, default 5) so a busy moment hits
 # both; the best wall-clock time and the best CPU time (user + system of the
 # process and its threads) of each program are printed, with the ratio
-# view3dscene / ours. view3dscene is installed with apt-get when missing; it
+# view3dscene / ours. With $KESTREL_BEFORE naming another kestrel program
+# (an older build, say), it runs in the same rounds and gets a row of its
+# own, so a change is measured against the same busy moments as the
+# reference. view3dscene is installed with apt-get when missing; it
 # needs a display, so the script runs itself under xvfb-run when DISPLAY is
 # unset.
 set -u
@@ -40,6 +43,11 @@ fi
 
 program=${KESTREL_PROGRAM:-$repo/build/default/viewer/shell/kestrel}
 [ -x "$program" ] || { echo "compare_first_frame: no kestrel program at $program" >&2; exit 1; }
+programs=(view3dscene kestrel)
+if [ -n "${KESTREL_BEFORE:-}" ]; then
+  [ -x "$KESTREL_BEFORE" ] || { echo "compare_first_frame: no program at $KESTREL_BEFORE" >&2; exit 1; }
+  programs=(view3dscene before kestrel)
+fi
 if [ ${#files[@]} = 0 ]; then
   while IFS= read -r f; do files+=("$f"); done \
     < <(find "$repo/testing/corpus/large" \( -name '*.wrl' -o -name '*.wrl.gz' \) | sort)
@@ -50,14 +58,20 @@ trap 'rm -rf "$work"' EXIT
 
 # measure COMMAND...: "WALL CPU OK" of one run; CPU is user + system of the
 # command and its children, OK is 1 when it exited 0 and wrote $work/out.png.
+# The children's time before the run is subtracted: a python3 started
+# through a wrapper script (pyenv's shims) inherits the wrapper's own
+# children's time, some 45 ms.
 measure() {
   rm -f "$work/out.png"
   python3 -c 'import os, resource, subprocess, sys, time
+def cpu():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
+c = cpu()
 t = time.time()
 rc = subprocess.run(sys.argv[2:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
 w = time.time() - t
-r = resource.getrusage(resource.RUSAGE_CHILDREN)
-print("%.3f %.3f %d" % (w, r.ru_utime + r.ru_stime, rc == 0 and os.path.exists(sys.argv[1])))' \
+print("%.3f %.3f %d" % (w, cpu() - c, rc == 0 and os.path.exists(sys.argv[1])))' \
     "$work/out.png" "$@"
 }
 
@@ -66,9 +80,11 @@ for f in "${files[@]}"; do
   name=${f#"$repo/testing/corpus/large/"}
   declare -A best=()
   for _ in $(seq "$runs"); do
-    for prog in view3dscene kestrel; do
+    for prog in "${programs[@]}"; do
       if [ $prog = kestrel ]; then
         read -r w c ok <<< "$(measure "$program" --snapshot "$work/out.png" --size "$size" "$f")"
+      elif [ $prog = before ]; then
+        read -r w c ok <<< "$(measure "$KESTREL_BEFORE" --snapshot "$work/out.png" --size "$size" "$f")"
       else
         read -r w c ok <<< "$(measure timeout 300 view3dscene "$f" --geometry "$size" -H \
                                --no-sound --screenshot 0 "$work/out.png")"
@@ -78,14 +94,14 @@ for f in "${files[@]}"; do
       best[$prog-c]=$(python3 -c "print(min($c, ${best[$prog-c]:-1e9}))")
     done
   done
-  for prog in view3dscene kestrel; do
+  for prog in "${programs[@]}"; do
     if [ -z "${best[$prog-w]:-}" ]; then
       printf '%-66s %-11s %8s\n' "$name" $prog failed; continue
     fi
     ratio="" rc=""
-    if [ $prog = kestrel ] && [ -n "${best[view3dscene-w]:-}" ]; then
-      ratio=$(python3 -c "print('%.1f' % (${best[view3dscene-w]} / ${best[kestrel-w]}))")
-      rc=$(python3 -c "print('%.1f' % (${best[view3dscene-c]} / max(${best[kestrel-c]}, 1e-3)))")
+    if [ $prog != view3dscene ] && [ -n "${best[view3dscene-w]:-}" ]; then
+      ratio=$(python3 -c "print('%.1f' % (${best[view3dscene-w]} / ${best[$prog-w]}))")
+      rc=$(python3 -c "print('%.1f' % (${best[view3dscene-c]} / max(${best[$prog-c]}, 1e-3)))")
     fi
     printf '%-66s %-11s %8.3f %8.3f %7s %7s\n' "$name" $prog "${best[$prog-w]}" \
       "${best[$prog-c]}" "$ratio" "$rc"

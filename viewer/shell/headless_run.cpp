@@ -16,11 +16,16 @@
 #include "viewer/engine/engine.h"
 #include "viewer/intake/command_queue.h"
 #include "viewer/intake/diagnostic_log.h"
+#include "viewer/shell/one_shot_heap.h"
 #include "viewer/shell/replay_session.h"
 #include "viewer/shell/viewer_core.h"
 
 namespace kestrel {
 namespace {
+
+// Heap room a snapshot's frame takes beside its scene: the framebuffer,
+// texture images with their mipmaps, the driver's own allocations.
+constexpr size_t kFrameHeapBytes = size_t{48} << 20;
 
 volatile std::sig_atomic_t stopSignal = 0;
 std::atomic<int> fatalStatus{0};
@@ -110,10 +115,17 @@ int runHeadless(const ViewerOptions& options) {
 
 namespace {
 
-int writeSnapshot(CVrmlBrowser& browser, const ViewerOptions& options) {
+// Renders with the renderer START has made meanwhile.
+int writeSnapshot(CVrmlBrowser& browser, const ViewerOptions& options,
+                  FrameRendererStart& start) {
   std::string error;
-  if (renderSnapshot(browser, options.snapshotWidth, options.snapshotHeight,
-                     options.snapshotPath, &error) != 0) {
+  // While the driver may still be loading: the frame's meshes and images.
+  FrameAhead ahead =
+      prepareFrameAhead(browser, options.snapshotWidth, options.snapshotHeight, {});
+  std::unique_ptr<FrameRenderer> frames = start.take(&error);
+  if (frames) frames->adopt(std::move(ahead));
+  if (!frames || frames->writeSnapshot(browser, options.snapshotWidth, options.snapshotHeight,
+                                       options.snapshotPath, &error) != 0) {
     std::fprintf(stderr, "kestrel: cannot write the snapshot %s: %s\n",
                  options.snapshotPath.c_str(), error.c_str());
     return 1;
@@ -128,6 +140,13 @@ int snapshotOfReplay(const ViewerOptions& options);
 int runSnapshot(const ViewerOptions& options) {
   std::signal(SIGPIPE, SIG_IGN);
   if (!options.replayPath.empty()) return snapshotOfReplay(options);
+  // A process that renders one frame and exits, as --check parses and
+  // exits: the scene's, the driver's and the textures' allocations, on
+  // every thread, come from one heap backed by huge pages.
+  shareMainHeapWithThreads();
+  reserveHugePageHeap(heapForSceneFiles(options.files) + kFrameHeapBytes);
+  // The OpenGL driver loads and the programs compile while the files are read.
+  FrameRendererStart renderer({});
   ViewerCore core(options);
   core.readStartupFiles();
   PendingFiles pending(options.files, core.builders());
@@ -151,7 +170,7 @@ int runSnapshot(const ViewerOptions& options) {
   } else {
     browser.advanceTime(std::chrono::duration<double>(clock::now() - start).count());
   }
-  return writeSnapshot(browser, options);
+  return writeSnapshot(browser, options, renderer);
 }
 
 }  // namespace kestrel
@@ -192,12 +211,13 @@ std::unique_ptr<ReplaySession> openReplay(const ViewerOptions& options) {
 int snapshotOfReplay(const ViewerOptions& options) {
   std::unique_ptr<ReplaySession> session = openReplay(options);
   if (!session) return 2;
+  FrameRendererStart renderer({});  // ready by the time the journal has run
   int64_t at = options.snapshotAtMs >= 0 ? options.snapshotAtMs
                : options.replayToMs >= 0 ? options.replayToMs
                                          : session->endTime();
   session->seekTo(at);
   reportChangedFiles(*session);
-  int status = writeSnapshot(session->core().engine().browser(), options);
+  int status = writeSnapshot(session->core().engine().browser(), options, renderer);
   return session->finish() ? status : 1;
 }
 

@@ -58,4 +58,6 @@ bool reserveHugePageHeap(size_t bytes) {
   return madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE) == 0;
 }
 
+void shareMainHeapWithThreads() { mallopt(M_ARENA_MAX, 1); }
+
 }  // namespace kestrel

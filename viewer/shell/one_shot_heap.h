@@ -24,4 +24,11 @@ size_t heapForSceneFiles(const std::vector<std::string>& paths);
 // malloc that does not grow the heap with brk, such as a sanitizer's).
 bool reserveHugePageHeap(size_t bytes);
 
+// Has every thread allocate from the main heap: glibc otherwise gives
+// threads heaps of their own, mapped and faulted in a page at a time,
+// which the range set aside above does not serve. Call before starting
+// threads; for short-lived processes whose threads allocate little at the
+// same time (their allocations then share one lock).
+void shareMainHeapWithThreads();
+
 }  // namespace kestrel

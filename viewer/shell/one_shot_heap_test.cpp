@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace kestrel {
 namespace {
@@ -59,6 +61,25 @@ TEST(OneShotHeap, BacksTheGrownHeapWithHugePages) {
   const auto after = reinterpret_cast<uintptr_t>(sbrk(0));
   EXPECT_GE(after - before, size_t{64} << 20);
   EXPECT_NE(vmFlagsAt(after - 4096).find(" hg"), std::string::npos) << vmFlagsAt(after - 4096);
+#endif
+}
+
+TEST(OneShotHeap, ThreadsAllocateFromTheMainHeap) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's malloc does not grow the heap with brk";
+#else
+  shareMainHeapWithThreads();
+  uintptr_t block = 0;
+  std::thread([&block] {
+    void* p = std::malloc(1000);
+    block = reinterpret_cast<uintptr_t>(p);
+    std::free(p);
+  }).join();
+  // The main heap lies below the program break; a thread's own heap would
+  // be mapped far above it.
+  const auto top = reinterpret_cast<uintptr_t>(sbrk(0));
+  EXPECT_LT(block, top);
+  EXPECT_GT(block, top - (size_t{1} << 32));
 #endif
 }
 

@@ -117,18 +117,28 @@ void setBands(GLuint program, const char* count, const char* angle, const char* 
   glUniform3fv(glGetUniformLocation(program, color), kMaxBands, c.data());
 }
 
-GLuint uploadImage(const RgbaImage& img) {
+// One colour in every direction: the sky has one colour and the ground,
+// if any, only that colour too.
+bool isPlain(const SkyGradient& sky) {
+  const Vec3f c = sky.skyColors.front();
+  auto same = [&](const std::vector<Vec3f>& colors) {
+    return std::all_of(colors.begin(), colors.end(), [&](Vec3f v) {
+      return v.x == c.x && v.y == c.y && v.z == c.z;
+    });
+  };
+  return same(sky.skyColors) && same(sky.groundColors);
+}
+
+// Uploads IMG (turned upside down on the way).
+GLuint uploadImage(RgbaImage& img) {
   GLuint id = 0;
   glGenTextures(1, &id);
   glBindTexture(GL_TEXTURE_2D, id);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   // Rows are stored top first; texture coordinate t = 0 is the bottom.
-  std::vector<uint8_t> flipped(img.pixels.size());
-  size_t row = size_t(img.width) * 4;
-  for (int y = 0; y < img.height; ++y)
-    std::copy_n(&img.pixels[size_t(img.height - 1 - y) * row], row, &flipped[size_t(y) * row]);
+  flipRows(img);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, img.width, img.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               flipped.data());
+               img.pixels.data());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -173,19 +183,39 @@ BackgroundPass::~BackgroundPass() {
   if (vao_) glDeleteVertexArrays(1, &vao_);
 }
 
-bool BackgroundPass::init(std::string* error) {
-  program_ = linkShaderProgram(kVertex, kFragment, "background", error);
-  if (!program_) return false;
-  glGenVertexArrays(1, &vao_);
-  return true;
+bool BackgroundPass::ensureProgram(std::vector<std::string>& problems) {
+  if (program_ || failed_) return program_ != 0;
+  std::string error;
+  program_ = linkShaderProgram(kVertex, kFragment, "background", &error);
+  if (program_) {
+    glGenVertexArrays(1, &vao_);
+  } else {
+    failed_ = true;  // told once; the frames go on without a sky
+    problems.push_back(error);
+  }
+  return program_ != 0;
 }
 
 void BackgroundPass::draw(const Bindings& bound, const Camera& cam,
                           const TextureResolver& resolver, std::vector<std::string>& problems) {
-  if (!program_) return;
   const Node* background = bound.background;
   const Mat4& backgroundMatrix = bound.backgroundMatrix;
   SkyGradient sky = skyGradientOf(background);
+  const Faces* faces = background ? &facesFor(*background, bound.backgroundDir, resolver, problems)
+                                  : nullptr;
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  if (isPlain(sky) && !(faces && faces->any())) {
+    // Most worlds: a clear does what the pass would, without compiling
+    // its program or shading every pixel (a software rasterizer spends
+    // noticeable time on both before the first frame).
+    const Vec3f c = sky.skyColors.front();
+    glClearColor(c.x, c.y, c.z, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return;
+  }
+  if (!ensureProgram(problems)) return;
   // Clip space back to directions in the Background's frame, with every
   // translation dropped: the spheres stay centred on the viewer.
   Mat4 toClip = cam.projection * rotationOf(cam.view) * rotationOf(backgroundMatrix);
@@ -196,8 +226,8 @@ void BackgroundPass::draw(const Bindings& bound, const Camera& cam,
   setBands(program_, "uGroundN", "uGroundAngle", "uGroundColor", sky.groundAngles,
            sky.groundColors);
   int present = 0;
-  if (background) {
-    const Faces& f = facesFor(*background, bound.backgroundDir, resolver, problems);
+  if (faces) {
+    const Faces& f = *faces;
     for (int i = 0; i < 6; ++i) {
       glActiveTexture(GLenum(GL_TEXTURE1 + i));
       glBindTexture(GL_TEXTURE_2D, f.texture[i]);
@@ -207,9 +237,6 @@ void BackgroundPass::draw(const Bindings& bound, const Camera& cam,
     glActiveTexture(GL_TEXTURE0);
   }
   glUniform1i(glGetUniformLocation(program_, "uFaces"), present);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_BLEND);
-  glDisable(GL_CULL_FACE);
   glDepthMask(GL_FALSE);
   glBindVertexArray(vao_);
   glDrawArrays(GL_TRIANGLES, 0, 3);

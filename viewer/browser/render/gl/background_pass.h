@@ -6,8 +6,8 @@
 // bottom -Y, each seen from inside the cube) lie over the bands, blended
 // by their alpha; they are read once per Background node until clear().
 //
-// Needs a current OpenGL 3.3 context from init() to destruction, on the
-// thread that made it.
+// Needs a current OpenGL 3.3 context from the first draw() to destruction,
+// on the thread that made it.
 #pragma once
 
 #include <string>
@@ -27,8 +27,6 @@ class BackgroundPass {
   BackgroundPass(const BackgroundPass&) = delete;
   BackgroundPass& operator=(const BackgroundPass&) = delete;
 
-  // Compiles the pass's program; false with ERROR filled when it cannot.
-  bool init(std::string* error);
   // Fills the bound framebuffer's viewport with BOUND's Background (black
   // when none) as CAM sees it. Panorama URLs resolve through RESOLVER;
   // images that cannot be read are told in PROBLEMS. Writes no depth and
@@ -41,11 +39,21 @@ class BackgroundPass {
  private:
   struct Faces {
     unsigned texture[6] = {};  // 0: no image for that side
+    bool any() const {
+      for (unsigned t : texture)
+        if (t) return true;
+      return false;
+    }
   };
+  // Builds the program the first time a Background needs it (one of a
+  // single colour never does: a clear draws it); false, with the
+  // compiler's complaint added to PROBLEMS once, when it cannot.
+  bool ensureProgram(std::vector<std::string>& problems);
   const Faces& facesFor(const Node& background, const std::string& dir,
                         const TextureResolver& resolver, std::vector<std::string>& problems);
 
   unsigned program_ = 0, vao_ = 0;
+  bool failed_ = false;
   std::unordered_map<const Node*, Faces> faces_;
 };
 

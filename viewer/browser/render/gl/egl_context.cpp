@@ -20,6 +20,16 @@ EGLDisplay openDisplay() {
   return EGL_NO_DISPLAY;
 }
 
+// The display is opened once for the process and never terminated: every
+// context shares it (terminating it under another live context would take
+// that one's display away), and Mesa's eglTerminate joins the software
+// rasterizer's threads and frees the driver, work a process about to end
+// need not wait for.
+EGLDisplay sharedDisplay() {
+  static const EGLDisplay display = openDisplay();
+  return display;
+}
+
 }  // namespace
 
 std::unique_ptr<EglContext> EglContext::create(std::string* error) {
@@ -29,7 +39,7 @@ std::unique_ptr<EglContext> EglContext::create(std::string* error) {
     if (error) *error = std::string(what) + " (EGL error " + code + ")";
     return nullptr;
   };
-  EGLDisplay display = openDisplay();
+  EGLDisplay display = sharedDisplay();
   if (display == EGL_NO_DISPLAY) return fail("no EGL display");
   std::unique_ptr<EglContext> ctx(new EglContext);
   ctx->display_ = display;
@@ -59,15 +69,21 @@ std::unique_ptr<EglContext> EglContext::create(std::string* error) {
 }
 
 bool EglContext::makeCurrent() {
+  if (eglGetCurrentContext() == context_) return true;
   return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE;
+}
+
+bool EglContext::release() {
+  return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
 }
 
 EglContext::~EglContext() {
   if (context_) {
-    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    // Another context current on this thread stays current.
+    if (eglGetCurrentContext() == context_)
+      eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(display_, context_);
   }
-  if (display_) eglTerminate(display_);
 }
 
 }  // namespace kestrel

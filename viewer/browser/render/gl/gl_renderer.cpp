@@ -11,6 +11,8 @@
 #include "viewer/browser/render/gl/gpu_mesh.h"
 #include "viewer/browser/render/core/node_fields.h"
 #include "viewer/browser/render/core/render_keys.h"
+#include "viewer/browser/render/core/tessellate.h"
+#include "viewer/browser/render/core/traversal.h"
 #include "viewer/browser/render/gl/shape_drawer.h"
 
 namespace kestrel {
@@ -26,7 +28,6 @@ struct GlRenderer::Impl {
   const CameraSource* cameraSource = nullptr;
   bool toTarget = false;
   GLuint target = 0;
-  std::vector<uint8_t> row;  // scratch for flipping the read-back image
 
   ~Impl() {
     clear();
@@ -110,27 +111,55 @@ struct GlRenderer::Impl {
     out.pixels.resize(size_t(width) * size_t(height) * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, out.pixels.data());
-    const size_t stride = size_t(width) * 4;
-    row.resize(stride);
-    for (int y = 0; y < height / 2; ++y) {  // OpenGL's rows run bottom first
-      uint8_t* a = &out.pixels[size_t(y) * stride];
-      uint8_t* b = &out.pixels[size_t(height - 1 - y) * stride];
-      std::copy_n(a, stride, row.data());
-      std::copy_n(b, stride, a);
-      std::copy_n(row.data(), stride, b);
-    }
+    flipRows(out);  // OpenGL's rows run bottom first
     for (size_t i = 3; i < out.pixels.size(); i += 4) out.pixels[i] = 255;
   }
 };
+
+namespace {
+
+// Reads the image files of texture T as TextureCache::textureFor would try
+// them (each URL that resolves, up to the first that reads) into IMAGES.
+void readTextureFiles(const Node& t, const std::string& dir, const TextureResolver& resolver,
+                      DecodedImages& images) {
+  if (kindOf(t) != NodeKind::ImageTexture || !resolver) return;
+  for (const std::string& url : listOf<std::string>(t, renderKeys().texture(kindOf(t)).url)) {
+    std::string path;
+    if (!resolver(url, dir, path)) continue;
+    auto [it, fresh] = images.try_emplace(path);
+    if (fresh) it->second.ok = readImageFile(path, it->second.image, &it->second.why);
+    if (it->second.ok) return;
+  }
+}
+
+}  // namespace
+
+FramePrefetch prefetchFrame(const std::vector<NodePtr>& roots, const std::string& baseDir,
+                            int width, int height, const BoundNodes* bound,
+                            const TextureResolver& resolver) {
+  FramePrefetch ahead;
+  Camera first = cameraFor(findBindings(roots, bound), width, height, {}, 1);
+  DrawList list = collectDrawList(roots, baseDir, first.viewer, bound);
+  for (const DrawItem& item : list.items) {
+    if (!ahead.meshes.count(item.geometry))
+      ahead.meshes.emplace(item.geometry, tessellate(*item.geometry));
+    if (item.texture) readTextureFiles(*item.texture, item.baseDir, resolver, ahead.images);
+  }
+  return ahead;
+}
 
 GlRenderer::GlRenderer() : impl_(std::make_unique<Impl>()) {}
 GlRenderer::~GlRenderer() = default;
 
 bool GlRenderer::init(std::string* error) {
-  return impl_->shapes.init(error) && impl_->background.init(error);
+  return impl_->shapes.init(error);
 }
 
 void GlRenderer::clearCaches() { impl_->clear(); }
+void GlRenderer::adoptPrefetch(FramePrefetch ahead) {
+  impl_->meshes.adoptTessellations(std::move(ahead.meshes));
+  impl_->textures.adoptDecodedImages(std::move(ahead.images));
+}
 void GlRenderer::setMediaPositions(MediaPositions positions) {
   impl_->textures.setMediaPositions(std::move(positions));
 }

@@ -11,9 +11,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "viewer/browser/render/core/camera.h"
+#include "viewer/browser/render/core/mesh.h"
 #include "viewer/browser/render/gl/gpu_texture.h"
 #include "viewer/browser/render/gl/image_io.h"
 #include "viewer/browser/scene.h"
@@ -24,6 +26,21 @@ namespace kestrel {
 // sphere around what it draws (cameraFor has this shape).
 using CameraSource = std::function<Camera(const Bindings& bound, int width, int height,
                                           Vec3f sceneCentre, float sceneRadius)>;
+
+// The work of a frame that needs no OpenGL context, done ahead of it
+// (while a context is being made): the drawn geometry tessellated and the
+// texture image files read.
+struct FramePrefetch {
+  std::unordered_map<const Node*, Mesh> meshes;  // by geometry node
+  DecodedImages images;                          // by file path
+};
+
+// The prefetch for the frame render() would draw of ROOTS from the bound
+// (or default) viewpoint, bound nodes from BOUND when given, texture URLs
+// resolved by RESOLVER. Valid while the nodes stay as they are.
+FramePrefetch prefetchFrame(const std::vector<NodePtr>& roots, const std::string& baseDir,
+                            int width, int height, const BoundNodes* bound,
+                            const TextureResolver& resolver);
 
 class GlRenderer {
  public:
@@ -56,6 +73,9 @@ class GlRenderer {
                 const std::string& baseDir, int width, int height, const CameraSource& camera,
                 std::string* error);
   void clearCaches();
+  // Uses AHEAD (of the nodes as they are now) instead of doing that work
+  // again in the next frame; clearCaches() drops what it did not use.
+  void adoptPrefetch(FramePrefetch ahead);
 
   // Texture files that could not be read in the last frames.
   const std::vector<std::string>& textureProblems() const { return textureProblems_; }

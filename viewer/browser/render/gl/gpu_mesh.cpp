@@ -136,12 +136,15 @@ void MeshCache::clear() {
   meshes_.clear();
   byContent_.clear();
   byNode_.clear();
+  ahead_.clear();
 }
 
 const GpuMesh& MeshCache::meshFor(const Node& g) {
   auto found = byNode_.find(&g);
   if (found != byNode_.end()) return *found->second;
-  const GpuMesh& m = upload(tessellate(g));
+  auto made = ahead_.find(&g);
+  const GpuMesh& m = upload(made != ahead_.end() ? made->second : tessellate(g));
+  if (made != ahead_.end()) ahead_.erase(made);
   byNode_.emplace(&g, &m);
   return m;
 }

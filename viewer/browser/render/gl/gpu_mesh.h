@@ -68,6 +68,12 @@ class MeshCache {
 
   // The mesh of geometry node G, tessellated and uploaded on first use.
   const GpuMesh& meshFor(const Node& g);
+  // Tessellations made ahead (before there was a context), used by
+  // meshFor instead of tessellating those nodes again. They must be of
+  // the nodes as they are now; clear() drops those not used.
+  void adoptTessellations(std::unordered_map<const Node*, Mesh> ahead) {
+    ahead_ = std::move(ahead);
+  }
   // Deletes every buffer; nodes are tessellated again when next drawn.
   void clear();
   size_t sharedMeshCount() const { return meshes_.size(); }
@@ -81,6 +87,7 @@ class MeshCache {
   const GpuMesh& upload(const Mesh& m);
 
   std::unordered_map<const Node*, const GpuMesh*> byNode_;
+  std::unordered_map<const Node*, Mesh> ahead_;
   std::unordered_multimap<uint64_t, size_t> byContent_;  // hash -> index in meshes_
   std::vector<Entry> meshes_;
 };

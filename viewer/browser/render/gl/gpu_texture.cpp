@@ -25,7 +25,19 @@ bool onlyClearOrOpaque(const RgbaImage& img) {
 TextureCache::TextureCache() : movies_(std::make_unique<MovieTextures>()) {}
 TextureCache::~TextureCache() { clear(); }
 
+bool TextureCache::readImage(const std::string& path, RgbaImage& img, std::string* why) {
+  auto ahead = ahead_.find(path);
+  if (ahead == ahead_.end()) return readImageFile(path, img, why);
+  DecodedImage& d = ahead->second;
+  img = std::move(d.image);
+  if (why) *why = std::move(d.why);
+  const bool ok = d.ok;
+  ahead_.erase(ahead);
+  return ok;
+}
+
 void TextureCache::clear() {
+  ahead_.clear();
   movies_->clear();
   for (auto& [node, t] : textures_)
     if (t.id) glDeleteTextures(1, &t.id);
@@ -50,7 +62,7 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
     for (const std::string& url : listOf<std::string>(t, keys.url)) {
       std::string path, why;
       if (resolver ? resolver(url, dir, path) : false) {
-        if (readImageFile(path, img, &why)) break;
+        if (readImage(path, img, &why)) break;
         problems.push_back(why);
       }
     }
@@ -64,12 +76,9 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
     glBindTexture(GL_TEXTURE_2D, gt.id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     // Rows are stored top first; texture coordinate t = 0 is the bottom.
-    std::vector<uint8_t> flipped(img.pixels.size());
-    size_t row = size_t(img.width) * 4;
-    for (int y = 0; y < img.height; ++y)
-      std::copy_n(&img.pixels[size_t(img.height - 1 - y) * row], row, &flipped[size_t(y) * row]);
+    flipRows(img);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, img.width, img.height, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, flipped.data());
+                 GL_UNSIGNED_BYTE, img.pixels.data());
     glGenerateMipmap(GL_TEXTURE_2D);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "viewer/browser/node.h"
+#include "viewer/browser/render/gl/image_io.h"
 
 namespace kestrel {
 
@@ -23,6 +24,15 @@ using TextureResolver =
 using MediaPositions = std::function<double(const Node& clip)>;
 
 class MovieTextures;
+
+// An image file read ahead: what readImageFile gave for it.
+struct DecodedImage {
+  bool ok = false;
+  RgbaImage image;
+  std::string why;
+};
+// By file path.
+using DecodedImages = std::unordered_map<std::string, DecodedImage>;
 
 struct GpuTexture {
   unsigned id = 0;
@@ -52,11 +62,19 @@ class TextureCache {
                                const TextureResolver& resolver,
                                std::vector<std::string>& problems);
   void clear();
+  // Image files read ahead (before there was a context): textureFor takes
+  // a file's image from here instead of reading it again. clear() drops
+  // those not used.
+  void adoptDecodedImages(DecodedImages ahead) { ahead_ = std::move(ahead); }
   // Where movies are; without it every movie shows its first frame.
   void setMediaPositions(MediaPositions positions) { positions_ = std::move(positions); }
 
  private:
+  // readImageFile, or the image read ahead for PATH.
+  bool readImage(const std::string& path, RgbaImage& img, std::string* why);
+
   std::unordered_map<const Node*, GpuTexture> textures_;
+  DecodedImages ahead_;
   std::unique_ptr<MovieTextures> movies_;
   MediaPositions positions_;
 };

@@ -32,6 +32,9 @@ struct RgbaImage {
 // also for images over the limits above and for PNGs whose compressed
 // data is too short for the size they declare (refused before decoding).
 bool readImageFile(const std::string& path, RgbaImage& image, std::string* error);
+// Turns IMAGE upside down in place (OpenGL's rows run bottom first), with
+// no copy of the image.
+void flipRows(RgbaImage& image);
 bool writePng(const std::string& path, const RgbaImage& image, std::string* error);
 // SFImage pixels (bottom row first, 1-4 components) as RGBA rows top first.
 RgbaImage imageFromSFImage(const Image& image);

@@ -52,5 +52,23 @@ TEST(ImageIo, PixelTextureRowsAndComponents) {
   EXPECT_EQ(imageFromSFImage(short_).width, 0);  // too few pixels: no image
 }
 
+TEST(ImageIo, FlipRowsTurnsTheImageUpsideDownInPlace) {
+  RgbaImage img;
+  img.width = 2;
+  img.height = 3;
+  for (uint8_t v = 0; v < 24; ++v) img.pixels.push_back(v);  // row y holds 8y .. 8y + 7
+  const uint8_t* before = img.pixels.data();
+  flipRows(img);
+  EXPECT_EQ(img.pixels.data(), before);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 2; ++x) EXPECT_EQ(img.at(x, y)[0], 8 * (2 - y) + 4 * x) << x << "," << y;
+  RgbaImage even = img;
+  even.height = 2;
+  even.pixels.resize(16);
+  flipRows(even);
+  EXPECT_EQ(even.at(0, 0)[0], 8);  // the two rows swapped
+  EXPECT_EQ(even.at(0, 1)[0], 16);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -163,6 +163,85 @@ TEST(Render, SnapshotFramesRenderTheSameFrameAgainAndWriteTheLast) {
   EXPECT_NE(renderSnapshotFrames(scene, 32, 24, "/nonexistent-dir/x.png", 2, &error), 0);
 }
 
+TEST(Render, RendererMadeOnAnotherThreadDrawsOnTheTakingThread) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(kBlueSky + kUnlitRed, content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  std::string error;
+  // A renderer made here first, then one made on another thread: both
+  // share the process's EGL display, and the first going does not take
+  // the display from the second.
+  auto here = FrameRenderer::create({}, &error);
+  ASSERT_TRUE(here) << error;
+  RgbaImage fromHere;
+  ASSERT_TRUE(here->render(browser, 40, 30, fromHere, &error)) << error;
+  FrameRendererStart start({});
+  auto taken = start.take(&error);
+  ASSERT_TRUE(taken) << error;
+  here.reset();
+  RgbaImage fromThread;
+  ASSERT_TRUE(taken->render(browser, 40, 30, fromThread, &error)) << error;
+  EXPECT_EQ(fromThread.pixels, fromHere.pixels);
+  EXPECT_GT(fromThread.at(20, 15)[0], 240);
+  EXPECT_EQ(fromThread.at(0, 0)[2], 255);
+  // The renderer is handed over once.
+  EXPECT_FALSE(start.take(&error));
+  EXPECT_FALSE(error.empty());
+}
+
+// A red triangle that a TimeSensor moves from left (x -2) to right (x 1)
+// over its first three seconds.
+const std::string kMovingTriangle =
+    kBlueSky +
+    "DEF T TimeSensor { cycleInterval 4 loop TRUE }"
+    "DEF CI CoordinateInterpolator { key [0 1] keyValue [-3 -1 0, -1 -1 0, -2 1 0,"
+    " 1 -1 0, 3 -1 0, 2 1 0] }"
+    "Shape { appearance Appearance { material Material { diffuseColor 0 0 0"
+    " emissiveColor 1 0 0 } } geometry IndexedFaceSet { solid FALSE"
+    " coord DEF C Coordinate { point [-3 -1 0, -1 -1 0, -2 1 0] } coordIndex [0 1 2 -1] } }"
+    "ROUTE T.fraction_changed TO CI.set_fraction ROUTE CI.value_changed TO C.set_point";
+
+TEST(Render, FrameWorkDoneAheadDrawsTheSameAndIsDroppedWhenTheSceneChanged) {
+  CVrmlBrowser browser;
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(kMovingTriangle, content));
+  ASSERT_TRUE(browser.appendToRoot(content));
+  browser.advanceTime(0);
+  std::string error;
+  auto frames = FrameRenderer::create({}, &error);
+  ASSERT_TRUE(frames) << error;
+  RgbaImage plain, ahead;
+  ASSERT_TRUE(frames->render(browser, kSize, kSize, plain, &error)) << error;
+  auto other = FrameRenderer::create({}, &error);
+  ASSERT_TRUE(other) << error;
+  other->adopt(prepareFrameAhead(browser, kSize, kSize, {}));
+  ASSERT_TRUE(other->render(browser, kSize, kSize, ahead, &error)) << error;
+  EXPECT_EQ(ahead.pixels, plain.pixels);
+  EXPECT_GT(pixel(ahead, 16, kSize / 2).r, 240);  // on the left
+
+  // Made ahead, then the triangle moves: the work done ahead is stale.
+  FrameAhead stale = prepareFrameAhead(browser, kSize, kSize, {});
+  browser.advanceTime(3);
+  other->adopt(std::move(stale));
+  RgbaImage moved;
+  ASSERT_TRUE(other->render(browser, kSize, kSize, moved, &error)) << error;
+  EXPECT_GT(pixel(moved, 40, kSize / 2).r, 240) << "the triangle moved right";
+  EXPECT_EQ(pixel(moved, 16, kSize / 2).b, 255) << "and left the left side";
+}
+
+TEST(Render, UntakenRendererIsDroppedWithItsStart) {
+  { FrameRendererStart start({}); }  // joins its thread; nothing leaks or hangs
+  FrameRendererStart start({});
+  std::string error;
+  auto taken = start.take(&error);
+  ASSERT_TRUE(taken) << error;
+  CVrmlBrowser empty;
+  RgbaImage img;
+  EXPECT_TRUE(taken->render(empty, 8, 8, img, &error)) << error;
+  EXPECT_EQ(img.at(4, 4)[0], 0);
+}
+
 }  // namespace
 }  // namespace kestrel
 

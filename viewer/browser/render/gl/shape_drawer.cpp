@@ -90,13 +90,16 @@ void ShapeDrawer::prepare(const DrawList& list, const Camera& cam, MeshCache& me
     k.transparent = item.transparent || k.textureBlends;
     prepared_.push_back({k, &item});
   }
-  // Opaque shapes in any order draw the same picture: group them.
+  // Opaque shapes in any order draw nearly the same picture: group them.
+  // Where two coincide (a line on a face) the first drawn wins, so meshes
+  // go in the order they were made (their VAO names), never by address:
+  // the picture must not depend on where the heap put them.
   auto firstTransparent = std::stable_partition(
       prepared_.begin(), prepared_.end(), [](const Prepared& p) { return !p.key.transparent; });
   std::stable_sort(prepared_.begin(), firstTransparent, [](const Prepared& a, const Prepared& b) {
     const ShapeBatchKey &x = a.key, &y = b.key;
     if (x.features != y.features) return x.features < y.features;
-    if (x.mesh != y.mesh) return std::less<const GpuMesh*>()(x.mesh, y.mesh);
+    if (x.mesh->vao != y.mesh->vao) return x.mesh->vao < y.mesh->vao;
     if (x.texture != y.texture) return x.texture < y.texture;
     if (x.lightSet != y.lightSet) return x.lightSet < y.lightSet;
     return x.cull < y.cull;

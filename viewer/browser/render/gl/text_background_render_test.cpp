@@ -57,6 +57,25 @@ TEST(BackgroundRender, TransformOfTheBackgroundTurnsItsSky) {
   EXPECT_TRUE(isBlue(pixel(img, kSize / 2, kSize - 3)));
 }
 
+TEST(BackgroundRender, OneColourFillsTheFrameWithExactlyThatColour) {
+  // Sky alone, and sky and ground of the same colour (a clear draws these),
+  // beside a gradient whose two bands happen to be the same colour.
+  for (const char* bg : {"Background { skyColor 0.2 0.4 0.6 }",
+                         "Background { skyColor 0.2 0.4 0.6 groundColor 0.2 0.4 0.6 }",
+                         "Background { skyColor [0.2 0.4 0.6, 0.2 0.4 0.6] skyAngle 1"
+                         " groundColor [0.2 0.4 0.6, 0.2 0.4 0.6] groundAngle 1 }"}) {
+    RgbaImage img = draw(bg);
+    for (int y = 0; y < kSize; ++y)
+      for (int x = 0; x < kSize; ++x) {
+        Rgb c = pixel(img, x, y);
+        ASSERT_TRUE(c.r == 51 && c.g == 102 && c.b == 153) << bg << " at " << x << "," << y;
+      }
+  }
+  // A ground of another colour is not plain: it shows below the horizon.
+  RgbaImage img = draw("Background { skyColor 0.2 0.4 0.6 groundColor 0 1 0 }");
+  EXPECT_TRUE(isGreen(pixel(img, kSize / 2, kSize - 1)));
+}
+
 TEST(BackgroundRender, SkyGradientRunsFromZenithToHorizon) {
   RgbaImage img = draw("Background { skyColor [1 1 1, 0 0 1] skyAngle [1.5708] }"
                        "Viewpoint { orientation 1 0 0 0.3927 fieldOfView 0.7854 }");
