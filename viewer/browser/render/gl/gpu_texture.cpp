@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "viewer/browser/render/gl/image_io.h"
+#include "viewer/browser/render/gl/mipmaps.h"
 #include "viewer/browser/render/gl/movie_texture.h"
 #include "viewer/browser/render/core/node_fields.h"
 #include "viewer/browser/render/core/render_keys.h"
@@ -79,7 +80,11 @@ const GpuTexture& TextureCache::textureFor(const Node& t, const std::string& dir
     flipRows(img);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, img.width, img.height, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, img.pixels.data());
-    glGenerateMipmap(GL_TEXTURE_2D);
+    int level = 0;
+    for (const MipLevel& m : mipmapsBelow(img.pixels.data(), img.width, img.height)) {
+      glTexImage2D(GL_TEXTURE_2D, ++level, GL_RGBA8, m.width, m.height, 0, GL_RGBA,
+                   GL_UNSIGNED_BYTE, m.pixels.data());
+    }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     GLint s = fieldOr(t, keys.repeatS, true) ? GL_REPEAT : GL_CLAMP_TO_EDGE;
