@@ -34,7 +34,6 @@ QueuedCommand& QueuedCommand::operator=(QueuedCommand&& other) noexcept {
 
 CommandRing::CommandRing()
     : codes_(std::make_unique<int32_t[]>(kSlots)),
-      texts_(std::make_unique<std::string[]>(kSlots)),
       argumentOffsets_(std::make_unique<int32_t[]>(kSlots)),
       hasText_(std::make_unique<bool[]>(kSlots)),
       fileDepths_(std::make_unique<uint8_t[]>(kSlots)) {}
@@ -55,7 +54,9 @@ bool CommandRing::put(int code, const char* text, size_t length, int argumentOff
   codes_[writeIndex_] = code;
   fileDepths_[writeIndex_] = fileDepth;
   hasText_[writeIndex_] = text != nullptr;
-  if (text != nullptr) texts_[writeIndex_].assign(text, length);
+  // Slots are first written in order, so a new one is the next string.
+  if (size_t(writeIndex_) == texts_.size()) texts_.emplace_back();
+  if (text != nullptr) texts_[size_t(writeIndex_)].assign(text, length);
   argumentOffsets_[writeIndex_] = text != nullptr ? argumentOffset : -1;
   writeIndex_ = next(writeIndex_);
   return true;
@@ -80,7 +81,7 @@ std::optional<QueuedCommand> CommandRing::takeNext() {
 }
 
 std::optional<QueuedCommand> CommandRing::takeSlot() {
-  std::string& text = texts_[readIndex_];
+  std::string& text = texts_[size_t(readIndex_)];
   // The copy keeps the whole stored text, NULs from splitting included.
   std::optional<QueuedCommand> entry(std::in_place, codes_[readIndex_],
                                      hasText_[readIndex_] ? text.data() : nullptr, text.size(),

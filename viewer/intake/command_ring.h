@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrel {
 
@@ -106,7 +107,9 @@ class CommandRing {
   int readIndex_ = 0;
   uint64_t dropped_ = 0;
   std::unique_ptr<int32_t[]> codes_;
-  std::unique_ptr<std::string[]> texts_;
+  // Grown as slots are first used: 30000 empty strings made up front cost
+  // a start-up a millisecond or two of page faults.
+  std::vector<std::string> texts_;
   std::unique_ptr<int32_t[]> argumentOffsets_;
   std::unique_ptr<bool[]> hasText_;
   std::unique_ptr<uint8_t[]> fileDepths_;
