@@ -137,7 +137,7 @@ bool Parser::route(Scope& scope, std::vector<SceneItem>& into) {
   if (scope.proto == nullptr) addRoute(*decl.from, from, decl.to, to);
   SceneItem item;
   item.kind = SceneItem::Kind::Route;
-  item.route = std::move(decl);
+  item.route = std::make_shared<const RouteDecl>(std::move(decl));
   into.push_back(std::move(item));
   return true;
 }

@@ -51,11 +51,11 @@ class Expander {
     }
     for (const SceneItem& item : impl->body) {
       if (item.kind != SceneItem::Kind::Route) continue;
-      auto from = copies.find(item.route.from.get());
-      auto to = copies.find(item.route.to.get());
+      auto from = copies.find(item.route->from.get());
+      auto to = copies.find(item.route->to.get());
       if (from == copies.end() || to == copies.end()) continue;
-      int f = from->second->type->findEventOut(item.route.fromField);
-      int t = to->second->type->findEventIn(item.route.toField);
+      int f = from->second->type->findEventOut(item.route->fromField);
+      int t = to->second->type->findEventIn(item.route->toField);
       if (f >= 0 && t >= 0) addRoute(*from->second, f, to->second, t);
     }
     instance->protoBody = std::move(body);

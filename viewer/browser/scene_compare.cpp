@@ -22,7 +22,7 @@ class Comparer {
           if (!proto(*a[i].proto, *b[i].proto)) return false;
           break;
         case SceneItem::Kind::Route:
-          if (!route(a[i].route, b[i].route)) return false;
+          if (!route(*a[i].route, *b[i].route)) return false;
           break;
       }
     }

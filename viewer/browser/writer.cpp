@@ -48,7 +48,7 @@ class Writer {
       switch (item.kind) {
         case SceneItem::Kind::Node: node(item.node); break;
         case SceneItem::Kind::Proto: proto(*item.proto); break;
-        case SceneItem::Kind::Route: route(item.route); break;
+        case SceneItem::Kind::Route: route(*item.route); break;
       }
     }
   }
