@@ -38,7 +38,7 @@ bool Parser::isMappingOf(Scope& scope, Node& node, int index, const FieldDecl& d
   if (outer->access == Access::Field || outer->access == Access::ExposedField) {
     node.values[static_cast<size_t>(index)] = outer->defaultValue;
   }
-  node.isLinks.push_back({index, outer->name});
+  node.editExtras().isLinks.push_back({index, outer->name});
   return true;
 }
 

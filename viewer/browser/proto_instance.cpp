@@ -58,7 +58,7 @@ class Expander {
       int t = to->second->type->findEventIn(item.route->toField);
       if (f >= 0 && t >= 0) addRoute(*from->second, f, to->second, t);
     }
-    instance->protoBody = std::move(body);
+    instance->editExtras().protoBody = std::move(body);
     return true;
   }
 
@@ -88,7 +88,7 @@ class Expander {
     holder_ = outerHolder;
     building_.erase(dst.get());
     if (!ok) return false;
-    for (const IsLink& link : src->isLinks) join(*dst, dst, link, instance, instancePtr);
+    for (const IsLink& link : src->extras().isLinks) join(*dst, dst, link, instance, instancePtr);
     if (dst->type->proto && !expand(dst)) return false;
     out = dst;
     return true;
@@ -160,7 +160,7 @@ bool instantiateProto(const NodePtr& instance, size_t& cells, size_t cellLimit, 
                       size_t nodeLimit, std::vector<std::weak_ptr<Node>>& holders) {
   Expander expander(cells, cellLimit, nodes, nodeLimit, holders);
   if (expander.expand(instance)) return true;
-  instance->protoBody.clear();
+  instance->editExtras().protoBody.clear();
   return false;
 }
 

@@ -167,7 +167,7 @@ class Writer {
   }
 
   static const IsLink* linkOf(const Node& n, size_t field) {
-    for (const IsLink& l : n.isLinks) {
+    for (const IsLink& l : n.extras().isLinks) {
       if (l.field == static_cast<int>(field)) return &l;
     }
     return nullptr;
