@@ -14,7 +14,7 @@ bool receives(Access a) { return a == Access::EventIn || a == Access::ExposedFie
 bool sends(Access a) { return a == Access::EventOut || a == Access::ExposedField; }
 
 size_t cellsOf(const FieldValue& v) {
-  return std::visit(
+  return visitData(
       [](const auto& d) -> size_t {
         using T = std::decay_t<decltype(d)>;
         if constexpr (std::is_same_v<T, Image>) {

@@ -260,7 +260,7 @@ class Writer {
   }
 
   void value(const FieldValue& v) {
-    std::visit(
+    visitData(
         [this](const auto& d) {
           using T = std::decay_t<decltype(d)>;
           if constexpr (std::is_same_v<T, std::vector<NodePtr>>) {
