@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "viewer/browser/field_value.h"
+#include "viewer/browser/field_values.h"
 #include "viewer/browser/node_type.h"
 
 namespace kestrel {
@@ -56,7 +57,7 @@ struct NodeExtras {
 
 struct Node {
   NodeTypePtr type;
-  std::vector<FieldValue> values;
+  FieldValues values;
   std::string name;  // DEF name, empty when none
 
   // The node's extra state; all empty or zero until editExtras() is called.
