@@ -1,5 +1,6 @@
 // Field values keep value semantics although SFString and SFImage live on
-// the heap, and a node's out-of-line state belongs to that node alone.
+// the heap, a node's values keep their order as they grow, and a node's
+// out-of-line state belongs to that node alone.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -60,6 +61,29 @@ TEST(FieldValues, HeapHeldValuesCopyCompareAndMoveLikeValues) {
   FieldValue node = FieldValue::zeroOf(FieldType::MFNode);
   node = moved;
   EXPECT_EQ(node.type, FieldType::SFString);
+}
+
+TEST(FieldValues, NodeValuesKeepTheirOrderAsTheyGrow) {
+  FieldValues values;
+  EXPECT_TRUE(values.empty());
+  for (int i = 0; i < 40; ++i) {
+    FieldValue v = FieldValue::zeroOf(FieldType::SFInt32);
+    *v.as<int32_t>() = i;
+    values.push_back(v);
+    EXPECT_EQ(*values.back().as<int32_t>(), i);
+  }
+  values.push_back(stringValue("last"));
+  values.reserve(100);  // moving to more room keeps every value
+  ASSERT_EQ(values.size(), 41u);
+  for (size_t i = 0; i < 40; ++i) EXPECT_EQ(*values[i].as<int32_t>(), static_cast<int32_t>(i));
+  EXPECT_EQ(*values[40].as<std::string>(), "last");
+  int expected = 39;
+  for (auto v = values.rbegin() + 1; v != values.rend(); ++v) EXPECT_EQ(*v->as<int32_t>(), expected--);
+  EXPECT_EQ(expected, -1);
+
+  FieldValues moved = std::move(values);
+  EXPECT_EQ(moved.size(), 41u);
+  EXPECT_EQ(*moved[40].as<std::string>(), "last");
 }
 
 TEST(FieldValues, NodeExtrasAreMadePerNode) {
