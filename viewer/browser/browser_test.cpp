@@ -307,7 +307,8 @@ TEST(Events, EventsCrossIntoProtoBodiesAndScriptsStoreThem) {
   SFVec3fHandle t;
   ASSERT_TRUE(browser.field(mover, "translation", t));
   ASSERT_TRUE(t.set(Vec3f{0, 3, 0}));
-  EXPECT_EQ(*icon.node()->extras().protoBody[0]->field("translation")->as<Vec3f>(), (Vec3f{0, 3, 0}));
+  const NodePtr& body = icon.node()->extras().protoBody[0];
+  EXPECT_EQ(*body->field("translation")->as<Vec3f>(), (Vec3f{0, 3, 0}));
   EXPECT_EQ(*s.node()->field("seen")->as<Vec3f>(), (Vec3f{0, 3, 0}));
 }
 

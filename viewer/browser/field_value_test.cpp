@@ -78,7 +78,9 @@ TEST(FieldValues, NodeValuesKeepTheirOrderAsTheyGrow) {
   for (size_t i = 0; i < 40; ++i) EXPECT_EQ(*values[i].as<int32_t>(), static_cast<int32_t>(i));
   EXPECT_EQ(*values[40].as<std::string>(), "last");
   int expected = 39;
-  for (auto v = values.rbegin() + 1; v != values.rend(); ++v) EXPECT_EQ(*v->as<int32_t>(), expected--);
+  for (auto v = values.rbegin() + 1; v != values.rend(); ++v) {
+    EXPECT_EQ(*v->as<int32_t>(), expected--);
+  }
   EXPECT_EQ(expected, -1);
 
   FieldValues moved = std::move(values);

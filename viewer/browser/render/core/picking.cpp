@@ -139,7 +139,9 @@ class PickWalk {
         break;
       }
       case NodeKind::Inline:
-        if (n.extras().inlineScene) children(n.extras().inlineScene->rootNodes(), m, n.extras().inlineScene->baseDir);
+        if (const auto& inlined = n.extras().inlineScene) {
+          children(inlined->rootNodes(), m, inlined->baseDir);
+        }
         break;
       case NodeKind::Shape: shape(n, m, dir); break;
       default: break;

@@ -83,7 +83,9 @@ class Traverser {
       case NodeKind::Switch: switchChoice(n, m, dir); break;
       case NodeKind::LOD: lodChoice(n, m, dir); break;
       case NodeKind::Inline:
-        if (n.extras().inlineScene) children(n.extras().inlineScene->rootNodes(), m, n.extras().inlineScene->baseDir);
+        if (const auto& inlined = n.extras().inlineScene) {
+          children(inlined->rootNodes(), m, inlined->baseDir);
+        }
         break;
       case NodeKind::Shape:
         if (!bindingsOnly_) shape(n, m, dir);
