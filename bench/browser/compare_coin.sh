@@ -2,7 +2,8 @@
 # Kestrel's browser core against Coin3D on the benchmark's two generated
 # scenes (20000 DEF'd objects; a 700 x 700 terrain IndexedFaceSet):
 #  1. parse speed in memory: bench_browser's BM_Parse* against SoDB::readAll
-#     of the same text (MB/s and their ratio);
+#     of the same text (MB/s and their ratio), and the heap the parsed
+#     objects scene holds (BM_SceneMemory);
 #  2. whole processes, as a user runs them: `kestrel --check FILE` against a
 #     program that reads FILE with Coin3D and exits, each run
 #     KESTREL_COIN_RUNS times (7) in turn: the fastest wall-clock and CPU
@@ -34,6 +35,12 @@ for kind in terrain objects; do
   ratio=$(awk -v a="$mine" -v b="$coin" 'BEGIN { printf "%.1f", a / b }')
   echo "  $kind: kestrel $mine MB/s, Coin3D $coin MB/s, ratio ${ratio}x"
 done
+
+echo "Heap held by the parsed objects scene:"
+"$bench" --benchmark_filter='BM_SceneMemory' --benchmark_format=csv 2>/dev/null | awk -F, '
+  NR == 1 { gsub(/"/, ""); for (i = 1; i <= NF; ++i) column[$i] = i }
+  /BM_SceneMemory/ { printf "  %.1f MB, %.0f bytes per object\n",
+                     $column["scene_MB"], $column["bytes_per_object"] }'
 
 # Each program run RUNS times in turn; the fastest wall-clock and CPU time
 # (user + system, which still means something on a busy machine), from

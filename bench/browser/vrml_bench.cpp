@@ -1,7 +1,9 @@
 // Parse speed of the two kinds of large scene (numbers dominate, nodes
-// dominate), named-node lookup at two scene sizes, and the cost of adding
-// one typical object the way the viewer does.
+// dominate), the heap a parsed scene of many objects holds, named-node
+// lookup at two scene sizes, and the cost of adding one typical object the
+// way the viewer does.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <string>
@@ -104,6 +106,32 @@ void BM_PlainNumbers(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * (text.size() - points)));
 }
 BENCHMARK(BM_PlainNumbers)->Unit(benchmark::kMillisecond);
+
+// Heap in use, from the allocator's own count (small chunks and mmapped ones).
+double heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<double>(info.uordblks + info.hblkhd);
+}
+
+// The heap a parsed objects scene holds, per object (5 nodes, 2 DEF names).
+// With this many nodes the process spends most of its load time having
+// fresh pages zeroed, so these bytes are load time too.
+void BM_SceneMemory(benchmark::State& state) {
+  constexpr int kObjects = 20000;
+  static const std::string text = objectsText(kObjects);
+  ParseOptions options;
+  double held = 0;
+  for (auto _ : state) {
+    const double before = heapInUse();
+    Scene scene;
+    ParseError error;
+    if (!parseVrml(text, options, scene, error)) state.SkipWithError(error.text().c_str());
+    held = heapInUse() - before;
+  }
+  state.counters["bytes_per_object"] = held / kObjects;
+  state.counters["scene_MB"] = held / 1e6;
+}
+BENCHMARK(BM_SceneMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_NamedLookup(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));

@@ -29,8 +29,11 @@ void collectViewpoints(const std::vector<NodePtr>& roots, std::vector<NodePtr>& 
   if (depth > 16) return;
   forEachNode(roots, [&](const NodePtr& n) {
     if (kindOf(*n) == NodeKind::Viewpoint && seen.insert(n.get()).second) out.push_back(n);
-    if (!n->protoBody.empty()) collectViewpoints(n->protoBody, out, seen, depth + 1);
-    if (n->inlineScene) collectViewpoints(n->inlineScene->rootNodes(), out, seen, depth + 1);
+    const NodeExtras& extras = n->extras();
+    if (!extras.protoBody.empty()) collectViewpoints(extras.protoBody, out, seen, depth + 1);
+    if (extras.inlineScene) {
+      collectViewpoints(extras.inlineScene->rootNodes(), out, seen, depth + 1);
+    }
   });
 }
 

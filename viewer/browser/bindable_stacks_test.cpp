@@ -146,7 +146,7 @@ TEST(BindableStacks, ProtoInstancesBindThroughTheirInterface) {
                { Viewpoint { position IS where set_bind IS set_bind isBound IS isBound } }
                DEF P View { where 1 2 3 }
                DEF Q Viewpoint {})");
-  const Node* body = named(b, "P").node()->protoBody.front().get();
+  const Node* body = named(b, "P").node()->extras().protoBody.front().get();
   EXPECT_EQ(viewpoint(b), body);
   bind(b, "Q", true);
   EXPECT_EQ(viewpoint(b), node(b, "Q"));

@@ -221,9 +221,9 @@ TEST(Browser, InlineLoadsRelativeToItsFileAndThroughTheRenderRoot) {
   // Names inside an Inline are not names of the scene.
   EXPECT_FALSE(browser.findNode("Terrain_Material", material));
   // The nested Inline resolved against land.wrl's own directory.
-  const NodePtr inner = inlineNode.node()->inlineScene->rootNodes()[0];
-  ASSERT_TRUE(inner->inlineScene);
-  EXPECT_EQ(inner->inlineScene->names.count("Deep"), 1u);
+  const NodePtr inner = inlineNode.node()->extras().inlineScene->rootNodes()[0];
+  ASSERT_TRUE(inner->extras().inlineScene);
+  EXPECT_EQ(inner->extras().inlineScene->names.count("Deep"), 1u);
   // A node that is not an Inline has no inline scene.
   EXPECT_FALSE(browser.findInlineNode(material, "Deep", deep));
 }
@@ -238,7 +238,7 @@ TEST(Browser, MissingInlineLeavesItEmptyWithOneLogLine) {
   ASSERT_TRUE(browser.appendToRoot(content));
   NodeHandle node;
   ASSERT_TRUE(browser.findNode("terrain", node));
-  EXPECT_FALSE(node.node()->inlineScene);
+  EXPECT_FALSE(node.node()->extras().inlineScene);
   EXPECT_TRUE(browser.findNode("after", node));
   std::ifstream log(dir.path() / "kestrel.log");
   std::string line, all;
@@ -307,7 +307,8 @@ TEST(Events, EventsCrossIntoProtoBodiesAndScriptsStoreThem) {
   SFVec3fHandle t;
   ASSERT_TRUE(browser.field(mover, "translation", t));
   ASSERT_TRUE(t.set(Vec3f{0, 3, 0}));
-  EXPECT_EQ(*icon.node()->protoBody[0]->field("translation")->as<Vec3f>(), (Vec3f{0, 3, 0}));
+  const NodePtr& body = icon.node()->extras().protoBody[0];
+  EXPECT_EQ(*body->field("translation")->as<Vec3f>(), (Vec3f{0, 3, 0}));
   EXPECT_EQ(*s.node()->field("seen")->as<Vec3f>(), (Vec3f{0, 3, 0}));
 }
 

@@ -89,7 +89,7 @@ TEST(Corpus, ExternProtoOfThePairResolves) {
   EXPECT_TRUE(found);
   NodePtr instance = scene.firstNode();
   ASSERT_TRUE(instance);
-  EXPECT_FALSE(instance->protoBody.empty());
+  EXPECT_FALSE(instance->extras().protoBody.empty());
 }
 
 }  // namespace

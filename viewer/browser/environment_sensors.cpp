@@ -49,14 +49,14 @@ void emitChanged(const NodePtr& n, const char* name, FieldValue value, Cascade& 
 }
 
 void activate(const NodePtr& n, bool active, Cascade& c) {
-  n->sensorActive = active;
+  n->editExtras().sensorActive = active;
   emitEventOut(n, "isActive", FieldValue{FieldType::SFBool, active}, c);
   emitEventOut(n, active ? "enterTime" : "exitTime", FieldValue{FieldType::SFTime, c.time()}, c);
 }
 
 void apply(const NodePtr& n, const Finding& f, Cascade& c) {
   const bool holds = f.holds && valueOr(*n, "enabled", true);
-  const bool entering = holds && !n->sensorActive;
+  const bool entering = holds && !n->extras().sensorActive;
   if (entering) activate(n, true, c);
   if (holds && n->type->kind == NodeKind::ProximitySensor) {
     FieldValue position{FieldType::SFVec3f, f.position};
@@ -69,7 +69,7 @@ void apply(const NodePtr& n, const Finding& f, Cascade& c) {
       emitChanged(n, "orientation_changed", std::move(orientation), c);
     }
   }
-  if (!holds && n->sensorActive) activate(n, false, c);
+  if (!holds && n->extras().sensorActive) activate(n, false, c);
 }
 
 }  // namespace

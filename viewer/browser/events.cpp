@@ -135,7 +135,7 @@ void Cascade::drain() {
 void Cascade::fanOut(const NodePtr& node, int field, const FieldValue& value) {
   std::pair<const Node*, int> key{node.get(), field};
   if (!sent_.insert(key)) return;
-  for (const Route& r : node->routes) {
+  for (const Route& r : node->extras().routes) {
     if (r.fromField != field) continue;
     if (NodePtr to = r.to.lock()) queue_.push_back({to, r.toField, value, false});
   }
@@ -170,9 +170,9 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
     queue_.push_back({node, field, std::move(value), true});
     return;
   }
-  if (node->receiver && decl.access == Access::EventIn) {
+  if (node->extras().receiver && decl.access == Access::EventIn) {
     store(*node, field, value);
-    std::shared_ptr<EventReceiver> receiver = node->receiver;
+    std::shared_ptr<EventReceiver> receiver = node->extras().receiver;
     if (unsettledSeen_.insert(receiver.get())) unsettled_.push_back(receiver);
     receiver->receive(*this, node, field, value);
     return;
@@ -184,7 +184,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
     return;
   }
   const NodeType& type = *node->type;
-  if (node->sensorActive && ignoredWhileActive(*node, decl.name, value)) return;
+  if (node->extras().sensorActive && ignoredWhileActive(*node, decl.name, value)) return;
   if (type.standard && host_ && host_->receive(node, field, value, *this)) return;
   if (type.standard && decl.access == Access::EventIn) {
     if (decl.name == "set_fraction" && isInterpolator(type)) {

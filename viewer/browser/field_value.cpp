@@ -36,11 +36,11 @@ FieldValue FieldValue::zeroOf(FieldType type) {
     case FieldType::SFColor:
     case FieldType::SFVec3f: v.data = Vec3f{}; break;
     case FieldType::SFFloat: v.data = 0.0f; break;
-    case FieldType::SFImage: v.data = Image{}; break;
+    case FieldType::SFImage: v.data = Boxed<Image>{}; break;
     case FieldType::SFInt32: v.data = int32_t{0}; break;
     case FieldType::SFNode: v.data = NodePtr{}; break;
     case FieldType::SFRotation: v.data = Rotation{}; break;
-    case FieldType::SFString: v.data = std::string{}; break;
+    case FieldType::SFString: v.data = Boxed<std::string>{}; break;
     case FieldType::SFTime: v.data = 0.0; break;
     case FieldType::SFVec2f: v.data = Vec2f{}; break;
     case FieldType::MFColor:

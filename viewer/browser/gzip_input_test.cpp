@@ -116,7 +116,7 @@ TEST(GzipInput, CompressedWorldsInlinesAndExternProtosLoad) {
   ASSERT_TRUE(browser.findNode("Packed", packed));
   EXPECT_TRUE(browser.findInlineNode(packed, "InBox", inBox));
   ASSERT_TRUE(browser.findNode("Damaged", damaged));
-  EXPECT_EQ(damaged.node()->inlineScene, nullptr);
+  EXPECT_EQ(damaged.node()->extras().inlineScene, nullptr);
   EXPECT_NE(dir.log().find("Inline file not found: \"parts/cut.wrl\""), std::string::npos)
       << dir.log();
 

@@ -69,7 +69,7 @@ TEST_F(InlineFiles, ANewUrlReplacesTheContentAndAnEmptyOneEmptiesIt) {
   b.advanceTime(2);  // the clock runs on without the old TimeSensor
 
   ASSERT_TRUE(setUrl(b, {}));
-  EXPECT_EQ(named(b, "I").node()->inlineScene, nullptr);
+  EXPECT_EQ(named(b, "I").node()->extras().inlineScene, nullptr);
   EXPECT_EQ(b.boundNodes().viewpoint, nullptr);
 
   ASSERT_TRUE(setUrl(b, {"a.wrl"}));  // back again, resolved against main.wrl's folder
@@ -85,7 +85,7 @@ TEST_F(InlineFiles, AnInlineNotYetInTheSceneLoadsItsNewUrlWhenItEnters) {
   FieldHandle url;
   ASSERT_TRUE(b.field(inl, "url", url));
   ASSERT_TRUE(url.set(FieldValue{FieldType::MFString, std::vector<std::string>{"sub/b.wrl"}}));
-  EXPECT_EQ(inl.node()->inlineScene, nullptr);  // nothing read yet
+  EXPECT_EQ(inl.node()->extras().inlineScene, nullptr);  // nothing read yet
   ASSERT_TRUE(b.appendToRoot(content));
   NodeHandle n;
   EXPECT_TRUE(b.findInlineNode(inl, "inB", n));  // resolved against main.wrl's folder

@@ -60,17 +60,17 @@ void tickMediaClip(const NodePtr& clip, MediaClock& clock, Cascade& c) {
   const double now = c.time();
   const double cycle = cycleOf(t, clock.duration);
   const bool stopped = t.stop > t.start && now >= t.stop;
-  if (!n.sensorActive) {
+  if (!n.extras().sensorActive) {
     if (!clock.everActive) clock.position = restingPosition(t, clock.duration);
     if (now < t.start || stopped || (!t.loop && now >= t.start + cycle)) return;
-    n.sensorActive = true;
+    n.editExtras().sensorActive = true;
     clock.everActive = true;
     out("isActive", true);
   }
   const double elapsed = now - t.start;
   if (stopped || (!t.loop && elapsed >= cycle)) {
     clock.position = positionAfter(t, clock.duration, stopped ? t.stop - t.start : cycle);
-    n.sensorActive = false;
+    n.editExtras().sensorActive = false;
     out("isActive", false);
     return;
   }

@@ -12,11 +12,16 @@ uint32_t hashOf(std::string_view name) {
 
 }  // namespace
 
+std::string_view NameTable::nameOf(size_t entry) const {
+  const size_t end = entry + 1 < entries_.size() ? entries_[entry + 1].nameAt : names_.size();
+  return std::string_view(names_).substr(entries_[entry].nameAt, end - entries_[entry].nameAt);
+}
+
 size_t NameTable::slotOf(std::string_view name, uint32_t hash) const {
   const size_t mask = slots_.size() - 1;
   size_t i = hash & mask;
   while (slots_[i].entry != 0 &&
-         !(slots_[i].hash == hash && entries_[slots_[i].entry - 1].name == name)) {
+         !(slots_[i].hash == hash && nameOf(slots_[i].entry - 1) == name)) {
     i = (i + 1) & mask;
   }
   return i;
@@ -38,7 +43,8 @@ void NameTable::assign(std::string_view name, NodePtr node) {
     entries_[slot.entry - 1].node = std::move(node);
     return;
   }
-  entries_.push_back({std::string(name), std::move(node), hash});
+  entries_.push_back({std::move(node), hash, static_cast<uint32_t>(names_.size())});
+  names_.append(name);
   slot.hash = hash;
   slot.entry = static_cast<uint32_t>(entries_.size());
   ++size_;
@@ -65,6 +71,7 @@ void NameTable::grow(size_t capacity) {
 void NameTable::clear() {
   slots_.clear();
   entries_.clear();
+  names_.clear();
   size_ = 0;
 }
 

@@ -3,7 +3,9 @@
 // Open addressing with linear probing over a compact slot array (a name's
 // hash and where its entry is, eight slots to a cache line), so a lookup
 // usually touches one line of slots and one entry. Each name is stored once,
-// in the entry list, which growing never moves. Assigning a name that is
+// in one character buffer shared by all names (a scene of many DEF'd nodes
+// has as many names, and a std::string per name costs 32 bytes and often a
+// heap block besides). Assigning a name that is
 // already present replaces its node: the latest DEF wins. Nothing is ever
 // removed one by one; clear() empties all.
 #pragma once
@@ -31,27 +33,30 @@ class NameTable {
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
 
-  // Calls VISIT(name, node) for every entry, in no particular order.
+  // Calls VISIT(name, node) for every entry, in no particular order. The
+  // name viewed is valid during the call; VISIT must not change this table.
   template <class Visit>
   void forEach(Visit&& visit) const {
-    for (const Entry& e : entries_) visit(std::string_view(e.name), e.node);
+    for (size_t e = 0; e < entries_.size(); ++e) visit(nameOf(e), entries_[e].node);
   }
 
  private:
   struct Entry {
-    std::string name;
     NodePtr node;
-    uint32_t hash;  // the low bits of the name's hash, kept for growing
+    uint32_t hash;    // the low bits of the name's hash, kept for growing
+    uint32_t nameAt;  // where the name starts in names_; it ends where the next one starts
   };
   struct Slot {
     uint32_t hash = 0;   // the low bits of the name's hash
     uint32_t entry = 0;  // index into entries_ plus one; 0: the slot is free
   };
+  std::string_view nameOf(size_t entry) const;
   size_t slotOf(std::string_view name, uint32_t hash) const;
   void grow(size_t capacity);
 
   std::vector<Slot> slots_;  // size is 0 or a power of two
   std::vector<Entry> entries_;
+  std::string names_;  // every name, in the order of entries_
   size_t size_ = 0;
 };
 

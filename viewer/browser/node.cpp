@@ -2,6 +2,13 @@
 
 namespace kestrel {
 
+constinit const NodeExtras Node::kNoExtras{};
+
+NodeExtras& Node::editExtras() {
+  if (!extras_) extras_ = std::make_unique<NodeExtras>();
+  return *extras_;
+}
+
 NodePtr Node::create(NodeTypePtr type) {
   auto node = std::make_shared<Node>();
   node->values.reserve(type->fields.size());

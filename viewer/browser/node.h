@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "viewer/browser/field_value.h"
+#include "viewer/browser/field_values.h"
 #include "viewer/browser/node_type.h"
 
 namespace kestrel {
@@ -35,10 +36,10 @@ struct IsLink {
   std::string interfaceName;
 };
 
-struct Node {
-  NodeTypePtr type;
-  std::vector<FieldValue> values;
-  std::string name;             // DEF name, empty when none
+// The state only some nodes have: routes, PROTO and Inline content, a
+// running Script, sensor timing. Kept out of line so the many plain nodes
+// of a large scene do not each carry it.
+struct NodeExtras {
   std::vector<Route> routes;    // outgoing
   std::vector<IsLink> isLinks;  // only on nodes inside a PROTO body
   std::vector<NodePtr> protoBody;      // a PROTO instance's own copy of the body
@@ -52,6 +53,17 @@ struct Node {
   // VisibilitySensor: active; also an AudioClip's or MovieTexture's isActive).
   bool sensorActive = false;
   double cycleStart = 0;
+};
+
+struct Node {
+  NodeTypePtr type;
+  FieldValues values;
+  std::string name;  // DEF name, empty when none
+
+  // The node's extra state; all empty or zero until editExtras() is called.
+  const NodeExtras& extras() const { return extras_ ? *extras_ : kNoExtras; }
+  // The node's extra state for changing, made on first use.
+  NodeExtras& editExtras();
 
   // A node of TYPE with every member at its default.
   static NodePtr create(NodeTypePtr type);
@@ -64,6 +76,10 @@ struct Node {
   const FieldValue* field(MemberKey key) const {
     return key.index >= 0 && type->kind == key.kind ? &values[size_t(key.index)] : nullptr;
   }
+
+ private:
+  static const NodeExtras kNoExtras;
+  std::unique_ptr<NodeExtras> extras_;
 };
 
 }  // namespace kestrel

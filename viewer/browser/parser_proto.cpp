@@ -38,7 +38,7 @@ bool Parser::isMappingOf(Scope& scope, Node& node, int index, const FieldDecl& d
   if (outer->access == Access::Field || outer->access == Access::ExposedField) {
     node.values[static_cast<size_t>(index)] = outer->defaultValue;
   }
-  node.isLinks.push_back({index, outer->name});
+  node.editExtras().isLinks.push_back({index, outer->name});
   return true;
 }
 
@@ -137,7 +137,7 @@ bool Parser::route(Scope& scope, std::vector<SceneItem>& into) {
   if (scope.proto == nullptr) addRoute(*decl.from, from, decl.to, to);
   SceneItem item;
   item.kind = SceneItem::Kind::Route;
-  item.route = std::move(decl);
+  item.route = std::make_shared<const RouteDecl>(std::move(decl));
   into.push_back(std::move(item));
   return true;
 }

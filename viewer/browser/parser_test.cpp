@@ -282,16 +282,16 @@ TEST(Parser, ProtoInstancesGetTheirOwnBodyWiredByIs) {
       << error.text();
   NodePtr a = scene.names.at("A");
   NodePtr b = scene.names.at("B");
-  ASSERT_EQ(a->protoBody.size(), 1u);
-  ASSERT_NE(a->protoBody[0], b->protoBody[0]);
+  ASSERT_EQ(a->extras().protoBody.size(), 1u);
+  ASSERT_NE(a->extras().protoBody[0], b->extras().protoBody[0]);
   auto material = [](const NodePtr& inst) {
-    auto shape = inst->protoBody[0]->field("children")->as<std::vector<NodePtr>>()->at(0);
+    auto shape = inst->extras().protoBody[0]->field("children")->as<std::vector<NodePtr>>()->at(0);
     auto app = *shape->field("appearance")->as<NodePtr>();
     return *app->field("material")->as<NodePtr>();
   };
   EXPECT_EQ(*material(a)->field("diffuseColor")->as<Vec3f>(), (Vec3f{0, 0, 1}));
   EXPECT_EQ(*material(b)->field("diffuseColor")->as<Vec3f>(), (Vec3f{1, 0, 0}));
-  EXPECT_FALSE(a->routes.empty());  // "at" is routed into the body
+  EXPECT_FALSE(a->extras().routes.empty());  // "at" is routed into the body
 }
 
 TEST(Parser, ErrorsNameLineColumnAndWhatWasExpected) {
@@ -375,7 +375,7 @@ TEST(Parser, ProtoCopiesOfSuchScriptsAreFreedToo) {
                       "DEF I P {}",
                       scene, error))
         << error.text();
-    NodePtr body = scene.names.at("I")->protoBody.at(0);
+    NodePtr body = scene.names.at("I")->extras().protoBody.at(0);
     NodePtr script = body->field("children")->as<std::vector<NodePtr>>()->at(0);
     EXPECT_EQ(*script->field("g")->as<NodePtr>(), body);  // the copy's own group
     copy = script;
@@ -402,15 +402,15 @@ TEST(Parser, ExternProtoResolvesThroughTheLoader) {
                         o, scene, error))
       << error.text();
   NodePtr l = scene.names.at("L");
-  ASSERT_EQ(l->protoBody.size(), 1u);
-  EXPECT_EQ(l->protoBody[0]->type->name, "DirectionalLight");
-  EXPECT_EQ(*l->protoBody[0]->field("intensity")->as<float>(), 0.5f);
-  EXPECT_EQ(*scene.names.at("M")->protoBody[0]->field("intensity")->as<float>(), 0.25f);
+  ASSERT_EQ(l->extras().protoBody.size(), 1u);
+  EXPECT_EQ(l->extras().protoBody[0]->type->name, "DirectionalLight");
+  EXPECT_EQ(*l->extras().protoBody[0]->field("intensity")->as<float>(), 0.5f);
+  EXPECT_EQ(*scene.names.at("M")->extras().protoBody[0]->field("intensity")->as<float>(), 0.25f);
   EXPECT_EQ(loads, 2);
   // Unresolved: instances keep their interface, with no body.
   ASSERT_TRUE(parseVrml("EXTERNPROTO X [ field SFInt32 n ] \"none.wrl\" DEF Y X { n 3 }", o,
                         scene, error));
-  EXPECT_TRUE(scene.names.at("Y")->protoBody.empty());
+  EXPECT_TRUE(scene.names.at("Y")->extras().protoBody.empty());
   EXPECT_EQ(*scene.names.at("Y")->field("n")->as<int32_t>(), 3);
 }
 

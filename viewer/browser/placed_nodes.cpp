@@ -37,8 +37,8 @@ class PlacedWalk {
     if (!n || parents_.size() >= kMaxDepth || !path_.insert(n.get()).second) return;
     const bool deeper = visit_(PlacedNode{n, m, parents_});
     parents_.push_back(n.get());
-    if (deeper && !n->protoBody.empty()) {
-      nodes(n->protoBody, m);
+    if (deeper && !n->extras().protoBody.empty()) {
+      nodes(n->extras().protoBody, m);
     } else if (deeper && n->type->standard) {
       below(*n, m);
     }
@@ -69,7 +69,7 @@ class PlacedWalk {
         break;
       }
       case NodeKind::Inline:
-        if (n.inlineScene) nodes(n.inlineScene->rootNodes(), m);
+        if (n.extras().inlineScene) nodes(n.extras().inlineScene->rootNodes(), m);
         break;
       default: break;
     }

@@ -15,8 +15,10 @@ bool isTouchSensor(const NodePtr& node) { return kindOf(*node) == NodeKind::Touc
 
 // The nodes a grouping node holds as its children (an Inline: its scene's).
 std::vector<NodePtr> childrenOf(const Node& group) {
-  if (kindOf(group) == NodeKind::Inline)
-    return group.inlineScene ? group.inlineScene->rootNodes() : std::vector<NodePtr>{};
+  if (kindOf(group) == NodeKind::Inline) {
+    const auto& inlined = group.extras().inlineScene;
+    return inlined ? inlined->rootNodes() : std::vector<NodePtr>{};
+  }
   return listOf<NodePtr>(group, "children");
 }
 

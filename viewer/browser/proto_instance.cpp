@@ -14,7 +14,7 @@ bool receives(Access a) { return a == Access::EventIn || a == Access::ExposedFie
 bool sends(Access a) { return a == Access::EventOut || a == Access::ExposedField; }
 
 size_t cellsOf(const FieldValue& v) {
-  return std::visit(
+  return visitData(
       [](const auto& d) -> size_t {
         using T = std::decay_t<decltype(d)>;
         if constexpr (std::is_same_v<T, Image>) {
@@ -51,14 +51,14 @@ class Expander {
     }
     for (const SceneItem& item : impl->body) {
       if (item.kind != SceneItem::Kind::Route) continue;
-      auto from = copies.find(item.route.from.get());
-      auto to = copies.find(item.route.to.get());
+      auto from = copies.find(item.route->from.get());
+      auto to = copies.find(item.route->to.get());
       if (from == copies.end() || to == copies.end()) continue;
-      int f = from->second->type->findEventOut(item.route.fromField);
-      int t = to->second->type->findEventIn(item.route.toField);
+      int f = from->second->type->findEventOut(item.route->fromField);
+      int t = to->second->type->findEventIn(item.route->toField);
       if (f >= 0 && t >= 0) addRoute(*from->second, f, to->second, t);
     }
-    instance->protoBody = std::move(body);
+    instance->editExtras().protoBody = std::move(body);
     return true;
   }
 
@@ -88,7 +88,7 @@ class Expander {
     holder_ = outerHolder;
     building_.erase(dst.get());
     if (!ok) return false;
-    for (const IsLink& link : src->isLinks) join(*dst, dst, link, instance, instancePtr);
+    for (const IsLink& link : src->extras().isLinks) join(*dst, dst, link, instance, instancePtr);
     if (dst->type->proto && !expand(dst)) return false;
     out = dst;
     return true;
@@ -160,7 +160,7 @@ bool instantiateProto(const NodePtr& instance, size_t& cells, size_t cellLimit, 
                       size_t nodeLimit, std::vector<std::weak_ptr<Node>>& holders) {
   Expander expander(cells, cellLimit, nodes, nodeLimit, holders);
   if (expander.expand(instance)) return true;
-  instance->protoBody.clear();
+  instance->editExtras().protoBody.clear();
   return false;
 }
 

@@ -3,10 +3,10 @@
 namespace kestrel {
 
 void addRoute(Node& from, int fromField, const NodePtr& to, int toField) {
-  for (const Route& r : from.routes) {
+  for (const Route& r : from.extras().routes) {
     if (r.fromField == fromField && r.toField == toField && r.to.lock() == to) return;
   }
-  from.routes.push_back({fromField, to, toField});
+  from.editExtras().routes.push_back({fromField, to, toField});
 }
 
 }  // namespace kestrel

@@ -3,6 +3,7 @@
 // declarations, whose bodies are scopes of the same shape.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,12 +24,14 @@ struct RouteDecl {
   std::string toField;
 };
 
-// One top-level statement of a scope.
+// One top-level statement of a scope. Most statements of a large scene
+// are nodes, so a ROUTE's text is kept out of line: an item is a few
+// pointers, not the size of a RouteDecl.
 struct SceneItem {
-  enum class Kind { Node, Proto, Route } kind = Kind::Node;
+  enum class Kind : uint8_t { Node, Proto, Route } kind = Kind::Node;
   NodePtr node;
   std::shared_ptr<ProtoDecl> proto;
-  RouteDecl route;
+  std::shared_ptr<const RouteDecl> route;  // set for Kind::Route
 };
 
 struct ProtoDecl {

@@ -22,7 +22,7 @@ class Comparer {
           if (!proto(*a[i].proto, *b[i].proto)) return false;
           break;
         case SceneItem::Kind::Route:
-          if (!route(a[i].route, b[i].route)) return false;
+          if (!route(*a[i].route, *b[i].route)) return false;
           break;
       }
     }
@@ -101,7 +101,7 @@ class Comparer {
   // IS links in member order (the text may list them in any order).
   static std::vector<std::pair<int, std::string>> links(const Node& n) {
     std::vector<std::pair<int, std::string>> out;
-    for (const IsLink& l : n.isLinks) out.emplace_back(l.field, l.interfaceName);
+    for (const IsLink& l : n.extras().isLinks) out.emplace_back(l.field, l.interfaceName);
     std::sort(out.begin(), out.end());
     return out;
   }

@@ -20,23 +20,23 @@ void tickTimeSensor(const NodePtr& sensor, Cascade& c) {
     c.emit(sensor, i, std::move(v));
   };
   auto finish = [&](float fraction) {
-    n.sensorActive = false;
+    n.editExtras().sensorActive = false;
     out("fraction_changed", fraction);
     out("time", now);
     out("isActive", false);
   };
   if (!enabled || interval <= 0) {
-    if (n.sensorActive) {  // stops where it is: no last fraction
-      n.sensorActive = false;
+    if (n.extras().sensorActive) {  // stops where it is: no last fraction
+      n.editExtras().sensorActive = false;
       out("isActive", false);
     }
     return;
   }
   const bool stopped = stop > start && now >= stop;
-  if (!n.sensorActive) {
+  if (!n.extras().sensorActive) {
     if (now < start || stopped || (!loop && now >= start + interval)) return;
-    n.sensorActive = true;
-    n.cycleStart = start;
+    n.editExtras().sensorActive = true;
+    n.editExtras().cycleStart = start;
     out("isActive", true);
     out("cycleTime", now);
   }
@@ -49,8 +49,8 @@ void tickTimeSensor(const NodePtr& sensor, Cascade& c) {
   }
   const double cycles = std::floor(elapsed / interval);
   const double cycleStart = start + cycles * interval;
-  if (cycleStart != n.cycleStart) {
-    n.cycleStart = cycleStart;
+  if (cycleStart != n.extras().cycleStart) {
+    n.editExtras().cycleStart = cycleStart;
     out("cycleTime", now);
   }
   out("fraction_changed", static_cast<float>((elapsed - cycles * interval) / interval));

@@ -56,8 +56,8 @@ bool CVrmlBrowser::findNode(std::string_view name, NodeHandle& node) const {
 bool CVrmlBrowser::findInlineNode(const NodeHandle& inlineNode, std::string_view name,
                                   NodeHandle& node) const {
   node = NodeHandle();
-  if (!inlineNode.valid() || !inlineNode.node()->inlineScene) return false;
-  node = NodeHandle(inlineNode.node()->inlineScene->names.find(name));
+  if (!inlineNode.valid() || !inlineNode.node()->extras().inlineScene) return false;
+  node = NodeHandle(inlineNode.node()->extras().inlineScene->names.find(name));
   return node.valid();
 }
 

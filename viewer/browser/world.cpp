@@ -23,7 +23,7 @@ template <class Visit>
 void forEachLiveNode(const std::vector<NodePtr>& roots, Visit&& visit) {
   forEachNode(roots, [&](const NodePtr& n) {
     visit(n);
-    if (!n->protoBody.empty()) forEachLiveNode(n->protoBody, visit);
+    if (!n->extras().protoBody.empty()) forEachLiveNode(n->extras().protoBody, visit);
   });
 }
 
@@ -145,8 +145,8 @@ void World::enter(const std::vector<NodePtr>& roots, const std::string& baseDir,
     } else if (isMediaClip(*n)) {
       addClip(n, baseDir);
     } else if (n->type->name == "Inline") {
-      n->inlineBase = baseDir;
-      if (!n->inlineTried) inlines.push_back(n);
+      n->editExtras().inlineBase = baseDir;
+      if (!n->extras().inlineTried) inlines.push_back(n);
     } else if (n->type->script) {
       scripts.push_back(n);
       scripts_.push_back(n);
@@ -169,7 +169,7 @@ bool World::receive(const NodePtr& node, int field, const FieldValue& value,
     return true;
   }
   // An Inline not yet in the scene loads its url when it enters.
-  if (node->type->kind == NodeKind::Inline && decl.name == "url" && node->inlineTried) {
+  if (node->type->kind == NodeKind::Inline && decl.name == "url" && node->extras().inlineTried) {
     cascade.storeAndReport(node, field, value);
     reloadInline(node, cascade);
     return true;
@@ -178,14 +178,14 @@ bool World::receive(const NodePtr& node, int field, const FieldValue& value,
 }
 
 void World::reloadInline(const NodePtr& node, Cascade& cascade) {
-  if (node->inlineScene) {
-    node->inlineScene.reset();  // its nodes leave with it
+  if (node->extras().inlineScene) {
+    node->editExtras().inlineScene.reset();  // its nodes leave with it
     changes_.noteRemoved();
     unbindRemoved(cascade);  // before the new content binds its own
   }
   inlineBudget_ = kMaxInlineLoads;
-  loadInline(node, node->inlineBase, 0);
-  if (node->inlineScene) changes_.noteAdded();
+  loadInline(node, node->extras().inlineBase, 0);
+  if (node->extras().inlineScene) changes_.noteAdded();
 }
 
 void World::unbindRemoved() {
@@ -201,8 +201,8 @@ void World::forEachSceneNode(Visit&& visit) const {
     std::vector<NodePtr> inlined;
     forEachLiveNode(roots, [&](const NodePtr& n) {
       visit(n);
-      if (n->inlineScene) {
-        for (const NodePtr& r : n->inlineScene->rootNodes()) inlined.push_back(r);
+      if (n->extras().inlineScene) {
+        for (const NodePtr& r : n->extras().inlineScene->rootNodes()) inlined.push_back(r);
       }
     });
     roots = std::move(inlined);
@@ -240,7 +240,7 @@ void World::viewerMoved(const ViewerPose& pose) {
 }
 
 void World::loadInline(const NodePtr& node, const std::string& baseDir, int inlineDepth) {
-  node->inlineTried = true;
+  node->editExtras().inlineTried = true;
   const auto& urls = *node->field("url")->as<std::vector<std::string>>();
   if (urls.empty()) return;
   if (inlineDepth >= kMaxInlineDepth || inlineBudget_ <= 0) {
@@ -263,7 +263,7 @@ void World::loadInline(const NodePtr& node, const std::string& baseDir, int inli
       logTexts("Inline does not parse:", url.c_str(), error.text().c_str());
       return;
     }
-    node->inlineScene = scene;
+    node->editExtras().inlineScene = scene;
     enter(scene->rootNodes(), scene->baseDir, url, inlineDepth + 1);
     return;
   }
@@ -341,7 +341,7 @@ double World::mediaPosition(const Node& clip) const {
 bool World::clipsRunning(NodeKind kind) const {
   for (const Clip& c : clips_) {
     NodePtr n = c.node.lock();
-    if (n && n->type->kind == kind && n->sensorActive) return true;
+    if (n && n->type->kind == kind && n->extras().sensorActive) return true;
   }
   return false;
 }

@@ -55,9 +55,9 @@ TEST(World, CorpusInlineLoadsItsNeighbourFile) {
   ASSERT_TRUE(browser.appendToRoot(content));
   int loaded = 0;
   for (const NodePtr& n : browser.scene().rootNodes()) {
-    if (n->type->name == "Inline" && n->inlineScene) {
+    if (n->type->name == "Inline" && n->extras().inlineScene) {
       ++loaded;
-      EXPECT_FALSE(n->inlineScene->rootNodes().empty());
+      EXPECT_FALSE(n->extras().inlineScene->rootNodes().empty());
     }
   }
   EXPECT_EQ(loaded, 1);
@@ -135,7 +135,7 @@ TEST(World, InlinesAndExternProtosNamingFifosDevicesOrHugeFilesAreMissing) {
   for (const NodePtr& n : browser.scene().rootNodes()) {
     if (n->type->name != "Inline") continue;
     ++inlines;
-    EXPECT_EQ(n->inlineScene, nullptr);
+    EXPECT_EQ(n->extras().inlineScene, nullptr);
   }
   EXPECT_EQ(inlines, 3);
   const std::vector<std::string> lines = log.lines();

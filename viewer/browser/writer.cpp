@@ -48,7 +48,7 @@ class Writer {
       switch (item.kind) {
         case SceneItem::Kind::Node: node(item.node); break;
         case SceneItem::Kind::Proto: proto(*item.proto); break;
-        case SceneItem::Kind::Route: route(item.route); break;
+        case SceneItem::Kind::Route: route(*item.route); break;
       }
     }
   }
@@ -167,7 +167,7 @@ class Writer {
   }
 
   static const IsLink* linkOf(const Node& n, size_t field) {
-    for (const IsLink& l : n.isLinks) {
+    for (const IsLink& l : n.extras().isLinks) {
       if (l.field == static_cast<int>(field)) return &l;
     }
     return nullptr;
@@ -260,7 +260,7 @@ class Writer {
   }
 
   void value(const FieldValue& v) {
-    std::visit(
+    visitData(
         [this](const auto& d) {
           using T = std::decay_t<decltype(d)>;
           if constexpr (std::is_same_v<T, std::vector<NodePtr>>) {

@@ -112,7 +112,7 @@ SFFloatHandle SceneView::TestNode(const std::string& name) {
     return {};
   }
   logLine("CPrismView::TestNode true returned");
-  if (node.node()->type->name != "Inline" || !node.node()->inlineScene) {
+  if (node.node()->type->name != "Inline" || !node.node()->extras().inlineScene) {
     logLine("CPrismView::TestNode Failed trying to get Terrain_Material");
     return {};
   }

@@ -141,7 +141,7 @@ void SoundPlayer::update(const CVrmlBrowser& browser, const Camera& camera) {
   std::vector<Wanted> wanted;
   for (const PlacedSound& p : sounds) {
     const Node* clip = actualNode(member(*p.sound, "source", NodePtr{}).get());
-    if (!clip || clip->type->kind != NodeKind::AudioClip || !clip->sensorActive) continue;
+    if (!clip || clip->type->kind != NodeKind::AudioClip || !clip->extras().sensorActive) continue;
     if (std::any_of(wanted.begin(), wanted.end(), [&](const Wanted& w) { return w.placed->sound == p.sound; }))
       continue;  // a Sound USEd twice plays once, where it is first met
     const Clip& data = clipFor(*clip, p.baseDir);

@@ -365,7 +365,7 @@ TEST(VrmlFiles, ReadLikeFilesWithUrlsBesideThemWhileMadeBlocksStayStrict) {
   EXPECT_EQ(*tex.node()->field("url")->as<std::vector<std::string>>(),
             std::vector<std::string>{rig.dir.file("models/wall.png")});
   ASSERT_TRUE(rig.engine.browser().findNode("Top", top));
-  EXPECT_FALSE(top.node()->protoBody.empty());
+  EXPECT_FALSE(top.node()->extras().protoBody.empty());
   EXPECT_FALSE(rig.logHas("EXTERNPROTO not found"));
   // The warning names the file's own line, not the line of the text the
   // transform template made of it.

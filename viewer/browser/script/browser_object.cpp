@@ -132,7 +132,7 @@ duk_ret_t addRouteFromScript(duk_context* ctx) {
 
 duk_ret_t deleteRoute(duk_context* ctx) {
   RouteEnds e = routeEnds(ctx);
-  std::erase_if(e.from->routes, [&e](const Route& r) {
+  std::erase_if(e.from->editExtras().routes, [&e](const Route& r) {
     return r.fromField == e.fromField && r.toField == e.toField && r.to.lock() == e.to;
   });
   return 0;

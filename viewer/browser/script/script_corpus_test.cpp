@@ -68,8 +68,8 @@ TEST(ScriptCorpus, EventProtoBouncesThroughItsEventIn) {
   ASSERT_TRUE(rig.loadFile(corpusFile("bradenmcd__openvrml__EventPROTO.wrl")));
   rig.browser.advanceTime(0.5);  // a quarter of the bounce: half way up
   const NodePtr bouncer = rig.node("bouncer");
-  ASSERT_TRUE(bouncer && !bouncer->protoBody.empty());
-  EXPECT_EQ(*bouncer->protoBody[0]->field("translation")->as<Vec3f>(), (Vec3f{0, 5, 0}));
+  ASSERT_TRUE(bouncer && !bouncer->extras().protoBody.empty());
+  EXPECT_EQ(*bouncer->extras().protoBody[0]->field("translation")->as<Vec3f>(), (Vec3f{0, 5, 0}));
 }
 
 }  // namespace

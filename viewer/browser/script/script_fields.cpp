@@ -200,7 +200,7 @@ bool readList(duk_context* ctx, duk_idx_t idx, FieldType type, std::vector<T>& l
   if (!duk_is_array(ctx, idx)) {
     if (duk_is_null_or_undefined(ctx, idx)) return true;
     if (!readSingle(ctx, idx, element, one)) return false;
-    list.push_back(std::move(std::get<T>(one)));
+    list.push_back(std::move(*dataAs<T>(one)));
     return true;
   }
   duk_size_t n = duk_get_length(ctx, idx);
@@ -213,9 +213,9 @@ bool readList(duk_context* ctx, duk_idx_t idx, FieldType type, std::vector<T>& l
     duk_pop(ctx);
     if (!ok) return false;
     if constexpr (std::is_same_v<T, NodePtr>) {
-      if (!std::get<T>(one)) continue;  // MFNode holds no NULL
+      if (!*dataAs<T>(one)) continue;  // MFNode holds no NULL
     }
-    list.push_back(std::move(std::get<T>(one)));
+    list.push_back(std::move(*dataAs<T>(one)));
   }
   return true;
 }
@@ -223,7 +223,7 @@ bool readList(duk_context* ctx, duk_idx_t idx, FieldType type, std::vector<T>& l
 }  // namespace
 
 void pushFieldValue(duk_context* ctx, const FieldValue& value) {
-  std::visit(
+  visitData(
       [&](const auto& v) {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, bool>) {
@@ -249,7 +249,7 @@ bool readFieldValue(duk_context* ctx, duk_idx_t idx, FieldType type, FieldValue&
   if (!isMultiple(type)) {
     ok = readSingle(ctx, idx, type, value.data);
   } else {
-    ok = std::visit(
+    ok = visitData(
         [&](auto& v) {
           using T = std::decay_t<decltype(v)>;
           if constexpr (requires { typename T::value_type; } && !std::is_same_v<T, std::string>) {

@@ -122,13 +122,13 @@ ScriptContext& scriptContextOf(duk_context* ctx) {
 void startScripts(World& world, const std::vector<NodePtr>& scripts, const ScriptOrigin& origin) {
   std::vector<std::shared_ptr<ScriptRunner>> started;
   for (const NodePtr& n : scripts) {
-    if (n->receiver) continue;  // already running (a USE met again)
+    if (n->extras().receiver) continue;  // already running (a USE met again)
     auto runner = std::make_shared<ScriptRunner>(world, n, origin);
     ScriptSource source;
     const auto* urls = n->field("url")->as<std::vector<std::string>>();
     if (!findScriptSource(*urls, world.resolver(), origin.baseDir, runner->name, source)) continue;
     if (!runner->load(source)) continue;
-    n->receiver = runner;
+    n->editExtras().receiver = runner;
     started.push_back(runner);
   }
   for (const auto& runner : started) runner->initialize(world.now());
@@ -138,12 +138,12 @@ void stopScripts(World& world, const std::vector<std::weak_ptr<Node>>& scripts) 
   std::unordered_set<const Node*> done;  // a USE'd Script is listed more than once
   for (const auto& weak : scripts) {
     NodePtr n = weak.lock();
-    if (!n || !n->receiver || !done.insert(n.get()).second) continue;
-    auto* runner = dynamic_cast<ScriptRunner*>(n->receiver.get());
+    if (!n || !n->extras().receiver || !done.insert(n.get()).second) continue;
+    auto* runner = dynamic_cast<ScriptRunner*>(n->extras().receiver.get());
     if (runner != nullptr) runner->shutdown(world.now());
   }
   for (const auto& weak : scripts) {
-    if (NodePtr n = weak.lock()) n->receiver.reset();
+    if (NodePtr n = weak.lock()) n->editExtras().receiver.reset();
   }
 }
 

@@ -139,7 +139,9 @@ class PickWalk {
         break;
       }
       case NodeKind::Inline:
-        if (n.inlineScene) children(n.inlineScene->rootNodes(), m, n.inlineScene->baseDir);
+        if (const auto& inlined = n.extras().inlineScene) {
+          children(inlined->rootNodes(), m, inlined->baseDir);
+        }
         break;
       case NodeKind::Shape: shape(n, m, dir); break;
       default: break;
@@ -236,8 +238,8 @@ PickRay transformRay(const PickRay& ray, const Mat4& toLocal) {
 
 NodePtr actualNodePtr(const NodePtr& node) {
   NodePtr n = node;
-  for (int guard = 0; n && !n->protoBody.empty() && guard < kMaxDepth; ++guard)
-    n = n->protoBody.front();
+  for (int guard = 0; n && !n->extras().protoBody.empty() && guard < kMaxDepth; ++guard)
+    n = n->extras().protoBody.front();
   return n;
 }
 

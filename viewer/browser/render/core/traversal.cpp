@@ -83,7 +83,9 @@ class Traverser {
       case NodeKind::Switch: switchChoice(n, m, dir); break;
       case NodeKind::LOD: lodChoice(n, m, dir); break;
       case NodeKind::Inline:
-        if (n.inlineScene) children(n.inlineScene->rootNodes(), m, n.inlineScene->baseDir);
+        if (const auto& inlined = n.extras().inlineScene) {
+          children(inlined->rootNodes(), m, inlined->baseDir);
+        }
         break;
       case NodeKind::Shape:
         if (!bindingsOnly_) shape(n, m, dir);
@@ -283,8 +285,8 @@ Mat4 billboardTurn(const Node& n, const Mat4& m, const Viewer* viewer) {
 }
 
 const Node* actualNode(const Node* node) {
-  for (int guard = 0; node && !node->protoBody.empty() && guard < kMaxDepth; ++guard)
-    node = node->protoBody.front().get();
+  for (int guard = 0; node && !node->extras().protoBody.empty() && guard < kMaxDepth; ++guard)
+    node = node->extras().protoBody.front().get();
   return node;
 }
 

@@ -128,7 +128,7 @@ TEST(Traversal, InlineScenesAreDrawnWithTheirOwnDirectory) {
   inner->baseDir = "/some/where";
   NodePtr transform = s.firstNode();
   NodePtr inl = listOf<NodePtr>(*transform, "children").at(0);
-  inl->inlineScene = inner;
+  inl->editExtras().inlineScene = inner;
   DrawList l = drawListOf(s);
   ASSERT_EQ(l.items.size(), 1u);
   EXPECT_EQ(l.items[0].baseDir, "/some/where");
