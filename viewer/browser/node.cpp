@@ -2,7 +2,12 @@
 
 namespace kestrel {
 
-constinit const NodeExtras Node::kNoExtras{};
+const NodeExtras& Node::noExtras() {
+  // Made on first use: its strings and vectors have no constant initializer
+  // everywhere, and a namespace-scope one could be read before it is made.
+  static const NodeExtras none;
+  return none;
+}
 
 NodeExtras& Node::editExtras() {
   if (!extras_) extras_ = std::make_unique<NodeExtras>();

@@ -61,7 +61,7 @@ struct Node {
   std::string name;  // DEF name, empty when none
 
   // The node's extra state; all empty or zero until editExtras() is called.
-  const NodeExtras& extras() const { return extras_ ? *extras_ : kNoExtras; }
+  const NodeExtras& extras() const { return extras_ ? *extras_ : noExtras(); }
   // The node's extra state for changing, made on first use.
   NodeExtras& editExtras();
 
@@ -78,7 +78,8 @@ struct Node {
   }
 
  private:
-  static const NodeExtras kNoExtras;
+  // The empty block every node without extras reads.
+  static const NodeExtras& noExtras();
   std::unique_ptr<NodeExtras> extras_;
 };
 
