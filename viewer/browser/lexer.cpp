@@ -65,23 +65,12 @@ void Lexer::newline(size_t at) {
   lineStart_ = at;
 }
 
-void Lexer::skipSeparators() {
-  hasPeek_ = false;  // direct reads move the position themselves
+void Lexer::skipSeparatorRun() {
   const char* base = text_.data();
   const char* lineStart = base + lineStart_;
   const char* p = skipSeparatorsIn(base + pos_, base + text_.size(), line_, lineStart);
   pos_ = static_cast<size_t>(p - base);
   lineStart_ = static_cast<size_t>(lineStart - base);
-}
-
-char Lexer::peekChar() {
-  skipSeparators();
-  return pos_ < text_.size() ? text_[pos_] : '\0';
-}
-
-bool Lexer::atEnd() {
-  skipSeparators();
-  return pos_ >= text_.size();
 }
 
 size_t Lexer::numberEnd(size_t from) const {
@@ -106,16 +95,19 @@ Token Lexer::next() {
     lineStart_ = peekLineStart_;
     return peeked_;
   }
-  return lex();
+  Token t;
+  lex(t);
+  return t;
 }
 
-Token Lexer::lex() {
+void Lexer::lex(Token& t) {
   skipSeparators();
-  Token t;
+  t.kind = TokenKind::End;
+  t.text = {};
   t.line = line_;
   t.column = column();
   const size_t n = text_.size();
-  if (pos_ >= n) return t;
+  if (pos_ >= n) return;
   const size_t start = pos_;
   char ch = text_[pos_];
   switch (ch) {
@@ -142,12 +134,12 @@ Token Lexer::lex() {
       if (pos_ >= n) {
         t.kind = TokenKind::Invalid;  // unterminated string
         t.text = text_.substr(start, 1);
-        return t;
+        return;
       }
       t.kind = TokenKind::String;
       t.text = text_.substr(start + 1, pos_ - start - 1);
       ++pos_;
-      return t;
+      return;
     }
     default:
       if (isDigit(ch) || ch == '+' || ch == '-' ||
@@ -167,14 +159,13 @@ Token Lexer::lex() {
       }
   }
   t.text = text_.substr(start, pos_ - start);
-  return t;
 }
 
-Token Lexer::peek() {
+const Token& Lexer::peek() {
   if (hasPeek_) return peeked_;
   const size_t pos = pos_, lineStart = lineStart_;
   const uint32_t line = line_;
-  peeked_ = lex();
+  lex(peeked_);
   peekPos_ = pos_;
   peekLine_ = line_;
   peekLineStart_ = lineStart_;
