@@ -1,8 +1,9 @@
 #include "viewer/browser/node_type.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
-#include <unordered_map>
 
 #include "viewer/browser/field_reader.h"
 #include "viewer/browser/lexer.h"
@@ -399,9 +400,41 @@ NodeKind kindNamed(std::string_view name) {
   return NodeKind(it - std::begin(kKindNames));
 }
 
+// The built-in types by name. The parser looks a type up for every node it
+// reads; an open-addressed table keyed by a few bytes of the name is a
+// handful of instructions where std::hash would first read the whole name.
+class TypeIndex {
+ public:
+  void add(const NodeTypePtr& type) {
+    size_t i = slotOf(type->name);
+    while (slots_[i]) i = (i + 1) % kSlots;
+    slots_[i] = type;
+  }
+  const NodeTypePtr* find(std::string_view name) const {
+    if (name.empty()) return nullptr;
+    for (size_t i = slotOf(name); slots_[i]; i = (i + 1) % kSlots) {
+      if (slots_[i]->name == name) return &slots_[i];
+    }
+    return nullptr;
+  }
+
+ private:
+  // Well over the number of built-in types, so that probes stay short and
+  // an empty slot always ends one.
+  static constexpr size_t kSlots = 256;
+  // Length, first and last byte tell the built-in names nearly apart.
+  static size_t slotOf(std::string_view name) {
+    const uint32_t key = static_cast<uint32_t>(name.size()) << 16 |
+                         uint32_t{static_cast<unsigned char>(name.front())} << 8 |
+                         static_cast<unsigned char>(name.back());
+    return (key * 0x9E3779B1u) >> 24;
+  }
+  std::array<NodeTypePtr, kSlots> slots_;
+};
+
 struct Registry {
   std::vector<NodeTypePtr> ordered;
-  std::unordered_map<std::string_view, NodeTypePtr> byName;
+  TypeIndex byName;
 };
 
 // Builds the built-in types from the table. The table is trusted data: a
@@ -435,7 +468,7 @@ Registry buildRegistry() {
   for (auto& t : building) {
     r.ordered.push_back(t);
   }
-  for (auto& t : r.ordered) r.byName.emplace(t->name, t);
+  for (auto& t : r.ordered) r.byName.add(t);
   return r;
 }
 
@@ -472,8 +505,15 @@ MemberKey memberKey(NodeKind kind, std::string_view name) {
 }
 
 int NodeType::findField(std::string_view wanted) const {
+  // The parser looks a member up for every field it reads: the first byte
+  // rules out nearly every other member of the same length before the
+  // call to compare the rest.
   for (size_t i = 0; i < fields.size(); ++i) {
-    if (fields[i].name == wanted) return static_cast<int>(i);
+    const std::string& member = fields[i].name;
+    if (member.size() == wanted.size() && (wanted.empty() || member[0] == wanted[0]) &&
+        member == wanted) {
+      return static_cast<int>(i);
+    }
   }
   return -1;
 }
@@ -509,9 +549,8 @@ int NodeType::findEventOut(std::string_view wanted) const {
 }
 
 NodeTypePtr findStandardType(std::string_view name) {
-  const Registry& r = registry();
-  auto it = r.byName.find(name);
-  return it == r.byName.end() ? nullptr : it->second;
+  const NodeTypePtr* type = registry().byName.find(name);
+  return type != nullptr ? *type : nullptr;
 }
 
 const std::vector<NodeTypePtr>& standardTypes() { return registry().ordered; }
