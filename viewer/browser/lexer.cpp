@@ -65,7 +65,10 @@ void Lexer::newline(size_t at) {
   lineStart_ = at;
 }
 
-void Lexer::skipSeparatorRun() {
+// The separator and token scans are inlined into peek() and next(): a
+// parser calls those once or twice a token, and calls cost as much as the
+// scans of a typical short token.
+[[gnu::always_inline]] inline void Lexer::skipSeparatorsInline() {
   const char* base = text_.data();
   const char* lineStart = base + lineStart_;
   const char* p = skipSeparatorsIn(base + pos_, base + text_.size(), line_, lineStart);
@@ -87,21 +90,10 @@ size_t Lexer::numberEnd(size_t from) const {
   return p;
 }
 
-Token Lexer::next() {
-  if (hasPeek_) {
-    hasPeek_ = false;
-    pos_ = peekPos_;
-    line_ = peekLine_;
-    lineStart_ = peekLineStart_;
-    return peeked_;
-  }
-  Token t;
-  lex(t);
-  return t;
-}
+void Lexer::skipSeparatorRun() { skipSeparatorsInline(); }
 
-void Lexer::lex(Token& t) {
-  skipSeparators();
+[[gnu::always_inline]] inline void Lexer::lex(Token& t) {
+  skipSeparatorsInline();
   t.kind = TokenKind::End;
   t.text = {};
   t.line = line_;
@@ -159,6 +151,19 @@ void Lexer::lex(Token& t) {
       }
   }
   t.text = text_.substr(start, pos_ - start);
+}
+
+Token Lexer::next() {
+  if (hasPeek_) {
+    hasPeek_ = false;
+    pos_ = peekPos_;
+    line_ = peekLine_;
+    lineStart_ = peekLineStart_;
+    return peeked_;
+  }
+  Token t;
+  lex(t);
+  return t;
 }
 
 const Token& Lexer::peek() {

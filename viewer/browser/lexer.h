@@ -94,6 +94,8 @@ class Lexer {
     return c > 0x20 ? c != ',' && c != '#' : c == 0;
   }
   void skipSeparatorRun();
+  // skipSeparatorRun inlined, for the token scans in lexer.cpp.
+  void skipSeparatorsInline();
   void newline(size_t at);
   size_t numberEnd(size_t from) const;
   // Lexes the next token into T, consumed. Written in place (into the

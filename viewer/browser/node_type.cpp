@@ -7,6 +7,7 @@
 
 #include "viewer/browser/field_reader.h"
 #include "viewer/browser/lexer.h"
+#include "viewer/browser/number_scan.h"
 
 namespace kestrel {
 namespace {
@@ -400,6 +401,24 @@ NodeKind kindNamed(std::string_view name) {
   return NodeKind(it - std::begin(kKindNames));
 }
 
+// Whether A and B are the same name, compared in place: names are short,
+// and the call to memcmp that == makes costs more than the comparison.
+// Eight bytes at a time, the last eight overlapping the ones before.
+bool sameName(std::string_view a, std::string_view b) {
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n < 8) {
+    for (size_t i = 0; i < n; ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  for (size_t i = 0; i + 8 < n; i += 8) {
+    if (number_scan::load8(a.data() + i) != number_scan::load8(b.data() + i)) return false;
+  }
+  return number_scan::load8(a.data() + n - 8) == number_scan::load8(b.data() + n - 8);
+}
+
 // The built-in types by name. The parser looks a type up for every node it
 // reads; an open-addressed table keyed by a few bytes of the name is a
 // handful of instructions where std::hash would first read the whole name.
@@ -407,13 +426,13 @@ class TypeIndex {
  public:
   void add(const NodeTypePtr& type) {
     size_t i = slotOf(type->name);
-    while (slots_[i]) i = (i + 1) % kSlots;
-    slots_[i] = type;
+    while (slots_[i].type) i = (i + 1) % kSlots;
+    slots_[i] = {type->name, type};
   }
   const NodeTypePtr* find(std::string_view name) const {
     if (name.empty()) return nullptr;
-    for (size_t i = slotOf(name); slots_[i]; i = (i + 1) % kSlots) {
-      if (slots_[i]->name == name) return &slots_[i];
+    for (size_t i = slotOf(name); slots_[i].type; i = (i + 1) % kSlots) {
+      if (sameName(slots_[i].name, name)) return &slots_[i].type;
     }
     return nullptr;
   }
@@ -429,7 +448,12 @@ class TypeIndex {
                          static_cast<unsigned char>(name.back());
     return (key * 0x9E3779B1u) >> 24;
   }
-  std::array<NodeTypePtr, kSlots> slots_;
+  // The name beside the type, so that a probe reads no type it passes by.
+  struct Slot {
+    std::string_view name;  // the type's own name, which lives as long
+    NodeTypePtr type;
+  };
+  std::array<Slot, kSlots> slots_;
 };
 
 struct Registry {
@@ -505,15 +529,9 @@ MemberKey memberKey(NodeKind kind, std::string_view name) {
 }
 
 int NodeType::findField(std::string_view wanted) const {
-  // The parser looks a member up for every field it reads: the first byte
-  // rules out nearly every other member of the same length before the
-  // call to compare the rest.
+  // The parser looks a member up for every field it reads.
   for (size_t i = 0; i < fields.size(); ++i) {
-    const std::string& member = fields[i].name;
-    if (member.size() == wanted.size() && (wanted.empty() || member[0] == wanted[0]) &&
-        member == wanted) {
-      return static_cast<int>(i);
-    }
+    if (sameName(fields[i].name, wanted)) return static_cast<int>(i);
   }
   return -1;
 }
