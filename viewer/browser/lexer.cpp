@@ -1,9 +1,11 @@
 #include "viewer/browser/lexer.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 
 #include "viewer/browser/bulk_numbers.h"
+#include "viewer/browser/byte_masks.h"
 #include "viewer/browser/lexer_scan.h"
 
 namespace kestrel {
@@ -90,6 +92,17 @@ size_t Lexer::numberEnd(size_t from) const {
   return p;
 }
 
+[[gnu::always_inline]] inline size_t Lexer::identifierEnd(size_t from) const {
+  const size_t n = text_.size();
+  while (n - from >= 16) {
+    const uint32_t ends = byte_masks::nameEnds(text_.data() + from);
+    if (ends != 0) return from + static_cast<size_t>(std::countr_zero(ends));
+    from += 16;
+  }
+  while (from < n && continuesIdentifier(text_[from])) ++from;
+  return from;
+}
+
 void Lexer::skipSeparatorRun() { skipSeparatorsInline(); }
 
 [[gnu::always_inline]] inline void Lexer::lex(Token& t) {
@@ -143,8 +156,7 @@ void Lexer::skipSeparatorRun() { skipSeparatorsInline(); }
         ++pos_;
       } else if (startsIdentifier(ch)) {
         t.kind = TokenKind::Identifier;
-        ++pos_;
-        while (pos_ < n && continuesIdentifier(text_[pos_])) ++pos_;
+        pos_ = identifierEnd(pos_ + 1);
       } else {
         t.kind = TokenKind::Invalid;
         ++pos_;

@@ -98,6 +98,9 @@ class Lexer {
   void skipSeparatorsInline();
   void newline(size_t at);
   size_t numberEnd(size_t from) const;
+  // Where the name continued at FROM ends: 16 bytes at a time while that
+  // many remain, then byte by byte.
+  size_t identifierEnd(size_t from) const;
   // Lexes the next token into T, consumed. Written in place (into the
   // look-ahead slot for peek) rather than returned, so that a caller's read
   // of the token does not wait on a copy of it.
