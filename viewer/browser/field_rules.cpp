@@ -1,7 +1,9 @@
 #include "viewer/browser/field_rules.h"
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
+#include <vector>
 
 #include "viewer/browser/node.h"
 #include "viewer/browser/scene.h"
@@ -136,6 +138,36 @@ const Range* rangeOf(NodeKind owner, std::string_view field) {
   return nullptr;
 }
 
+// The range rule of every member of every built-in type, by kind and
+// member index, found once: a lenient parse asks for each value it reads,
+// and the scan of the rules by name above took a twentieth of a parse.
+struct MemberRanges {
+  const NodeType* type = nullptr;  // the built-in type the rules are for
+  std::vector<const Range*> members;
+};
+
+const Range* rangeOfMember(const NodeType& owner, const FieldDecl& field) {
+  static const auto* byKind = [] {
+    auto* table = new std::vector<MemberRanges>(size_t(NodeKind::Declared));
+    for (const NodeTypePtr& type : standardTypes()) {
+      MemberRanges& ranges = (*table)[size_t(type->kind)];
+      ranges.type = type.get();
+      for (const FieldDecl& f : type->fields) ranges.members.push_back(rangeOf(type->kind, f.name));
+    }
+    return table;
+  }();
+  // Any other type or declaration (a copy of one, say) is looked up by name.
+  if (owner.kind >= NodeKind::Declared) return rangeOf(owner.kind, field.name);
+  const MemberRanges& ranges = (*byKind)[size_t(owner.kind)];
+  const std::less<const FieldDecl*> before;
+  const FieldDecl* first = owner.fields.data();
+  if (ranges.type != &owner || before(&field, first) ||
+      !before(&field, first + owner.fields.size())) {
+    return rangeOf(owner.kind, field.name);
+  }
+  return ranges.members[static_cast<size_t>(&field - first)];
+}
+
 bool clampUnit(float& v) {
   float c = std::clamp(v, 0.0f, 1.0f);
   bool changed = !(c == v);  // NaN counts as out of range
@@ -185,7 +217,7 @@ bool nodeFitsField(const NodeType& owner, const FieldDecl& field, const NodeType
 std::optional<std::string> fixRange(const NodeType& owner, const FieldDecl& field,
                                     FieldValue& value) {
   if (!owner.standard || owner.script) return std::nullopt;
-  const Range* range = rangeOf(owner.kind, field.name);
+  const Range* range = rangeOfMember(owner, field);
   if (range == nullptr) return std::nullopt;
   if (range->unit) {
     if (!clampAll(value)) return std::nullopt;

@@ -9,6 +9,9 @@
 #include <sstream>
 
 #include "viewer/browser/field_handles.h"
+#include "viewer/browser/field_reader.h"
+#include "viewer/browser/field_rules.h"
+#include "viewer/browser/lexer.h"
 #include "viewer/browser/node.h"
 #include "viewer/browser/parser.h"
 #include "viewer/browser/scene_check.h"
@@ -116,6 +119,43 @@ TEST(LenientParse, EveryKindOfProblemIsSkippedWithOneWarningAndTheRestLoads) {
   NodePtr sphere = *shape->field("geometry")->as<NodePtr>();
   EXPECT_EQ(*sphere->field("radius")->as<float>(), 1.0f);
   EXPECT_EQ(*scene.names.find("T")->field("cycleInterval")->as<double>(), 1.0);
+}
+
+TEST(LenientParse, RangeRulesHoldForEveryMemberAndForCopiesOfIt) {
+  // The rules are found by member index for the built-in types and by name
+  // for anything else: both must agree, member by member.
+  auto outOfRange = [](FieldType type) -> const char* {
+    switch (type) {
+      case FieldType::SFFloat: case FieldType::SFTime: return "-2";
+      case FieldType::SFVec3f: case FieldType::SFColor: return "-2 3 0.5";
+      case FieldType::MFFloat: return "[ -2 3 ]";
+      case FieldType::MFColor: return "[ -2 3 0.5 ]";
+      default: return nullptr;
+    }
+  };
+  int fixed = 0;
+  for (const NodeTypePtr& type : standardTypes()) {
+    const NodeType copy = *type;
+    for (const FieldDecl& field : type->fields) {
+      const char* text = outOfRange(field.type);
+      if (text == nullptr) continue;
+      FieldValue byIndex, byName, inCopy;
+      for (FieldValue* v : {&byIndex, &byName, &inCopy}) {
+        Lexer lexer(text);
+        ParseError error;
+        ASSERT_TRUE(readFieldValue(lexer, field.type, *v, error)) << field.name;
+      }
+      const FieldDecl declCopy = field;
+      const auto a = fixRange(*type, field, byIndex);
+      const auto b = fixRange(*type, declCopy, byName);
+      const auto c = fixRange(copy, field, inCopy);
+      EXPECT_EQ(a, b) << type->name << "." << field.name;
+      EXPECT_EQ(a, c) << type->name << "." << field.name;
+      EXPECT_TRUE(sameValue(byIndex, byName) && sameValue(byIndex, inCopy)) << field.name;
+      if (a) ++fixed;
+    }
+  }
+  EXPECT_GE(fixed, 20);  // the table's rules, most of them met here
 }
 
 TEST(LenientParse, WhatLosesContentStillFails) {

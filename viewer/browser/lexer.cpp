@@ -1,9 +1,11 @@
 #include "viewer/browser/lexer.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 
 #include "viewer/browser/bulk_numbers.h"
+#include "viewer/browser/byte_masks.h"
 #include "viewer/browser/lexer_scan.h"
 
 namespace kestrel {
@@ -65,23 +67,15 @@ void Lexer::newline(size_t at) {
   lineStart_ = at;
 }
 
-void Lexer::skipSeparators() {
-  hasPeek_ = false;  // direct reads move the position themselves
+// The separator and token scans are inlined into peek() and next(): a
+// parser calls those once or twice a token, and calls cost as much as the
+// scans of a typical short token.
+[[gnu::always_inline]] inline void Lexer::skipSeparatorsInline() {
   const char* base = text_.data();
   const char* lineStart = base + lineStart_;
   const char* p = skipSeparatorsIn(base + pos_, base + text_.size(), line_, lineStart);
   pos_ = static_cast<size_t>(p - base);
   lineStart_ = static_cast<size_t>(lineStart - base);
-}
-
-char Lexer::peekChar() {
-  skipSeparators();
-  return pos_ < text_.size() ? text_[pos_] : '\0';
-}
-
-bool Lexer::atEnd() {
-  skipSeparators();
-  return pos_ >= text_.size();
 }
 
 size_t Lexer::numberEnd(size_t from) const {
@@ -98,24 +92,27 @@ size_t Lexer::numberEnd(size_t from) const {
   return p;
 }
 
-Token Lexer::next() {
-  if (hasPeek_) {
-    hasPeek_ = false;
-    pos_ = peekPos_;
-    line_ = peekLine_;
-    lineStart_ = peekLineStart_;
-    return peeked_;
+[[gnu::always_inline]] inline size_t Lexer::identifierEnd(size_t from) const {
+  const size_t n = text_.size();
+  while (n - from >= 16) {
+    const uint32_t ends = byte_masks::nameEnds(text_.data() + from);
+    if (ends != 0) return from + static_cast<size_t>(std::countr_zero(ends));
+    from += 16;
   }
-  return lex();
+  while (from < n && continuesIdentifier(text_[from])) ++from;
+  return from;
 }
 
-Token Lexer::lex() {
-  skipSeparators();
-  Token t;
+void Lexer::skipSeparatorRun() { skipSeparatorsInline(); }
+
+[[gnu::always_inline]] inline void Lexer::lex(Token& t) {
+  skipSeparatorsInline();
+  t.kind = TokenKind::End;
+  t.text = {};
   t.line = line_;
   t.column = column();
   const size_t n = text_.size();
-  if (pos_ >= n) return t;
+  if (pos_ >= n) return;
   const size_t start = pos_;
   char ch = text_[pos_];
   switch (ch) {
@@ -142,12 +139,12 @@ Token Lexer::lex() {
       if (pos_ >= n) {
         t.kind = TokenKind::Invalid;  // unterminated string
         t.text = text_.substr(start, 1);
-        return t;
+        return;
       }
       t.kind = TokenKind::String;
       t.text = text_.substr(start + 1, pos_ - start - 1);
       ++pos_;
-      return t;
+      return;
     }
     default:
       if (isDigit(ch) || ch == '+' || ch == '-' ||
@@ -159,22 +156,33 @@ Token Lexer::lex() {
         ++pos_;
       } else if (startsIdentifier(ch)) {
         t.kind = TokenKind::Identifier;
-        ++pos_;
-        while (pos_ < n && continuesIdentifier(text_[pos_])) ++pos_;
+        pos_ = identifierEnd(pos_ + 1);
       } else {
         t.kind = TokenKind::Invalid;
         ++pos_;
       }
   }
   t.text = text_.substr(start, pos_ - start);
+}
+
+Token Lexer::next() {
+  if (hasPeek_) {
+    hasPeek_ = false;
+    pos_ = peekPos_;
+    line_ = peekLine_;
+    lineStart_ = peekLineStart_;
+    return peeked_;
+  }
+  Token t;
+  lex(t);
   return t;
 }
 
-Token Lexer::peek() {
+const Token& Lexer::peek() {
   if (hasPeek_) return peeked_;
   const size_t pos = pos_, lineStart = lineStart_;
   const uint32_t line = line_;
-  peeked_ = lex();
+  lex(peeked_);
   peekPos_ = pos_;
   peekLine_ = line_;
   peekLineStart_ = lineStart_;

@@ -34,12 +34,22 @@ class Lexer {
 
   // The next token, consumed.
   Token next();
-  // The next token, left in place.
-  Token peek();
+  // The next token, left in place. The reference holds until the next call
+  // that moves the lexer or peeks again.
+  const Token& peek();
   // True when only separators remain.
-  bool atEnd();
-  // Skips separators; afterwards line()/column() name the next token.
-  void skipSeparators();
+  bool atEnd() {
+    skipSeparators();
+    return pos_ >= text_.size();
+  }
+  // Skips separators; afterwards line()/column() name the next token. A
+  // peeked token stays valid: skipping does not change what comes next.
+  // Inline for the frequent call that finds a token already at hand (a
+  // reader after peekChar, say).
+  void skipSeparators() {
+    if (pos_ < text_.size() && startsToken(text_[pos_])) return;
+    skipSeparatorRun();
+  }
   // Moves past N bytes that are not part of any token (a byte order mark).
   void skipBytes(size_t n) {
     hasPeek_ = false;
@@ -47,7 +57,10 @@ class Lexer {
     lineStart_ = pos_;
   }
   // The character that starts the next token, or 0 at the end.
-  char peekChar();
+  char peekChar() {
+    skipSeparators();
+    return pos_ < text_.size() ? text_[pos_] : '\0';
+  }
 
   // Numbers read straight from the text (separators skipped first). Each
   // fails, consuming nothing, unless a well-formed number of that kind is
@@ -74,9 +87,24 @@ class Lexer {
   std::string_view text() const { return text_; }
 
  private:
+  // Whether CH is no separator: not a blank, control character, ',' or '#'.
+  // NUL counts as a token byte, as in skipSeparatorRun.
+  static bool startsToken(char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c > 0x20 ? c != ',' && c != '#' : c == 0;
+  }
+  void skipSeparatorRun();
+  // skipSeparatorRun inlined, for the token scans in lexer.cpp.
+  void skipSeparatorsInline();
   void newline(size_t at);
   size_t numberEnd(size_t from) const;
-  Token lex();
+  // Where the name continued at FROM ends: 16 bytes at a time while that
+  // many remain, then byte by byte.
+  size_t identifierEnd(size_t from) const;
+  // Lexes the next token into T, consumed. Written in place (into the
+  // look-ahead slot for peek) rather than returned, so that a caller's read
+  // of the token does not wait on a copy of it.
+  void lex(Token& t);
   // Unsigned magnitude at pos_, decimal or 0x hexadecimal; HEX tells which.
   bool readMagnitude(uint32_t& value, bool& hex);
   // readFloat and readDouble: one reader for both precisions.

@@ -13,6 +13,7 @@
 
 #include "viewer/browser/byte_masks.h"
 #include "viewer/browser/field_reader.h"
+#include "viewer/browser/lexer_scan.h"
 #include "viewer/browser/number_scan.h"
 
 namespace kestrel {
@@ -41,6 +42,53 @@ TEST(NumberScan, WindowClassesMatchTheBytewiseDefinition) {
     ASSERT_EQ(fast.minuses, plain.minuses);
     ASSERT_EQ(byte_masks::countBits(fast.separators),
               static_cast<unsigned>(std::popcount(fast.separators)));
+  }
+}
+
+TEST(NumberScan, NameEndsMatchTheLexerByteClasses) {
+  std::mt19937_64 random(11);
+  static constexpr char kAlphabet[] = "aZ_09+-\"#',.[\\]{}\x7f\x80\xff\x20\x21\x00\n/:";
+  const std::string alphabet(kAlphabet, sizeof kAlphabet - 1);  // NUL included
+  char window[16];
+  for (int i = 0; i < 20000; ++i) {
+    for (char& b : window) {
+      b = random() % 4 == 0 ? static_cast<char>(random()) : alphabet[random() % alphabet.size()];
+    }
+    uint32_t expected = 0;
+    for (unsigned k = 0; k < 16; ++k) {
+      if (!lexer_scan::continuesIdentifier(window[k])) expected |= 1u << k;
+    }
+    ASSERT_EQ(byte_masks::nameEnds(window), expected);
+    ASSERT_EQ(byte_masks::nameEndsBytewise(window), expected);
+  }
+}
+
+TEST(Lexer, NamesOfEveryLengthEndWhereTheByteClassesSay) {
+  // Names up to 40 bytes, so that some span whole 16-byte windows, some
+  // end within the last 16 bytes of the text, and bytes above 0x7f.
+  std::mt19937 random(13);
+  const std::string nameBytes = "abcXYZ_019+-\x80\xfe:/";
+  const std::string stops = " \n,{}[].#\"'\\\x7f";
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    std::vector<std::string> names;
+    for (int k = static_cast<int>(random() % 4); k >= 0; --k) {
+      std::string name(1, "aQ_\x80"[random() % 4]);
+      for (size_t len = random() % 40; len > 0; --len) {
+        name += nameBytes[random() % nameBytes.size()];
+      }
+      names.push_back(name);
+      text += name;
+      text += stops[random() % 3];  // a blank, line end or comma
+    }
+    if (random() % 2) text.pop_back();  // the last name ends the text
+    Lexer lex(text);
+    for (const std::string& name : names) {
+      const Token t = lex.next();
+      ASSERT_EQ(t.kind, TokenKind::Identifier) << text;
+      ASSERT_EQ(t.text, name) << text;
+    }
+    EXPECT_EQ(lex.next().kind, TokenKind::End) << text;
   }
 }
 

@@ -1,11 +1,13 @@
 #include "viewer/browser/node_type.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
-#include <unordered_map>
 
 #include "viewer/browser/field_reader.h"
 #include "viewer/browser/lexer.h"
+#include "viewer/browser/number_scan.h"
 
 namespace kestrel {
 namespace {
@@ -399,9 +401,64 @@ NodeKind kindNamed(std::string_view name) {
   return NodeKind(it - std::begin(kKindNames));
 }
 
+// Whether A and B are the same name, compared in place: names are short,
+// and the call to memcmp that == makes costs more than the comparison.
+// Eight bytes at a time, the last eight overlapping the ones before.
+bool sameName(std::string_view a, std::string_view b) {
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n < 8) {
+    for (size_t i = 0; i < n; ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  for (size_t i = 0; i + 8 < n; i += 8) {
+    if (number_scan::load8(a.data() + i) != number_scan::load8(b.data() + i)) return false;
+  }
+  return number_scan::load8(a.data() + n - 8) == number_scan::load8(b.data() + n - 8);
+}
+
+// The built-in types by name. The parser looks a type up for every node it
+// reads; an open-addressed table keyed by a few bytes of the name is a
+// handful of instructions where std::hash would first read the whole name.
+class TypeIndex {
+ public:
+  void add(const NodeTypePtr& type) {
+    size_t i = slotOf(type->name);
+    while (slots_[i].type) i = (i + 1) % kSlots;
+    slots_[i] = {type->name, type};
+  }
+  const NodeTypePtr* find(std::string_view name) const {
+    if (name.empty()) return nullptr;
+    for (size_t i = slotOf(name); slots_[i].type; i = (i + 1) % kSlots) {
+      if (sameName(slots_[i].name, name)) return &slots_[i].type;
+    }
+    return nullptr;
+  }
+
+ private:
+  // Well over the number of built-in types, so that probes stay short and
+  // an empty slot always ends one.
+  static constexpr size_t kSlots = 256;
+  // Length, first and last byte tell the built-in names nearly apart.
+  static size_t slotOf(std::string_view name) {
+    const uint32_t key = static_cast<uint32_t>(name.size()) << 16 |
+                         uint32_t{static_cast<unsigned char>(name.front())} << 8 |
+                         static_cast<unsigned char>(name.back());
+    return (key * 0x9E3779B1u) >> 24;
+  }
+  // The name beside the type, so that a probe reads no type it passes by.
+  struct Slot {
+    std::string_view name;  // the type's own name, which lives as long
+    NodeTypePtr type;
+  };
+  std::array<Slot, kSlots> slots_;
+};
+
 struct Registry {
   std::vector<NodeTypePtr> ordered;
-  std::unordered_map<std::string_view, NodeTypePtr> byName;
+  TypeIndex byName;
 };
 
 // Builds the built-in types from the table. The table is trusted data: a
@@ -435,7 +492,7 @@ Registry buildRegistry() {
   for (auto& t : building) {
     r.ordered.push_back(t);
   }
-  for (auto& t : r.ordered) r.byName.emplace(t->name, t);
+  for (auto& t : r.ordered) r.byName.add(t);
   return r;
 }
 
@@ -472,8 +529,9 @@ MemberKey memberKey(NodeKind kind, std::string_view name) {
 }
 
 int NodeType::findField(std::string_view wanted) const {
+  // The parser looks a member up for every field it reads.
   for (size_t i = 0; i < fields.size(); ++i) {
-    if (fields[i].name == wanted) return static_cast<int>(i);
+    if (sameName(fields[i].name, wanted)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -509,9 +567,8 @@ int NodeType::findEventOut(std::string_view wanted) const {
 }
 
 NodeTypePtr findStandardType(std::string_view name) {
-  const Registry& r = registry();
-  auto it = r.byName.find(name);
-  return it == r.byName.end() ? nullptr : it->second;
+  const NodeTypePtr* type = registry().byName.find(name);
+  return type != nullptr ? *type : nullptr;
 }
 
 const std::vector<NodeTypePtr>& standardTypes() { return registry().ordered; }

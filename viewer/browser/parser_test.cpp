@@ -5,6 +5,8 @@
 #include <bit>
 #include <charconv>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "viewer/browser/field_reader.h"
 #include "viewer/browser/lexer.h"
@@ -153,6 +155,82 @@ TEST(NodeTypes, EveryStandardTypeIsDeclaredWithTypedDefaults) {
   EXPECT_EQ(transform->findEventOut("translation_changed"), transform->findField("translation"));
   EXPECT_EQ(transform->findEventOut("addChildren"), -1);
   EXPECT_EQ(findStandardType("Transfrom"), nullptr);
+}
+
+TEST(Lexer, PeekingAndSkippingNeverChangeTheTokens) {
+  // Every token kind, line ends of each style, comments and commas.
+  const std::string text =
+      "#VRML V2.0 utf8\r\nDEF a-b Transform { translation 1 -2.5e3 .5 # note\r"
+      " children [ Shape{}, USE x ] url \"q\\\"s\" } ROUTE a.b TO c.d \x01 @ ]\n\"open";
+  std::vector<Token> plain;
+  Lexer reference(text);
+  do plain.push_back(reference.next());
+  while (plain.back().kind != TokenKind::End);
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    Lexer lex(text);
+    for (const Token& expected : plain) {
+      // Any mix of look-ahead calls before each token.
+      for (int calls = static_cast<int>(random() % 4); calls > 0; --calls) {
+        switch (random() % 4) {
+          case 0: {
+            const Token& peeked = lex.peek();
+            EXPECT_EQ(peeked.kind, expected.kind);
+            EXPECT_EQ(peeked.text, expected.text);
+            break;
+          }
+          case 1: EXPECT_EQ(lex.peekChar() == '\0', expected.kind == TokenKind::End); break;
+          case 2: EXPECT_EQ(lex.atEnd(), expected.kind == TokenKind::End); break;
+          default:
+            lex.skipSeparators();
+            if (expected.kind != TokenKind::End) {
+              EXPECT_EQ(lex.line(), expected.line);
+              EXPECT_EQ(lex.column(), expected.column);
+            }
+        }
+      }
+      const Token t = lex.next();
+      ASSERT_EQ(t.kind, expected.kind) << round;
+      EXPECT_EQ(t.text, expected.text);
+      EXPECT_EQ(t.line, expected.line);
+      EXPECT_EQ(t.column, expected.column);
+    }
+  }
+}
+
+TEST(NodeTypes, LookupsFindEveryNameAndNothingNearIt) {
+  // Names that differ from a real one in length, first, middle or last
+  // byte: the type index keys on length and end bytes.
+  auto nearMisses = [](const std::string& name) {
+    std::vector<std::string> misses{name.substr(0, name.size() - 1), name + "s", "x" + name};
+    std::string middle = name;
+    middle[name.size() / 2] ^= 0x20;
+    misses.push_back(middle);
+    std::string first = name;
+    first[0] ^= 0x20;
+    misses.push_back(first);
+    std::string last = name;
+    last.back() ^= 0x20;
+    misses.push_back(last);
+    return misses;
+  };
+  EXPECT_EQ(findStandardType(""), nullptr);
+  for (const NodeTypePtr& t : standardTypes()) {
+    EXPECT_EQ(findStandardType(t->name), t);
+    for (const std::string& miss : nearMisses(t->name)) {
+      const NodeTypePtr found = findStandardType(miss);
+      EXPECT_TRUE(found == nullptr || found->name == miss) << miss;
+    }
+    EXPECT_EQ(t->findField(""), -1);
+    for (size_t i = 0; i < t->fields.size(); ++i) {
+      const std::string& member = t->fields[i].name;
+      EXPECT_EQ(t->findField(member), static_cast<int>(i)) << t->name << "." << member;
+      for (const std::string& miss : nearMisses(member)) {
+        const int found = t->findField(miss);
+        EXPECT_TRUE(found < 0 || t->fields[static_cast<size_t>(found)].name == miss) << miss;
+      }
+    }
+  }
 }
 
 TEST(NodeTypes, KindsAndMemberKeysAreResolvedOnce) {
