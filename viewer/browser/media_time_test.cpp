@@ -127,5 +127,28 @@ TEST_F(MediaClockTest, RunningClipKeepsStartPitchAndSpeed) {
   EXPECT_DOUBLE_EQ(position("A"), 1);
 }
 
+TEST_F(MediaClockTest, AnotherUrlIsProbedAndItsLengthSent) {
+  load("DEF A AudioClip { url \"/m/three.wav\" startTime 1 loop TRUE }");
+  browser.advanceTime(2);
+  EXPECT_DOUBLE_EQ(durationSent("A"), 3);
+  NodeHandle a;
+  ASSERT_TRUE(browser.findNode("A", a));
+  FieldHandle url;
+  ASSERT_TRUE(browser.field(a, "url", url));
+  lengths["/m/five.wav"] = 5;
+  url.set(FieldValue{FieldType::MFString, std::vector<std::string>{"/m/five.wav"}});
+  browser.advanceTime(3);
+  EXPECT_EQ(probed, (std::vector<std::string>{"/m/three.wav", "/m/five.wav"}));
+  EXPECT_DOUBLE_EQ(durationSent("A"), 5);
+  EXPECT_TRUE(active("A"));
+  // The clip loops over the new length: 5.5 s after its start, 0.5 s in.
+  browser.advanceTime(6.5);
+  EXPECT_DOUBLE_EQ(position("A"), 0.5);
+  // The same url again probes nothing.
+  url.set(FieldValue{FieldType::MFString, std::vector<std::string>{"/m/five.wav"}});
+  browser.advanceTime(7);
+  EXPECT_EQ(probed.size(), 2u);
+}
+
 }  // namespace
 }  // namespace kestrel

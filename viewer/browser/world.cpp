@@ -310,6 +310,7 @@ void World::advanceTime(double now) {
     NodePtr clip = clips_[i].node.lock();
     if (!clip) continue;
     if (live != i) clips_[live] = std::move(clips_[i]);
+    probeClip(*clip, clips_[live]);
     tickMediaClip(clip, clips_[live++].clock, cascade);
   }
   clips_.resize(live);
@@ -317,13 +318,24 @@ void World::advanceTime(double now) {
 
 void World::addClip(const NodePtr& node, const std::string& baseDir) {
   if (clipOf(*node)) return;
-  Clip clip{node, {}};
-  const auto* urls = node->field("url")->as<std::vector<std::string>>();
-  for (size_t i = 0; probe_ && urls && i < urls->size() && clip.clock.duration < 0; ++i) {
-    std::string path;
-    if (resolver_.resolve((*urls)[i], baseDir, path)) clip.clock.duration = probe_(path, node->type->kind);
-  }
+  Clip clip{node, {}, baseDir, {}, false};
+  probeClip(*node, clip);
   clips_.push_back(std::move(clip));
+}
+
+void World::probeClip(const Node& node, Clip& clip) const {
+  const auto* urls = node.field("url")->as<std::vector<std::string>>();
+  if (!urls || (clip.probed && clip.urls == *urls)) return;
+  clip.probed = true;
+  clip.urls = *urls;
+  clip.clock.duration = -1;
+  clip.clock.durationSent = false;
+  for (size_t i = 0; probe_ && i < urls->size() && clip.clock.duration < 0; ++i) {
+    std::string path;
+    if (resolver_.resolve((*urls)[i], clip.baseDir, path)) {
+      clip.clock.duration = probe_(path, node.type->kind);
+    }
+  }
 }
 
 const World::Clip* World::clipOf(const Node& node) const {

@@ -114,8 +114,15 @@ class World : public CascadeHost {
   struct Clip {
     std::weak_ptr<Node> node;
     MediaClock clock;
+    std::string baseDir;            // where its relative urls resolve
+    std::vector<std::string> urls;  // the url its duration was probed for
+    bool probed = false;
   };
   void addClip(const NodePtr& node, const std::string& baseDir);
+  // Probes the length of CLIP's file when its url is not the one last probed
+  // (a new clip, or a script or route gave it another file); a new length
+  // goes out as duration_changed at the next tick.
+  void probeClip(const Node& node, Clip& clip) const;
   const Clip* clipOf(const Node& node) const;
   std::vector<Clip> clips_;
   MediaProbe probe_;

@@ -18,6 +18,7 @@ namespace kestrel {
 struct SoundPlayer::Clip {
   ALuint buffer = 0;
   double duration = 0;
+  std::vector<std::string> urls;  // what was decoded
 };
 
 struct SoundPlayer::Voice {
@@ -87,10 +88,19 @@ void SoundPlayer::reset() {
 }
 
 const SoundPlayer::Clip& SoundPlayer::clipFor(const Node& clip, const std::string& dir) {
+  auto urls = member(clip, "url", std::vector<std::string>{});
   auto [it, added] = clips_.try_emplace(&clip);
-  if (!added) return it->second;
+  if (!added && it->second.urls == urls) return it->second;
+  if (!added) {
+    // Another file (a script or route set the url): its voices start over
+    // with the new buffer, and the old one can go once no source holds it.
+    silence(clip);
+    if (it->second.buffer) alDeleteBuffers(1, &it->second.buffer);
+    it->second = Clip{};
+  }
+  it->second.urls = std::move(urls);
   UrlResolver resolver(renderRoot_);
-  for (const std::string& url : member(clip, "url", std::vector<std::string>{})) {
+  for (const std::string& url : it->second.urls) {
     std::string path, why;
     if (!resolver.resolve(url, dir, path)) continue;
     AudioClipData pcm;
@@ -103,6 +113,18 @@ const SoundPlayer::Clip& SoundPlayer::clipFor(const Node& clip, const std::strin
     if (it->second.buffer) break;
   }
   return it->second;
+}
+
+void SoundPlayer::silence(const Node& clip) {
+  for (auto v = voices_.begin(); v != voices_.end();) {
+    if (v->second.clip != &clip) {
+      ++v;
+      continue;
+    }
+    alSourceStop(v->second.source);
+    alDeleteSources(1, &v->second.source);
+    v = voices_.erase(v);
+  }
 }
 
 void SoundPlayer::start(Voice& v, const Wanted& w, const CVrmlBrowser& browser) {

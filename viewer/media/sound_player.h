@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "viewer/browser/render/core/camera.h"
 #include "viewer/browser/vrml_browser.h"
@@ -50,7 +51,10 @@ class SoundPlayer {
   struct Clip;
   struct Voice;
   struct Wanted;
+  // CLIP's decoded file, decoded again when its url changed.
   const Clip& clipFor(const Node& clip, const std::string& dir);
+  // Stops and forgets the sources playing CLIP.
+  void silence(const Node& clip);
   void start(Voice& v, const Wanted& w, const CVrmlBrowser& browser);
   void place(const Voice& v, const Wanted& w, const Camera& camera) const;
 

@@ -172,5 +172,54 @@ TEST(SoundWave, PriorityThenLoudnessChooseWhoPlaysWhenSourcesRunOut) {
   EXPECT_FALSE(player.playing(*node("NEAR")));
 }
 
+TEST(SoundWave, AnotherUrlIsHeardAtOnce) {
+  testing::TempDir dir;
+  const std::string out = waveOutput();
+  const std::string quiet = dir.write("quiet.wav", wavBytes(1, 22050, std::vector<int16_t>(44100)));
+  const std::string loud = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
+
+  CVrmlBrowser browser;
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(
+      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
+      "  source DEF A AudioClip { url \"" + quiet + "\" loop TRUE } }\n", content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle a;
+  FieldHandle url;
+  ASSERT_TRUE(browser.findNode("A", a));
+  ASSERT_TRUE(browser.field(a, "url", url));
+  Camera camera;
+  {
+    auto device = SoundDevice::open();
+    ASSERT_TRUE(device);
+    SoundPlayer player(device.get());
+    const auto t0 = std::chrono::steady_clock::now();
+    bool switched = false;
+    for (double t = 0; t < 0.9;) {
+      if (!switched && t >= 0.4) {
+        url.set(FieldValue{FieldType::MFString, std::vector<std::string>{loud}});
+        switched = true;
+      }
+      browser.advanceTime(t);
+      player.update(browser, camera);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+  }
+  double step = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  ASSERT_GT(rms.size(), size_t(0.8 / 0.02)) << "wave output missing or short";
+  double before = 0, after = 0;
+  for (size_t i = 0; i < rms.size(); ++i) {
+    const double t = double(i) * step;
+    if (t < 0.3) before = std::max(before, rms[i]);
+    if (t > 0.6 && t < 0.8) after = std::max(after, rms[i]);
+  }
+  EXPECT_LT(before, 0.005);
+  EXPECT_GT(after, 0.05) << "the new file was not heard";
+}
+
 }  // namespace
 }  // namespace kestrel
