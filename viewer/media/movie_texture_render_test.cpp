@@ -1,7 +1,8 @@
 // MovieTexture drawn through the browser's clock in off-screen snapshots:
 // the first frame before it runs, the frame for the clock's time while it
 // runs and after it loops; a file that is no movie is logged once and the
-// rest of the scene still draws; a real movie world plays its movie.
+// rest of the scene still draws; another url shows the other movie; a real
+// movie world plays its movie.
 #include <gtest/gtest.h>
 
 #include "testing/test_support.h"
@@ -119,6 +120,39 @@ TEST(MovieTextureRender, CorpusMovieWorldPlaysItsMovie) {
       << late.b;
   EXPECT_GT(late.b, 200);
   EXPECT_EQ(countLines(dir.file("kestrel.log"), "Movie not shown:"), 0);
+}
+
+TEST(MovieTextureRender, AnotherUrlShowsTheOtherMovie) {
+  testing::TempDir dir;
+  ASSERT_TRUE(writeTestMovie(dir.file("red.avi"), {{220, 30, 30}, {220, 30, 30}}));
+  ASSERT_TRUE(writeTestMovie(dir.file("green.avi"), {{30, 200, 30}, {30, 200, 30}}));
+  const std::string scene = dir.write(
+      "movie.wrl",
+      "#VRML V2.0 utf8\n"
+      "Shape { appearance Appearance { texture DEF M MovieTexture { url \"red.avi\" } }\n"
+      "  geometry Box {} }\n");
+  CVrmlBrowser browser;
+  browser.setMediaProbe([](const std::string& path, NodeKind) { return movieDuration(path); });
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile(scene, content)) << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  NodeHandle movie;
+  FieldHandle url;
+  ASSERT_TRUE(browser.findNode("M", movie));
+  ASSERT_TRUE(browser.field(movie, "url", url));
+  std::string error;
+  // One renderer for both frames, as the window and video export keep theirs.
+  auto frames = FrameRenderer::create({}, &error);
+  ASSERT_TRUE(frames) << error;
+  RgbaImage image;
+  browser.advanceTime(0.5);
+  ASSERT_TRUE(frames->render(browser, kSize, kSize, image, &error)) << error;
+  EXPECT_GT(image.at(kSize / 2, kSize / 2)[0], 180);
+  url.set(FieldValue{FieldType::MFString, std::vector<std::string>{dir.file("green.avi")}});
+  browser.advanceTime(0.6);
+  ASSERT_TRUE(frames->render(browser, kSize, kSize, image, &error)) << error;
+  EXPECT_GT(image.at(kSize / 2, kSize / 2)[1], 150);
+  EXPECT_LT(image.at(kSize / 2, kSize / 2)[0], 80);
 }
 
 }  // namespace

@@ -71,7 +71,17 @@ const GpuTexture& MovieTextures::textureFor(const Node& t, const std::string& di
                                             std::vector<std::string>& problems) {
   auto [it, added] = movies_.try_emplace(&t);
   Movie& m = it->second;
-  if (added) open(m, t, dir, resolver, problems);
+  const std::vector<std::string>& urls = listOf<std::string>(t, renderKeys().movieTexture.url);
+  if (!added && m.urls != urls) {
+    // Another movie (a script or route set the url): opened afresh.
+    if (m.gpu.id) glDeleteTextures(1, &m.gpu.id);
+    m = Movie{};
+    added = true;
+  }
+  if (added) {
+    m.urls = urls;
+    open(m, t, dir, resolver, problems);
+  }
   if (m.decoder) upload(m, t, seconds);
   return m.gpu;
 }

@@ -37,6 +37,7 @@ class MovieTextures {
     GpuTexture gpu;
     uint64_t uploaded = 0;  // serial of the frame in the texture
     int width = 0, height = 0;
+    std::vector<std::string> urls;  // what the decoder was opened for
   };
   void open(Movie& m, const Node& t, const std::string& dir, const TextureResolver& resolver,
             std::vector<std::string>& problems);
