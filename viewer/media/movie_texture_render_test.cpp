@@ -34,6 +34,18 @@ Rgb snapshotPixel(CVrmlBrowser& browser, const testing::TempDir& dir, int x, int
   return {p[0], p[1], p[2]};
 }
 
+// Loads the world file PATH into BROWSER, with the movie decoder as the
+// length probe.
+::testing::AssertionResult loadWorld(CVrmlBrowser& browser, const std::string& path) {
+  browser.setMediaProbe([](const std::string& file, NodeKind) { return movieDuration(file); });
+  VrmlContent content;
+  if (!browser.createFromFile(path, content)) {
+    return ::testing::AssertionFailure() << browser.lastError().text();
+  }
+  if (!browser.appendToRoot(content)) return ::testing::AssertionFailure() << "not added";
+  return ::testing::AssertionSuccess();
+}
+
 int countLines(const std::string& path, const std::string& part) {
   int n = 0;
   for (const std::string& line : testing::readLines(path)) n += line.find(part) != std::string::npos;
@@ -56,10 +68,7 @@ TEST(MovieTextureRender, ShowsTheFrameForTheClockAndSkipsABrokenMovie) {
       "Transform { translation -3 0 0 children Shape { appearance Appearance {\n"
       "  material Material { emissiveColor 1 1 0 diffuseColor 0 0 0 } } geometry Box {} } }\n");
   CVrmlBrowser browser;
-  browser.setMediaProbe([](const std::string& path, NodeKind) { return movieDuration(path); });
-  VrmlContent content;
-  ASSERT_TRUE(browser.createFromFile(scene, content)) << browser.lastError().text();
-  ASSERT_TRUE(browser.appendToRoot(content));
+  ASSERT_TRUE(loadWorld(browser, scene));
   NodeHandle movie;
   ASSERT_TRUE(browser.findNode("M", movie));
 
@@ -97,10 +106,7 @@ TEST(MovieTextureRender, CorpusMovieWorldPlaysItsMovie) {
   const std::string world =
       testing::sourcePath("testing/corpus/media/castle-engine__demo-models__movie_texture_tests.wrl");
   CVrmlBrowser browser;
-  browser.setMediaProbe([](const std::string& path, NodeKind) { return movieDuration(path); });
-  VrmlContent content;
-  ASSERT_TRUE(browser.createFromFile(world, content)) << browser.lastError().text();
-  ASSERT_TRUE(browser.appendToRoot(content));
+  ASSERT_TRUE(loadWorld(browser, world));
   int movies = 0;
   forEachNode(browser.scene().rootNodes(), [&](const NodePtr& n) {
     if (n->type->kind != NodeKind::MovieTexture) return;
@@ -132,10 +138,7 @@ TEST(MovieTextureRender, AnotherUrlShowsTheOtherMovie) {
       "Shape { appearance Appearance { texture DEF M MovieTexture { url \"red.avi\" } }\n"
       "  geometry Box {} }\n");
   CVrmlBrowser browser;
-  browser.setMediaProbe([](const std::string& path, NodeKind) { return movieDuration(path); });
-  VrmlContent content;
-  ASSERT_TRUE(browser.createFromFile(scene, content)) << browser.lastError().text();
-  ASSERT_TRUE(browser.appendToRoot(content));
+  ASSERT_TRUE(loadWorld(browser, scene));
   NodeHandle movie;
   FieldHandle url;
   ASSERT_TRUE(browser.findNode("M", movie));
