@@ -42,6 +42,7 @@ bool Parser::parseScene(Scene& scene) {
   top.items = &scene.items;
   while (!lex_.atEnd()) {
     if (!statement(top)) return false;
+    lex_.reportProgress();
   }
   scene.names = std::move(top.names);
   scene.baseDir = options_.baseDir;
@@ -347,6 +348,7 @@ bool parseVrml(std::string_view text, const ParseOptions& options, Scene& scene,
   Scene parsed;
   Parser parser(text, options, shared, error);
   if (bom) parser.skipByteOrderMark();
+  if (options.parsedUpTo) parser.onProgress(options.parsedUpTo, kParsedStep);
   if (!parser.parseScene(parsed)) {
     scene = Scene{};
     return false;

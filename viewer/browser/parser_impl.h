@@ -54,6 +54,11 @@ class Parser {
   }
 
   void skipByteOrderMark() { lex_.skipBytes(3); }
+  // See ParseOptions::parsedUpTo; told between top-level statements and
+  // between chunks of long numeric lists.
+  void onProgress(std::function<void(size_t)> done, size_t step) {
+    lex_.onProgress(std::move(done), step);
+  }
 
   // The Scripts that hold a USE of an enclosing node.
   std::vector<std::weak_ptr<Node>> takeHolders() { return std::move(holders_); }
