@@ -119,6 +119,9 @@ bool Parser::statement(Scope& scope) {
       return true;
     }
     if (t.text == "ROUTE") return route(scope, *scope.items);
+    bool skipped = false;
+    if (!skipX3dStatement(skipped)) return false;
+    if (skipped) return true;
   }
   NodePtr node;
   if (!nodeStatement(scope, node)) return false;
