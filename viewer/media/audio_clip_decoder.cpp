@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "viewer/browser/file_input.h"
+#include "viewer/media/midi_file.h"
+#include "viewer/media/midi_synth.h"
 
 namespace kestrel {
 namespace {
@@ -70,6 +72,7 @@ bool readFile(const std::string& path, std::string& bytes, std::string& why) {
 }  // namespace
 
 bool decodeAudioBytes(const std::string& bytes, AudioClipData& clip, std::string& why) {
+  if (isMidiBytes(bytes)) return renderMidi(bytes, clip, why);
   SoundReader reader(bytes);
   if (!reader.ok()) {
     why = "not a sound file libsndfile can read";
@@ -106,6 +109,10 @@ bool decodeAudioClip(const std::string& path, AudioClipData& clip, std::string& 
 double audioClipDuration(const std::string& path) {
   std::string bytes, why;
   if (!readFile(path, bytes, why)) return -1;
+  if (isMidiBytes(bytes)) {
+    double seconds = 0;
+    return midiLength(bytes, seconds, why) ? seconds : -1;
+  }
   SoundReader reader(bytes);
   if (!reader.ok()) return -1;
   return double(reader.info().frames) / reader.info().samplerate;
