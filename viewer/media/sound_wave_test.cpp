@@ -4,7 +4,9 @@
 // then, as loud in both ears; one to the viewer's left, from 0.9 s to
 // 1.1 s, is louder in the left ear; a clip that has not started, and one
 // placed beyond its Sound's outer ellipsoid, add nothing. With fewer
-// sources than Sounds, priority and then loudness choose who plays.
+// sources than Sounds, priority and then loudness choose who plays. A MIDI
+// clip is heard while it runs; without a SoundFont it is silent and says
+// why in the log.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -127,6 +129,68 @@ TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
   }
   EXPECT_NEAR(centreLeft / centreRight, 1.0, 0.1);
   EXPECT_GT(leftLeft, 1.5 * leftRight) << leftLeft << " " << leftRight;
+}
+
+// Plays the browser's world for SECONDS of real time from the clock's 0.
+void playFor(CVrmlBrowser& browser, const Camera& camera, double seconds) {
+  auto device = SoundDevice::open();
+  ASSERT_TRUE(device);
+  SoundPlayer player(device.get());
+  const auto t0 = std::chrono::steady_clock::now();
+  for (double t = 0; t < seconds;) {
+    browser.advanceTime(t);
+    player.update(browser, camera);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  }
+}  // closing the device finishes the file
+
+TEST(SoundWave, AMidiClipIsHeardWhileItRunsAndSilentWithoutSoundFont) {
+  testing::TempDir dir;
+  const std::string out = waveOutput();
+  const std::string midi = dir.write("three.mid", threeNoteMidi());
+  CVrmlBrowser browser;
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(
+      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
+      "  source DEF M AudioClip { url \"" + midi + "\" startTime 0.3 stopTime 0.9 } }\n", content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  Camera camera;
+  playFor(browser, camera, 1.3);
+  NodeHandle m;
+  ASSERT_TRUE(browser.findNode("M", m));
+  EXPECT_NEAR(*m.node()->field("duration_changed")->as<double>(), 1.5, 1e-9);
+
+  double step = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  ASSERT_GT(rms.size(), size_t(1.2 / 0.02)) << "wave output missing or short";
+  double during = 0;
+  // Within what the wave writer's period and the frame loop add.
+  for (size_t i = 0; i < rms.size(); ++i) {
+    const double t = double(i) * step;
+    if (t < 0.15 || t > 1.05) {
+      EXPECT_LT(rms[i], 0.0005) << "sound at " << t << " s";
+    }
+    if (t > 0.45 && t < 0.75) during = std::min(during == 0 ? 1.0 : during, rms[i]);
+  }
+  EXPECT_GT(during, 0.002) << "the MIDI clip was not heard throughout";
+  EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("Sound not played"), std::string::npos);
+
+  // The same world where no SoundFont can be found: silence and one line.
+  ::setenv("KESTREL_SOUNDFONT", dir.file("none.sf2").c_str(), 1);
+  CVrmlBrowser again;
+  VrmlContent content2;
+  ASSERT_TRUE(again.createFromString(
+      "Sound { source AudioClip { url \"" + midi + "\" startTime 0 stopTime 0.5 } }\n", content2));
+  ASSERT_TRUE(again.appendToRoot(content2));
+  playFor(again, camera, 0.6);
+  ::unsetenv("KESTREL_SOUNDFONT");
+  for (double level : loudness(out, 0.02, step)) EXPECT_LT(level, 0.0005);
+  const std::string log = testing::readFile(dir.file("kestrel.log"));
+  EXPECT_NE(log.find("Sound not played"), std::string::npos) << log;
+  EXPECT_NE(log.find("no General MIDI SoundFont installed"), std::string::npos) << log;
 }
 
 TEST(SoundWave, PriorityThenLoudnessChooseWhoPlaysWhenSourcesRunOut) {
