@@ -61,6 +61,21 @@ std::vector<double> loudness(const std::string& path, double window, double& ste
   return out;
 }
 
+// Loads VRML into BROWSER, file lengths probed as the viewer does.
+::testing::AssertionResult loadWorld(CVrmlBrowser& browser, const std::string& vrml) {
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  if (!browser.createFromString(vrml, content))
+    return ::testing::AssertionFailure() << browser.lastError().text();
+  if (!browser.appendToRoot(content)) return ::testing::AssertionFailure() << "not added";
+  return ::testing::AssertionSuccess();
+}
+
+// A Sound at the origin heard at full intensity within 50 m, playing CLIP.
+std::string nearSound(const std::string& clip) {
+  return "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n  source " + clip + " }\n";
+}
+
 TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
   testing::TempDir dir;
   const std::string out = waveOutput();
@@ -150,13 +165,8 @@ TEST(SoundWave, AMidiClipIsHeardWhileItRunsAndSilentWithoutSoundFont) {
   const std::string out = waveOutput();
   const std::string midi = dir.write("three.mid", threeNoteMidi());
   CVrmlBrowser browser;
-  browser.setMediaProbe(mediaFileLength);
-  VrmlContent content;
-  ASSERT_TRUE(browser.createFromString(
-      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
-      "  source DEF M AudioClip { url \"" + midi + "\" startTime 0.3 stopTime 0.9 } }\n", content))
-      << browser.lastError().text();
-  ASSERT_TRUE(browser.appendToRoot(content));
+  ASSERT_TRUE(loadWorld(
+      browser, nearSound("DEF M AudioClip { url \"" + midi + "\" startTime 0.3 stopTime 0.9 }")));
   Camera camera;
   playFor(browser, camera, 1.3);
   NodeHandle m;
@@ -181,10 +191,7 @@ TEST(SoundWave, AMidiClipIsHeardWhileItRunsAndSilentWithoutSoundFont) {
   // The same world where no SoundFont can be found: silence and one line.
   ::setenv("KESTREL_SOUNDFONT", dir.file("none.sf2").c_str(), 1);
   CVrmlBrowser again;
-  VrmlContent content2;
-  ASSERT_TRUE(again.createFromString(
-      "Sound { source AudioClip { url \"" + midi + "\" startTime 0 stopTime 0.5 } }\n", content2));
-  ASSERT_TRUE(again.appendToRoot(content2));
+  ASSERT_TRUE(loadWorld(again, nearSound("AudioClip { url \"" + midi + "\" stopTime 0.5 }")));
   playFor(again, camera, 0.6);
   ::unsetenv("KESTREL_SOUNDFONT");
   for (double level : loudness(out, 0.02, step)) EXPECT_LT(level, 0.0005);
@@ -314,13 +321,7 @@ TEST(SoundWave, AnotherUrlIsHeardAtOnce) {
   const std::string loud = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
 
   CVrmlBrowser browser;
-  browser.setMediaProbe(mediaFileLength);
-  VrmlContent content;
-  ASSERT_TRUE(browser.createFromString(
-      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
-      "  source DEF A AudioClip { url \"" + quiet + "\" loop TRUE } }\n", content))
-      << browser.lastError().text();
-  ASSERT_TRUE(browser.appendToRoot(content));
+  ASSERT_TRUE(loadWorld(browser, nearSound("DEF A AudioClip { url \"" + quiet + "\" loop TRUE }")));
   NodeHandle a;
   FieldHandle url;
   ASSERT_TRUE(browser.findNode("A", a));
