@@ -4,6 +4,8 @@
 // MIDI data and a file of hours are refused with one line (the latter at
 // once, its length still known); without a SoundFont the clip is refused
 // with one line naming the missing SoundFont while its length stays known.
+// A real two-track file plays as long as FluidSynth's own player says.
+#include <fluidsynth.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -117,6 +119,47 @@ TEST(MidiClip, NoSoundFontMeansOneLineAndAKnownLength) {
   }
   EXPECT_TRUE(clip.samples.empty());
   EXPECT_TRUE(decodeAudioClip(midi, clip, why)) << why;  // the installed one again
+}
+
+// Seconds FluidSynth's player takes to play the MIDI file at PATH to its
+// end, rendered in blocks of 64 frames with no SoundFont (only its clock
+// matters here).
+double fluidSynthPlayingTime(const std::string& path) {
+  for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+    fluid_set_log_function(level, nullptr, nullptr);
+  fluid_settings_t* settings = new_fluid_settings();
+  fluid_settings_setnum(settings, "synth.sample-rate", 44100);
+  fluid_settings_setstr(settings, "player.timing-source", "sample");
+  fluid_synth_t* synth = new_fluid_synth(settings);
+  fluid_player_t* player = new_fluid_player(synth);
+  fluid_player_add(player, path.c_str());
+  fluid_player_play(player);
+  std::vector<float> left(64), right(64);
+  size_t frames = 0;
+  while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && frames < 44100u * 3600) {
+    fluid_synth_write_float(synth, 64, left.data(), 0, 1, right.data(), 0, 1);
+    frames += 64;
+  }
+  delete_fluid_player(player);
+  delete_fluid_synth(synth);
+  delete_fluid_settings(settings);
+  return double(frames) / 44100;
+}
+
+TEST(MidiClip, RealFilePlaysAsLongAsFluidSynthsPlayerSays) {
+  testing::TempDir dir;
+  const std::string path = testing::sourcePath("testing/corpus/media/wtc2p02.mid");
+  AudioClipData clip;
+  std::string why;
+  ASSERT_TRUE(decodeAudioClip(path, clip, why)) << why;
+  const double seconds = audioClipDuration(path);
+  EXPECT_NEAR(clip.duration(), seconds, 1e-4);
+  EXPECT_GT(seconds, 50);
+  // FluidSynth's player lingers a while after a song's last event: measured
+  // on the 1.5-second file, that wait is taken off the real file's time.
+  const double linger = fluidSynthPlayingTime(dir.write("three.mid", threeNoteMidi())) - 1.5;
+  EXPECT_NEAR(seconds, fluidSynthPlayingTime(path) - linger, 0.02);
+  for (double t = 0; t + 1 < seconds; t += 10) EXPECT_GT(loudness(clip, t, t + 1), 0.003) << t;
 }
 
 }  // namespace

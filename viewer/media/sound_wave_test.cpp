@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "testing/test_support.h"
+#include "viewer/media/audio_clip_decoder.h"
 #include "viewer/media/audio_movie_lengths.h"
 #include "viewer/media/sound_device.h"
 #include "viewer/media/sound_player.h"
@@ -61,14 +62,25 @@ std::vector<double> loudness(const std::string& path, double window, double& ste
   return out;
 }
 
+// Adds the world read into CONTENT (READ: whether it was) to BROWSER.
+::testing::AssertionResult addWorld(CVrmlBrowser& browser, bool read, VrmlContent& content) {
+  if (!read) return ::testing::AssertionFailure() << browser.lastError().text();
+  if (!browser.appendToRoot(content)) return ::testing::AssertionFailure() << "not added";
+  return ::testing::AssertionSuccess();
+}
+
 // Loads VRML into BROWSER, file lengths probed as the viewer does.
 ::testing::AssertionResult loadWorld(CVrmlBrowser& browser, const std::string& vrml) {
   browser.setMediaProbe(mediaFileLength);
   VrmlContent content;
-  if (!browser.createFromString(vrml, content))
-    return ::testing::AssertionFailure() << browser.lastError().text();
-  if (!browser.appendToRoot(content)) return ::testing::AssertionFailure() << "not added";
-  return ::testing::AssertionSuccess();
+  return addWorld(browser, browser.createFromString(vrml, content), content);
+}
+
+// Loads the corpus world at RELATIVE (to the source tree) into BROWSER.
+::testing::AssertionResult loadCorpusWorld(CVrmlBrowser& browser, const std::string& relative) {
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  return addWorld(browser, browser.createFromFile(testing::sourcePath(relative), content), content);
 }
 
 // A Sound at the origin heard at full intensity within 50 m, playing CLIP.
@@ -200,6 +212,31 @@ TEST(SoundWave, AMidiClipIsHeardWhileItRunsAndSilentWithoutSoundFont) {
   EXPECT_NE(log.find("no General MIDI SoundFont installed"), std::string::npos) << log;
 }
 
+// A world playing a real two-track MIDI file in a loop: its length is known
+// when the clock runs, and the music is heard once rendered (the first
+// update renders the whole file).
+TEST(SoundWave, CorpusMidiWorldPlaysItsPrelude) {
+  testing::TempDir dir;
+  const std::string out = waveOutput();
+  CVrmlBrowser browser;
+  ASSERT_TRUE(loadCorpusWorld(browser, "testing/corpus/media/kestrel__midi_prelude.wrl"));
+  Camera camera;
+  camera.viewer.position = {0, 1.6f, 6};
+  camera.view = Mat4::translation({0, -1.6f, -6});
+  playFor(browser, camera, 2.0);
+  NodeHandle prelude;
+  ASSERT_TRUE(browser.findNode("Prelude", prelude));
+  const double length = audioClipDuration(testing::sourcePath("testing/corpus/media/wtc2p02.mid"));
+  EXPECT_GT(length, 50);
+  EXPECT_NEAR(*prelude.node()->field("duration_changed")->as<double>(), length, 1e-9);
+  double step = 0, heard = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  ASSERT_GT(rms.size(), size_t(1.8 / 0.02)) << "wave output missing or short";
+  for (size_t i = size_t(1.2 / step); i < size_t(1.8 / step); ++i) heard = std::max(heard, rms[i]);
+  EXPECT_GT(heard, 0.002) << "the prelude was not heard";
+  EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("Sound not played"), std::string::npos);
+}
+
 TEST(SoundWave, PriorityThenLoudnessChooseWhoPlaysWhenSourcesRunOut) {
   testing::TempDir dir;
   waveOutput();
@@ -250,12 +287,7 @@ TEST(SoundWave, CorpusJukeboxWorldPlaysItsFiles) {
   testing::TempDir dir;
   const std::string out = waveOutput();
   CVrmlBrowser browser;
-  browser.setMediaProbe(mediaFileLength);
-  VrmlContent content;
-  ASSERT_TRUE(browser.createFromFile(
-      testing::sourcePath("testing/corpus/media/castle-engine__demo-models__sound.wrl"), content))
-      << browser.lastError().text();
-  ASSERT_TRUE(browser.appendToRoot(content));
+  ASSERT_TRUE(loadCorpusWorld(browser, "testing/corpus/media/castle-engine__demo-models__sound.wrl"));
   auto start = [&](const char* name, double from, double to) {
     NodeHandle clip;
     FieldHandle startTime, stopTime;
