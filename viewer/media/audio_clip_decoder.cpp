@@ -110,8 +110,8 @@ double audioClipDuration(const std::string& path) {
   std::string bytes, why;
   if (!readFile(path, bytes, why)) return -1;
   if (isMidiBytes(bytes)) {
-    double seconds = 0;
-    return midiLength(bytes, seconds, why) ? seconds : -1;
+    MidiSong song;
+    return readMidi(bytes, song, why) ? song.seconds : -1;
   }
   SoundReader reader(bytes);
   if (!reader.ok()) return -1;

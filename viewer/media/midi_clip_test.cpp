@@ -1,6 +1,7 @@
 // MIDI files as AudioClips: a type 0 and a type 1 Standard MIDI File
 // written here byte by byte play through FluidSynth for as long as their
-// tempo maps say, sound while their notes do and not during a rest; broken
+// tempo maps say (sysex, text events, unknown chunks and running status
+// walked over), sound while their notes do and not during a rest; broken
 // MIDI data and a file of hours are refused with one line (the latter at
 // once, its length still known); without a SoundFont the clip is refused
 // with one line naming the missing SoundFont while its length stays known.
@@ -60,6 +61,20 @@ TEST(MidiClip, Type0AndType1FilesPlayForTheirTempoMapsLength) {
   EXPECT_NEAR(audioClipDuration(type1), 1.5, 1e-9);
   EXPECT_LT(loudness(clip, 0, 0.95), 0.0005) << "sound during the rest";
   EXPECT_GT(loudness(clip, 1.05, 1.45), 0.003) << "the notes after the rest were not heard";
+
+  // A system exclusive and a text event, a chunk of unknown type and a
+  // controller in running status are walked over: 40 ticks of 96 a quarter
+  // at the default 120 beats a minute.
+  const std::string meta = midiTrack(std::string("\x00\xf0\x05\x7e\x7f\x09\x01\xf7", 8) +
+                                     std::string("\x00\xff\x01\x04text", 8));
+  const std::string controls =
+      midiTrack(midiNote(10, 60, 20) + std::string("\x00\xb0\x07\x64\x0a\x0a\x50", 7));
+  const std::string other = "XYZW" + be32(2) + "ab";
+  const std::string mixed = dir.write("mixed.mid", midiFile(1, 96, {meta, other + controls}));
+  EXPECT_NEAR(audioClipDuration(mixed), 40.0 / 96 * 0.5, 1e-9);
+  ASSERT_TRUE(decodeAudioClip(mixed, clip, why)) << why;
+  EXPECT_NEAR(clip.duration(), 40.0 / 96 * 0.5, 1e-4);
+  EXPECT_GT(loudness(clip, 0.06, 0.15), 0.003) << "the note beyond the unknown chunk";
 }
 
 TEST(MidiClip, BrokenAndEndlessFilesAreRefusedWithOneLine) {

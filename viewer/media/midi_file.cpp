@@ -134,45 +134,63 @@ double ticksToSeconds(uint64_t ticks, unsigned division, std::vector<TempoChange
   return seconds + double(ticks - at) * tempo / 1e6 / division;
 }
 
+struct MidiHeader {
+  uint32_t length = 0, format = 0, tracks = 0, division = 0;
+};
+
+bool readHeader(const std::string& bytes, MidiHeader& h, std::string& why) {
+  ByteCursor c(bytes, 0, bytes.size());
+  if (!isMidiBytes(bytes) || !c.skip(4) || !c.bigEndian(4, h.length) || h.length < 6 ||
+      !c.bigEndian(2, h.format) || !c.bigEndian(2, h.tracks) || !c.bigEndian(2, h.division) ||
+      !c.skip(h.length - 6)) {
+    why = "MIDI file header cut short";
+    return false;
+  }
+  if (h.format > 2) {
+    why = "MIDI file of unknown format " + std::to_string(h.format);
+    return false;
+  }
+  if (h.division & 0x8000 || h.division == 0) {
+    why = "MIDI file timed in SMPTE frames or with no time division, which is not played";
+    return false;
+  }
+  return true;
+}
+
+std::string bigEndianBytes(uint32_t value, int count) {
+  std::string out;
+  for (int i = count - 1; i >= 0; --i) out += char((value >> (8 * i)) & 0xff);
+  return out;
+}
+
 }  // namespace
 
 bool isMidiBytes(const std::string& bytes) { return bytes.compare(0, 4, "MThd") == 0; }
 
-bool midiLength(const std::string& bytes, double& seconds, std::string& why) {
-  ByteCursor header(bytes, 0, bytes.size());
-  uint32_t headerLength = 0, format = 0, tracks = 0, division = 0;
-  if (!isMidiBytes(bytes) || !header.skip(4) || !header.bigEndian(4, headerLength) ||
-      headerLength < 6 || !header.bigEndian(2, format) || !header.bigEndian(2, tracks) ||
-      !header.bigEndian(2, division) || !header.skip(headerLength - 6)) {
-    why = "MIDI file header cut short";
-    return false;
-  }
-  if (format > 2) {
-    why = "MIDI file of unknown format " + std::to_string(format);
-    return false;
-  }
-  if (division & 0x8000 || division == 0) {
-    why = "MIDI file timed in SMPTE frames or with no time division, which is not played";
-    return false;
-  }
+bool readMidi(const std::string& bytes, MidiSong& song, std::string& why) {
+  MidiHeader header;
+  if (!readHeader(bytes, header, why)) return false;
   std::vector<TempoChange> tempi;
   uint64_t last = 0;
-  size_t pos = 8 + headerLength;
-  for (uint32_t found = 0; found < tracks;) {
+  song.tracksOnly = "MThd" + bigEndianBytes(6, 4) + bigEndianBytes(header.format, 2) +
+                    bigEndianBytes(header.tracks, 2) + bigEndianBytes(header.division, 2);
+  size_t pos = 8 + header.length;
+  for (uint32_t found = 0; found < header.tracks;) {
     ByteCursor chunk(bytes, pos, bytes.size());
     uint32_t length = 0;
     if (!chunk.skip(4) || !chunk.bigEndian(4, length) || length > bytes.size() - pos - 8) {
-      why = "MIDI file cut short: " + std::to_string(found) + " of " + std::to_string(tracks) +
-            " tracks";
+      why = "MIDI file cut short: " + std::to_string(found) + " of " +
+            std::to_string(header.tracks) + " tracks";
       return false;
     }
     if (bytes.compare(pos, 4, "MTrk") == 0) {  // other chunks are skipped
       if (!readTrack(ByteCursor(bytes, pos + 8, pos + 8 + length), tempi, last, why)) return false;
+      song.tracksOnly.append(bytes, pos, 8 + size_t(length));
       ++found;
     }
     pos += 8 + size_t(length);
   }
-  seconds = ticksToSeconds(last, division, std::move(tempi));
+  song.seconds = ticksToSeconds(last, header.division, std::move(tempi));
   return true;
 }
 

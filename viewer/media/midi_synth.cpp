@@ -114,21 +114,21 @@ std::string generalMidiSoundFont(std::string& why) {
 }
 
 bool renderMidi(const std::string& bytes, AudioClipData& clip, std::string& why) {
-  double seconds = 0;
-  if (!midiLength(bytes, seconds, why)) return false;
+  MidiSong song;
+  if (!readMidi(bytes, song, why)) return false;
   // Bounded before anything is rendered: a file of hours is refused at once.
-  if (seconds * kMidiRate * 2 > double(kMaxSoundSamples)) {
+  if (song.seconds * kMidiRate * 2 > double(kMaxSoundSamples)) {
     why = "more than " + std::to_string(kMaxSoundSamples) + " samples of sound";
     return false;
   }
-  const auto frames = size_t(std::ceil(seconds * kMidiRate));
+  const auto frames = size_t(std::ceil(song.seconds * kMidiRate));
   if (frames == 0) {
     why = "no sound in the file";
     return false;
   }
   const std::string soundFont = generalMidiSoundFont(why);
   OfflineSynth synth;
-  if (soundFont.empty() || !synth.open(soundFont, bytes, why)) return false;
+  if (soundFont.empty() || !synth.open(soundFont, song.tracksOnly, why)) return false;
   std::vector<int16_t> samples(frames * 2);
   for (size_t done = 0; done < frames;) {
     const size_t n = std::min(kBlockFrames, frames - done);
