@@ -1,5 +1,5 @@
 // MIDI files as AudioClips: a type 0 and a type 1 Standard MIDI File
-// written here byte by byte play through FluidSynth for as long as their
+// (and one in a RIFF MIDI file) written here byte by byte play through FluidSynth for as long as their
 // tempo maps say (sysex, text events, unknown chunks and running status
 // walked over), sound while their notes do and not during a rest; broken
 // MIDI data and a file of hours are refused with one line (the latter at
@@ -75,6 +75,13 @@ TEST(MidiClip, Type0AndType1FilesPlayForTheirTempoMapsLength) {
   ASSERT_TRUE(decodeAudioClip(mixed, clip, why)) << why;
   EXPECT_NEAR(clip.duration(), 40.0 / 96 * 0.5, 1e-4);
   EXPECT_GT(loudness(clip, 0.06, 0.15), 0.003) << "the note beyond the unknown chunk";
+
+  // The same song as a RIFF MIDI file.
+  const std::string rmi = dir.write("three.rmi", riffMidi(threeNoteMidi()));
+  EXPECT_NEAR(audioClipDuration(rmi), 1.5, 1e-9);
+  ASSERT_TRUE(decodeAudioClip(rmi, clip, why)) << why;
+  EXPECT_NEAR(clip.duration(), 1.5, 1e-4);
+  EXPECT_GT(loudness(clip, 0.05, 0.45), 0.003);
 }
 
 TEST(MidiClip, BrokenAndEndlessFilesAreRefusedWithOneLine) {
@@ -87,9 +94,11 @@ TEST(MidiClip, BrokenAndEndlessFilesAreRefusedWithOneLine) {
   const std::string badStatus = midiFile(0, 96, {midiTrack(std::string("\x00\xf4", 2))});
   // A track whose chunk ends inside a note's event.
   const std::string shortTrack = midiFile(0, 96, {"MTrk" + be32(3) + "\x00\x90\x3c"});
+  const std::string rmi = riffMidi(good);
   const std::string broken[] = {
       "MThd", good.substr(0, 13), good.substr(0, good.size() - 3),
-      "MThd" + std::string(40, '\x7f'), noStatus, smpte, badStatus, shortTrack};
+      "MThd" + std::string(40, '\x7f'), noStatus, smpte, badStatus, shortTrack,
+      rmi.substr(0, rmi.size() - 1), riffMidi("MThd")};
   for (size_t i = 0; i < std::size(broken); ++i) {
     const std::string path = dir.write("broken.mid", broken[i]);
     AudioClipData clip;

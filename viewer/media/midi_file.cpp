@@ -140,7 +140,7 @@ struct MidiHeader {
 
 bool readHeader(const std::string& bytes, MidiHeader& h, std::string& why) {
   ByteCursor c(bytes, 0, bytes.size());
-  if (!isMidiBytes(bytes) || !c.skip(4) || !c.bigEndian(4, h.length) || h.length < 6 ||
+  if (bytes.compare(0, 4, "MThd") != 0 || !c.skip(4) || !c.bigEndian(4, h.length) || h.length < 6 ||
       !c.bigEndian(2, h.format) || !c.bigEndian(2, h.tracks) || !c.bigEndian(2, h.division) ||
       !c.skip(h.length - 6)) {
     why = "MIDI file header cut short";
@@ -163,11 +163,7 @@ std::string bigEndianBytes(uint32_t value, int count) {
   return out;
 }
 
-}  // namespace
-
-bool isMidiBytes(const std::string& bytes) { return bytes.compare(0, 4, "MThd") == 0; }
-
-bool readMidi(const std::string& bytes, MidiSong& song, std::string& why) {
+bool readStandardMidi(const std::string& bytes, MidiSong& song, std::string& why) {
   MidiHeader header;
   if (!readHeader(bytes, header, why)) return false;
   std::vector<TempoChange> tempi;
@@ -192,6 +188,39 @@ bool readMidi(const std::string& bytes, MidiSong& song, std::string& why) {
   }
   song.seconds = ticksToSeconds(last, header.division, std::move(tempi));
   return true;
+}
+
+// A RIFF MIDI file (RMID), the Standard MIDI File wrapped in RIFF chunks.
+bool isRiffMidi(const std::string& bytes) {
+  return bytes.size() >= 12 && bytes.compare(0, 4, "RIFF") == 0 && bytes.compare(8, 4, "RMID") == 0;
+}
+
+// The "data" chunk of a RIFF MIDI file; empty when it has none whole.
+std::string riffMidiData(const std::string& bytes) {
+  for (size_t pos = 12; pos + 8 <= bytes.size();) {
+    uint32_t length = 0;
+    for (int i = 3; i >= 0; --i) length = (length << 8) | uint8_t(bytes[pos + 4 + size_t(i)]);
+    if (length > bytes.size() - pos - 8) return {};
+    if (bytes.compare(pos, 4, "data") == 0) return bytes.substr(pos + 8, length);
+    pos += 8 + size_t(length) + (length & 1);  // chunks are padded to even sizes
+  }
+  return {};
+}
+
+}  // namespace
+
+bool isMidiBytes(const std::string& bytes) {
+  return bytes.compare(0, 4, "MThd") == 0 || isRiffMidi(bytes);
+}
+
+bool readMidi(const std::string& bytes, MidiSong& song, std::string& why) {
+  if (!isRiffMidi(bytes)) return readStandardMidi(bytes, song, why);
+  const std::string data = riffMidiData(bytes);
+  if (data.compare(0, 4, "MThd") != 0) {
+    why = "RIFF MIDI file without a whole MIDI data chunk";
+    return false;
+  }
+  return readStandardMidi(data, song, why);
 }
 
 }  // namespace kestrel

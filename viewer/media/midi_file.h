@@ -9,8 +9,9 @@
 
 namespace kestrel {
 
-// Whether BYTES begin like a Standard MIDI File (the "MThd" magic; the
-// name of the file does not matter).
+// Whether BYTES begin like a Standard MIDI File (the "MThd" magic) or a
+// RIFF MIDI file (.rmi: "RIFF", size, "RMID", the former in a "data"
+// chunk); the name of the file does not matter.
 bool isMidiBytes(const std::string& bytes);
 
 // What playing a Standard MIDI File needs to know.
@@ -21,7 +22,8 @@ struct MidiSong {
   std::string tracksOnly;
 };
 
-// Walks the Standard MIDI File in BYTES into SONG; false with WHY set (one
+// Walks the Standard MIDI File in BYTES (or in a RIFF MIDI file's data
+// chunk) into SONG; false with WHY set (one
 // line) when the file is cut short, has broken events or a time division
 // that cannot be played.
 bool readMidi(const std::string& bytes, MidiSong& song, std::string& why);

@@ -72,6 +72,14 @@ inline std::string midiFile(int format, int division, const std::vector<std::str
   return out;
 }
 
+// The Standard MIDI File SMF wrapped as a RIFF MIDI file (.rmi), after an
+// INFO list of odd length (so padded).
+inline std::string riffMidi(const std::string& smf) {
+  const std::string chunks = "LIST" + le32(5) + "INFOx" + std::string(1, '\0') + "data" +
+                             le32(uint32_t(smf.size())) + smf;
+  return "RIFF" + le32(uint32_t(4 + chunks.size())) + "RMID" + chunks;
+}
+
 // Three quarter notes (C, E, G) at 120 beats a minute, 480 ticks a quarter
 // after a change to program 0 (piano): 1.5 seconds, in one track.
 inline std::string threeNoteMidi() {
