@@ -104,6 +104,7 @@ const SoundPlayer::Clip& SoundPlayer::clipFor(const Node& clip, const std::strin
     std::string path, why;
     if (!resolver.resolve(url, dir, path)) continue;
     AudioClipData pcm;
+    ++decoded_;
     if (!decodeAudioClip(path, pcm, why)) {
       logTexts("Sound not played:", path.c_str(), why.c_str());
       continue;
@@ -154,9 +155,11 @@ void SoundPlayer::place(const Voice& v, const Wanted& w, const Camera& camera) c
 
 void SoundPlayer::update(const CVrmlBrowser& browser, const Camera& camera) {
   if (!device_) return;
-  if (browser.changes().geometry != seenGeometry_) {
-    seenGeometry_ = browser.changes().geometry;
-    reset();  // nodes may have left the scene: their addresses can be reused
+  // Only nodes leaving the scene matter (their addresses can be reused); a
+  // mesh changing each frame must not restart the sources or decode again.
+  if (browser.changes().detached != seenDetached_) {
+    seenDetached_ = browser.changes().detached;
+    reset();
   }
   const Scene& scene = browser.scene();
   const std::vector<PlacedSound> sounds = findSounds(scene.rootNodes(), scene.baseDir, camera.viewer);

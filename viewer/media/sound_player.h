@@ -46,6 +46,9 @@ class SoundPlayer {
   bool playing(const Node& sound) const;
   // Plays at most LIMIT Sounds at once (fewer when the device has fewer sources).
   void setSourceLimit(int limit) { limit_ = limit; }
+  // Sound files decoded so far: each clip's once, again after its url
+  // changed or the player was reset (a MIDI file is rendered each time).
+  size_t filesDecoded() const { return decoded_; }
 
  private:
   struct Clip;
@@ -62,8 +65,9 @@ class SoundPlayer {
   std::string renderRoot_;
   std::unordered_map<const Node*, Clip> clips_;    // by AudioClip node
   std::unordered_map<const Node*, Voice> voices_;  // by Sound node
-  uint64_t seenGeometry_ = 0;
+  uint64_t seenDetached_ = 0;
   int limit_ = 1 << 30;
+  size_t decoded_ = 0;
 };
 
 }  // namespace kestrel

@@ -237,6 +237,46 @@ TEST(SoundWave, CorpusMidiWorldPlaysItsPrelude) {
   EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("Sound not played"), std::string::npos);
 }
 
+// A mesh that changes every frame (a morph) leaves the playing Sounds
+// alone: no source restarts and no file is decoded again (a MIDI file
+// would be rendered again each frame). Nodes leaving the scene still make
+// the player forget what it decoded, as their memory may be reused.
+TEST(SoundWave, ChangingMeshesKeepDecodedClips) {
+  testing::TempDir dir;
+  waveOutput();
+  const std::string clip = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
+  CVrmlBrowser browser;
+  ASSERT_TRUE(loadWorld(
+      browser, nearSound("AudioClip { url \"" + clip + "\" loop TRUE }") +
+                   "Shape { geometry IndexedFaceSet { coord DEF C Coordinate {\n"
+                   "  point [ 0 0 0, 1 0 0, 0 1 0 ] } coordIndex [ 0 1 2 ] } }\n"
+                   "DEF G Group { children Shape { geometry Box {} } }\n"));
+  NodeHandle coordinate, group;
+  FieldHandle point, children;
+  ASSERT_TRUE(browser.findNode("C", coordinate));
+  ASSERT_TRUE(browser.field(coordinate, "point", point));
+  ASSERT_TRUE(browser.findNode("G", group));
+  ASSERT_TRUE(browser.field(group, "children", children));
+  Camera camera;
+  auto device = SoundDevice::open();
+  ASSERT_TRUE(device);
+  SoundPlayer player(device.get());
+  for (int frame = 0; frame < 10; ++frame) {
+    const float y = 1.0f + 0.1f * float(frame);
+    ASSERT_TRUE(point.set(FieldValue{FieldType::MFVec3f,
+                                     std::vector<Vec3f>{{0, 0, 0}, {1, 0, 0}, {0, y, 0}}}));
+    browser.advanceTime(0.01 * frame);
+    player.update(browser, camera);
+    EXPECT_EQ(player.playing(), 1u);
+  }
+  EXPECT_EQ(player.filesDecoded(), 1u);
+  ASSERT_TRUE(children.set(FieldValue{FieldType::MFNode, std::vector<NodePtr>{}}));
+  browser.advanceTime(0.2);
+  player.update(browser, camera);
+  EXPECT_EQ(player.playing(), 1u);
+  EXPECT_EQ(player.filesDecoded(), 2u);
+}
+
 TEST(SoundWave, PriorityThenLoudnessChooseWhoPlaysWhenSourcesRunOut) {
   testing::TempDir dir;
   waveOutput();
