@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "viewer/browser/file_input.h"
 #include "viewer/media/midi_file.h"
@@ -104,6 +106,16 @@ bool decodeAudioBytes(const std::string& bytes, AudioClipData& clip, std::string
 bool decodeAudioClip(const std::string& path, AudioClipData& clip, std::string& why) {
   std::string bytes;
   return readFile(path, bytes, why) && decodeAudioBytes(bytes, clip, why);
+}
+
+bool isMidiFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;  // no waiting on a FIFO
+  std::string head(12, '\0');
+  std::ifstream in(path, std::ios::binary);
+  in.read(head.data(), std::streamsize(head.size()));
+  head.resize(size_t(in.gcount()));
+  return isMidiBytes(head);
 }
 
 double audioClipDuration(const std::string& path) {

@@ -35,6 +35,9 @@ bool decodeAudioClip(const std::string& path, AudioClipData& clip, std::string& 
 // The same for a whole file's bytes.
 bool decodeAudioBytes(const std::string& bytes, AudioClipData& clip, std::string& why);
 
+// Whether PATH is a regular file that begins like a MIDI file (midi_file.h).
+bool isMidiFile(const std::string& path);
+
 // The length in seconds of the sound file at PATH from its header (no
 // decoding; a MIDI file's events are walked, not played), -1 when it
 // cannot be read.

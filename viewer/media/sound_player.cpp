@@ -3,7 +3,9 @@
 #include <AL/al.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <vector>
 
 #include "viewer/browser/render/core/traversal.h"
@@ -15,10 +17,17 @@
 
 namespace kestrel {
 
+// What decoding a clip's url list gave: the first file that decodes.
+struct SoundPlayer::DecodedClip {
+  AudioClipData pcm;
+  size_t attempts = 0;  // files tried
+};
+
 struct SoundPlayer::Clip {
   ALuint buffer = 0;
   double duration = 0;
   std::vector<std::string> urls;  // what was decoded
+  std::future<DecodedClip> rendering;  // a MIDI file rendered on a thread of its own
 };
 
 struct SoundPlayer::Voice {
@@ -90,30 +99,53 @@ void SoundPlayer::reset() {
 const SoundPlayer::Clip& SoundPlayer::clipFor(const Node& clip, const std::string& dir) {
   auto urls = member(clip, "url", std::vector<std::string>{});
   auto [it, added] = clips_.try_emplace(&clip);
-  if (!added && it->second.urls == urls) return it->second;
+  Clip& c = it->second;
+  if (!added && c.urls == urls) {
+    if (c.rendering.valid() &&
+        c.rendering.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+      adopt(c, c.rendering.get());
+    return c;
+  }
   if (!added) {
     // Another file (a script or route set the url): its voices start over
     // with the new buffer, and the old one can go once no source holds it.
     silence(clip);
-    if (it->second.buffer) alDeleteBuffers(1, &it->second.buffer);
-    it->second = Clip{};
+    if (c.buffer) alDeleteBuffers(1, &c.buffer);
+    c = Clip{};
   }
-  it->second.urls = std::move(urls);
+  c.urls = std::move(urls);
   UrlResolver resolver(renderRoot_);
-  for (const std::string& url : it->second.urls) {
-    std::string path, why;
-    if (!resolver.resolve(url, dir, path)) continue;
-    AudioClipData pcm;
-    ++decoded_;
-    if (!decodeAudioClip(path, pcm, why)) {
-      logTexts("Sound not played:", path.c_str(), why.c_str());
-      continue;
-    }
-    it->second.buffer = bufferOf(pcm);
-    it->second.duration = pcm.duration();
-    if (it->second.buffer) break;
+  std::vector<std::string> paths;
+  for (const std::string& url : c.urls) {
+    std::string path;
+    if (resolver.resolve(url, dir, path)) paths.push_back(path);
   }
-  return it->second;
+  // Rendering MIDI takes a while (about 0.75 s of CPU for a 3-minute song):
+  // it runs beside the window, and the clip joins in at the clock's
+  // position once its buffer is there.
+  if (std::any_of(paths.begin(), paths.end(), isMidiFile))
+    c.rendering = std::async(std::launch::async, decodeFirst, std::move(paths));
+  else
+    adopt(c, decodeFirst(paths));
+  return c;
+}
+
+SoundPlayer::DecodedClip SoundPlayer::decodeFirst(const std::vector<std::string>& paths) {
+  DecodedClip out;
+  for (const std::string& path : paths) {
+    std::string why;
+    ++out.attempts;
+    if (decodeAudioClip(path, out.pcm, why)) return out;
+    logTexts("Sound not played:", path.c_str(), why.c_str());
+  }
+  return out;
+}
+
+void SoundPlayer::adopt(Clip& c, const DecodedClip& decoded) {
+  decoded_ += decoded.attempts;
+  if (decoded.pcm.samples.empty()) return;
+  c.buffer = bufferOf(decoded.pcm);
+  c.duration = decoded.pcm.duration();
 }
 
 void SoundPlayer::silence(const Node& clip) {

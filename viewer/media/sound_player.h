@@ -9,7 +9,8 @@
 // Sound's ellipsoids and intensity (sound_gain.h); OpenAL's own distance
 // model is off. When more Sounds play than the device has sources, the
 // highest priority wins, then the louder. Sound files that cannot be
-// decoded are logged once each.
+// decoded are logged once each. MIDI files are rendered on a thread of
+// their own; reset() and the destructor wait for renderings under way.
 //
 // Without a device (null) update() does nothing. Window thread only.
 #pragma once
@@ -52,10 +53,18 @@ class SoundPlayer {
 
  private:
   struct Clip;
+  struct DecodedClip;
   struct Voice;
   struct Wanted;
-  // CLIP's decoded file, decoded again when its url changed.
+  // CLIP's decoded file, decoded again when its url changed. A MIDI file
+  // is rendered on a thread of its own: until it is done the clip has no
+  // buffer.
   const Clip& clipFor(const Node& clip, const std::string& dir);
+  // Decodes the files at PATHS in order until one decodes, logging the
+  // others. Any thread.
+  static DecodedClip decodeFirst(const std::vector<std::string>& paths);
+  // Makes a buffer of what was decoded for C.
+  void adopt(Clip& c, const DecodedClip& decoded);
   // Stops and forgets the sources playing CLIP.
   void silence(const Node& clip);
   void start(Voice& v, const Wanted& w, const CVrmlBrowser& browser);
