@@ -83,6 +83,15 @@ std::vector<double> loudness(const std::string& path, double window, double& ste
   return addWorld(browser, browser.createFromFile(testing::sourcePath(relative), content), content);
 }
 
+// FIELD of the node named NAME in BROWSER's scene.
+::testing::AssertionResult findField(CVrmlBrowser& browser, const char* name, const char* field,
+                                     FieldHandle& out) {
+  NodeHandle node;
+  if (!browser.findNode(name, node)) return ::testing::AssertionFailure() << "no node " << name;
+  if (!browser.field(node, field, out)) return ::testing::AssertionFailure() << "no " << field;
+  return ::testing::AssertionSuccess();
+}
+
 // A Sound at the origin heard at full intensity within 50 m, playing CLIP.
 std::string nearSound(const std::string& clip) {
   return "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n  source " + clip + " }\n";
@@ -265,12 +274,9 @@ TEST(SoundWave, ChangingMeshesKeepDecodedClips) {
                    "Shape { geometry IndexedFaceSet { coord DEF C Coordinate {\n"
                    "  point [ 0 0 0, 1 0 0, 0 1 0 ] } coordIndex [ 0 1 2 ] } }\n"
                    "DEF G Group { children Shape { geometry Box {} } }\n"));
-  NodeHandle coordinate, group;
   FieldHandle point, children;
-  ASSERT_TRUE(browser.findNode("C", coordinate));
-  ASSERT_TRUE(browser.field(coordinate, "point", point));
-  ASSERT_TRUE(browser.findNode("G", group));
-  ASSERT_TRUE(browser.field(group, "children", children));
+  ASSERT_TRUE(findField(browser, "C", "point", point));
+  ASSERT_TRUE(findField(browser, "G", "children", children));
   Camera camera;
   auto device = SoundDevice::open();
   ASSERT_TRUE(device);
@@ -408,10 +414,8 @@ TEST(SoundWave, AnotherUrlIsHeardAtOnce) {
 
   CVrmlBrowser browser;
   ASSERT_TRUE(loadWorld(browser, nearSound("DEF A AudioClip { url \"" + quiet + "\" loop TRUE }")));
-  NodeHandle a;
   FieldHandle url;
-  ASSERT_TRUE(browser.findNode("A", a));
-  ASSERT_TRUE(browser.field(a, "url", url));
+  ASSERT_TRUE(findField(browser, "A", "url", url));
   Camera camera;
   {
     auto device = SoundDevice::open();
