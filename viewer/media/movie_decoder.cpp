@@ -6,41 +6,32 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
 #include <libswscale/swscale.h>
 }
 
-#include "viewer/browser/file_input.h"
+#include "viewer/media/movie_input.h"
 
 namespace kestrel {
 namespace {
 
-// The whole file in memory, read by FFmpeg through these callbacks.
-struct MemoryFile {
-  std::string bytes;
-  size_t pos = 0;
-};
-
-int readMemory(void* opaque, uint8_t* buf, int size) {
-  auto* f = static_cast<MemoryFile*>(opaque);
-  size_t n = std::min(f->bytes.size() - f->pos, size_t(std::max(size, 0)));
-  if (n == 0) return AVERROR_EOF;
-  std::memcpy(buf, f->bytes.data() + f->pos, n);
-  f->pos += n;
-  return int(n);
+int readInput(void* opaque, uint8_t* buf, int size) {
+  return static_cast<MovieInput*>(opaque)->read(buf, size);
 }
 
-int64_t seekMemory(void* opaque, int64_t offset, int whence) {
-  auto* f = static_cast<MemoryFile*>(opaque);
-  const auto size = int64_t(f->bytes.size());
-  if (whence == AVSEEK_SIZE) return size;
-  whence &= ~AVSEEK_FORCE;
-  int64_t base = whence == SEEK_CUR ? int64_t(f->pos) : whence == SEEK_END ? size : 0;
-  if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
-  int64_t to = base + offset;
-  if (to < 0 || to > size) return -1;
-  f->pos = size_t(to);
-  return to;
+int64_t seekInput(void* opaque, int64_t offset, int whence) {
+  return static_cast<MovieInput*>(opaque)->seek(offset, whence);
 }
+
+// The demuxers a movie may be read with: movie containers and raw video
+// streams, which read only the file they are given. A url names any file,
+// and FFmpeg's probe would as gladly take a playlist, a concat script or
+// an image sequence, which go on to open other files.
+constexpr const char* kMovieDemuxers =
+    "mpeg,mpegts,mpegvideo,avi,mov,mp4,matroska,webm,ogg,asf,flv,gif,apng,m4v,h261,h263,h264,"
+    "hevc,vc1,ivf,obu,av1,dv,mxf,nut,rm,mjpeg,yuv4mpegpipe,flic,"
+    // sound files: read, and refused for having no picture
+    "wav,aiff,au,mp3,flac";
 
 constexpr int kIoBufferBytes = 32 * 1024;
 // Files up to this size have their length measured by reading every packet.
@@ -52,7 +43,7 @@ constexpr int kMaxPacketsWithoutFrame = 4096;
 }  // namespace
 
 struct MovieDecoder::Impl {
-  MemoryFile file;
+  std::unique_ptr<MovieInput> input;
   AVIOContext* io = nullptr;
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;
@@ -79,6 +70,7 @@ struct MovieDecoder::Impl {
     avio_context_free(&io);
   }
 
+  bool openContainer(std::string& why);
   bool open(std::string& why);
   double scanDuration();
   bool decodeInto(AVFrame* frame, double& seconds);
@@ -86,10 +78,11 @@ struct MovieDecoder::Impl {
   bool convert();
 };
 
-bool MovieDecoder::Impl::open(std::string& why) {
+// Allocates FFmpeg's side and opens the container over INPUT.
+bool MovieDecoder::Impl::openContainer(std::string& why) {
   av_log_set_level(AV_LOG_QUIET);  // refusals are reported by the caller, once
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
-  io = avio_alloc_context(buffer, kIoBufferBytes, 0, &file, readMemory, nullptr, seekMemory);
+  io = avio_alloc_context(buffer, kIoBufferBytes, 0, input.get(), readInput, nullptr, seekInput);
   format = avformat_alloc_context();
   packet = av_packet_alloc();
   current = av_frame_alloc();
@@ -101,9 +94,19 @@ bool MovieDecoder::Impl::open(std::string& why) {
   }
   format->pb = io;
   format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  const AVInputFormat* demuxer = nullptr;
+  if (av_probe_input_buffer2(io, &demuxer, "", nullptr, 0, 0) < 0 || !demuxer) {
+    why = "not a movie file FFmpeg can read";
+    return false;
+  }
+  if (av_match_list(demuxer->name, kMovieDemuxers, ',') <= 0) {
+    why = std::string("not a movie container (") + demuxer->name + ")";
+    return false;
+  }
   AVDictionary* options = nullptr;
   av_dict_set(&options, "protocol_whitelist", "none", 0);  // no other file or URL
-  int r = avformat_open_input(&format, nullptr, nullptr, &options);
+  av_dict_set(&options, "format_whitelist", kMovieDemuxers, 0);
+  int r = avformat_open_input(&format, nullptr, demuxer, &options);
   av_dict_free(&options);
   if (r < 0) {
     why = "not a movie file FFmpeg can read";
@@ -113,6 +116,11 @@ bool MovieDecoder::Impl::open(std::string& why) {
     why = "damaged movie file";
     return false;
   }
+  return true;
+}
+
+bool MovieDecoder::Impl::open(std::string& why) {
+  if (!openContainer(why)) return false;
   const AVCodec* decoder = nullptr;
   stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
   if (stream < 0) {
@@ -136,7 +144,8 @@ bool MovieDecoder::Impl::open(std::string& why) {
   }
   timeBase = av_q2d(s->time_base);
   streamStart = s->start_time != AV_NOPTS_VALUE ? s->start_time : 0;
-  if (file.bytes.size() <= kMaxScannedBytes)
+  const int64_t size = input->size();
+  if (size >= 0 && uint64_t(size) <= kMaxScannedBytes)
     duration = scanDuration();
   else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
     duration = double(format->duration) / AV_TIME_BASE;
@@ -236,22 +245,21 @@ bool MovieDecoder::Impl::convert() {
 MovieDecoder::MovieDecoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 MovieDecoder::~MovieDecoder() = default;
 
-std::unique_ptr<MovieDecoder> MovieDecoder::fromBytes(std::string bytes, std::string& why) {
+std::unique_ptr<MovieDecoder> MovieDecoder::fromInput(std::unique_ptr<MovieInput> input,
+                                                     std::string& why) {
   auto impl = std::make_unique<Impl>();
-  impl->file.bytes = std::move(bytes);
+  impl->input = std::move(input);
   if (!impl->open(why)) return nullptr;
   return std::unique_ptr<MovieDecoder>(new MovieDecoder(std::move(impl)));
 }
 
+std::unique_ptr<MovieDecoder> MovieDecoder::fromBytes(std::string bytes, std::string& why) {
+  return fromInput(movieInputFromBytes(std::move(bytes)), why);
+}
+
 std::unique_ptr<MovieDecoder> MovieDecoder::open(const std::string& path, std::string& why) {
-  std::string bytes;
-  FileRead r = readRegularFile(path, kMaxMovieFileBytes, bytes);
-  if (r != FileRead::kOk) {
-    why = refusalText(r, kMaxMovieFileBytes);
-    if (why.empty()) why = "cannot be read";
-    return nullptr;
-  }
-  return fromBytes(std::move(bytes), why);
+  std::unique_ptr<MovieInput> input = openMovieInput(path, why);
+  return input ? fromInput(std::move(input), why) : nullptr;
 }
 
 double MovieDecoder::duration() const { return impl_->duration; }

@@ -1,5 +1,8 @@
 // Test movies made on the spot with FFmpeg's encoders: one solid colour
 // per frame, so a test can tell from a pixel which frame it sees.
+// Optionally the top rows are noise (a file that does not compress, large
+// enough that a reader holds only part of it) and the left columns clear
+// (alpha 0, for a pixel format with alpha).
 #pragma once
 
 #include <array>
@@ -24,12 +27,17 @@ struct TestMovie {
   int framesPerColour = 1;
   int keyEvery = 2;                  // frames between key frames
   int width = 64, height = 48;
+  AVPixelFormat pixelFormat = AV_PIX_FMT_YUV420P;
+  int noiseRows = 0;     // rows at the top of random grey
+  int clearColumns = 0;  // columns at the left with alpha 0
 };
 
 namespace movie_test_detail {
 
 inline bool drain(AVCodecContext* c, AVFormatContext* out, AVStream* st, AVPacket* pkt) {
   while (avcodec_receive_packet(c, pkt) == 0) {
+    // One frame long: a QuickTime muxer drops a last packet without a length.
+    if (pkt->duration <= 0) pkt->duration = 1;
     av_packet_rescale_ts(pkt, c->time_base, st->time_base);
     pkt->stream_index = st->index;
     if (av_interleaved_write_frame(out, pkt) < 0) return false;
@@ -37,13 +45,18 @@ inline bool drain(AVCodecContext* c, AVFormatContext* out, AVStream* st, AVPacke
   return true;
 }
 
-inline void fill(AVFrame* frame, SwsContext* sws, const Colour& colour, int w, int h) {
+inline void fill(AVFrame* frame, SwsContext* sws, const Colour& colour, const TestMovie& spec,
+                 uint32_t& noise) {
+  const int w = spec.width, h = spec.height;
   std::vector<uint8_t> rgba(size_t(w) * size_t(h) * 4);
-  for (size_t i = 0; i < rgba.size(); i += 4) {
-    rgba[i] = colour[0];
-    rgba[i + 1] = colour[1];
-    rgba[i + 2] = colour[2];
-    rgba[i + 3] = 255;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &rgba[(size_t(y) * size_t(w) + size_t(x)) * 4];
+      noise = noise * 1664525u + 1013904223u;
+      const auto grey = uint8_t(noise >> 24);
+      for (int i = 0; i < 3; ++i) p[i] = y < spec.noiseRows ? grey : colour[size_t(i)];
+      p[3] = x < spec.clearColumns ? 0 : 255;
+    }
   }
   const uint8_t* src[4] = {rgba.data(), nullptr, nullptr, nullptr};
   int stride[4] = {w * 4, 0, 0, 0};
@@ -65,7 +78,7 @@ inline bool writeTestMovie(const std::string& path, const std::vector<Colour>& c
   if (ok) {
     c->width = spec.width;
     c->height = spec.height;
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    c->pix_fmt = spec.pixelFormat;
     c->time_base = {1, spec.fps};
     c->framerate = {spec.fps, 1};
     c->gop_size = spec.keyEvery;
@@ -83,19 +96,20 @@ inline bool writeTestMovie(const std::string& path, const std::vector<Colour>& c
   AVFrame* frame = av_frame_alloc();
   AVPacket* pkt = av_packet_alloc();
   SwsContext* sws = sws_getContext(spec.width, spec.height, AV_PIX_FMT_RGBA, spec.width,
-                                   spec.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
+                                   spec.height, spec.pixelFormat, SWS_BILINEAR, nullptr,
                                    nullptr, nullptr);
   if (ok) {
-    frame->format = AV_PIX_FMT_YUV420P;
+    frame->format = spec.pixelFormat;
     frame->width = spec.width;
     frame->height = spec.height;
     ok = av_frame_get_buffer(frame, 0) >= 0;
   }
   int64_t pts = 0;
+  uint32_t noise = 1;
   for (const Colour& colour : colours) {
     for (int i = 0; ok && i < spec.framesPerColour; ++i) {
       ok = av_frame_make_writable(frame) >= 0;
-      fill(frame, sws, colour, spec.width, spec.height);
+      fill(frame, sws, colour, spec, noise);
       frame->pts = pts++;
       ok = ok && avcodec_send_frame(c, frame) >= 0 && drain(c, out, st, pkt);
     }
