@@ -7,6 +7,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avstring.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -76,6 +77,7 @@ struct MovieDecoder::Impl {
   bool decodeInto(AVFrame* frame, double& seconds);
   void seekTo(double seconds);
   bool convert();
+  bool framesHaveAlpha() const;
 };
 
 // Allocates FFmpeg's side and opens the container over INPUT.
@@ -156,7 +158,21 @@ bool MovieDecoder::Impl::open(std::string& why) {
     why = "no frame of it decodes";
     return false;
   }
+  shown.alpha = framesHaveAlpha();
   return true;
+}
+
+// Whether the movie's frames carry alpha, judged from the first one: its
+// pixel format has an alpha channel. A palette (and GIF, decoded to RGBA
+// whatever its colours) may give every colour full alpha: then only a
+// texel of the first frame that is not opaque tells.
+bool MovieDecoder::Impl::framesHaveAlpha() const {
+  const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(AVPixelFormat(current->format));
+  if (!d || !(d->flags & AV_PIX_FMT_FLAG_ALPHA)) return false;
+  if (!(d->flags & AV_PIX_FMT_FLAG_PAL) && codec->codec_id != AV_CODEC_ID_GIF) return true;
+  for (size_t i = 3; i < shown.rgba.size(); i += 4)
+    if (shown.rgba[i] != 255) return true;
+  return false;
 }
 
 // The end of the last video packet. Containers guess their length from

@@ -1,6 +1,6 @@
 // Reading the frames of a movie file (MPEG-1, AVI and whatever else
 // FFmpeg's libavformat/libavcodec decode) as RGBA pictures, for
-// MovieTexture.
+// MovieTexture; a movie with alpha keeps it.
 //
 // The file is opened through openRegularFile (a FIFO or device is
 // refused) and read as FFmpeg asks for its bytes (movie_input.h), so a
@@ -28,6 +28,10 @@ struct MovieFrame {
   std::vector<uint8_t> rgba;  // rows top first, 4 bytes a pixel
   double time = 0;            // seconds from the movie's start
   uint64_t serial = 0;        // changes whenever another frame is shown
+  // The movie has alpha (its pixel format has an alpha channel): rgba's
+  // fourth bytes are the movie's, a texture of four components. Otherwise
+  // the movie is drawn opaque, whatever the fourth bytes say.
+  bool alpha = false;
 };
 
 class MovieDecoder {

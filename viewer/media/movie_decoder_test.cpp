@@ -188,5 +188,51 @@ TEST(MovieDecoder, RefusesPlaylistsAndScriptsThatNameOtherFiles) {
   EXPECT_TRUE(shows(movie->frameAt(1.1), kBlue));
 }
 
+// Movies whose pixel format has alpha (PNG and QuickTime Animation in
+// QuickTime, FFV1 in Matroska with YUV and alpha) give RGBA frames with
+// that alpha; a movie without gives opaque frames and says so.
+TEST(MovieDecoder, KeepsTheAlphaOfMoviesThatHaveIt) {
+  testing::TempDir dir;
+  struct Case {
+    const char* name;
+    const char* container;
+    AVCodecID codec;
+    AVPixelFormat pixels;
+  };
+  for (const Case& c : {Case{"png.mov", "mov", AV_CODEC_ID_PNG, AV_PIX_FMT_RGBA},
+                        Case{"rle.mov", "mov", AV_CODEC_ID_QTRLE, AV_PIX_FMT_ARGB},
+                        Case{"ffv1.mkv", "matroska", AV_CODEC_ID_FFV1, AV_PIX_FMT_YUVA420P}}) {
+    SCOPED_TRACE(c.name);
+    TestMovie spec;
+    spec.container = c.container;
+    spec.codec = c.codec;
+    spec.pixelFormat = c.pixels;
+    spec.clearColumns = 16;
+    const std::string path = dir.file(c.name);
+    ASSERT_TRUE(writeTestMovie(path, {kRed, kGreen}, spec));
+    std::string why;
+    auto movie = MovieDecoder::open(path, why);
+    ASSERT_TRUE(movie) << why;
+    for (double t : {0.0, 0.6}) {
+      const MovieFrame& f = movie->frameAt(t);
+      EXPECT_TRUE(f.alpha);
+      EXPECT_TRUE(shows(f, t == 0 ? kRed : kGreen));
+      const size_t row = size_t(f.width) * 4 * size_t(f.height / 2);
+      EXPECT_LT(f.rgba[row + 2 * 4 + 3], 8);  // in the clear columns
+      EXPECT_GT(f.rgba[row + size_t(f.width / 2) * 4 + 3], 247);
+    }
+  }
+  const std::string plain = dir.file("plain.avi");
+  TestMovie spec;
+  spec.clearColumns = 16;  // lost: the pixel format has no alpha
+  ASSERT_TRUE(writeTestMovie(plain, {kRed, kGreen}, spec));
+  std::string why;
+  auto movie = MovieDecoder::open(plain, why);
+  ASSERT_TRUE(movie) << why;
+  const MovieFrame& f = movie->frameAt(0);
+  EXPECT_FALSE(f.alpha);
+  for (size_t i = 3; i < f.rgba.size(); i += 4) ASSERT_EQ(f.rgba[i], 255) << i;
+}
+
 }  // namespace
 }  // namespace kestrel
