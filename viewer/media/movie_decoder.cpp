@@ -129,6 +129,10 @@ bool MovieDecoder::Impl::open(std::string& why) {
     why = stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for its video" : "no video in the file";
     return false;
   }
+  // Only the picture is read: demuxers skip the other streams' payloads
+  // (sound, subtitles), which the length scan and playing never look at.
+  for (unsigned i = 0; i < format->nb_streams; ++i)
+    if (int(i) != stream) format->streams[i]->discard = AVDISCARD_ALL;
   const AVStream* s = format->streams[stream];
   if (s->codecpar->width > kMaxMovieSide || s->codecpar->height > kMaxMovieSide) {
     why = "frames larger than " + std::to_string(kMaxMovieSide) + " pixels a side";
