@@ -6,35 +6,15 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/avstring.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
-#include "viewer/media/movie_input.h"
+#include "viewer/media/movie_container.h"
 
 namespace kestrel {
 namespace {
 
-int readInput(void* opaque, uint8_t* buf, int size) {
-  return static_cast<MovieInput*>(opaque)->read(buf, size);
-}
-
-int64_t seekInput(void* opaque, int64_t offset, int whence) {
-  return static_cast<MovieInput*>(opaque)->seek(offset, whence);
-}
-
-// The demuxers a movie may be read with: movie containers and raw video
-// streams, which read only the file they are given. A url names any file,
-// and FFmpeg's probe would as gladly take a playlist, a concat script or
-// an image sequence, which go on to open other files.
-constexpr const char* kMovieDemuxers =
-    "mpeg,mpegts,mpegvideo,avi,mov,mp4,matroska,webm,ogg,asf,flv,gif,apng,m4v,h261,h263,h264,"
-    "hevc,vc1,ivf,obu,av1,dv,mxf,nut,rm,mjpeg,yuv4mpegpipe,flic,"
-    // sound files: read, and refused for having no picture
-    "wav,aiff,au,mp3,flac";
-
-constexpr int kIoBufferBytes = 32 * 1024;
 // Files up to this size have their length measured by reading every packet.
 constexpr size_t kMaxScannedBytes = size_t{64} << 20;
 // A decoder may swallow this many packets without a picture (B-frame
@@ -44,8 +24,7 @@ constexpr int kMaxPacketsWithoutFrame = 4096;
 }  // namespace
 
 struct MovieDecoder::Impl {
-  std::unique_ptr<MovieInput> input;
-  AVIOContext* io = nullptr;
+  MovieContainer container;  // outlives the decoder's own parts below
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;
   SwsContext* scaler = nullptr;
@@ -66,13 +45,9 @@ struct MovieDecoder::Impl {
     av_frame_free(&next);
     av_packet_free(&packet);
     avcodec_free_context(&codec);
-    avformat_close_input(&format);
-    if (io) av_freep(&io->buffer);
-    avio_context_free(&io);
   }
 
-  bool openContainer(std::string& why);
-  bool open(std::string& why);
+  bool open(std::unique_ptr<MovieInput> input, std::string& why);
   double scanDuration();
   bool decodeInto(AVFrame* frame, double& seconds);
   void seekTo(double seconds);
@@ -80,49 +55,16 @@ struct MovieDecoder::Impl {
   bool framesHaveAlpha() const;
 };
 
-// Allocates FFmpeg's side and opens the container over INPUT.
-bool MovieDecoder::Impl::openContainer(std::string& why) {
-  av_log_set_level(AV_LOG_QUIET);  // refusals are reported by the caller, once
-  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
-  io = avio_alloc_context(buffer, kIoBufferBytes, 0, input.get(), readInput, nullptr, seekInput);
-  format = avformat_alloc_context();
+bool MovieDecoder::Impl::open(std::unique_ptr<MovieInput> input, std::string& why) {
+  if (!container.open(std::move(input), why)) return false;
+  format = container.format();
   packet = av_packet_alloc();
   current = av_frame_alloc();
   next = av_frame_alloc();
-  if (!buffer || !io || !format || !packet || !current || !next) {
-    if (!io) av_free(buffer);
+  if (!packet || !current || !next) {
     why = "out of memory";
     return false;
   }
-  format->pb = io;
-  format->flags |= AVFMT_FLAG_CUSTOM_IO;
-  const AVInputFormat* demuxer = nullptr;
-  if (av_probe_input_buffer2(io, &demuxer, "", nullptr, 0, 0) < 0 || !demuxer) {
-    why = "not a movie file FFmpeg can read";
-    return false;
-  }
-  if (av_match_list(demuxer->name, kMovieDemuxers, ',') <= 0) {
-    why = std::string("not a movie container (") + demuxer->name + ")";
-    return false;
-  }
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "protocol_whitelist", "none", 0);  // no other file or URL
-  av_dict_set(&options, "format_whitelist", kMovieDemuxers, 0);
-  int r = avformat_open_input(&format, nullptr, demuxer, &options);
-  av_dict_free(&options);
-  if (r < 0) {
-    why = "not a movie file FFmpeg can read";
-    return false;
-  }
-  if (avformat_find_stream_info(format, nullptr) < 0) {
-    why = "damaged movie file";
-    return false;
-  }
-  return true;
-}
-
-bool MovieDecoder::Impl::open(std::string& why) {
-  if (!openContainer(why)) return false;
   const AVCodec* decoder = nullptr;
   stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
   if (stream < 0) {
@@ -150,7 +92,7 @@ bool MovieDecoder::Impl::open(std::string& why) {
   }
   timeBase = av_q2d(s->time_base);
   streamStart = s->start_time != AV_NOPTS_VALUE ? s->start_time : 0;
-  const int64_t size = input->size();
+  const int64_t size = container.size();
   if (size >= 0 && uint64_t(size) <= kMaxScannedBytes)
     duration = scanDuration();
   else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
@@ -268,8 +210,7 @@ MovieDecoder::~MovieDecoder() = default;
 std::unique_ptr<MovieDecoder> MovieDecoder::fromInput(std::unique_ptr<MovieInput> input,
                                                      std::string& why) {
   auto impl = std::make_unique<Impl>();
-  impl->input = std::move(input);
-  if (!impl->open(why)) return nullptr;
+  if (!impl->open(std::move(input), why)) return nullptr;
   return std::unique_ptr<MovieDecoder>(new MovieDecoder(std::move(impl)));
 }
 
