@@ -75,4 +75,13 @@ bool MovieContainer::open(std::unique_ptr<MovieInput> input, std::string& why) {
   return true;
 }
 
+int MovieContainer::onlyStream(int kind, const AVCodec*& decoder) {
+  decoder = nullptr;
+  const int stream = av_find_best_stream(format_, AVMediaType(kind), -1, -1, &decoder, 0);
+  if (stream < 0) return stream;
+  for (unsigned i = 0; i < format_->nb_streams; ++i)
+    if (int(i) != stream) format_->streams[i]->discard = AVDISCARD_ALL;
+  return stream;
+}
+
 }  // namespace kestrel

@@ -12,6 +12,7 @@
 
 #include "viewer/media/movie_input.h"
 
+struct AVCodec;
 struct AVFormatContext;
 struct AVIOContext;
 
@@ -27,6 +28,11 @@ class MovieContainer {
   // Opens the container in INPUT and reads its streams' parameters; false
   // with WHY set to one line ("not a movie container (hls)", ...).
   bool open(std::unique_ptr<MovieInput> input, std::string& why);
+
+  // The best stream of KIND (an AVMediaType) with its DECODER, or FFmpeg's
+  // error (AVERROR_STREAM_NOT_FOUND, AVERROR_DECODER_NOT_FOUND). The other
+  // streams are discarded: demuxers skip their payloads.
+  int onlyStream(int kind, const AVCodec*& decoder);
 
   // The opened container; null before open succeeds.
   AVFormatContext* format() const { return format_; }

@@ -65,16 +65,14 @@ bool MovieDecoder::Impl::open(std::unique_ptr<MovieInput> input, std::string& wh
     why = "out of memory";
     return false;
   }
+  // Only the picture is read: the length scan and playing never look at
+  // sound or subtitles.
   const AVCodec* decoder = nullptr;
-  stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+  stream = container.onlyStream(AVMEDIA_TYPE_VIDEO, decoder);
   if (stream < 0) {
     why = stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for its video" : "no video in the file";
     return false;
   }
-  // Only the picture is read: demuxers skip the other streams' payloads
-  // (sound, subtitles), which the length scan and playing never look at.
-  for (unsigned i = 0; i < format->nb_streams; ++i)
-    if (int(i) != stream) format->streams[i]->discard = AVDISCARD_ALL;
   const AVStream* s = format->streams[stream];
   if (s->codecpar->width > kMaxMovieSide || s->codecpar->height > kMaxMovieSide) {
     why = "frames larger than " + std::to_string(kMaxMovieSide) + " pixels a side";

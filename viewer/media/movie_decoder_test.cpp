@@ -51,13 +51,7 @@ TEST(MovieDecoder, AviFramesByTimeBackwardsAndPastTheEnd) {
 TEST(MovieDecoder, Mpeg1AtTwentyFiveFramesASecond) {
   testing::TempDir dir;
   const std::string path = dir.file("clip.mpg");
-  TestMovie spec;
-  spec.container = "mpeg";
-  spec.codec = AV_CODEC_ID_MPEG1VIDEO;
-  spec.fps = 25;
-  spec.framesPerColour = 25;
-  spec.keyEvery = 12;
-  ASSERT_TRUE(writeTestMovie(path, {kRed, kGreen, kBlue}, spec));
+  ASSERT_TRUE(writeTestMovie(path, {kRed, kGreen, kBlue}, mpeg1TestMovie()));
   std::string why;
   auto movie = MovieDecoder::open(path, why);
   ASSERT_TRUE(movie) << why;
