@@ -36,6 +36,10 @@ class MovieContainer {
 
   // The opened container; null before open succeeds.
   AVFormatContext* format() const { return format_; }
+  // MovieInput::limitReads.
+  void limitReads(int64_t bytes) {
+    if (input_) input_->limitReads(bytes);
+  }
   // Bytes in the input now, -1 when unknown.
   int64_t size() const { return input_ ? input_->size() : -1; }
 

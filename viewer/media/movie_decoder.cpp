@@ -17,6 +17,10 @@ namespace {
 
 // Files up to this size have their length measured by reading every packet.
 constexpr size_t kMaxScannedBytes = size_t{64} << 20;
+// Most bytes read to open a movie or to show one frame; more counts as the
+// movie's end. Playing never comes near it; a demuxer looking for its
+// next chunk through gigabytes of something else stops there.
+constexpr int64_t kMaxBytesPerRequest = int64_t{256} << 20;
 // A decoder may swallow this many packets without a picture (B-frame
 // delay, damaged data) before the file counts as undecodable at that point.
 constexpr int kMaxPacketsWithoutFrame = 4096;
@@ -56,6 +60,7 @@ struct MovieDecoder::Impl {
 };
 
 bool MovieDecoder::Impl::open(std::unique_ptr<MovieInput> input, std::string& why) {
+  input->limitReads(kMaxBytesPerRequest);
   if (!container.open(std::move(input), why)) return false;
   format = container.format();
   packet = av_packet_alloc();
@@ -228,6 +233,7 @@ const MovieFrame& MovieDecoder::frameAt(double seconds) {
   seconds = std::max(seconds, 0.0);
   if (m.duration > 0) seconds = std::min(seconds, m.duration);
   const uint64_t before = m.decoded;
+  m.container.limitReads(kMaxBytesPerRequest);
   // Back in time (a loop or a backwards movie), or far ahead: start from
   // the key frame before SECONDS instead of decoding every frame between.
   if (seconds + 1e-6 < m.currentTime || (m.haveNext && seconds > m.nextTime + 2.0))

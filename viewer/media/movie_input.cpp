@@ -18,10 +18,12 @@ namespace kestrel {
 
 int MovieInput::read(uint8_t* buf, int size) {
   if (size <= 0) return 0;
-  const int64_t n = readAt(pos_, buf, size_t(size));
+  if (allowed_ <= 0) return AVERROR_EOF;
+  const int64_t n = readAt(pos_, buf, size_t(std::min<int64_t>(size, allowed_)));
   if (n < 0) return AVERROR(EIO);
   if (n == 0) return AVERROR_EOF;
   pos_ += n;
+  allowed_ -= n;
   return int(n);
 }
 

@@ -20,11 +20,18 @@ class MovieInput {
   virtual int64_t size() const = 0;
 
   // FFmpeg's read callback: up to SIZE bytes at the position into BUF,
-  // AVERROR_EOF at the end (also when a file ends earlier than it did).
+  // AVERROR_EOF at the end (also when a file ends earlier than it did) and
+  // once the reads allowed by limitReads are used up.
   int read(uint8_t* buf, int size);
   // FFmpeg's seek callback: SEEK_SET, SEEK_CUR, SEEK_END (AVSEEK_FORCE
   // ignored) or AVSEEK_SIZE; the new position, or -1 outside the input.
   int64_t seek(int64_t offset, int whence);
+
+  // Allows BYTES more to be read (from now on, whatever was allowed
+  // before). Some demuxers look byte by byte through whatever follows the
+  // data they know for the next chunk; a limit per request keeps a file
+  // with gigabytes of that from holding the caller for minutes.
+  void limitReads(int64_t bytes) { allowed_ = bytes; }
 
  protected:
   // Up to N bytes at OFFSET into BUF: how many, 0 at the end, -1 on failure.
@@ -32,6 +39,7 @@ class MovieInput {
 
  private:
   int64_t pos_ = 0;
+  int64_t allowed_ = INT64_MAX;
 };
 
 // BYTES, a whole movie file, in memory.

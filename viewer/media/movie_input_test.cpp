@@ -91,5 +91,19 @@ TEST(MovieInput, RefusesWhatIsNoRegularFileWithOneLine) {
   EXPECT_EQ(why, "cannot be read");
 }
 
+TEST(MovieInput, ReadsStopWhereTheLimitSaysUntilTheNextLimit) {
+  auto in = movieInputFromBytes("0123456789");
+  in->limitReads(3);
+  EXPECT_EQ(readSome(*in, 100), "012");
+  uint8_t byte = 0;
+  EXPECT_EQ(in->read(&byte, 1), AVERROR_EOF);
+  EXPECT_EQ(in->seek(6, SEEK_SET), 6);  // seeking reads nothing
+  EXPECT_EQ(in->read(&byte, 1), AVERROR_EOF);
+  in->limitReads(2);
+  EXPECT_EQ(readSome(*in, 1), "6");
+  EXPECT_EQ(readSome(*in, 100), "7");
+  EXPECT_EQ(in->read(&byte, 1), AVERROR_EOF);
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -63,7 +63,11 @@ class TrackReader {
 
 bool TrackReader::open(const std::string& path, std::string& why) {
   std::unique_ptr<MovieInput> input = openMovieInput(path, why);
-  if (!input || !container_.open(std::move(input), why)) return false;
+  if (!input) return false;
+  // The track is read whole: at most four times what a sound file may be
+  // (the picture's payloads are skipped, not read).
+  input->limitReads(int64_t(kMaxSoundFileBytes) * 4);
+  if (!container_.open(std::move(input), why)) return false;
   const AVCodec* decoder = nullptr;
   stream_ = container_.onlyStream(AVMEDIA_TYPE_AUDIO, decoder);
   if (stream_ < 0) {
