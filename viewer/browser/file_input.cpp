@@ -142,6 +142,10 @@ std::string_view SceneText::view() const { return mapping_ ? mapping_->bytes() :
 
 bool SceneText::cutShort() const { return mapping_ && mapping_->cutShort(); }
 
+void SceneText::dropPagesBefore(size_t offset) {
+  if (mapping_) mapping_->dropPagesBefore(offset);
+}
+
 FileRead readSceneText(const std::string& path, size_t maxBytes, SceneText& text) {
   text = std::string();
   FileRead read;

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -191,6 +193,61 @@ TEST(SceneTextFile, AParsedSceneOutlivesTheMappingItWasReadFrom) {
   });
   EXPECT_EQ(named, 5000u);
   ASSERT_NE(scene.names.find("node_4999"), nullptr);
+}
+
+// The resident size of the mapping that starts at BEGIN, from
+// /proc/self/smaps; -1 when there is none.
+long residentKiB(const void* begin) {
+  std::ifstream smaps("/proc/self/smaps");
+  const auto start = reinterpret_cast<uintptr_t>(begin);
+  std::string line;
+  bool inside = false;
+  while (std::getline(smaps, line)) {
+    if (line.find('-') != std::string::npos && !line.starts_with("Rss:") &&
+        std::isxdigit(static_cast<unsigned char>(line[0]))) {
+      inside = std::stoull(line.substr(0, line.find('-')), nullptr, 16) == start;
+    } else if (inside && line.starts_with("Rss:")) {
+      return std::stol(line.substr(4));
+    }
+  }
+  return -1;
+}
+
+// A parse tells how far it has read, between statements and inside long
+// number lists, and the pages before that leave the process: a large file
+// is not held whole in memory beside the scene made from it. What was
+// dropped reads the same when touched again.
+TEST(SceneTextFile, PagesAlreadyParsedLeaveTheProcess) {
+  ScratchDir dir;
+  std::string points = "#VRML V2.0 utf8\nShape { geometry PointSet { coord Coordinate { point [\n";
+  for (int i = 0; points.size() < 3 * kParsedStep; ++i) {
+    points += std::to_string(i) + ".5 " + std::to_string(i % 97) + " -2.25,\n";
+  }
+  points += "] } } }\n";
+  for (const std::string& content : {namedScene(60000), points}) {
+    ASSERT_GT(content.size(), 3 * kParsedStep);
+    SceneText text;
+    ASSERT_EQ(readSceneFile(writeFile(dir, "big.wrl", content), text), FileRead::kOk);
+    ASSERT_TRUE(text.mapped());
+    std::vector<size_t> told;
+    ParseOptions options;
+    options.parsedUpTo = [&](size_t offset) {
+      told.push_back(offset);
+      text.dropPagesBefore(offset);
+    };
+    Scene scene;
+    ParseError error;
+    ASSERT_TRUE(parseVrml(text, options, scene, error)) << error.text();
+    ASSERT_GE(told.size(), 2u);
+    for (size_t i = 0; i < told.size(); ++i) {
+      EXPECT_GE(told[i], (i + 1) * kParsedStep);
+      EXPECT_LE(told[i], content.size());
+    }
+    const long resident = residentKiB(text.view().data());
+    ASSERT_GE(resident, 0);
+    EXPECT_LE(resident * 1024, long(content.size() - told.back() + 8192)) << told.back();
+    EXPECT_EQ(text.view(), content);  // read again from the file
+  }
 }
 
 TEST(SceneTextFile, ParsesRacingATruncatingWriterNeverCrash) {

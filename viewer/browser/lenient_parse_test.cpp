@@ -158,6 +158,42 @@ TEST(LenientParse, RangeRulesHoldForEveryMemberAndForCopiesOfIt) {
   EXPECT_GE(fixed, 20);  // the table's rules, most of them met here
 }
 
+TEST(LenientParse, X3dImportAndExportStatementsAreSkipped) {
+  constexpr const char* kText = R"(#VRML V2.0 utf8
+DEF Touch TouchSensor {}
+DEF Clip AudioClip { url "a.wav" }
+EXPORT Touch
+EXPORT Clip AS Music
+IMPORT House.Door AS FrontDoor
+Group {}
+)";
+  Scene scene;
+  bool ok = false;
+  std::vector<std::string> texts;
+  for (const ParseWarning& warning : lenientParse(kText, scene, ok)) {
+    texts.push_back(warning.text());
+  }
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "w.wrl: line 4, column 1: X3D statement EXPORT (VRML97 has none); skipped",
+                       "w.wrl: line 5, column 1: X3D statement EXPORT (VRML97 has none); skipped",
+                       "w.wrl: line 6, column 1: X3D statement IMPORT (VRML97 has none); skipped",
+                   }));
+  EXPECT_EQ(scene.rootNodes().size(), 3u);
+  EXPECT_NE(scene.names.find("Clip"), nullptr);
+
+  // Broken ones fail as any broken statement; strict text knows none.
+  for (const char* broken : {"#VRML V2.0 utf8\nEXPORT { }\n", "#VRML V2.0 utf8\nIMPORT A B\n",
+                             "#VRML V2.0 utf8\nEXPORT A AS\n"}) {
+    Scene none;
+    lenientParse(broken, none, ok);
+    EXPECT_FALSE(ok) << broken;
+  }
+  ParseError error;
+  EXPECT_FALSE(parseVrml(kText, ParseOptions{}, scene, error));
+  EXPECT_EQ(error.line, 4u);
+}
+
 TEST(LenientParse, WhatLosesContentStillFails) {
   for (const char* text : {
            "#VRML V2.0 utf8\nGroup { children [ Frob { a [ 1 } ] }\n",   // unbalanced

@@ -62,6 +62,11 @@ const char* tokenKindName(TokenKind kind) {
 
 Lexer::Lexer(std::string_view text) : text_(text) {}
 
+void Lexer::callProgress() {
+  nextProgress_ = pos_ + progressStep_;
+  progress_(pos_);
+}
+
 void Lexer::newline(size_t at) {
   ++line_;
   lineStart_ = at;
@@ -327,6 +332,7 @@ size_t Lexer::readPlainNumbers(T* out, size_t count, size_t group) {
   pos_ = static_cast<size_t>(place.at - base);
   line_ = place.line;
   lineStart_ = static_cast<size_t>(place.lineStart - base);
+  reportProgress();
   return done;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -81,6 +82,18 @@ class Lexer {
   size_t readPlainDoubles(double* out, size_t count);
   size_t readPlainInt32s(int32_t* out, size_t count);
 
+  // Calls DONE(offset) each time the read position has moved STEP bytes
+  // past the last call: the text before that offset has been read. Checked
+  // where reading pauses (reportProgress) and between chunks of numbers.
+  void onProgress(std::function<void(size_t)> done, size_t step) {
+    progress_ = std::move(done);
+    progressStep_ = step;
+    nextProgress_ = progress_ ? step : SIZE_MAX;
+  }
+  void reportProgress() {
+    if (pos_ >= nextProgress_) callProgress();
+  }
+
   uint32_t line() const { return line_; }
   uint32_t column() const { return static_cast<uint32_t>(pos_ - lineStart_ + 1); }
   size_t offset() const { return pos_; }
@@ -114,6 +127,12 @@ class Lexer {
   size_t readPlainNumbers(T* out, size_t count, size_t group);
   // Whether the eight-byte scans of number_scan.h may start at pos_.
   bool hasScanSlack() const;
+
+  void callProgress();
+
+  std::function<void(size_t)> progress_;
+  size_t progressStep_ = 0;
+  size_t nextProgress_ = SIZE_MAX;
 
   // One token of look-ahead, kept so that peek() then next() lexes once.
   bool hasPeek_ = false;

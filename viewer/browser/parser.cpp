@@ -42,6 +42,7 @@ bool Parser::parseScene(Scene& scene) {
   top.items = &scene.items;
   while (!lex_.atEnd()) {
     if (!statement(top)) return false;
+    lex_.reportProgress();
   }
   scene.names = std::move(top.names);
   scene.baseDir = options_.baseDir;
@@ -118,6 +119,9 @@ bool Parser::statement(Scope& scope) {
       return true;
     }
     if (t.text == "ROUTE") return route(scope, *scope.items);
+    bool skipped = false;
+    if (!skipX3dStatement(skipped)) return false;
+    if (skipped) return true;
   }
   NodePtr node;
   if (!nodeStatement(scope, node)) return false;
@@ -347,6 +351,7 @@ bool parseVrml(std::string_view text, const ParseOptions& options, Scene& scene,
   Scene parsed;
   Parser parser(text, options, shared, error);
   if (bom) parser.skipByteOrderMark();
+  if (options.parsedUpTo) parser.onProgress(options.parsedUpTo, kParsedStep);
   if (!parser.parseScene(parsed)) {
     scene = Scene{};
     return false;

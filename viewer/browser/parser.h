@@ -42,7 +42,14 @@ struct ParseOptions {
   // problem fails the whole parse.
   WarningSink warn;
   std::string sourceName;  // names the text in warnings (a file path or URL)
+  // Set: called with an offset each time the parse of this text (not of the
+  // files it loads) has read about another kParsedStep bytes; the parse is
+  // done with the text before it. A mapped file's pages can go back then.
+  std::function<void(size_t offset)> parsedUpTo;
 };
+
+// How far the parse moves between calls of ParseOptions::parsedUpTo.
+inline constexpr size_t kParsedStep = size_t{1} << 20;
 
 // Parses TEXT into SCENE (replacing its content). On failure fills ERROR,
 // leaves SCENE empty and returns false.

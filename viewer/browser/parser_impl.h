@@ -54,6 +54,11 @@ class Parser {
   }
 
   void skipByteOrderMark() { lex_.skipBytes(3); }
+  // See ParseOptions::parsedUpTo; told between top-level statements and
+  // between chunks of long numeric lists.
+  void onProgress(std::function<void(size_t)> done, size_t step) {
+    lex_.onProgress(std::move(done), step);
+  }
 
   // The Scripts that hold a USE of an enclosing node.
   std::vector<std::weak_ptr<Node>> takeHolders() { return std::move(holders_); }
@@ -90,6 +95,10 @@ class Parser {
   // ROUTEs do too: reads one when it is next (true; READ tells whether
   // it parsed), false when a node is next.
   bool listStatement(Scope& scope, bool& read);
+  // Lenient: an X3D IMPORT or EXPORT statement (tools that write X3D leave
+  // them in VRML97 files too) is skipped whole with one warning. False, as
+  // the caller reads a node then, when the next token starts neither.
+  bool skipX3dStatement(bool& skipped);
   // Skips "{ ... }" with everything inside; brackets must balance.
   bool skipBraces();
   // Lenient: whether CHILD, read at AT, may be in FIELD's node field;

@@ -17,6 +17,28 @@ bool Parser::skipOrFail(const Token& at, std::string message) {
   return true;
 }
 
+// EXPORT name [AS name] and IMPORT inline.name [AS name], as X3D writes
+// them; a name that does not follow fails as any broken statement does.
+bool Parser::skipX3dStatement(bool& skipped) {
+  skipped = false;
+  const Token t = lex_.peek();
+  if (!lenient() || (t.text != "EXPORT" && t.text != "IMPORT")) return true;
+  const std::string word(t.text);
+  lex_.next();
+  Token name;
+  if (!identifier(name, "a node name")) return false;
+  if (word == "IMPORT" && (!punct(TokenKind::Period) || !identifier(name, "a node name"))) {
+    return false;
+  }
+  if (lex_.peek().kind == TokenKind::Identifier && lex_.peek().text == "AS") {
+    lex_.next();
+    if (!identifier(name, "a node name")) return false;
+  }
+  warn(t, "X3D statement " + word + " (VRML97 has none); skipped");
+  skipped = true;
+  return true;
+}
+
 bool Parser::listStatement(Scope& scope, bool& read) {
   Token t = lex_.peek();
   if (t.kind != TokenKind::Identifier) return false;

@@ -24,6 +24,8 @@ constexpr int64_t kMaxBytesPerRequest = int64_t{256} << 20;
 // A decoder may swallow this many packets without a picture (B-frame
 // delay, damaged data) before the file counts as undecodable at that point.
 constexpr int kMaxPacketsWithoutFrame = 4096;
+// Row alignment of the scaler's output: its widest vector stores.
+constexpr size_t kScaleAlign = 64;
 
 }  // namespace
 
@@ -32,6 +34,8 @@ struct MovieDecoder::Impl {
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;
   SwsContext* scaler = nullptr;
+  uint8_t* scaled = nullptr;  // the scaler's output, rows padded (convert)
+  size_t scaledBytes = 0;
   AVPacket* packet = nullptr;
   AVFrame* current = nullptr;
   AVFrame* next = nullptr;
@@ -45,6 +49,7 @@ struct MovieDecoder::Impl {
 
   ~Impl() {
     sws_freeContext(scaler);
+    av_freep(&scaled);
     av_frame_free(&current);
     av_frame_free(&next);
     av_packet_free(&packet);
@@ -196,12 +201,25 @@ bool MovieDecoder::Impl::convert() {
                                 f->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr,
                                 nullptr);
   if (!scaler) return false;
+  // swscale writes whole vectors, past the end of a row that is not a
+  // multiple of them (60 bytes past a 1-pixel row): it scales into rows
+  // padded to 64 bytes, then the rows are copied out.
+  const size_t row = size_t(f->width) * 4;
+  const size_t paddedRow = (row + kScaleAlign - 1) / kScaleAlign * kScaleAlign;
+  if (!scaled || scaledBytes < paddedRow * size_t(f->height)) {
+    av_freep(&scaled);
+    scaledBytes = paddedRow * size_t(f->height);
+    scaled = static_cast<uint8_t*>(av_malloc(scaledBytes + kScaleAlign));
+    if (!scaled) return false;
+  }
+  uint8_t* planes[4] = {scaled, nullptr, nullptr, nullptr};
+  int strides[4] = {int(paddedRow), 0, 0, 0};
+  sws_scale(scaler, f->data, f->linesize, 0, f->height, planes, strides);
   shown.width = f->width;
   shown.height = f->height;
-  shown.rgba.resize(size_t(f->width) * size_t(f->height) * 4);
-  uint8_t* planes[4] = {shown.rgba.data(), nullptr, nullptr, nullptr};
-  int strides[4] = {f->width * 4, 0, 0, 0};
-  sws_scale(scaler, f->data, f->linesize, 0, f->height, planes, strides);
+  shown.rgba.resize(row * size_t(f->height));
+  for (int y = 0; y < f->height; ++y)
+    std::memcpy(shown.rgba.data() + row * size_t(y), scaled + paddedRow * size_t(y), row);
   shown.time = currentTime;
   ++shown.serial;
   return true;

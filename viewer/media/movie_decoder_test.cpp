@@ -61,6 +61,30 @@ TEST(MovieDecoder, Mpeg1AtTwentyFiveFramesASecond) {
   EXPECT_TRUE(shows(movie->frameAt(1.5), kGreen));
 }
 
+// Frames narrower than the scaler's vector width: it writes whole vectors
+// past the end of each row, which must land in room of our own and never
+// beyond the frame handed out.
+TEST(MovieDecoder, NarrowFramesOfAnyWidth) {
+  testing::TempDir dir;
+  for (int width : {2, 4, 6, 10, 14, 18, 22, 34, 50}) {
+    TestMovie spec;
+    spec.codec = AV_CODEC_ID_RAWVIDEO;
+    spec.width = width;
+    spec.height = 2;
+    const std::string path = dir.file("narrow" + std::to_string(width) + ".avi");
+    ASSERT_TRUE(writeTestMovie(path, {kRed, kGreen, kBlue}, spec)) << width;
+    std::string why;
+    auto movie = MovieDecoder::open(path, why);
+    ASSERT_TRUE(movie) << why;
+    for (double t : {0.0, 0.6, 1.1, 0.1}) {
+      const MovieFrame& f = movie->frameAt(t);
+      ASSERT_EQ(f.width, width);
+      ASSERT_EQ(f.rgba.size(), size_t(width) * 2 * 4);
+    }
+    EXPECT_TRUE(shows(movie->frameAt(1.1), kBlue)) << width;
+  }
+}
+
 ::testing::AssertionResult wellFormed(const MovieFrame& f, int width, int height) {
   if (f.width != width || f.height != height ||
       f.rgba.size() != size_t(width) * size_t(height) * 4)

@@ -174,6 +174,77 @@ TEST(SoundWave, PriorityThenLoudnessChooseWhoPlaysWhenSourcesRunOut) {
   EXPECT_FALSE(player.playing(*node("NEAR")));
 }
 
+// A real world with its own sound files beside it (WAV and Ogg Vorbis,
+// and X3D EXPORT lines skipped): every AudioClip's length is known when the
+// world loads, and a clip started from outside is heard then and only then.
+TEST(SoundWave, CorpusJukeboxWorldPlaysItsFiles) {
+  testing::TempDir dir;
+  const std::string out = waveOutput();
+  CVrmlBrowser browser;
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromFile(
+      testing::sourcePath("testing/corpus/media/castle-engine__demo-models__sound.wrl"), content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  auto start = [&](const char* name, double from, double to) {
+    NodeHandle clip;
+    FieldHandle startTime, stopTime;
+    ASSERT_TRUE(browser.findNode(name, clip));
+    ASSERT_TRUE(browser.field(clip, "startTime", startTime));
+    ASSERT_TRUE(browser.field(clip, "stopTime", stopTime));
+    startTime.set(FieldValue{FieldType::SFTime, from});
+    stopTime.set(FieldValue{FieldType::SFTime, to});
+  };
+  // The clock starts well after 0, when every clip of the world (startTime
+  // 0, no loop) has already played; two of them play again from outside.
+  const double base = 100;
+  start("AudioLeftTop", base + 0.3, base + 0.6);     // the Ogg Vorbis music
+  start("AudioLeftBottom", base + 0.9, base + 1.2);  // a WAV
+  Camera camera;  // between the two jukeboxes on the left
+  camera.viewer.position = {0, -1.5f, 1.6f};
+  camera.view = Mat4::translation({0, 1.5f, -1.6f});
+  {
+    auto device = SoundDevice::open();
+    ASSERT_TRUE(device);
+    SoundPlayer player(device.get());
+    const auto t0 = std::chrono::steady_clock::now();
+    for (double t = 0; t < 1.6;) {
+      browser.advanceTime(base + t);
+      player.update(browser, camera);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+  }
+  // Lengths as the files' headers give them (Ogg: its granule count), sent
+  // as duration_changed once the clock runs.
+  const std::pair<const char*, double> lengths[] = {{"AudioRightBottom", 1.45608},
+                                                    {"AudioRightTop", 3.75034},
+                                                    {"AudioLeftTop", 42.4107},
+                                                    {"AudioLeftBottom", 1.08390}};
+  for (const auto& [name, seconds] : lengths) {
+    NodeHandle clip;
+    ASSERT_TRUE(browser.findNode(name, clip)) << name;
+    EXPECT_NEAR(*clip.node()->field("duration_changed")->as<double>(), seconds, 1e-4) << name;
+  }
+  double step = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  ASSERT_GT(rms.size(), size_t(1.5 / 0.02)) << "wave output missing or short";
+  double music = 0, drink = 0;
+  // Within what the wave writer's period and the frame loop add.
+  for (size_t i = 0; i < rms.size(); ++i) {
+    const double t = double(i) * step;
+    if (t < 0.15 || (t > 0.8 && t < 0.85) || t > 1.4) {
+      EXPECT_LT(rms[i], 0.005) << "sound at " << t << " s";
+    }
+    if (t > 0.4 && t < 0.5) music = std::max(music, rms[i]);
+    if (t > 1.0 && t < 1.1) drink = std::max(drink, rms[i]);
+  }
+  EXPECT_GT(music, 0.01) << "the Ogg clip was not heard";
+  EXPECT_GT(drink, 0.01) << "the WAV clip was not heard";
+  EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("Sound not played"), std::string::npos);
+}
+
 TEST(SoundWave, AnotherUrlIsHeardAtOnce) {
   testing::TempDir dir;
   const std::string out = waveOutput();
