@@ -4,7 +4,8 @@
 // then, as loud in both ears; one to the viewer's left, from 0.9 s to
 // 1.1 s, is louder in the left ear; a clip that has not started, and one
 // placed beyond its Sound's outer ellipsoid, add nothing. With fewer
-// sources than Sounds, priority and then loudness choose who plays.
+// sources than Sounds, priority and then loudness choose who plays. A
+// MovieTexture as a Sound's source is heard while the movie runs.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -16,6 +17,7 @@
 #include "testing/test_support.h"
 #include "viewer/media/audio_movie_lengths.h"
 #include "viewer/media/sound_device.h"
+#include "viewer/media/movie_test_support.h"
 #include "viewer/media/sound_player.h"
 #include "viewer/media/sound_test_support.h"
 
@@ -294,6 +296,58 @@ TEST(SoundWave, AnotherUrlIsHeardAtOnce) {
   }
   EXPECT_LT(before, 0.005);
   EXPECT_GT(after, 0.05) << "the new file was not heard";
+}
+
+TEST(SoundWave, AMovieAsTheSourceIsHeardWhileItRuns) {
+  testing::TempDir dir;
+  const std::string out = waveOutput();
+  TestMovie spec;
+  spec.soundCodec = AV_CODEC_ID_PCM_S16LE;
+  ASSERT_TRUE(writeTestMovie(dir.file("tone.avi"),
+                             {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {240, 240, 240}}, spec));
+  TestMovie silent;
+  ASSERT_TRUE(writeTestMovie(dir.file("silent.avi"), {{220, 30, 30}, {30, 200, 30}}, silent));
+
+  CVrmlBrowser browser;
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  ASSERT_TRUE(browser.createFromString(
+      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
+      "  source DEF M MovieTexture { url \"" + dir.file("tone.avi") +
+      "\" startTime 0.3 stopTime 0.6 } }\n"
+      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
+      "  source MovieTexture { url \"" + dir.file("silent.avi") + "\" loop TRUE } }\n"
+      "Shape { appearance Appearance { texture USE M } geometry Box {} }\n", content))
+      << browser.lastError().text();
+  ASSERT_TRUE(browser.appendToRoot(content));
+  Camera camera;
+  {
+    auto device = SoundDevice::open();
+    ASSERT_TRUE(device);
+    SoundPlayer player(device.get());
+    const auto t0 = std::chrono::steady_clock::now();
+    for (double t = 0; t < 0.9;) {
+      browser.advanceTime(t);
+      player.update(browser, camera);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+  }
+  double step = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  ASSERT_GT(rms.size(), size_t(0.8 / 0.02)) << "wave output missing or short";
+  double before = 0, during = 0, after = 0;
+  for (size_t i = 0; i < rms.size(); ++i) {
+    const double t = double(i) * step;
+    if (t < 0.15) before = std::max(before, rms[i]);
+    if (t > 0.4 && t < 0.5) during = std::max(during, rms[i]);
+    if (t > 0.75) after = std::max(after, rms[i]);
+  }
+  EXPECT_LT(before, 0.005);
+  EXPECT_GT(during, 0.05) << "the movie's sound was not heard";
+  EXPECT_LT(after, 0.005);
+  const std::string log = testing::readFile(dir.file("kestrel.log"));
+  EXPECT_NE(log.find("silent.avi\", \"no sound in the file\""), std::string::npos) << log;
 }
 
 }  // namespace
