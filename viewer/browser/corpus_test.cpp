@@ -80,9 +80,9 @@ TEST(Corpus, ExternProtoOfThePairResolves) {
                         scene, error));
   bool found = false;
   for (const SceneItem& item : scene.items) {
-    if (item.kind == SceneItem::Kind::Proto && item.proto->external) {
-      ASSERT_TRUE(item.proto->resolved);
-      EXPECT_EQ(item.proto->resolved->name, "Shuttle");
+    if (item.kind() == SceneItem::Kind::Proto && item.proto()->external) {
+      ASSERT_TRUE(item.proto()->resolved);
+      EXPECT_EQ(item.proto()->resolved->name, "Shuttle");
       found = true;
     }
   }

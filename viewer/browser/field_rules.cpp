@@ -89,8 +89,8 @@ NodeKind effectiveKind(const NodeType& type, int depth = 0) {
   const ProtoDecl* impl = type.proto->implementation();
   if (impl == nullptr) return NodeKind::Declared;
   for (const SceneItem& item : impl->body) {
-    if (item.kind == SceneItem::Kind::Node && item.node) {
-      return effectiveKind(*item.node->type, depth + 1);
+    if (item.kind() == SceneItem::Kind::Node && item.node()) {
+      return effectiveKind(*item.node()->type, depth + 1);
     }
   }
   return NodeKind::Declared;

@@ -115,7 +115,7 @@ bool Parser::statement(Scope& scope) {
     if (t.text == "PROTO" || t.text == "EXTERNPROTO") {
       std::shared_ptr<ProtoDecl> decl;
       if (!protoStatement(scope, decl)) return false;
-      scope.items->push_back({SceneItem::Kind::Proto, nullptr, decl, {}});
+      scope.items->push_back(SceneItem(decl));
       return true;
     }
     if (t.text == "ROUTE") return route(scope, *scope.items);
@@ -129,7 +129,7 @@ bool Parser::statement(Scope& scope) {
   if (!node) return fail(t, "expected a node but found NULL");
   for (SceneItem& item : scope.before) scope.items->push_back(std::move(item));
   scope.before.clear();
-  scope.items->push_back({SceneItem::Kind::Node, node, nullptr, {}});
+  scope.items->push_back(SceneItem(node));
   for (SceneItem& item : scope.after) scope.items->push_back(std::move(item));
   scope.after.clear();
   return true;
@@ -235,7 +235,7 @@ bool Parser::nodeMembers(Scope& scope, const NodePtr& node,
     } else if (t.text == "PROTO" || t.text == "EXTERNPROTO") {
       std::shared_ptr<ProtoDecl> decl;
       if (!protoStatement(scope, decl)) return false;
-      scope.before.push_back({SceneItem::Kind::Proto, nullptr, decl, {}});
+      scope.before.push_back(SceneItem(decl));
     } else if (scriptType && isInterfaceKeyword(t.text)) {
       if (!scriptDecl(scope, node, *scriptType)) return false;
     } else {

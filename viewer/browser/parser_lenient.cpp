@@ -49,7 +49,7 @@ bool Parser::listStatement(Scope& scope, bool& read) {
   if (t.text != "PROTO" && t.text != "EXTERNPROTO") return false;
   std::shared_ptr<ProtoDecl> decl;
   read = protoStatement(scope, decl);
-  if (read) scope.before.push_back({SceneItem::Kind::Proto, nullptr, decl, {}});
+  if (read) scope.before.push_back(SceneItem(decl));
   return true;
 }
 

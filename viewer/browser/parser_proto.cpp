@@ -135,10 +135,7 @@ bool Parser::route(Scope& scope, std::vector<SceneItem>& into) {
   decl.fromField = std::string(fromField.text);
   decl.toField = std::string(toField.text);
   if (scope.proto == nullptr) addRoute(*decl.from, from, decl.to, to);
-  SceneItem item;
-  item.kind = SceneItem::Kind::Route;
-  item.route = std::make_shared<const RouteDecl>(std::move(decl));
-  into.push_back(std::move(item));
+  into.emplace_back(std::make_shared<const RouteDecl>(std::move(decl)));
   return true;
 }
 
@@ -192,7 +189,7 @@ bool Parser::protoStatement(Scope& scope, std::shared_ptr<ProtoDecl>& decl) {
 
 bool Parser::firstBodyNode(const ProtoDecl& decl) {
   for (const SceneItem& item : decl.body) {
-    if (item.kind == SceneItem::Kind::Node) return true;
+    if (item.kind() == SceneItem::Kind::Node) return true;
   }
   return false;
 }
@@ -209,9 +206,9 @@ void Parser::resolveExtern(ProtoDecl& decl) {
     std::shared_ptr<Scene> scene = loadExternScene(file);
     if (!scene) continue;
     for (const SceneItem& item : scene->items) {
-      if (item.kind == SceneItem::Kind::Proto &&
-          (fragment.empty() || item.proto->name == fragment)) {
-        decl.resolved = item.proto;
+      if (item.kind() == SceneItem::Kind::Proto &&
+          (fragment.empty() || item.proto()->name == fragment)) {
+        decl.resolved = item.proto();
         return;
       }
     }

@@ -44,18 +44,18 @@ class Expander {
     std::unordered_map<const Node*, NodePtr> copies;
     std::vector<NodePtr> body;
     for (const SceneItem& item : impl->body) {
-      if (item.kind != SceneItem::Kind::Node) continue;
+      if (item.kind() != SceneItem::Kind::Node) continue;
       NodePtr copy;
-      if (!clone(item.node, *instance, instance, copies, copy)) return false;
+      if (!clone(item.node(), *instance, instance, copies, copy)) return false;
       body.push_back(copy);
     }
     for (const SceneItem& item : impl->body) {
-      if (item.kind != SceneItem::Kind::Route) continue;
-      auto from = copies.find(item.route->from.get());
-      auto to = copies.find(item.route->to.get());
+      if (item.kind() != SceneItem::Kind::Route) continue;
+      auto from = copies.find(item.route()->from.get());
+      auto to = copies.find(item.route()->to.get());
       if (from == copies.end() || to == copies.end()) continue;
-      int f = from->second->type->findEventOut(item.route->fromField);
-      int t = to->second->type->findEventIn(item.route->toField);
+      int f = from->second->type->findEventOut(item.route()->fromField);
+      int t = to->second->type->findEventIn(item.route()->toField);
       if (f >= 0 && t >= 0) addRoute(*from->second, f, to->second, t);
     }
     instance->editExtras().protoBody = std::move(body);

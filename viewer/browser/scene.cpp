@@ -36,14 +36,14 @@ Scene::~Scene() { breakCycles(cycleHolders); }
 std::vector<NodePtr> Scene::rootNodes() const {
   std::vector<NodePtr> roots;
   for (const SceneItem& item : items) {
-    if (item.kind == SceneItem::Kind::Node && item.node) roots.push_back(item.node);
+    if (item.kind() == SceneItem::Kind::Node && item.node()) roots.push_back(item.node());
   }
   return roots;
 }
 
 NodePtr Scene::firstNode() const {
   for (const SceneItem& item : items) {
-    if (item.kind == SceneItem::Kind::Node && item.node) return item.node;
+    if (item.kind() == SceneItem::Kind::Node && item.node()) return item.node();
   }
   return nullptr;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "viewer/browser/name_table.h"
@@ -24,14 +25,33 @@ struct RouteDecl {
   std::string toField;
 };
 
-// One top-level statement of a scope. Most statements of a large scene
-// are nodes, so a ROUTE's text is kept out of line: an item is a few
-// pointers, not the size of a RouteDecl.
-struct SceneItem {
-  enum class Kind : uint8_t { Node, Proto, Route } kind = Kind::Node;
-  NodePtr node;
-  std::shared_ptr<ProtoDecl> proto;
-  std::shared_ptr<const RouteDecl> route;  // set for Kind::Route
+// One top-level statement of a scope: a node, a PROTO or a ROUTE. Most
+// statements of a large scene are nodes, so an item is one shared pointer
+// and its kind (24 bytes), whatever it holds.
+class SceneItem {
+ public:
+  enum class Kind : uint8_t { Node, Proto, Route };
+
+  explicit SceneItem(NodePtr node) : what_(std::move(node)) {}
+  explicit SceneItem(std::shared_ptr<ProtoDecl> proto) : what_(std::move(proto)) {}
+  explicit SceneItem(std::shared_ptr<const RouteDecl> route) : what_(std::move(route)) {}
+
+  Kind kind() const { return static_cast<Kind>(what_.index()); }
+  // What the item holds; null when it holds another kind.
+  const NodePtr& node() const { return held<NodePtr>(); }
+  const std::shared_ptr<ProtoDecl>& proto() const { return held<std::shared_ptr<ProtoDecl>>(); }
+  const std::shared_ptr<const RouteDecl>& route() const {
+    return held<std::shared_ptr<const RouteDecl>>();
+  }
+
+ private:
+  template <class Ptr>
+  const Ptr& held() const {
+    static const Ptr none;
+    const Ptr* p = std::get_if<Ptr>(&what_);
+    return p ? *p : none;
+  }
+  std::variant<NodePtr, std::shared_ptr<ProtoDecl>, std::shared_ptr<const RouteDecl>> what_;
 };
 
 struct ProtoDecl {

@@ -133,8 +133,8 @@ TEST(Writer, ReportsAGraphItCannotWriteFaithfully) {
   NodePtr shape2 = Node::create(findStandardType("Shape"));
   shape1->field("geometry")->data = box;
   shape2->field("geometry")->data = box;
-  a.items.push_back({SceneItem::Kind::Node, shape1, nullptr, {}});
-  a.items.push_back({SceneItem::Kind::Node, shape2, nullptr, {}});
+  a.items.push_back(SceneItem(shape1));
+  a.items.push_back(SceneItem(shape2));
   EXPECT_FALSE(writeScene(a).exact);
 }
 

@@ -13,16 +13,16 @@ class Comparer {
   bool items(const std::vector<SceneItem>& a, const std::vector<SceneItem>& b) {
     if (a.size() != b.size()) return differ("statement count");
     for (size_t i = 0; i < a.size(); ++i) {
-      if (a[i].kind != b[i].kind) return differ("statement kind");
-      switch (a[i].kind) {
+      if (a[i].kind() != b[i].kind()) return differ("statement kind");
+      switch (a[i].kind()) {
         case SceneItem::Kind::Node:
-          if (!node(a[i].node, b[i].node)) return false;
+          if (!node(a[i].node(), b[i].node())) return false;
           break;
         case SceneItem::Kind::Proto:
-          if (!proto(*a[i].proto, *b[i].proto)) return false;
+          if (!proto(*a[i].proto(), *b[i].proto())) return false;
           break;
         case SceneItem::Kind::Route:
-          if (!route(*a[i].route, *b[i].route)) return false;
+          if (!route(*a[i].route(), *b[i].route())) return false;
           break;
       }
     }

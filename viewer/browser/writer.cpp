@@ -45,10 +45,10 @@ class Writer {
     for (size_t i = 0; i < list.size(); ++i) {
       const SceneItem& item = list[i];
       if (i != 0) newline();
-      switch (item.kind) {
-        case SceneItem::Kind::Node: node(item.node); break;
-        case SceneItem::Kind::Proto: proto(*item.proto); break;
-        case SceneItem::Kind::Route: route(*item.route); break;
+      switch (item.kind()) {
+        case SceneItem::Kind::Node: node(item.node()); break;
+        case SceneItem::Kind::Proto: proto(*item.proto()); break;
+        case SceneItem::Kind::Route: route(*item.route()); break;
       }
     }
   }

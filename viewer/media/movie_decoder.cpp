@@ -6,45 +6,21 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
-#include "viewer/browser/file_input.h"
+#include "viewer/media/movie_container.h"
 
 namespace kestrel {
 namespace {
 
-// The whole file in memory, read by FFmpeg through these callbacks.
-struct MemoryFile {
-  std::string bytes;
-  size_t pos = 0;
-};
-
-int readMemory(void* opaque, uint8_t* buf, int size) {
-  auto* f = static_cast<MemoryFile*>(opaque);
-  size_t n = std::min(f->bytes.size() - f->pos, size_t(std::max(size, 0)));
-  if (n == 0) return AVERROR_EOF;
-  std::memcpy(buf, f->bytes.data() + f->pos, n);
-  f->pos += n;
-  return int(n);
-}
-
-int64_t seekMemory(void* opaque, int64_t offset, int whence) {
-  auto* f = static_cast<MemoryFile*>(opaque);
-  const auto size = int64_t(f->bytes.size());
-  if (whence == AVSEEK_SIZE) return size;
-  whence &= ~AVSEEK_FORCE;
-  int64_t base = whence == SEEK_CUR ? int64_t(f->pos) : whence == SEEK_END ? size : 0;
-  if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
-  int64_t to = base + offset;
-  if (to < 0 || to > size) return -1;
-  f->pos = size_t(to);
-  return to;
-}
-
-constexpr int kIoBufferBytes = 32 * 1024;
 // Files up to this size have their length measured by reading every packet.
 constexpr size_t kMaxScannedBytes = size_t{64} << 20;
+// Most bytes read to open a movie or to show one frame; more counts as the
+// movie's end. Playing never comes near it; a demuxer looking for its
+// next chunk through gigabytes of something else stops there.
+constexpr int64_t kMaxBytesPerRequest = int64_t{256} << 20;
 // A decoder may swallow this many packets without a picture (B-frame
 // delay, damaged data) before the file counts as undecodable at that point.
 constexpr int kMaxPacketsWithoutFrame = 4096;
@@ -54,8 +30,7 @@ constexpr size_t kScaleAlign = 64;
 }  // namespace
 
 struct MovieDecoder::Impl {
-  MemoryFile file;
-  AVIOContext* io = nullptr;
+  MovieContainer container;  // outlives the decoder's own parts below
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;
   SwsContext* scaler = nullptr;
@@ -79,47 +54,31 @@ struct MovieDecoder::Impl {
     av_frame_free(&next);
     av_packet_free(&packet);
     avcodec_free_context(&codec);
-    avformat_close_input(&format);
-    if (io) av_freep(&io->buffer);
-    avio_context_free(&io);
   }
 
-  bool open(std::string& why);
+  bool open(std::unique_ptr<MovieInput> input, std::string& why);
   double scanDuration();
   bool decodeInto(AVFrame* frame, double& seconds);
   void seekTo(double seconds);
   bool convert();
+  bool framesHaveAlpha() const;
 };
 
-bool MovieDecoder::Impl::open(std::string& why) {
-  av_log_set_level(AV_LOG_QUIET);  // refusals are reported by the caller, once
-  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
-  io = avio_alloc_context(buffer, kIoBufferBytes, 0, &file, readMemory, nullptr, seekMemory);
-  format = avformat_alloc_context();
+bool MovieDecoder::Impl::open(std::unique_ptr<MovieInput> input, std::string& why) {
+  input->limitReads(kMaxBytesPerRequest);
+  if (!container.open(std::move(input), why)) return false;
+  format = container.format();
   packet = av_packet_alloc();
   current = av_frame_alloc();
   next = av_frame_alloc();
-  if (!buffer || !io || !format || !packet || !current || !next) {
-    if (!io) av_free(buffer);
+  if (!packet || !current || !next) {
     why = "out of memory";
     return false;
   }
-  format->pb = io;
-  format->flags |= AVFMT_FLAG_CUSTOM_IO;
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "protocol_whitelist", "none", 0);  // no other file or URL
-  int r = avformat_open_input(&format, nullptr, nullptr, &options);
-  av_dict_free(&options);
-  if (r < 0) {
-    why = "not a movie file FFmpeg can read";
-    return false;
-  }
-  if (avformat_find_stream_info(format, nullptr) < 0) {
-    why = "damaged movie file";
-    return false;
-  }
+  // Only the picture is read: the length scan and playing never look at
+  // sound or subtitles.
   const AVCodec* decoder = nullptr;
-  stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+  stream = container.onlyStream(AVMEDIA_TYPE_VIDEO, decoder);
   if (stream < 0) {
     why = stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for its video" : "no video in the file";
     return false;
@@ -141,7 +100,8 @@ bool MovieDecoder::Impl::open(std::string& why) {
   }
   timeBase = av_q2d(s->time_base);
   streamStart = s->start_time != AV_NOPTS_VALUE ? s->start_time : 0;
-  if (file.bytes.size() <= kMaxScannedBytes)
+  const int64_t size = container.size();
+  if (size >= 0 && uint64_t(size) <= kMaxScannedBytes)
     duration = scanDuration();
   else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
     duration = double(format->duration) / AV_TIME_BASE;
@@ -152,7 +112,21 @@ bool MovieDecoder::Impl::open(std::string& why) {
     why = "no frame of it decodes";
     return false;
   }
+  shown.alpha = framesHaveAlpha();
   return true;
+}
+
+// Whether the movie's frames carry alpha, judged from the first one: its
+// pixel format has an alpha channel. A palette (and GIF, decoded to RGBA
+// whatever its colours) may give every colour full alpha: then only a
+// texel of the first frame that is not opaque tells.
+bool MovieDecoder::Impl::framesHaveAlpha() const {
+  const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(AVPixelFormat(current->format));
+  if (!d || !(d->flags & AV_PIX_FMT_FLAG_ALPHA)) return false;
+  if (!(d->flags & AV_PIX_FMT_FLAG_PAL) && codec->codec_id != AV_CODEC_ID_GIF) return true;
+  for (size_t i = 3; i < shown.rgba.size(); i += 4)
+    if (shown.rgba[i] != 255) return true;
+  return false;
 }
 
 // The end of the last video packet. Containers guess their length from
@@ -254,22 +228,20 @@ bool MovieDecoder::Impl::convert() {
 MovieDecoder::MovieDecoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 MovieDecoder::~MovieDecoder() = default;
 
-std::unique_ptr<MovieDecoder> MovieDecoder::fromBytes(std::string bytes, std::string& why) {
+std::unique_ptr<MovieDecoder> MovieDecoder::fromInput(std::unique_ptr<MovieInput> input,
+                                                     std::string& why) {
   auto impl = std::make_unique<Impl>();
-  impl->file.bytes = std::move(bytes);
-  if (!impl->open(why)) return nullptr;
+  if (!impl->open(std::move(input), why)) return nullptr;
   return std::unique_ptr<MovieDecoder>(new MovieDecoder(std::move(impl)));
 }
 
+std::unique_ptr<MovieDecoder> MovieDecoder::fromBytes(std::string bytes, std::string& why) {
+  return fromInput(movieInputFromBytes(std::move(bytes)), why);
+}
+
 std::unique_ptr<MovieDecoder> MovieDecoder::open(const std::string& path, std::string& why) {
-  std::string bytes;
-  FileRead r = readRegularFile(path, kMaxMovieFileBytes, bytes);
-  if (r != FileRead::kOk) {
-    why = refusalText(r, kMaxMovieFileBytes);
-    if (why.empty()) why = "cannot be read";
-    return nullptr;
-  }
-  return fromBytes(std::move(bytes), why);
+  std::unique_ptr<MovieInput> input = openMovieInput(path, why);
+  return input ? fromInput(std::move(input), why) : nullptr;
 }
 
 double MovieDecoder::duration() const { return impl_->duration; }
@@ -279,6 +251,7 @@ const MovieFrame& MovieDecoder::frameAt(double seconds) {
   seconds = std::max(seconds, 0.0);
   if (m.duration > 0) seconds = std::min(seconds, m.duration);
   const uint64_t before = m.decoded;
+  m.container.limitReads(kMaxBytesPerRequest);
   // Back in time (a loop or a backwards movie), or far ahead: start from
   // the key frame before SECONDS instead of decoding every frame between.
   if (seconds + 1e-6 < m.currentTime || (m.haveNext && seconds > m.nextTime + 2.0))

@@ -1,13 +1,14 @@
 // Reading the frames of a movie file (MPEG-1, AVI and whatever else
 // FFmpeg's libavformat/libavcodec decode) as RGBA pictures, for
-// MovieTexture.
+// MovieTexture; a movie with alpha keeps it.
 //
-// The file is read whole through readRegularFile (a FIFO or device is
-// refused, at most kMaxMovieFileBytes) and demuxed from memory: FFmpeg
-// opens no file or URL itself, so a playlist inside cannot reach other
-// files. A file without a video stream, or whose first frame does not
-// decode, is refused with a one-line reason. One decoder per movie; not
-// thread-safe.
+// The file is opened through openRegularFile (a FIFO or device is
+// refused) and read as FFmpeg asks for its bytes (movie_input.h), so a
+// long movie costs only the decoder's buffers. FFmpeg opens no file or URL
+// itself and demuxes only movie containers, so a playlist, a concat script
+// or an image sequence cannot reach other files. A file without a video
+// stream, or whose first frame does not decode, is refused with a one-line
+// reason. One decoder per movie; not thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +18,8 @@
 
 namespace kestrel {
 
-// Largest movie file read.
-inline constexpr size_t kMaxMovieFileBytes = size_t{256} << 20;
+class MovieInput;
+
 // Largest frame decoded (pixels a side), as for images.
 inline constexpr int kMaxMovieSide = 8192;
 
@@ -27,6 +28,10 @@ struct MovieFrame {
   std::vector<uint8_t> rgba;  // rows top first, 4 bytes a pixel
   double time = 0;            // seconds from the movie's start
   uint64_t serial = 0;        // changes whenever another frame is shown
+  // The movie has alpha (its pixel format has an alpha channel): rgba's
+  // fourth bytes are the movie's, a texture of four components. Otherwise
+  // the movie is drawn opaque, whatever the fourth bytes say.
+  bool alpha = false;
 };
 
 class MovieDecoder {
@@ -37,7 +42,7 @@ class MovieDecoder {
 
   // The movie in the file at PATH, or null with WHY set to one line.
   static std::unique_ptr<MovieDecoder> open(const std::string& path, std::string& why);
-  // The movie in BYTES (a whole file's contents).
+  // The movie in BYTES (a whole file's contents), demuxed from memory.
   static std::unique_ptr<MovieDecoder> fromBytes(std::string bytes, std::string& why);
 
   // Length in seconds; -1 when the file does not say.
@@ -50,6 +55,8 @@ class MovieDecoder {
  private:
   struct Impl;
   explicit MovieDecoder(std::unique_ptr<Impl> impl);
+  static std::unique_ptr<MovieDecoder> fromInput(std::unique_ptr<MovieInput> input,
+                                                 std::string& why);
   std::unique_ptr<Impl> impl_;
 };
 

@@ -2,7 +2,7 @@
 // the first frame before it runs, the frame for the clock's time while it
 // runs and after it loops; a file that is no movie is logged once and the
 // rest of the scene still draws; another url shows the other movie; a real
-// movie world plays its movie.
+// movie world plays its movie; a movie's alpha shows what is behind it.
 #include <gtest/gtest.h>
 
 #include "testing/test_support.h"
@@ -156,6 +156,62 @@ TEST(MovieTextureRender, AnotherUrlShowsTheOtherMovie) {
   ASSERT_TRUE(frames->render(browser, kSize, kSize, image, &error)) << error;
   EXPECT_GT(image.at(kSize / 2, kSize / 2)[1], 150);
   EXPECT_LT(image.at(kSize / 2, kSize / 2)[0], 80);
+}
+
+// A square textured by a movie in front of a yellow wall: where the movie's
+// alpha is clear the wall shows through, and its opaque texels are opaque
+// although the Material is mostly transparent (the texture's alpha
+// replaces the Material's). A movie without alpha covers the wall.
+TEST(MovieTextureRender, MovieAlphaShowsWhatIsBehind) {
+  testing::TempDir dir;
+  TestMovie withAlpha;
+  withAlpha.container = "mov";
+  withAlpha.codec = AV_CODEC_ID_QTRLE;
+  withAlpha.pixelFormat = AV_PIX_FMT_ARGB;
+  withAlpha.clearColumns = 16;  // the left quarter
+  ASSERT_TRUE(writeTestMovie(dir.file("clear.mov"), {{220, 30, 30}, {220, 30, 30}}, withAlpha));
+  TestMovie plain;
+  plain.clearColumns = 16;  // lost in YUV without alpha
+  ASSERT_TRUE(writeTestMovie(dir.file("plain.avi"), {{220, 30, 30}, {220, 30, 30}}, plain));
+  struct Case {
+    const char* movie;
+    const char* transparency;
+    bool clearLeft;
+  };
+  for (const Case& c : {Case{"clear.mov", "0.8", true}, Case{"plain.avi", "0", false}}) {
+    SCOPED_TRACE(c.movie);
+    const std::string scene = dir.write(
+        "alpha.wrl", std::string("#VRML V2.0 utf8\n"
+                                 "NavigationInfo { headlight TRUE }\n"
+                                 "Transform { translation 0 0 -5 children Shape {\n"
+                                 "  appearance Appearance { material Material {\n"
+                                 "    emissiveColor 1 1 0 diffuseColor 0 0 0 } }\n"
+                                 "  geometry Box { size 30 30 1 } } }\n"
+                                 "Shape { appearance Appearance {\n"
+                                 "  material Material { diffuseColor 1 1 1 transparency ") +
+                         c.transparency +
+                         " }\n"
+                         "  texture MovieTexture { url \"" + c.movie + "\" } }\n"
+                         "  geometry IndexedFaceSet {\n"
+                         "    coord Coordinate { point [-3 -3 0, 3 -3 0, 3 3 0, -3 3 0] }\n"
+                         "    coordIndex [0 1 2 3 -1]\n"
+                         "    texCoord TextureCoordinate { point [0 0, 1 0, 1 1, 0 1] }\n"
+                         "    texCoordIndex [0 1 2 3 -1] } }\n");
+    CVrmlBrowser browser;
+    ASSERT_TRUE(loadWorld(browser, scene));
+    browser.advanceTime(0.1);
+    const Rgb left = snapshotPixel(browser, dir, 14, kSize / 2);
+    const Rgb right = snapshotPixel(browser, dir, 40, kSize / 2);
+    EXPECT_GT(right.r, 150);  // the movie's red, not mixed with the wall
+    EXPECT_LT(right.g, 60);
+    if (c.clearLeft) {
+      EXPECT_GT(left.r, 200);  // the yellow wall through the clear texels
+      EXPECT_GT(left.g, 200);
+    } else {
+      EXPECT_GT(left.r, 150);
+      EXPECT_LT(left.g, 60);
+    }
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "viewer/browser/url_resolver.h"
 #include "viewer/intake/diagnostic_log.h"
 #include "viewer/media/audio_clip_decoder.h"
+#include "viewer/media/movie_sound.h"
 #include "viewer/media/sound_device.h"
 #include "viewer/media/sound_gain.h"
 
@@ -62,6 +63,19 @@ SoundShape shapeOf(const Node& s) {
   shape.maxBack = member(s, "maxBack", shape.maxBack);
   shape.intensity = member(s, "intensity", shape.intensity);
   return shape;
+}
+
+bool isMovie(const Node& clip) { return clip.type->kind == NodeKind::MovieTexture; }
+
+// How fast the clip plays: an AudioClip's pitch, a movie's speed.
+float rateOf(const Node& clip) {
+  return isMovie(clip) ? member(clip, "speed", 1.0f) : member(clip, "pitch", 1.0f);
+}
+
+// The sound of the file at PATH: an AudioClip's sound file, or the sound
+// track of a MovieTexture's movie (MOVIE).
+bool decodeSound(bool movie, const std::string& path, AudioClipData& pcm, std::string& why) {
+  return movie ? decodeMovieSound(path, pcm, why) : decodeAudioClip(path, pcm, why);
 }
 
 ALuint bufferOf(const AudioClipData& pcm) {
@@ -123,19 +137,21 @@ const SoundPlayer::Clip& SoundPlayer::clipFor(const Node& clip, const std::strin
   // Rendering MIDI takes a while (about 0.75 s of CPU for a 3-minute song):
   // it runs beside the window, and the clip joins in at the clock's
   // position once its buffer is there.
-  if (std::any_of(paths.begin(), paths.end(), isMidiFile))
-    c.rendering = std::async(std::launch::async, decodeFirst, std::move(paths));
+  const bool movie = isMovie(clip);
+  if (!movie && std::any_of(paths.begin(), paths.end(), isMidiFile))
+    c.rendering = std::async(std::launch::async, decodeFirst, movie, std::move(paths));
   else
-    adopt(c, decodeFirst(paths));
+    adopt(c, decodeFirst(movie, paths));
   return c;
 }
 
-SoundPlayer::DecodedClip SoundPlayer::decodeFirst(const std::vector<std::string>& paths) {
+SoundPlayer::DecodedClip SoundPlayer::decodeFirst(bool movie,
+                                                   const std::vector<std::string>& paths) {
   DecodedClip out;
   for (const std::string& path : paths) {
     std::string why;
     ++out.attempts;
-    if (decodeAudioClip(path, out.pcm, why)) return out;
+    if (decodeSound(movie, path, out.pcm, why)) return out;
     logTexts("Sound not played:", path.c_str(), why.c_str());
   }
   return out;
@@ -166,7 +182,7 @@ void SoundPlayer::start(Voice& v, const Wanted& w, const CVrmlBrowser& browser) 
   alSourcei(v.source, AL_BUFFER, ALint(w.data->buffer));
   alSourcei(v.source, AL_SOURCE_RELATIVE, AL_TRUE);
   alSourcei(v.source, AL_LOOPING, member(*w.clip, "loop", false) ? AL_TRUE : AL_FALSE);
-  alSourcef(v.source, AL_PITCH, std::max(member(*w.clip, "pitch", 1.0f), 0.01f));
+  alSourcef(v.source, AL_PITCH, std::max(rateOf(*w.clip), 0.01f));
   // A clip that started before this frame (or before the viewer looked)
   // joins where the clock says it is.
   double at = browser.mediaPosition(*w.clip);
@@ -198,7 +214,10 @@ void SoundPlayer::update(const CVrmlBrowser& browser, const Camera& camera) {
   std::vector<Wanted> wanted;
   for (const PlacedSound& p : sounds) {
     const Node* clip = actualNode(member(*p.sound, "source", NodePtr{}).get());
-    if (!clip || clip->type->kind != NodeKind::AudioClip || !clip->extras().sensorActive) continue;
+    if (!clip || !clip->extras().sensorActive) continue;
+    if (clip->type->kind != NodeKind::AudioClip && clip->type->kind != NodeKind::MovieTexture)
+      continue;
+    if (isMovie(*clip) && rateOf(*clip) <= 0) continue;  // a movie backwards or still: silent
     if (std::any_of(wanted.begin(), wanted.end(), [&](const Wanted& w) { return w.placed->sound == p.sound; }))
       continue;  // a Sound USEd twice plays once, where it is first met
     const Clip& data = clipFor(*clip, p.baseDir);

@@ -2,7 +2,9 @@
 //
 // Each Sound whose source AudioClip runs (isActive, the browser clock)
 // gets an OpenAL source playing the clip's decoded file from the clip's
-// position, with the clip's pitch and loop. The listener is the viewer:
+// position, with the clip's pitch and loop. A MovieTexture as the source
+// plays its movie's sound track the same way, at the movie's speed (a
+// movie played backwards or stopped is silent). The listener is the viewer:
 // a spatialized Sound is placed relative to the eye (its location through
 // the Transforms above it and the view), one with spatialize FALSE plays
 // at the listener. Loudness is computed here each frame from the
@@ -60,9 +62,9 @@ class SoundPlayer {
   // is rendered on a thread of its own: until it is done the clip has no
   // buffer.
   const Clip& clipFor(const Node& clip, const std::string& dir);
-  // Decodes the files at PATHS in order until one decodes, logging the
-  // others. Any thread.
-  static DecodedClip decodeFirst(const std::vector<std::string>& paths);
+  // Decodes the files at PATHS (sound files, or movies when MOVIE) in order
+  // until one decodes, logging the others. Any thread.
+  static DecodedClip decodeFirst(bool movie, const std::vector<std::string>& paths);
   // Makes a buffer of what was decoded for C.
   void adopt(Clip& c, const DecodedClip& decoded);
   // Stops and forgets the sources playing CLIP.
@@ -72,7 +74,7 @@ class SoundPlayer {
 
   SoundDevice* device_;
   std::string renderRoot_;
-  std::unordered_map<const Node*, Clip> clips_;    // by AudioClip node
+  std::unordered_map<const Node*, Clip> clips_;    // by AudioClip or MovieTexture node
   std::unordered_map<const Node*, Voice> voices_;  // by Sound node
   uint64_t seenDetached_ = 0;
   int limit_ = 1 << 30;

@@ -29,6 +29,20 @@ int modifierBits(Qt::KeyboardModifiers modifiers) {
   return bits;
 }
 
+// Whether a Sound in the scene has a MovieTexture as its source (and so
+// plays the movie's sound track).
+bool soundsPlayMovies(const std::vector<kestrel::NodePtr>& roots) {
+  bool found = false;
+  kestrel::forEachNode(roots, [&](const kestrel::NodePtr& n) {
+    if (found || n->type->kind != kestrel::NodeKind::Sound) return;
+    const kestrel::FieldValue* v = n->field("source");
+    const kestrel::NodePtr* source = v ? v->as<kestrel::NodePtr>() : nullptr;
+    const kestrel::Node* clip = source ? kestrel::actualNode(source->get()) : nullptr;
+    found = clip && clip->type->kind == kestrel::NodeKind::MovieTexture;
+  });
+  return found;
+}
+
 }  // namespace
 
 ScenePicture::ScenePicture(kestrel::CVrmlBrowser& browser, const std::string& renderRoot)
@@ -41,6 +55,7 @@ void ScenePicture::show(kestrel::CVrmlBrowser& browser) {
   browser_ = &browser;
   browserChanged_ = true;
   if (player_) player_->reset();  // its sources belong to the other scene
+  movieSoundsSeenAt_ = ~uint64_t{0};
   pointer_.show(browser);
   viewpoints_.show(browser);
   pointerHeld_ = false;
@@ -55,8 +70,21 @@ void ScenePicture::setUp(kestrel::GlRenderer& renderer) {
       [this](const kestrel::Node& clip) { return browser_->mediaPosition(clip); });
 }
 
+bool ScenePicture::soundWanted() {
+  if (browser_->clipsRunning(kestrel::NodeKind::AudioClip)) return true;
+  if (!browser_->clipsRunning(kestrel::NodeKind::MovieTexture)) return false;
+  if (soundTried_) return player_ != nullptr;
+  // A running movie opens the device only when a Sound plays it: looked
+  // for again when the scene changed.
+  if (movieSoundsSeenAt_ != browser_->changes().any) {
+    movieSoundsSeenAt_ = browser_->changes().any;
+    movieSounds_ = soundsPlayMovies(browser_->scene().rootNodes());
+  }
+  return movieSounds_;
+}
+
 void ScenePicture::playSounds() {
-  const bool audio = browser_->clipsRunning(kestrel::NodeKind::AudioClip);
+  const bool audio = soundWanted();
   if (!audio && (!player_ || player_->playing() == 0)) return;
   if (!soundTried_) {
     soundTried_ = true;

@@ -90,6 +90,9 @@ class ScenePicture {
   const std::string& problem() const { return problem_; }
 
  private:
+  // Whether the sound player should run this frame: an AudioClip runs, or
+  // a movie that a Sound plays.
+  bool soundWanted();
   void playSounds();
   // Points the pointer's picking through the camera the user sees now.
   void aimPointer();
@@ -125,4 +128,7 @@ class ScenePicture {
   float radius_ = 1;
   bool soundTried_ = false;
   std::unique_ptr<kestrel::SoundOutput> player_;  // null without the media codecs
+  // Whether a Sound plays a MovieTexture, as of changes().any then.
+  uint64_t movieSoundsSeenAt_ = ~uint64_t{0};
+  bool movieSounds_ = false;
 };

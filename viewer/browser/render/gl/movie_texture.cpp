@@ -63,6 +63,12 @@ void MovieTextures::upload(Movie& m, const Node& t, double seconds) {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, f.height - 1 - y, f.width, 1, GL_RGBA, GL_UNSIGNED_BYTE,
                     f.rgba.data() + size_t(y) * row);
   m.uploaded = f.serial;
+  // A movie with alpha is a texture of four components: its alpha replaces
+  // the Material's transparency, and the shape is drawn blended, sorted
+  // with the transparent ones (its clear texels may change every frame,
+  // so it is never taken for a cut-out).
+  m.gpu.comps = f.alpha ? 4 : 3;
+  m.gpu.cutout = false;
   m.gpu.ok = true;
 }
 

@@ -1,7 +1,8 @@
 // MovieTexture nodes as OpenGL textures: each node's movie is decoded by
 // the media codecs (viewer/media/media_codecs.h, opened on the first
 // movie) and the frame for the clip's position in
-// its file is uploaded whenever it changes. A movie that cannot be read
+// its file is uploaded whenever it changes; a movie with alpha is a
+// texture of four components, drawn blended. A movie that cannot be read
 // is logged once and its shape draws untextured, as for a missing image.
 // Needs a current OpenGL 3.3 context on the thread that made it.
 #pragma once
