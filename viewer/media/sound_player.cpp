@@ -134,7 +134,7 @@ const SoundPlayer::Clip& SoundPlayer::clipFor(const Node& clip, const std::strin
     std::string path;
     if (resolver.resolve(url, dir, path)) paths.push_back(path);
   }
-  // Rendering MIDI takes a while (about 0.75 s of CPU for a 3-minute song):
+  // Rendering MIDI takes a while (about 0.8 s of CPU for a 3-minute song):
   // it runs beside the window, and the clip joins in at the clock's
   // position once its buffer is there.
   const bool movie = isMovie(clip);
