@@ -150,8 +150,12 @@ SoundPlayer::DecodedClip SoundPlayer::decodeFirst(bool movie,
   DecodedClip out;
   for (const std::string& path : paths) {
     std::string why;
+    AudioClipData pcm;
     ++out.attempts;
-    if (decodeSound(movie, path, out.pcm, why)) return out;
+    if (decodeSound(movie, path, pcm, why)) {
+      out.pcm = std::move(pcm);
+      break;
+    }
     logTexts("Sound not played:", path.c_str(), why.c_str());
   }
   return out;
