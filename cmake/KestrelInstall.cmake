@@ -77,9 +77,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
   "${CMAKE_BINARY_DIR}/modules/lib")
 # Loaded at run time, not linked: fonts for Text, Mesa for off-screen
-# snapshots, the X11 platform plug-in for the window.
+# snapshots, the X11 platform plug-in for the window, a General MIDI
+# SoundFont for MIDI AudioClips (any package providing sf2-soundfont-gm
+# installs /usr/share/sounds/sf2/default-GM.sf2).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-  "fonts-dejavu-core, fonts-dejavu-extra, libegl-mesa0, libgl1-mesa-dri, qt6-qpa-plugins")
+  "fonts-dejavu-core, fonts-dejavu-extra, libegl-mesa0, libgl1-mesa-dri, qt6-qpa-plugins, timgm6mb-soundfont | sf2-soundfont-gm")
 # The live web view's three.js is Debian's, served from where that package
 # installs it (/usr/share/javascript/three) in the build tree and installed.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libjs-three")

@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "viewer/browser/file_input.h"
+#include "viewer/media/midi_file.h"
+#include "viewer/media/midi_synth.h"
 
 namespace kestrel {
 namespace {
@@ -70,6 +74,7 @@ bool readFile(const std::string& path, std::string& bytes, std::string& why) {
 }  // namespace
 
 bool decodeAudioBytes(const std::string& bytes, AudioClipData& clip, std::string& why) {
+  if (isMidiBytes(bytes)) return renderMidi(bytes, clip, why);
   SoundReader reader(bytes);
   if (!reader.ok()) {
     why = "not a sound file libsndfile can read";
@@ -103,9 +108,23 @@ bool decodeAudioClip(const std::string& path, AudioClipData& clip, std::string& 
   return readFile(path, bytes, why) && decodeAudioBytes(bytes, clip, why);
 }
 
+bool isMidiFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;  // no waiting on a FIFO
+  std::string head(12, '\0');
+  std::ifstream in(path, std::ios::binary);
+  in.read(head.data(), std::streamsize(head.size()));
+  head.resize(size_t(in.gcount()));
+  return isMidiBytes(head);
+}
+
 double audioClipDuration(const std::string& path) {
   std::string bytes, why;
   if (!readFile(path, bytes, why)) return -1;
+  if (isMidiBytes(bytes)) {
+    MidiSong song;
+    return readMidi(bytes, song, why) ? song.seconds : -1;
+  }
   SoundReader reader(bytes);
   if (!reader.ok()) return -1;
   return double(reader.info().frames) / reader.info().samplerate;

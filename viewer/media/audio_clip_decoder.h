@@ -1,5 +1,7 @@
 // Sound files of AudioClip nodes decoded with libsndfile (WAV, AIFF, AU,
-// FLAC, Ogg Vorbis and whatever else it reads) into 16-bit PCM.
+// FLAC, Ogg Vorbis and whatever else it reads) into 16-bit PCM; Standard
+// MIDI Files (known by their "MThd" magic) are played by FluidSynth
+// (midi_synth.h).
 //
 // The file is read whole through readRegularFile (FIFOs and devices are
 // refused, at most kMaxSoundFileBytes) and decoded from memory; the
@@ -33,8 +35,12 @@ bool decodeAudioClip(const std::string& path, AudioClipData& clip, std::string& 
 // The same for a whole file's bytes.
 bool decodeAudioBytes(const std::string& bytes, AudioClipData& clip, std::string& why);
 
+// Whether PATH is a regular file that begins like a MIDI file (midi_file.h).
+bool isMidiFile(const std::string& path);
+
 // The length in seconds of the sound file at PATH from its header (no
-// decoding), -1 when it cannot be read.
+// decoding; a MIDI file's events are walked, not played), -1 when it
+// cannot be read.
 double audioClipDuration(const std::string& path);
 
 }  // namespace kestrel

@@ -3,7 +3,9 @@
 #include <AL/al.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <vector>
 
 #include "viewer/browser/render/core/traversal.h"
@@ -16,10 +18,17 @@
 
 namespace kestrel {
 
+// What decoding a clip's url list gave: the first file that decodes.
+struct SoundPlayer::DecodedClip {
+  AudioClipData pcm;
+  size_t attempts = 0;  // files tried
+};
+
 struct SoundPlayer::Clip {
   ALuint buffer = 0;
   double duration = 0;
   std::vector<std::string> urls;  // what was decoded
+  std::future<DecodedClip> rendering;  // a MIDI file rendered on a thread of its own
 };
 
 struct SoundPlayer::Voice {
@@ -64,9 +73,9 @@ float rateOf(const Node& clip) {
 }
 
 // The sound of the file at PATH: an AudioClip's sound file, or the sound
-// track of a MovieTexture's movie.
-bool decodeSound(const Node& clip, const std::string& path, AudioClipData& pcm, std::string& why) {
-  return isMovie(clip) ? decodeMovieSound(path, pcm, why) : decodeAudioClip(path, pcm, why);
+// track of a MovieTexture's movie (MOVIE).
+bool decodeSound(bool movie, const std::string& path, AudioClipData& pcm, std::string& why) {
+  return movie ? decodeMovieSound(path, pcm, why) : decodeAudioClip(path, pcm, why);
 }
 
 ALuint bufferOf(const AudioClipData& pcm) {
@@ -104,29 +113,59 @@ void SoundPlayer::reset() {
 const SoundPlayer::Clip& SoundPlayer::clipFor(const Node& clip, const std::string& dir) {
   auto urls = member(clip, "url", std::vector<std::string>{});
   auto [it, added] = clips_.try_emplace(&clip);
-  if (!added && it->second.urls == urls) return it->second;
+  Clip& c = it->second;
+  if (!added && c.urls == urls) {
+    if (c.rendering.valid() &&
+        c.rendering.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+      adopt(c, c.rendering.get());
+    return c;
+  }
   if (!added) {
     // Another file (a script or route set the url): its voices start over
     // with the new buffer, and the old one can go once no source holds it.
     silence(clip);
-    if (it->second.buffer) alDeleteBuffers(1, &it->second.buffer);
-    it->second = Clip{};
+    if (c.buffer) alDeleteBuffers(1, &c.buffer);
+    c = Clip{};
   }
-  it->second.urls = std::move(urls);
+  c.urls = std::move(urls);
   UrlResolver resolver(renderRoot_);
-  for (const std::string& url : it->second.urls) {
-    std::string path, why;
-    if (!resolver.resolve(url, dir, path)) continue;
-    AudioClipData pcm;
-    if (!decodeSound(clip, path, pcm, why)) {
-      logTexts("Sound not played:", path.c_str(), why.c_str());
-      continue;
-    }
-    it->second.buffer = bufferOf(pcm);
-    it->second.duration = pcm.duration();
-    if (it->second.buffer) break;
+  std::vector<std::string> paths;
+  for (const std::string& url : c.urls) {
+    std::string path;
+    if (resolver.resolve(url, dir, path)) paths.push_back(path);
   }
-  return it->second;
+  // Rendering MIDI takes a while (about 0.8 s of CPU for a 3-minute song):
+  // it runs beside the window, and the clip joins in at the clock's
+  // position once its buffer is there.
+  const bool movie = isMovie(clip);
+  if (!movie && std::any_of(paths.begin(), paths.end(), isMidiFile))
+    c.rendering = std::async(std::launch::async, decodeFirst, movie, std::move(paths));
+  else
+    adopt(c, decodeFirst(movie, paths));
+  return c;
+}
+
+SoundPlayer::DecodedClip SoundPlayer::decodeFirst(bool movie,
+                                                   const std::vector<std::string>& paths) {
+  DecodedClip out;
+  for (const std::string& path : paths) {
+    std::string why;
+    AudioClipData pcm;
+    ++out.attempts;
+    if (decodeSound(movie, path, pcm, why)) {
+      out.pcm = std::move(pcm);
+      break;
+    }
+    logTexts("Sound not played:", path.c_str(), why.c_str());
+  }
+  return out;
+}
+
+void SoundPlayer::adopt(Clip& c, const DecodedClip& decoded) {
+  decoded_ += decoded.attempts;
+  if (decoded.pcm.samples.empty()) return;
+  c.buffer = bufferOf(decoded.pcm);
+  c.duration = decoded.pcm.duration();
 }
 
 void SoundPlayer::silence(const Node& clip) {
@@ -168,9 +207,11 @@ void SoundPlayer::place(const Voice& v, const Wanted& w, const Camera& camera) c
 
 void SoundPlayer::update(const CVrmlBrowser& browser, const Camera& camera) {
   if (!device_) return;
-  if (browser.changes().geometry != seenGeometry_) {
-    seenGeometry_ = browser.changes().geometry;
-    reset();  // nodes may have left the scene: their addresses can be reused
+  // Only nodes leaving the scene matter (their addresses can be reused); a
+  // mesh changing each frame must not restart the sources or decode again.
+  if (browser.changes().detached != seenDetached_) {
+    seenDetached_ = browser.changes().detached;
+    reset();
   }
   const Scene& scene = browser.scene();
   const std::vector<PlacedSound> sounds = findSounds(scene.rootNodes(), scene.baseDir, camera.viewer);

@@ -11,7 +11,8 @@
 // Sound's ellipsoids and intensity (sound_gain.h); OpenAL's own distance
 // model is off. When more Sounds play than the device has sources, the
 // highest priority wins, then the louder. Sound files that cannot be
-// decoded are logged once each.
+// decoded are logged once each. MIDI files are rendered on a thread of
+// their own; reset() and the destructor wait for renderings under way.
 //
 // Without a device (null) update() does nothing. Window thread only.
 #pragma once
@@ -48,13 +49,24 @@ class SoundPlayer {
   bool playing(const Node& sound) const;
   // Plays at most LIMIT Sounds at once (fewer when the device has fewer sources).
   void setSourceLimit(int limit) { limit_ = limit; }
+  // Sound files decoded so far: each clip's once, again after its url
+  // changed or the player was reset (a MIDI file is rendered each time).
+  size_t filesDecoded() const { return decoded_; }
 
  private:
   struct Clip;
+  struct DecodedClip;
   struct Voice;
   struct Wanted;
-  // CLIP's decoded file, decoded again when its url changed.
+  // CLIP's decoded file, decoded again when its url changed. A MIDI file
+  // is rendered on a thread of its own: until it is done the clip has no
+  // buffer.
   const Clip& clipFor(const Node& clip, const std::string& dir);
+  // Decodes the files at PATHS (sound files, or movies when MOVIE) in order
+  // until one decodes, logging the others. Any thread.
+  static DecodedClip decodeFirst(bool movie, const std::vector<std::string>& paths);
+  // Makes a buffer of what was decoded for C.
+  void adopt(Clip& c, const DecodedClip& decoded);
   // Stops and forgets the sources playing CLIP.
   void silence(const Node& clip);
   void start(Voice& v, const Wanted& w, const CVrmlBrowser& browser);
@@ -64,8 +76,9 @@ class SoundPlayer {
   std::string renderRoot_;
   std::unordered_map<const Node*, Clip> clips_;    // by AudioClip or MovieTexture node
   std::unordered_map<const Node*, Voice> voices_;  // by Sound node
-  uint64_t seenGeometry_ = 0;
+  uint64_t seenDetached_ = 0;
   int limit_ = 1 << 30;
+  size_t decoded_ = 0;
 };
 
 }  // namespace kestrel

@@ -5,7 +5,9 @@
 // 1.1 s, is louder in the left ear; a clip that has not started, and one
 // placed beyond its Sound's outer ellipsoid, add nothing. With fewer
 // sources than Sounds, priority and then loudness choose who plays. A
-// MovieTexture as a Sound's source is heard while the movie runs.
+// MovieTexture as a Sound's source is heard while the movie runs. A MIDI
+// clip is heard while it runs; without a SoundFont it is silent and says
+// why in the log.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -15,6 +17,7 @@
 #include <thread>
 
 #include "testing/test_support.h"
+#include "viewer/media/audio_clip_decoder.h"
 #include "viewer/media/audio_movie_lengths.h"
 #include "viewer/media/sound_device.h"
 #include "viewer/media/movie_test_support.h"
@@ -59,6 +62,41 @@ std::vector<double> loudness(const std::string& path, double window, double& ste
     out.push_back(std::sqrt(sum / double(per)));
   }
   return out;
+}
+
+// Adds the world read into CONTENT (READ: whether it was) to BROWSER.
+::testing::AssertionResult addWorld(CVrmlBrowser& browser, bool read, VrmlContent& content) {
+  if (!read) return ::testing::AssertionFailure() << browser.lastError().text();
+  if (!browser.appendToRoot(content)) return ::testing::AssertionFailure() << "not added";
+  return ::testing::AssertionSuccess();
+}
+
+// Loads VRML into BROWSER, file lengths probed as the viewer does.
+::testing::AssertionResult loadWorld(CVrmlBrowser& browser, const std::string& vrml) {
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  return addWorld(browser, browser.createFromString(vrml, content), content);
+}
+
+// Loads the corpus world at RELATIVE (to the source tree) into BROWSER.
+::testing::AssertionResult loadCorpusWorld(CVrmlBrowser& browser, const std::string& relative) {
+  browser.setMediaProbe(mediaFileLength);
+  VrmlContent content;
+  return addWorld(browser, browser.createFromFile(testing::sourcePath(relative), content), content);
+}
+
+// FIELD of the node named NAME in BROWSER's scene.
+::testing::AssertionResult findField(CVrmlBrowser& browser, const char* name, const char* field,
+                                     FieldHandle& out) {
+  NodeHandle node;
+  if (!browser.findNode(name, node)) return ::testing::AssertionFailure() << "no node " << name;
+  if (!browser.field(node, field, out)) return ::testing::AssertionFailure() << "no " << field;
+  return ::testing::AssertionSuccess();
+}
+
+// A Sound at the origin heard at full intensity within 50 m, playing CLIP.
+std::string nearSound(const std::string& clip) {
+  return "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n  source " + clip + " }\n";
 }
 
 TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
@@ -131,6 +169,138 @@ TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
   EXPECT_GT(leftLeft, 1.5 * leftRight) << leftLeft << " " << leftRight;
 }
 
+// Plays the browser's world for SECONDS of real time from the clock's 0.
+void playFor(CVrmlBrowser& browser, const Camera& camera, double seconds) {
+  auto device = SoundDevice::open();
+  ASSERT_TRUE(device);
+  SoundPlayer player(device.get());
+  const auto t0 = std::chrono::steady_clock::now();
+  for (double t = 0; t < seconds;) {
+    browser.advanceTime(t);
+    player.update(browser, camera);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  }
+}  // closing the device finishes the file
+
+TEST(SoundWave, AMidiClipIsHeardWhileItRunsAndSilentWithoutSoundFont) {
+  testing::TempDir dir;
+  const std::string out = waveOutput();
+  const std::string midi = dir.write("three.mid", threeNoteMidi());
+  CVrmlBrowser browser;
+  ASSERT_TRUE(loadWorld(
+      browser, nearSound("DEF M AudioClip { url \"" + midi + "\" startTime 0.3 stopTime 0.9 }")));
+  Camera camera;
+  playFor(browser, camera, 1.3);
+  NodeHandle m;
+  ASSERT_TRUE(browser.findNode("M", m));
+  EXPECT_NEAR(*m.node()->field("duration_changed")->as<double>(), 1.5, 1e-9);
+
+  double step = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  ASSERT_GT(rms.size(), size_t(1.2 / 0.02)) << "wave output missing or short";
+  double during = 1;  // the quietest moment while the clip runs
+  // Within what the wave writer's period and the frame loop add; the file
+  // is rendered once the clip starts, which may take a busy machine a
+  // while.
+  for (size_t i = 0; i < rms.size(); ++i) {
+    const double t = double(i) * step;
+    if (t < 0.15 || t > 1.05) {
+      EXPECT_LT(rms[i], 0.0005) << "sound at " << t << " s";
+    }
+    if (t > 0.55 && t < 0.75) during = std::min(during, rms[i]);
+  }
+  EXPECT_GT(during, 0.002) << "the MIDI clip was not heard throughout";
+  EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("Sound not played"), std::string::npos);
+
+  // The same world where no SoundFont can be found: silence and one line.
+  ::setenv("KESTREL_SOUNDFONT", dir.file("none.sf2").c_str(), 1);
+  CVrmlBrowser again;
+  ASSERT_TRUE(loadWorld(again, nearSound("AudioClip { url \"" + midi + "\" stopTime 0.5 }")));
+  playFor(again, camera, 0.6);
+  ::unsetenv("KESTREL_SOUNDFONT");
+  for (double level : loudness(out, 0.02, step)) EXPECT_LT(level, 0.0005);
+  const std::string log = testing::readFile(dir.file("kestrel.log"));
+  EXPECT_NE(log.find("Sound not played"), std::string::npos) << log;
+  EXPECT_NE(log.find("no General MIDI SoundFont installed"), std::string::npos) << log;
+}
+
+// A world playing a real two-track MIDI file in a loop: its length is known
+// when the clock runs, the file is rendered beside the frames (the first
+// update returns with nothing playing yet, a later one starts the music),
+// and the music is heard once rendered.
+TEST(SoundWave, CorpusMidiWorldPlaysItsPrelude) {
+  testing::TempDir dir;
+  const std::string out = waveOutput();
+  CVrmlBrowser browser;
+  ASSERT_TRUE(loadCorpusWorld(browser, "testing/corpus/media/kestrel__midi_prelude.wrl"));
+  Camera camera;
+  camera.viewer.position = {0, 1.6f, 6};
+  camera.view = Mat4::translation({0, -1.6f, -6});
+  {
+    auto device = SoundDevice::open();
+    ASSERT_TRUE(device);
+    SoundPlayer player(device.get());
+    browser.advanceTime(0);
+    player.update(browser, camera);
+    EXPECT_EQ(player.playing(), 0u);  // a minute of music takes longer to render
+    EXPECT_TRUE(testing::waitFor([&] {
+      player.update(browser, camera);
+      return player.playing() == 1;
+    }, 20000));
+    EXPECT_EQ(player.filesDecoded(), 1u);
+  }
+  playFor(browser, camera, 2.0);
+  NodeHandle prelude;
+  ASSERT_TRUE(browser.findNode("Prelude", prelude));
+  const double length = audioClipDuration(testing::sourcePath("testing/corpus/media/wtc2p02.mid"));
+  EXPECT_GT(length, 50);
+  EXPECT_NEAR(*prelude.node()->field("duration_changed")->as<double>(), length, 1e-9);
+  double step = 0, heard = 0;
+  const std::vector<double> rms = loudness(out, 0.02, step);
+  ASSERT_GT(rms.size(), size_t(1.8 / 0.02)) << "wave output missing or short";
+  for (size_t i = size_t(1.2 / step); i < size_t(1.8 / step); ++i) heard = std::max(heard, rms[i]);
+  EXPECT_GT(heard, 0.002) << "the prelude was not heard";
+  EXPECT_EQ(testing::readFile(dir.file("kestrel.log")).find("Sound not played"), std::string::npos);
+}
+
+// A mesh that changes every frame (a morph) leaves the playing Sounds
+// alone: no source restarts and no file is decoded again (a MIDI file
+// would be rendered again each frame). Nodes leaving the scene still make
+// the player forget what it decoded, as their memory may be reused.
+TEST(SoundWave, ChangingMeshesKeepDecodedClips) {
+  testing::TempDir dir;
+  waveOutput();
+  const std::string clip = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
+  CVrmlBrowser browser;
+  ASSERT_TRUE(loadWorld(
+      browser, nearSound("AudioClip { url \"" + clip + "\" loop TRUE }") +
+                   "Shape { geometry IndexedFaceSet { coord DEF C Coordinate {\n"
+                   "  point [ 0 0 0, 1 0 0, 0 1 0 ] } coordIndex [ 0 1 2 ] } }\n"
+                   "DEF G Group { children Shape { geometry Box {} } }\n"));
+  FieldHandle point, children;
+  ASSERT_TRUE(findField(browser, "C", "point", point));
+  ASSERT_TRUE(findField(browser, "G", "children", children));
+  Camera camera;
+  auto device = SoundDevice::open();
+  ASSERT_TRUE(device);
+  SoundPlayer player(device.get());
+  for (int frame = 0; frame < 10; ++frame) {
+    const float y = 1.0f + 0.1f * float(frame);
+    ASSERT_TRUE(point.set(FieldValue{FieldType::MFVec3f,
+                                     std::vector<Vec3f>{{0, 0, 0}, {1, 0, 0}, {0, y, 0}}}));
+    browser.advanceTime(0.01 * frame);
+    player.update(browser, camera);
+    EXPECT_EQ(player.playing(), 1u);
+  }
+  EXPECT_EQ(player.filesDecoded(), 1u);
+  ASSERT_TRUE(children.set(FieldValue{FieldType::MFNode, std::vector<NodePtr>{}}));
+  browser.advanceTime(0.2);
+  player.update(browser, camera);
+  EXPECT_EQ(player.playing(), 1u);
+  EXPECT_EQ(player.filesDecoded(), 2u);
+}
+
 TEST(SoundWave, PriorityThenLoudnessChooseWhoPlaysWhenSourcesRunOut) {
   testing::TempDir dir;
   waveOutput();
@@ -181,12 +351,7 @@ TEST(SoundWave, CorpusJukeboxWorldPlaysItsFiles) {
   testing::TempDir dir;
   const std::string out = waveOutput();
   CVrmlBrowser browser;
-  browser.setMediaProbe(mediaFileLength);
-  VrmlContent content;
-  ASSERT_TRUE(browser.createFromFile(
-      testing::sourcePath("testing/corpus/media/castle-engine__demo-models__sound.wrl"), content))
-      << browser.lastError().text();
-  ASSERT_TRUE(browser.appendToRoot(content));
+  ASSERT_TRUE(loadCorpusWorld(browser, "testing/corpus/media/castle-engine__demo-models__sound.wrl"));
   auto start = [&](const char* name, double from, double to) {
     NodeHandle clip;
     FieldHandle startTime, stopTime;
@@ -256,17 +421,9 @@ TEST(SoundWave, AnotherUrlIsHeardAtOnce) {
   const std::string loud = dir.write("tone.wav", wavBytes(1, 22050, tone(22050, 2.0, 440)));
 
   CVrmlBrowser browser;
-  browser.setMediaProbe(mediaFileLength);
-  VrmlContent content;
-  ASSERT_TRUE(browser.createFromString(
-      "Sound { minFront 50 minBack 50 maxFront 100 maxBack 100\n"
-      "  source DEF A AudioClip { url \"" + quiet + "\" loop TRUE } }\n", content))
-      << browser.lastError().text();
-  ASSERT_TRUE(browser.appendToRoot(content));
-  NodeHandle a;
+  ASSERT_TRUE(loadWorld(browser, nearSound("DEF A AudioClip { url \"" + quiet + "\" loop TRUE }")));
   FieldHandle url;
-  ASSERT_TRUE(browser.findNode("A", a));
-  ASSERT_TRUE(browser.field(a, "url", url));
+  ASSERT_TRUE(findField(browser, "A", "url", url));
   Camera camera;
   {
     auto device = SoundDevice::open();

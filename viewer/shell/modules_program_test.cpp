@@ -1,7 +1,7 @@
 // The kestrel program links none of the big libraries: the window (Qt), the
-// model formats (assimp) and the media codecs (FFmpeg, OpenAL, libsndfile)
-// are modules it opens only when a run needs them. A run that reads VRML
-// maps none of them; a missing or broken window module is refused with one
+// model formats (assimp) and the media codecs (FFmpeg, OpenAL, libsndfile,
+// FluidSynth) are modules it opens only when a run needs them. A run that
+// reads VRML maps none of them; a missing or broken window module is refused with one
 // clear line and a non-zero status.
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ std::vector<std::string> mappedModuleLibraries(const std::string& loaderTrace) {
   std::vector<std::string> found;
   for (const char* name : {"libkestrel_window", "libQt6", "libkestrel_model_formats",
                            "libassimp", "libkestrel_media_codecs", "libavcodec", "libavformat",
-                           "libopenal", "libsndfile"}) {
+                           "libopenal", "libsndfile", "libfluidsynth"}) {
     if (loaderTrace.find(name) != std::string::npos) found.push_back(name);
   }
   return found;
