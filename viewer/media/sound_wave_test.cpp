@@ -225,7 +225,8 @@ TEST(SoundWave, AMidiClipIsHeardWhileItRunsAndSilentWithoutSoundFont) {
   EXPECT_NE(log.find("no General MIDI SoundFont installed"), std::string::npos) << log;
 }
 
-// A world playing a real two-track MIDI file in a loop: its length is known
+// A world playing a real two-track MIDI file (the corpus's) in a loop, from
+// a piano at the origin: its length is known
 // when the clock runs, the file is rendered beside the frames (the first
 // update returns with nothing playing yet, a later one starts the music),
 // and the music is heard once rendered.
@@ -233,7 +234,13 @@ TEST(SoundWave, CorpusMidiWorldPlaysItsPrelude) {
   testing::TempDir dir;
   const std::string out = waveOutput();
   CVrmlBrowser browser;
-  ASSERT_TRUE(loadCorpusWorld(browser, "testing/corpus/media/kestrel__midi_prelude.wrl"));
+  const std::string midi = testing::sourcePath("testing/corpus/media/wtc2p02.mid");
+  ASSERT_TRUE(loadWorld(browser,
+                        "Viewpoint { position 0 1.6 6 }\n"
+                        "DEF Piano Transform { translation 0 0.5 0 children [\n"
+                        "  Shape { geometry Box { size 2 1 1 } }\n"
+                        "  Sound { minFront 30 minBack 30 maxFront 60 maxBack 60 spatialize FALSE\n"
+                        "    source DEF Prelude AudioClip { url \"" + midi + "\" loop TRUE } } ] }\n"));
   Camera camera;
   camera.viewer.position = {0, 1.6f, 6};
   camera.view = Mat4::translation({0, -1.6f, -6});
@@ -253,7 +260,7 @@ TEST(SoundWave, CorpusMidiWorldPlaysItsPrelude) {
   playFor(browser, camera, 2.0);
   NodeHandle prelude;
   ASSERT_TRUE(browser.findNode("Prelude", prelude));
-  const double length = audioClipDuration(testing::sourcePath("testing/corpus/media/wtc2p02.mid"));
+  const double length = audioClipDuration(midi);
   EXPECT_GT(length, 50);
   EXPECT_NEAR(*prelude.node()->field("duration_changed")->as<double>(), length, 1e-9);
   double step = 0, heard = 0;
