@@ -151,17 +151,18 @@ class Writer {
           out() += " IS " + link->interfaceName;
         } else if (holdsValue(f.access)) {
           out() += ' ';
-          value(n.values[i]);
+          value(n.value(i));
         }
         continue;
       }
       if (link) {
         newline();
         out() += f.name + " IS " + link->interfaceName;
-      } else if (holdsValue(f.access) && !sameValue(n.values[i], f.defaultValue)) {
+      } else if (holdsValue(f.access) && n.storesValue(i) &&
+                 !sameValue(n.value(i), f.defaultValue)) {  // unstored: the default
         newline();
         out() += f.name + ' ';
-        value(n.values[i]);
+        value(n.value(i));
       }
     }
   }

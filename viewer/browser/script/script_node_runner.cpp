@@ -68,7 +68,7 @@ bool ScriptRunner::load(const ScriptSource& source) {
 void ScriptRunner::sendAssigned(Cascade& running) {
   NodePtr n = node();
   globals_.forEachAssigned([&](int i) {
-    if (n) running.emit(n, i, n->values[static_cast<size_t>(i)]);
+    if (n) running.emit(n, i, n->value(static_cast<size_t>(i)));
   });
 }
 
