@@ -1,4 +1,4 @@
-// The member values of one node, in 16 bytes, in one of two layouts:
+// The member values of one node, in 8 bytes, in one of two layouts:
 // - sparse: only the members set apart from their type's defaults, in
 //   member order, with a bit per member saying which are stored. A parsed
 //   node of a large scene sets a third of its members or fewer, so the
@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "viewer/browser/field_value.h"
@@ -33,32 +34,28 @@ class FieldValues {
   // the layout.
   static constexpr size_t kMaxSparseMembers = 63;
 
-  // An empty dense list.
+  // An empty list: sparse, with nothing stored, and nothing allocated.
   FieldValues() = default;
-  // A sparse list with nothing stored.
-  static FieldValues sparse() {
-    FieldValues v;
-    v.shape_ = kSparseBit;
-    return v;
-  }
+  static FieldValues sparse() { return FieldValues(); }
   FieldValues(const FieldValues&) = delete;
   FieldValues& operator=(const FieldValues&) = delete;
-  FieldValues(FieldValues&& other) noexcept
-      : data_(std::move(other.data_)), shape_(std::exchange(other.shape_, 0)) {}
+  FieldValues(FieldValues&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
   FieldValues& operator=(FieldValues&& other) noexcept {
-    data_ = std::move(other.data_);
-    shape_ = std::exchange(other.shape_, 0);
+    if (this != &other) {
+      release();
+      block_ = std::exchange(other.block_, nullptr);
+    }
     return *this;
   }
-  ~FieldValues() = default;
+  ~FieldValues() { release(); }
 
-  bool isSparse() const { return (shape_ & kSparseBit) != 0; }
+  bool isSparse() const { return (shape() & kSparseBit) != 0; }
 
   // Either layout: the value stored for MEMBER, or null when the list is
   // sparse and MEMBER is at its default.
   const FieldValue* find(size_t member) const {
-    if (!isSparse()) return &data_[member];
-    return isStored(member) ? &data_[slotOf(member)] : nullptr;
+    if (!isSparse()) return &block_->values()[member];
+    return isStored(member) ? &block_->values()[slotOf(member)] : nullptr;
   }
   bool isStored(size_t member) const {
     return !isSparse() || (member < kMaxSparseMembers && (storedMask() >> member & 1) != 0);
@@ -70,22 +67,22 @@ class FieldValues {
   // order (the sparse values move). MEMBER < kMaxSparseMembers when sparse.
   void store(size_t member, FieldValue value) {
     if (!isSparse()) {
-      data_[member] = std::move(value);
+      block_->values()[member] = std::move(value);
       return;
     }
     assert(member < kMaxSparseMembers);
     const size_t slot = slotOf(member);
     if (isStored(member)) {
-      data_[slot] = std::move(value);
+      block_->values()[slot] = std::move(value);
       return;
     }
     const size_t count = storedCount();
-    auto moved = std::make_unique<FieldValue[]>(count + 1);
-    for (size_t i = 0; i < slot; ++i) moved[i] = std::move(data_[i]);
-    moved[slot] = std::move(value);
-    for (size_t i = slot; i < count; ++i) moved[i + 1] = std::move(data_[i]);
-    data_ = std::move(moved);
-    shape_ |= uint64_t{1} << member;
+    Block* grown = Block::make(count + 1, (shape() | uint64_t{1} << member) | kSparseBit);
+    FieldValue* to = grown->values();
+    for (size_t i = 0; i < slot; ++i) new (&to[i]) FieldValue(std::move(at(i)));
+    new (&to[slot]) FieldValue(std::move(value));
+    for (size_t i = slot; i < count; ++i) new (&to[i + 1]) FieldValue(std::move(at(i)));
+    replaceBlock(grown);
   }
 
   // Turns a sparse list dense with COUNT members, those not stored set to
@@ -93,17 +90,20 @@ class FieldValues {
   template <class Initial>
   void makeDense(size_t count, Initial&& initial) {
     if (!isSparse()) return;
-    auto all = std::make_unique<FieldValue[]>(count);
+    Block* all = Block::make(count, denseShape(count, count));
     size_t slot = 0;
     for (size_t m = 0; m < count; ++m) {
-      all[m] = isStored(m) ? std::move(data_[slot++]) : FieldValue(initial(m));
+      if (isStored(m)) {
+        new (&all->values()[m]) FieldValue(std::move(at(slot++)));
+      } else {
+        new (&all->values()[m]) FieldValue(initial(m));
+      }
     }
-    data_ = std::move(all);
-    shape_ = denseShape(count, count);
+    replaceBlock(all);
   }
 
   // The dense layout's interface: a vector of FieldValue.
-  size_t size() const { return size_t(shape_ & 0xffffffffu); }
+  size_t size() const { return isSparse() ? 0 : size_t(shape() & 0xffffffffu); }
   bool empty() const { return storedCount() == 0; }
   FieldValue& operator[](size_t i) { return denseData()[i]; }
   const FieldValue& operator[](size_t i) const { return denseData()[i]; }
@@ -129,42 +129,66 @@ class FieldValues {
   }
   // Appends VALUE (dense only; an empty sparse list turns dense).
   void push_back(FieldValue value) {
-    if (isSparse()) {
-      assert(storedCount() == 0);
-      shape_ = 0;
-    }
-    if (size() == capacity()) moveTo(capacity() == 0 ? 4 : capacity() * 2);
-    data_[size()] = std::move(value);
-    shape_ = denseShape(size() + 1, capacity());
+    assert(!isSparse() || storedCount() == 0);
+    if (isSparse() || size() == capacity()) moveTo(capacity() == 0 ? 4 : capacity() * 2);
+    const size_t n = size();
+    new (&block_->values()[n]) FieldValue(std::move(value));
+    block_->shape = denseShape(n + 1, capacity());
   }
 
  private:
   static constexpr uint64_t kSparseBit = uint64_t{1} << 63;
 
+  // One allocation: the layout word, then the values (as many as the
+  // layout says are made; a dense list's capacity beyond its size is raw).
+  struct Block {
+    // Sparse: kSparseBit | a bit per stored member. Dense: size in the low
+    // 32 bits, capacity in the high 31.
+    uint64_t shape;
+    FieldValue* values() { return std::launder(reinterpret_cast<FieldValue*>(this + 1)); }
+    static Block* make(size_t room, uint64_t shape) {
+      void* raw = ::operator new(sizeof(Block) + room * sizeof(FieldValue));
+      return new (raw) Block{shape};
+    }
+  };
+  static_assert(sizeof(Block) % alignof(FieldValue) == 0);
+
   static uint64_t denseShape(size_t size, size_t capacity) {
     return uint64_t(size) | uint64_t(capacity) << 32;
   }
-  uint64_t storedMask() const { return shape_ & ~kSparseBit; }
+  // No block reads as an empty sparse list.
+  uint64_t shape() const { return block_ ? block_->shape : kSparseBit; }
+  uint64_t storedMask() const { return shape() & ~kSparseBit; }
   // Where MEMBER is (or would go) among the sparse values.
   size_t slotOf(size_t member) const {
     return size_t(std::popcount(storedMask() & ((uint64_t{1} << member) - 1)));
   }
-  size_t capacity() const { return size_t(shape_ >> 32); }
+  size_t capacity() const { return isSparse() ? 0 : size_t(shape() >> 32); }
+  FieldValue& at(size_t slot) const { return block_->values()[slot]; }
   FieldValue* denseData() const {
-    assert(!isSparse());
-    return data_.get();
+    assert(!isSparse() || !block_);
+    return block_ ? block_->values() : nullptr;
   }
   void moveTo(size_t capacity) {
-    auto moved = std::make_unique<FieldValue[]>(capacity);
-    for (size_t i = 0; i < size(); ++i) moved[i] = std::move(data_[i]);
-    data_ = std::move(moved);
-    shape_ = denseShape(size(), capacity);
+    const size_t n = size();
+    Block* moved = Block::make(capacity, denseShape(n, capacity));
+    for (size_t i = 0; i < n; ++i) new (&moved->values()[i]) FieldValue(std::move(at(i)));
+    replaceBlock(moved);
+  }
+  // Frees the current block (its values moved from or not) for BLOCK.
+  void replaceBlock(Block* block) {
+    release();
+    block_ = block;
+  }
+  void release() {
+    if (!block_) return;
+    const size_t made = storedCount();
+    for (size_t i = 0; i < made; ++i) at(i).~FieldValue();
+    ::operator delete(block_);
+    block_ = nullptr;
   }
 
-  std::unique_ptr<FieldValue[]> data_;
-  // Sparse: kSparseBit | a bit per stored member. Dense: size in the low
-  // 32 bits, capacity in the high 31.
-  uint64_t shape_ = 0;
+  Block* block_ = nullptr;  // null: sparse, nothing stored
 };
 
 }  // namespace kestrel

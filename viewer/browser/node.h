@@ -22,6 +22,7 @@
 
 #include "viewer/browser/field_value.h"
 #include "viewer/browser/field_values.h"
+#include "viewer/browser/node_name.h"
 #include "viewer/browser/node_type.h"
 
 namespace kestrel {
@@ -64,7 +65,7 @@ struct NodeExtras {
 
 struct Node {
   NodeTypePtr type;
-  std::string name;  // DEF name, empty when none
+  NodeName name;  // DEF name, empty when none
 
   // How many members the node has (its type's).
   size_t valueCount() const { return type->fields.size(); }
@@ -112,7 +113,7 @@ struct Node {
   // Gives every member a value of its own (see FieldValues).
   void makeDense();
 
-  FieldValues values_ = FieldValues::sparse();
+  FieldValues values_;
   // The empty block every node without extras reads.
   static const NodeExtras& noExtras();
   std::unique_ptr<NodeExtras> extras_;

@@ -156,5 +156,29 @@ TEST(NodeValues, AnEditedValueStaysPutAcrossLaterEdits) {
   EXPECT_EQ(*m->field("ambientIntensity")->as<float>(), 0.2f);
 }
 
+TEST(NodeValues, DefNamesAreHeldAsTextAndCopiedWithTheirNodes) {
+  NodeName none;
+  EXPECT_TRUE(none.empty());
+  EXPECT_EQ(none.view(), "");
+  const std::string text = std::string(300, 'n') + "_end";
+  NodeName name(text);
+  EXPECT_EQ(name.size(), 304u);
+  NodeName copy = name;
+  EXPECT_EQ(copy, name);
+  EXPECT_TRUE(copy.view().ends_with("_end"));
+  copy = std::string_view("other");
+  EXPECT_EQ(copy, std::string_view("other"));
+  EXPECT_EQ(name.size(), 304u);  // a copy owns its text
+  NodeName moved = std::move(copy);
+  EXPECT_EQ("DEF " + moved + " Group", "DEF other Group");
+  moved = std::string_view();
+  EXPECT_TRUE(moved.empty());
+
+  Scene scene = parsed("PROTO P [] { DEF Inner Group {} } DEF Outer P {}");
+  NodePtr body = scene.names.at("Outer")->extras().protoBody.at(0);
+  EXPECT_EQ(body->name, std::string_view("Inner"));
+  EXPECT_EQ(scene.names.at("Outer")->name.str(), "Outer");
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -46,7 +46,7 @@ ScriptRunner::ScriptRunner(World& w, const NodePtr& node, const ScriptOrigin& or
   globals = &globals_;
   world = &w;
   self = node;
-  name = node->name.empty() ? "Script" : node->name;
+  name = node->name.empty() ? "Script" : node->name.str();
   baseDir = origin.baseDir;
   worldUrl = origin.url;
   const bool* direct = node->field("directOutput")->as<bool>();
