@@ -25,8 +25,8 @@ NodePtr Node::create(NodeTypePtr type) {
   return node;
 }
 
-void Node::makeDense() {
-  values_.makeDense(valueCount(), [this](size_t i) -> const FieldValue& {
+void Node::makeDense(size_t members) {
+  values_.makeDense(members, [this](size_t i) -> const FieldValue& {
     return type->initialValue(i);
   });
 }
@@ -43,9 +43,7 @@ void Node::storeValue(size_t i, FieldValue value) {
 
 void Node::appendValue(FieldValue value) {
   // The type has grown already: make the members before it dense, then add.
-  values_.makeDense(valueCount() - 1, [this](size_t i) -> const FieldValue& {
-    return type->initialValue(i);
-  });
+  makeDense(valueCount() - 1);
   values_.push_back(std::move(value));
 }
 

@@ -110,8 +110,10 @@ struct Node {
   }
 
  private:
-  // Gives every member a value of its own (see FieldValues).
-  void makeDense();
+  // Gives each of the first MEMBERS members a value of its own (see
+  // FieldValues); no-op once the node is dense.
+  void makeDense(size_t members);
+  void makeDense() { makeDense(valueCount()); }
 
   FieldValues values_;
   // The empty block every node without extras reads.
