@@ -142,10 +142,6 @@ std::string_view SceneText::view() const { return mapping_ ? mapping_->bytes() :
 
 bool SceneText::cutShort() const { return mapping_ && mapping_->cutShort(); }
 
-void SceneText::releaseBefore(size_t offset) const {
-  if (mapping_) mapping_->releaseBefore(offset);
-}
-
 FileRead readSceneText(const std::string& path, size_t maxBytes, SceneText& text) {
   text = std::string();
   FileRead read;

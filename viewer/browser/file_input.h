@@ -68,9 +68,6 @@ class SceneText {
   bool cutShort() const;
   // Whether the text is the file's pages rather than a copy.
   bool mapped() const { return mapping_ != nullptr; }
-  // A parse of the text is past OFFSET: a mapped file's pages before it
-  // may leave memory (FileMapping::releaseBefore). No-op for a buffer.
-  void releaseBefore(size_t offset) const;
 
  private:
   friend FileRead readSceneText(const std::string&, size_t, SceneText&);

@@ -9,10 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -194,65 +191,6 @@ TEST(SceneTextFile, AParsedSceneOutlivesTheMappingItWasReadFrom) {
   });
   EXPECT_EQ(named, 5000u);
   ASSERT_NE(scene.names.find("node_4999"), nullptr);
-}
-
-// The resident kilobytes of the mapping that starts at ADDRESS, from
-// /proc/self/smaps; -1 when no mapping starts there.
-long residentKiB(const void* address) {
-  std::ifstream smaps("/proc/self/smaps");
-  std::string line;
-  bool inside = false;
-  char start[32];
-  std::snprintf(start, sizeof start, "%lx-", reinterpret_cast<unsigned long>(address));
-  while (std::getline(smaps, line)) {
-    if (line.find('-') != std::string::npos && line.find(' ') > line.find('-') &&
-        std::isxdigit(static_cast<unsigned char>(line[0]))) {
-      inside = line.starts_with(start);
-    } else if (inside && line.starts_with("Rss:")) {
-      return std::stol(line.substr(4));
-    }
-  }
-  return -1;
-}
-
-TEST(SceneTextFile, AParseLetsTheMappedPagesBehindItGo) {
-  ScratchDir dir;
-  const std::string large = namedScene(60000);
-  ASSERT_GE(large.size(), size_t{3} << 20);
-  const std::string path = writeFile(dir, "large.wrl", large);
-  SceneText text;
-  ASSERT_EQ(readSceneFile(path, text), FileRead::kOk);
-  ASSERT_TRUE(text.mapped());
-  const std::string_view bytes = text.view();
-  size_t sum = 0;
-  for (size_t i = 0; i < bytes.size(); i += 4096) sum += static_cast<unsigned char>(bytes[i]);
-  EXPECT_GT(sum, 0u);
-  const long whole = residentKiB(bytes.data());
-  ASSERT_GE(whole, long(large.size() / 1024) - 4);
-
-  ParseOptions options;
-  std::vector<size_t> told;
-  options.pastText = [&](size_t offset) {
-    told.push_back(offset);
-    text.releaseBefore(offset);
-  };
-  Scene scene;
-  ParseError error;
-  ASSERT_TRUE(parseVrml(text, options, scene, error)) << error.text();
-  ASSERT_GE(told.size(), 2u);
-  EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
-  EXPECT_LE(told.back(), large.size());
-  // What was told has left memory, nothing after it did...
-  const long after = residentKiB(bytes.data());
-  EXPECT_LE(after, whole - long(told.back() / 1024) + 8) << whole << " " << after;
-  // ... and the bytes read as before, from the file.
-  EXPECT_EQ(text.view(), large);
-  ASSERT_EQ(scene.items.size(), 60000u);
-  EXPECT_NE(scene.names.find("node_59999"), nullptr);
-  // A buffer ignores it.
-  SceneText buffer(std::string("#VRML V2.0 utf8\n"));
-  buffer.releaseBefore(10);
-  EXPECT_EQ(buffer.view(), "#VRML V2.0 utf8\n");
 }
 
 TEST(SceneTextFile, ParsesRacingATruncatingWriterNeverCrash) {

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -124,14 +123,6 @@ FileMapping::~FileMapping() {
   freeSlot(slot_);
   ::munmap(const_cast<char*>(data_), size_);
   ::close(fd_);
-}
-
-void FileMapping::releaseBefore(size_t offset) const {
-  const auto pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  const size_t whole = std::min(offset, size_) / pageSize * pageSize;
-  // The mapping is private and never written: dropping its pages loses
-  // nothing, the next read of them maps the file's again.
-  if (whole > 0) ::madvise(const_cast<char*>(data_), whole, MADV_DONTNEED);
 }
 
 bool FileMapping::cutShort() const {

@@ -30,11 +30,6 @@ class FileMapping {
   // Whether the file lost part of these bytes since it was mapped: it is
   // shorter now, or pages that it lost were read (they read as zeros).
   bool cutShort() const;
-  // Lets the whole pages before OFFSET leave the process's memory: a parse
-  // that has read past them says so, and a large file then does not stay
-  // resident in full. Their bytes stay readable (a read faults them back
-  // in from the file), so a look back costs time only.
-  void releaseBefore(size_t offset) const;
 
  private:
   FileMapping(const char* data, size_t size, size_t slot, int fd)

@@ -12,10 +12,6 @@ namespace vrml_parse {
 namespace {
 
 constexpr std::string_view kHeader = "#VRML V2.0 utf8";
-// How far the parse goes between telling the caller it is past the text
-// behind it (ParseOptions::pastText): a mapped file then keeps about this
-// much of itself resident.
-constexpr size_t kPastTextStep = size_t{1} << 20;
 
 }  // namespace
 
@@ -44,13 +40,8 @@ bool Parser::parseScene(Scene& scene) {
   if (!header()) return false;
   Scope top;
   top.items = &scene.items;
-  size_t told = 0;
   while (!lex_.atEnd()) {
     if (!statement(top)) return false;
-    if (options_.pastText && lex_.offset() - told >= kPastTextStep) {
-      told = lex_.offset();
-      options_.pastText(told);
-    }
   }
   scene.names = std::move(top.names);
   scene.baseDir = options_.baseDir;

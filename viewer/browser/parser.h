@@ -42,10 +42,6 @@ struct ParseOptions {
   // problem fails the whole parse.
   WarningSink warn;
   std::string sourceName;  // names the text in warnings (a file path or URL)
-  // Told now and then, between top-level statements, that the parse is
-  // past OFFSET of the text and will not need what lies before it (a
-  // mapped file can let those pages go: SceneText::releaseBefore).
-  std::function<void(size_t offset)> pastText;
 };
 
 // Parses TEXT into SCENE (replacing its content). On failure fills ERROR,

@@ -28,7 +28,6 @@ bool parseFile(const std::string& path, Scene& scene, std::string& problem,
     return resolver.load(url, base, fetched, dir);
   };
   options.sourceName = path;
-  options.pastText = [&text](size_t offset) { text.releaseBefore(offset); };
   if (warnings != nullptr) {
     options.warn = [warnings](const ParseWarning& w) {
       *warnings += w.file + ": line " + std::to_string(w.line) + ", column " +

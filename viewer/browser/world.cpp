@@ -78,7 +78,6 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
   options.warn = logWarning;
   options.sourceName = path;
-  options.pastText = [&text](size_t offset) { text.releaseBefore(offset); };
   const bool parsed = parseVrml(text, options, content, error);
   if (text.cutShort()) {
     content = Scene{};
