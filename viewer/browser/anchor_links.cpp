@@ -71,7 +71,7 @@ std::vector<NodePtr> viewpointsOf(const std::vector<NodePtr>& roots) {
 std::string viewpointLabel(const Node& viewpoint, size_t index) {
   std::string description = fieldOr(viewpoint, "description", std::string{});
   if (!description.empty()) return description;
-  if (!viewpoint.name.empty()) return viewpoint.name;
+  if (!viewpoint.name.empty()) return viewpoint.name.str();
   return "Viewpoint " + std::to_string(index + 1);
 }
 

@@ -66,7 +66,7 @@ bool isDragSensor(const Node& node) {
 void sendOut(const NodePtr& node, std::string_view name, FieldValue value, Cascade& cascade) {
   int i = node->type->findField(name);
   if (i < 0 || node->type->fields[size_t(i)].type != value.type) return;
-  node->values[size_t(i)] = value;
+  node->editValue(size_t(i)) = value;
   cascade.emit(node, i, std::move(value));
 }
 

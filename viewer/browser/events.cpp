@@ -14,7 +14,7 @@ bool changeChildren(Node& n, const std::string& event, const FieldValue& v, int&
   changed = n.type->findField("children");
   const auto* nodes = v.as<std::vector<NodePtr>>();
   if (changed < 0 || nodes == nullptr) return false;
-  auto& children = *n.values[static_cast<size_t>(changed)].as<std::vector<NodePtr>>();
+  auto& children = *n.editValue(static_cast<size_t>(changed)).as<std::vector<NodePtr>>();
   for (const NodePtr& c : *nodes) {
     auto at = std::find(children.begin(), children.end(), c);
     if (event == "addChildren" && at == children.end() && c) children.push_back(c);
@@ -38,7 +38,7 @@ std::vector<NodePtr> arrivingNodes(const Node& node, int field, const FieldValue
   if (decl.name == "removeChildren") return {};
   const auto* list = value.as<std::vector<NodePtr>>();
   if (list == nullptr || decl.access == Access::EventIn) return nodesIn(value);
-  const auto* current = node.values[static_cast<size_t>(field)].as<std::vector<NodePtr>>();
+  const auto* current = node.value(static_cast<size_t>(field)).as<std::vector<NodePtr>>();
   size_t same = 0;
   while (current && same < list->size() && same < current->size() &&
          (*list)[same] == (*current)[same]) {
@@ -57,8 +57,8 @@ bool wouldContainItself(const Node& node, std::vector<NodePtr> arriving) {
     arriving.pop_back();
     if (!n || !seen.insert(n.get()).second || n->type->script) continue;
     if (n.get() == &node) return true;
-    for (const FieldValue& v : n->values) {
-      for (NodePtr& child : nodesIn(v)) arriving.push_back(std::move(child));
+    for (size_t i = 0; i < n->valueCount(); ++i) {
+      for (NodePtr& child : nodesIn(n->value(i))) arriving.push_back(std::move(child));
     }
   }
   return false;
@@ -67,7 +67,7 @@ bool wouldContainItself(const Node& node, std::vector<NodePtr> arriving) {
 }  // namespace
 
 bool Cascade::send(const NodePtr& node, int field, FieldValue value) {
-  if (!node || field < 0 || static_cast<size_t>(field) >= node->values.size()) return false;
+  if (!node || field < 0 || static_cast<size_t>(field) >= node->valueCount()) return false;
   if (node->type->fields[static_cast<size_t>(field)].type != value.type) return false;
   queue_.push_back({node, field, std::move(value), false});
   run();
@@ -83,7 +83,7 @@ void emitEventOut(const NodePtr& node, std::string_view name, FieldValue value,
                   Cascade& cascade) {
   int i = node->type->findField(name);
   if (i < 0 || node->type->fields[size_t(i)].type != value.type) return;
-  node->values[size_t(i)] = value;
+  node->editValue(size_t(i)) = value;
   cascade.emit(node, i, std::move(value));
 }
 
@@ -192,7 +192,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
       const float* f = value.as<float>();
       if (f && interpolate(*node, *f, out)) {
         int o = type.findField("value_changed");
-        node->values[static_cast<size_t>(o)] = out;
+        node->editValue(static_cast<size_t>(o)) = out;
         queue_.push_back({node, o, std::move(out), true});
       }
       return;
@@ -203,7 +203,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
       else changes_->noteRemoved();
     }
     if (changeChildren(*node, decl.name, value, changed)) {
-      queue_.push_back({node, changed, node->values[static_cast<size_t>(changed)], true});
+      queue_.push_back({node, changed, node->value(static_cast<size_t>(changed)), true});
       return;
     }
     if (decl.name.starts_with("set_")) {  // set_bind, set_height ... store what they name
@@ -223,7 +223,7 @@ void Cascade::deliver(const NodePtr& node, int field, FieldValue& value) {
 }
 
 void Cascade::store(Node& node, int field, const FieldValue& value) {
-  FieldValue& member = node.values[static_cast<size_t>(field)];
+  FieldValue& member = node.editValue(static_cast<size_t>(field));
   if (changes_) changes_->noteField(node, member, value);
   member = value;
 }

@@ -14,7 +14,7 @@ FieldType FieldHandle::type() const {
 }
 
 const FieldValue* FieldHandle::value() const {
-  return valid() ? &node_->values[static_cast<size_t>(field_)] : nullptr;
+  return valid() ? &node_->value(static_cast<size_t>(field_)) : nullptr;
 }
 
 bool FieldHandle::set(FieldValue v) const {

@@ -56,6 +56,16 @@ FieldValue FieldValue::zeroOf(FieldType type) {
   return v;
 }
 
+const FieldValue& FieldValue::zeroRef(FieldType type) {
+  static const auto zeros = [] {
+    constexpr size_t kTypes = size_t(FieldType::MFVec3f) + 1;
+    std::array<FieldValue, kTypes> all;
+    for (size_t t = 0; t < kTypes; ++t) all[t] = zeroOf(FieldType(t));
+    return all;
+  }();
+  return zeros[size_t(type)];
+}
+
 bool sameValue(const FieldValue& a, const FieldValue& b) {
   return a.type == b.type && a.data == b.data;
 }

@@ -165,6 +165,8 @@ struct FieldValue {
 
   // The default value of TYPE: zeros, empty lists, NULL node, rotation 0 0 1 0.
   static FieldValue zeroOf(FieldType type);
+  // The same, made once per type and kept for the whole process.
+  static const FieldValue& zeroRef(FieldType type);
 
   template <class T> T* as() { return dataAs<T>(data); }
   template <class T> const T* as() const { return dataAs<T>(data); }

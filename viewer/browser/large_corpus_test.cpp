@@ -34,7 +34,8 @@ std::map<std::string, int> countTypes(const std::vector<NodePtr>& roots) {
     stack.pop_back();
     if (!n) continue;
     ++counts[n->type->name];
-    for (const FieldValue& v : n->values) {
+    for (size_t i = 0; i < n->valueCount(); ++i) {
+      const FieldValue& v = n->value(i);
       if (const NodePtr* one = v.as<NodePtr>()) stack.push_back(*one);
       if (const auto* many = v.as<std::vector<NodePtr>>()) {
         stack.insert(stack.end(), many->begin(), many->end());

@@ -54,7 +54,8 @@ TEST(LenientCorpus, CompressedAndExtendedWorldsLoadWithOneWarning) {
       EXPECT_TRUE(urls[0].ends_with("crown.gif"));
       found = true;
     }
-    for (const FieldValue& v : n->values) {
+    for (size_t i = 0; i < n->valueCount(); ++i) {
+      const FieldValue& v = n->value(i);
       if (const NodePtr* one = v.as<NodePtr>()) stack.push_back(*one);
       if (const auto* many = v.as<std::vector<NodePtr>>()) {
         stack.insert(stack.end(), many->begin(), many->end());

@@ -49,7 +49,7 @@ void tickMediaClip(const NodePtr& clip, MediaClock& clock, Cascade& c) {
   auto out = [&](const char* name, FieldData d) {
     int i = n.type->findField(name);
     FieldValue v{n.type->fields[size_t(i)].type, std::move(d)};
-    n.values[size_t(i)] = v;
+    n.editValue(size_t(i)) = v;
     c.emit(clip, i, std::move(v));
   };
   if (clock.duration >= 0 && !clock.durationSent) {

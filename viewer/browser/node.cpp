@@ -16,26 +16,45 @@ NodeExtras& Node::editExtras() {
 
 NodePtr Node::create(NodeTypePtr type) {
   auto node = std::make_shared<Node>();
-  node->values.reserve(type->fields.size());
-  for (const FieldDecl& f : type->fields) {
-    if (f.access == Access::Field || f.access == Access::ExposedField) {
-      node->values.push_back(f.defaultValue);
-    } else {
-      node->values.push_back(FieldValue::zeroOf(f.type));
-    }
-  }
   node->type = std::move(type);
+  // A Script's interface grows as it is read, and a sparse list names only
+  // so many members: those nodes hold every value from the start.
+  if (node->type->script || node->valueCount() > FieldValues::kMaxSparseMembers) {
+    node->makeDense();
+  }
   return node;
 }
 
-FieldValue* Node::field(std::string_view memberName) {
-  int i = type->findField(memberName);
-  return i < 0 ? nullptr : &values[static_cast<size_t>(i)];
+void Node::makeDense(size_t members) {
+  values_.makeDense(members, [this](size_t i) -> const FieldValue& {
+    return type->initialValue(i);
+  });
+}
+
+FieldValue& Node::editValue(size_t i) {
+  makeDense();
+  return values_[i];
+}
+
+void Node::storeValue(size_t i, FieldValue value) {
+  if (values_.isSparse() && i >= FieldValues::kMaxSparseMembers) makeDense();
+  values_.store(i, std::move(value));
+}
+
+void Node::appendValue(FieldValue value) {
+  // The type has grown already: make the members before it dense, then add.
+  makeDense(valueCount() - 1);
+  values_.push_back(std::move(value));
 }
 
 const FieldValue* Node::field(std::string_view memberName) const {
   int i = type->findField(memberName);
-  return i < 0 ? nullptr : &values[static_cast<size_t>(i)];
+  return i < 0 ? nullptr : &value(static_cast<size_t>(i));
+}
+
+FieldValue* Node::editField(std::string_view memberName) {
+  int i = type->findField(memberName);
+  return i < 0 ? nullptr : &editValue(static_cast<size_t>(i));
 }
 
 }  // namespace kestrel

@@ -4,8 +4,15 @@
 //
 // Nodes are shared (a USE adds another owner). Routes hold their targets
 // weakly, so a route never keeps a node alive and a cycle of routes leaks
-// nothing. Invariant: values.size() == type->fields.size() and
-// values[i].type == type->fields[i].type.
+// nothing. Invariant: the node has a value for each of type->fields, and
+// value(i).type == type->fields[i].type.
+//
+// A node built by the parser or a PROTO copy stores only the values that
+// differ from its type's defaults; reads of the others give the type's
+// default. Its first edit (editValue, editField) gives it a value for every
+// member, at addresses that stay put from then on. So: never keep a
+// pointer or reference from value()/field() across an edit of the same
+// node; one from editValue()/editField() stays valid.
 #pragma once
 
 #include <memory>
@@ -15,6 +22,7 @@
 
 #include "viewer/browser/field_value.h"
 #include "viewer/browser/field_values.h"
+#include "viewer/browser/node_name.h"
 #include "viewer/browser/node_type.h"
 
 namespace kestrel {
@@ -57,8 +65,31 @@ struct NodeExtras {
 
 struct Node {
   NodeTypePtr type;
-  FieldValues values;
-  std::string name;  // DEF name, empty when none
+  NodeName name;  // DEF name, empty when none
+
+  // How many members the node has (its type's).
+  size_t valueCount() const { return type->fields.size(); }
+  // The value of member I (< valueCount()).
+  const FieldValue& value(size_t i) const {
+    const FieldValue* stored = values_.find(i);
+    return stored ? *stored : type->initialValue(i);
+  }
+  // Member I for changing; see the note above on addresses.
+  FieldValue& editValue(size_t i);
+  // Whether member I holds a value of its own rather than its type's
+  // default (every member does once the node has been edited).
+  bool storesValue(size_t i) const { return values_.isStored(i); }
+  // Sets member I while the node is being built, before anything holds
+  // its values: a node that has not been edited stays compact.
+  void storeValue(size_t i, FieldValue value);
+  // Adds a member at the end for a type that has just grown one (a
+  // Script's interface while it is read).
+  void appendValue(FieldValue value);
+  // VISIT(const FieldValue&) for every member, last first.
+  template <class Visit>
+  void forEachValueBackwards(Visit&& visit) const {
+    for (size_t i = valueCount(); i-- > 0;) visit(value(i));
+  }
 
   // The node's extra state; all empty or zero until editExtras() is called.
   const NodeExtras& extras() const { return extras_ ? *extras_ : noExtras(); }
@@ -69,15 +100,22 @@ struct Node {
   static NodePtr create(NodeTypePtr type);
 
   // The value of the member named NAME, or null.
-  FieldValue* field(std::string_view memberName);
   const FieldValue* field(std::string_view memberName) const;
+  // The same for changing; see the note above on addresses.
+  FieldValue* editField(std::string_view memberName);
   // The value of the member KEY names, or null when this node is not of
   // KEY's built-in type (or the type has no such member).
   const FieldValue* field(MemberKey key) const {
-    return key.index >= 0 && type->kind == key.kind ? &values[size_t(key.index)] : nullptr;
+    return key.index >= 0 && type->kind == key.kind ? &value(size_t(key.index)) : nullptr;
   }
 
  private:
+  // Gives each of the first MEMBERS members a value of its own (see
+  // FieldValues); no-op once the node is dense.
+  void makeDense(size_t members);
+  void makeDense() { makeDense(valueCount()); }
+
+  FieldValues values_;
   // The empty block every node without extras reads.
   static const NodeExtras& noExtras();
   std::unique_ptr<NodeExtras> extras_;

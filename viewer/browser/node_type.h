@@ -76,6 +76,13 @@ struct NodeType {
   bool script = false;    // a Script node's own type (interface per node)
   std::shared_ptr<ProtoDecl> proto;  // set for PROTO and EXTERNPROTO types
 
+  // The value member I has in a new node: its default for a field or an
+  // exposedField, the zero of its type for an event.
+  const FieldValue& initialValue(size_t i) const {
+    const FieldDecl& f = fields[i];
+    const bool holds = f.access == Access::Field || f.access == Access::ExposedField;
+    return holds ? f.defaultValue : FieldValue::zeroRef(f.type);
+  }
   // Index of the field, exposedField, eventIn or eventOut named NAME, or -1.
   int findField(std::string_view memberName) const;
   // Index of the member that receives events named NAME: an eventIn, or an

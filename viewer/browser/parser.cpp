@@ -282,10 +282,12 @@ bool Parser::fieldEntry(Scope& scope, Node& node) {
     FieldValue ignored;
     return value(scope, decl.type, ignored);
   }
-  FieldValue& slot = node.values[static_cast<size_t>(index)];
+  // Read aside and stored once read: storing moves a new node's values.
+  FieldValue read;
   FieldTarget target{node.type.get(), &decl};
-  if (!value(scope, decl.type, slot, lenient() ? &target : nullptr)) return false;
-  if (lenient()) checkRange(name, node, decl, slot);
+  if (!value(scope, decl.type, read, lenient() ? &target : nullptr)) return false;
+  if (lenient()) checkRange(name, node, decl, read);
+  node.storeValue(static_cast<size_t>(index), std::move(read));
   return true;
 }
 

@@ -36,7 +36,7 @@ bool Parser::isMappingOf(Scope& scope, Node& node, int index, const FieldDecl& d
                             quoted(outer->name));
   }
   if (outer->access == Access::Field || outer->access == Access::ExposedField) {
-    node.values[static_cast<size_t>(index)] = outer->defaultValue;
+    node.storeValue(static_cast<size_t>(index), outer->defaultValue);
   }
   node.editExtras().isLinks.push_back({index, outer->name});
   return true;
@@ -50,7 +50,7 @@ bool Parser::scriptDecl(Scope& scope, const NodePtr& nodePtr, NodeType& type) {
     return fail(lastName_, quoted(decl.name) + " is declared twice");
   }
   type.fields.push_back(decl);
-  node.values.push_back(FieldValue::zeroOf(decl.type));
+  node.appendValue(FieldValue::zeroOf(decl.type));
   const int index = static_cast<int>(type.fields.size() - 1);
   Token next = lex_.peek();
   if (next.kind == TokenKind::Identifier && next.text == "IS") {
@@ -59,13 +59,15 @@ bool Parser::scriptDecl(Scope& scope, const NodePtr& nodePtr, NodeType& type) {
   }
   if (decl.access == Access::Field || decl.access == Access::ExposedField) {
     scriptField_ = nodePtr;
-    bool ok = value(scope, decl.type, node.values.back());
+    // A Script's values are dense (Node::create), so this one stays put.
+    FieldValue& slot = node.editValue(size_t(index));
+    bool ok = value(scope, decl.type, slot);
     scriptField_ = nullptr;
     if (!ok) return false;
     // The type keeps the value as its default, except node values: the
     // type must not own nodes (it would keep them, and itself, alive).
     if (decl.type != FieldType::SFNode && decl.type != FieldType::MFNode) {
-      type.fields.back().defaultValue = node.values.back();
+      type.fields.back().defaultValue = slot;
     }
   }
   return true;

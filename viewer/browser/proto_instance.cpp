@@ -96,13 +96,17 @@ class Expander {
 
   bool copyValues(const Node& src, Node& dst, Node& instance, const NodePtr& instancePtr,
                   std::unordered_map<const Node*, NodePtr>& copies) {
-    dst.values.reserve(src.values.size());
-    for (const FieldValue& v : src.values) {
+    // The copy stores what the source stores, and every node value (a
+    // default holding nodes is the type's: the copy gets nodes of its own).
+    for (size_t i = 0; i < src.valueCount(); ++i) {
+      const FieldValue& v = src.value(i);
       if (const NodePtr* one = v.as<NodePtr>()) {
+        if (!*one && !src.storesValue(i)) continue;
         NodePtr c;
         if (!clone(*one, instance, instancePtr, copies, c)) return false;
-        dst.values.push_back({v.type, c});
+        dst.storeValue(i, {v.type, c});
       } else if (const auto* many = v.as<std::vector<NodePtr>>()) {
+        if (many->empty() && !src.storesValue(i)) continue;
         std::vector<NodePtr> list;
         list.reserve(many->size());
         for (const NodePtr& child : *many) {
@@ -110,11 +114,11 @@ class Expander {
           if (!clone(child, instance, instancePtr, copies, c)) return false;
           if (c) list.push_back(c);
         }
-        dst.values.push_back({v.type, std::move(list)});
+        dst.storeValue(i, {v.type, std::move(list)});
       } else {
         cells_ += cellsOf(v);
         if (cells_ > cellLimit_) return false;
-        dst.values.push_back(v);
+        if (src.storesValue(i)) dst.storeValue(i, v);
       }
     }
     return true;
@@ -125,14 +129,14 @@ class Expander {
   static void join(Node& copy, const NodePtr& copyPtr, const IsLink& link, Node& instance,
                    const NodePtr& instancePtr) {
     int outer = instance.type->findField(link.interfaceName);
-    if (outer < 0 || link.field < 0 || static_cast<size_t>(link.field) >= copy.values.size()) {
+    if (outer < 0 || link.field < 0 || static_cast<size_t>(link.field) >= copy.valueCount()) {
       return;
     }
     const FieldDecl& o = instance.type->fields[static_cast<size_t>(outer)];
     const FieldDecl& inner = copy.type->fields[static_cast<size_t>(link.field)];
     if (o.type != inner.type) return;
     if (holdsValue(o.access) && holdsValue(inner.access)) {
-      copy.values[static_cast<size_t>(link.field)] = instance.values[static_cast<size_t>(outer)];
+      copy.storeValue(static_cast<size_t>(link.field), instance.value(static_cast<size_t>(outer)));
     }
     if (receives(o.access) && receives(inner.access)) {
       addRoute(instance, outer, copyPtr, link.field);

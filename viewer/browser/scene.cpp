@@ -11,9 +11,10 @@ void breakCycles(std::vector<std::weak_ptr<Node>>& holders) {
   for (auto& weak : holders) {
     NodePtr n = weak.lock();
     if (!n) continue;
-    for (FieldValue& v : n->values) {
-      if (v.type == FieldType::SFNode) v.data = NodePtr{};
-      if (v.type == FieldType::MFNode) v.data = std::vector<NodePtr>{};
+    for (size_t i = 0; i < n->valueCount(); ++i) {
+      const FieldType type = n->value(i).type;
+      if (type == FieldType::SFNode) n->editValue(i).data = NodePtr{};
+      if (type == FieldType::MFNode) n->editValue(i).data = std::vector<NodePtr>{};
     }
   }
   holders.clear();

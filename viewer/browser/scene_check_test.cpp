@@ -131,8 +131,8 @@ TEST(Writer, ReportsAGraphItCannotWriteFaithfully) {
   NodePtr box = Node::create(findStandardType("Box"));
   NodePtr shape1 = Node::create(findStandardType("Shape"));
   NodePtr shape2 = Node::create(findStandardType("Shape"));
-  shape1->field("geometry")->data = box;
-  shape2->field("geometry")->data = box;
+  shape1->editField("geometry")->data = box;
+  shape2->editField("geometry")->data = box;
   a.items.push_back(SceneItem(shape1));
   a.items.push_back(SceneItem(shape2));
   EXPECT_FALSE(writeScene(a).exact);

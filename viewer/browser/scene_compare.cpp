@@ -88,10 +88,10 @@ class Comparer {
     if (a->type->script || !a->type->standard) {
       if (!decls(a->type->fields, b->type->fields)) return false;
     }
-    if (a->values.size() != b->values.size()) return differ("member count");
+    if (a->valueCount() != b->valueCount()) return differ("member count");
     if (links(*a) != links(*b)) return differ("IS links of " + a->type->name);
-    for (size_t i = 0; i < a->values.size(); ++i) {
-      if (!value(a->values[i], b->values[i])) {
+    for (size_t i = 0; i < a->valueCount(); ++i) {
+      if (!value(a->value(i), b->value(i))) {
         return differ(a->type->name + "." + a->type->fields[i].name);
       }
     }

@@ -18,15 +18,15 @@ void forEachNode(const std::vector<NodePtr>& roots, Visit&& visit) {
     stack.pop_back();
     if (!seen.insert(n.get()).second) continue;
     visit(n);
-    for (auto v = n->values.rbegin(); v != n->values.rend(); ++v) {
-      if (const NodePtr* one = v->as<NodePtr>()) {
+    n->forEachValueBackwards([&stack](const FieldValue& v) {
+      if (const NodePtr* one = v.as<NodePtr>()) {
         if (*one) stack.push_back(*one);
-      } else if (const auto* many = v->as<std::vector<NodePtr>>()) {
+      } else if (const auto* many = v.as<std::vector<NodePtr>>()) {
         for (auto c = many->rbegin(); c != many->rend(); ++c) {
           if (*c) stack.push_back(*c);
         }
       }
-    }
+    });
   }
 }
 

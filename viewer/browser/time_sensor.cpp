@@ -6,7 +6,7 @@ namespace kestrel {
 
 void tickTimeSensor(const NodePtr& sensor, Cascade& c) {
   Node& n = *sensor;
-  auto get = [&n](const char* name) -> FieldValue* { return n.field(name); };
+  auto get = [&n](const char* name) -> const FieldValue* { return n.field(name); };
   const double now = c.time();
   const double interval = *get("cycleInterval")->as<double>();
   const bool enabled = *get("enabled")->as<bool>();
@@ -16,7 +16,7 @@ void tickTimeSensor(const NodePtr& sensor, Cascade& c) {
   auto out = [&](const char* name, FieldData d) {
     int i = n.type->findField(name);
     FieldValue v{n.type->fields[static_cast<size_t>(i)].type, std::move(d)};
-    n.values[static_cast<size_t>(i)] = v;
+    n.editValue(static_cast<size_t>(i)) = v;
     c.emit(sensor, i, std::move(v));
   };
   auto finish = [&](float fraction) {

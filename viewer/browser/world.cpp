@@ -42,9 +42,9 @@ void anchorMediaUrls(Node& node, const std::string& baseDir) {
     if (node.type->fields[i].type != FieldType::MFString) continue;
     std::string_view name = node.type->fields[i].name;
     if (!name.ends_with("url") && !name.ends_with("Url")) continue;
-    auto* urls = node.values[i].as<std::vector<std::string>>();
-    if (urls == nullptr) continue;
-    for (std::string& url : *urls) {
+    const auto* given = node.value(i).as<std::vector<std::string>>();
+    if (given == nullptr || given->empty()) continue;
+    for (std::string& url : *node.editValue(i).as<std::vector<std::string>>()) {
       if (UrlResolver::isRelative(url)) url = (baseDir.back() == '/' ? baseDir : baseDir + "/") + url;
     }
   }

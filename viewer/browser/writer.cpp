@@ -60,7 +60,7 @@ class Writer {
   }
 
   bool boundTo(const NodePtr& n) {
-    auto it = names_.bound.find(n->name);
+    auto it = names_.bound.find(n->name.str());
     return it != names_.bound.end() && it->second == n.get();
   }
 
@@ -127,7 +127,7 @@ class Writer {
     names_.written.insert(n.get());
     if (!n->name.empty()) {
       out() += "DEF " + n->name + ' ';
-      names_.bound[n->name] = n.get();
+      names_.bound[n->name.str()] = n.get();
     }
     out() += n->type->name + " {";
     const size_t opened = out().size();
@@ -151,17 +151,18 @@ class Writer {
           out() += " IS " + link->interfaceName;
         } else if (holdsValue(f.access)) {
           out() += ' ';
-          value(n.values[i]);
+          value(n.value(i));
         }
         continue;
       }
       if (link) {
         newline();
         out() += f.name + " IS " + link->interfaceName;
-      } else if (holdsValue(f.access) && !sameValue(n.values[i], f.defaultValue)) {
+      } else if (holdsValue(f.access) && n.storesValue(i) &&
+                 !sameValue(n.value(i), f.defaultValue)) {  // unstored: the default
         newline();
         out() += f.name + ' ';
-        value(n.values[i]);
+        value(n.value(i));
       }
     }
   }

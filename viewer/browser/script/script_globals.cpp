@@ -22,7 +22,7 @@ bool isObjectType(FieldType t) {
 }  // namespace
 
 ScriptGlobals::ScriptGlobals(const NodePtr& script)
-    : script_(script), assigned_(script->values.size()), touched_(script->values.size()) {}
+    : script_(script), assigned_(script->valueCount()), touched_(script->valueCount()) {}
 
 ScriptGlobals& ScriptGlobals::of(duk_context* ctx) { return *scriptContextOf(ctx).globals; }
 
@@ -54,7 +54,7 @@ duk_ret_t ScriptGlobals::get(duk_context* ctx) {
   NodePtr n = r.script_.lock();
   if (!n) return 0;
   const auto i = static_cast<size_t>(duk_get_current_magic(ctx));
-  const FieldValue& value = n->values[i];
+  const FieldValue& value = n->value(i);
   if (!isObjectType(value.type)) {
     pushFieldValue(ctx, value);
     return 1;
@@ -82,7 +82,7 @@ duk_ret_t ScriptGlobals::set(duk_context* ctx) {
     return duk_type_error(ctx, "%s needs an %s", d.name.c_str(),
                           std::string(fieldTypeName(d.type)).c_str());
   }
-  n->values[i] = std::move(value);
+  n->editValue(i) = std::move(value);
   if (isObjectType(d.type)) {
     // The assigned object is copied; a later read makes a new one.
     duk_push_heapptr(ctx, r.fieldObjects_);
@@ -108,8 +108,8 @@ void ScriptGlobals::takeBackObjects(duk_context* ctx) {
       continue;
     }
     FieldValue value;
-    if (readFieldValue(ctx, -1, n->values[i].type, value) && !sameValue(value, n->values[i])) {
-      n->values[i] = std::move(value);
+    if (readFieldValue(ctx, -1, n->value(i).type, value) && !sameValue(value, n->value(i))) {
+      n->editValue(i) = std::move(value);
       if (n->type->fields[i].access == Access::EventOut) assigned_[i] = 1;
     }
     duk_pop(ctx);

@@ -46,7 +46,7 @@ ScriptRunner::ScriptRunner(World& w, const NodePtr& node, const ScriptOrigin& or
   globals = &globals_;
   world = &w;
   self = node;
-  name = node->name.empty() ? "Script" : node->name;
+  name = node->name.empty() ? "Script" : node->name.str();
   baseDir = origin.baseDir;
   worldUrl = origin.url;
   const bool* direct = node->field("directOutput")->as<bool>();
@@ -68,7 +68,7 @@ bool ScriptRunner::load(const ScriptSource& source) {
 void ScriptRunner::sendAssigned(Cascade& running) {
   NodePtr n = node();
   globals_.forEachAssigned([&](int i) {
-    if (n) running.emit(n, i, n->values[static_cast<size_t>(i)]);
+    if (n) running.emit(n, i, n->value(static_cast<size_t>(i)));
   });
 }
 

@@ -25,7 +25,7 @@ NodePtr thisNode(duk_context* ctx) {
 
 duk_ret_t getMember(duk_context* ctx) {
   NodePtr node = thisNode(ctx);
-  pushFieldValue(ctx, node->values[static_cast<size_t>(duk_get_current_magic(ctx))]);
+  pushFieldValue(ctx, node->value(static_cast<size_t>(duk_get_current_magic(ctx))));
   return 1;
 }
 
@@ -42,7 +42,7 @@ duk_ret_t setMember(duk_context* ctx) {
     return duk_type_error(ctx, "%s is an eventOut", decl.name.c_str());
   }
   if (decl.access == Access::Field) {
-    node->values[static_cast<size_t>(field)] = std::move(value);
+    node->editValue(static_cast<size_t>(field)) = std::move(value);
   } else {
     sendFromScript(ctx, node, field, std::move(value));
   }

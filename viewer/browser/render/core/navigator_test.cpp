@@ -274,11 +274,11 @@ TEST_F(NavigatorTest, TheEyeRidesAlongWithAMovingViewpointKeepingTheUsersOffset)
   const Vec3f offset = nav_.position() - Vec3f{0, 0, 10};
   ASSERT_LT(offset.z, -0.01f);
   // The vehicle the viewpoint sits in moves: so does the eye.
-  *scene_.names.find("T")->field("translation") = FieldValue{FieldType::SFVec3f, Vec3f{3, 0, 0}};
+  *scene_.names.find("T")->editField("translation") = FieldValue{FieldType::SFVec3f, Vec3f{3, 0, 0}};
   nav_.bind(findBindings(scene_.rootNodes()));
   EXPECT_NEAR(distance(nav_.position(), Vec3f{3, 0, 10} + offset), 0, 1e-4);
   // A new position of the viewpoint itself puts the eye back on it.
-  *scene_.names.find("V")->field("position") = FieldValue{FieldType::SFVec3f, Vec3f{0, 0, 4}};
+  *scene_.names.find("V")->editField("position") = FieldValue{FieldType::SFVec3f, Vec3f{0, 0, 4}};
   nav_.bind(findBindings(scene_.rootNodes()));
   EXPECT_NEAR(distance(nav_.position(), {3, 0, 4}), 0, 1e-5);
 }

@@ -138,7 +138,7 @@ TEST(Traversal, InlineScenesAreDrawnWithTheirOwnDirectory) {
 TEST(Traversal, SelfContainingGroupIsNotFollowedForever) {
   Scene s = parseScene("DEF G Group { children Shape { geometry Box {} } }");
   NodePtr g = s.firstNode();
-  auto& kids = *g->field("children")->as<std::vector<NodePtr>>();
+  auto& kids = *g->editField("children")->as<std::vector<NodePtr>>();
   kids.push_back(g);  // a cycle no file can write, made by hand
   DrawList l = drawListOf(s);
   EXPECT_EQ(l.items.size(), 1u);
