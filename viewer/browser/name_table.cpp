@@ -13,8 +13,20 @@ uint32_t hashOf(std::string_view name) {
 }  // namespace
 
 std::string_view NameTable::nameOf(size_t entry) const {
-  const size_t end = entry + 1 < entries_.size() ? entries_[entry + 1].nameAt : names_.size();
-  return std::string_view(names_).substr(entries_[entry].nameAt, end - entries_[entry].nameAt);
+  if (!ownNames_.empty()) {
+    auto own = ownNames_.find(static_cast<uint32_t>(entry));
+    if (own != ownNames_.end()) return own->second;
+  }
+  return entries_[entry]->name.view();
+}
+
+void NameTable::keepName(size_t entry, std::string_view name) {
+  const auto key = static_cast<uint32_t>(entry);
+  if (entries_[entry]->name.view() == name) {
+    if (!ownNames_.empty()) ownNames_.erase(key);
+  } else {
+    ownNames_[key] = std::string(name);
+  }
 }
 
 size_t NameTable::slotOf(std::string_view name, uint32_t hash) const {
@@ -30,7 +42,7 @@ size_t NameTable::slotOf(std::string_view name, uint32_t hash) const {
 NodePtr NameTable::find(std::string_view name) const {
   if (size_ == 0) return nullptr;
   const Slot& slot = slots_[slotOf(name, hashOf(name))];
-  return slot.entry == 0 ? nullptr : entries_[slot.entry - 1].node;
+  return slot.entry == 0 ? nullptr : entries_[slot.entry - 1];
 }
 
 void NameTable::assign(std::string_view name, NodePtr node) {
@@ -40,11 +52,12 @@ void NameTable::assign(std::string_view name, NodePtr node) {
   const uint32_t hash = hashOf(name);
   Slot& slot = slots_[slotOf(name, hash)];
   if (slot.entry != 0) {
-    entries_[slot.entry - 1].node = std::move(node);
+    entries_[slot.entry - 1] = std::move(node);
+    keepName(slot.entry - 1, name);
     return;
   }
-  entries_.push_back({std::move(node), hash, static_cast<uint32_t>(names_.size())});
-  names_.append(name);
+  entries_.push_back(std::move(node));
+  keepName(entries_.size() - 1, name);
   slot.hash = hash;
   slot.entry = static_cast<uint32_t>(entries_.size());
   ++size_;
@@ -54,24 +67,25 @@ void NameTable::reserve(size_t names) {
   size_t capacity = 16;
   while (capacity * 7 < names * 10) capacity *= 2;
   if (capacity > slots_.size()) grow(capacity);
-  entries_.reserve(names);
 }
 
+// Rehashes from the slots themselves, which keep each name's hash.
 void NameTable::grow(size_t capacity) {
-  slots_.assign(capacity, Slot{});
+  std::vector<Slot> old(capacity, Slot{});
+  old.swap(slots_);
   const size_t mask = capacity - 1;
-  for (size_t e = 0; e < entries_.size(); ++e) {
-    const uint32_t hash = entries_[e].hash;
-    size_t i = hash & mask;
+  for (const Slot& taken : old) {
+    if (taken.entry == 0) continue;
+    size_t i = taken.hash & mask;
     while (slots_[i].entry != 0) i = (i + 1) & mask;  // every name is present once
-    slots_[i] = {hash, static_cast<uint32_t>(e + 1)};
+    slots_[i] = taken;
   }
 }
 
 void NameTable::clear() {
   slots_.clear();
   entries_.clear();
-  names_.clear();
+  ownNames_.clear();
   size_ = 0;
 }
 

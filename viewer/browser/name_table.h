@@ -2,20 +2,24 @@
 //
 // Open addressing with linear probing over a compact slot array (a name's
 // hash and where its entry is, eight slots to a cache line), so a lookup
-// usually touches one line of slots and one entry. Each name is stored once,
-// in one character buffer shared by all names (a scene of many DEF'd nodes
-// has as many names, and a std::string per name costs 32 bytes and often a
-// heap block besides). Assigning a name that is
-// already present replaces its node: the latest DEF wins. Nothing is ever
-// removed one by one; clear() empties all.
+// usually touches one line of slots and one node. A name is not copied: it
+// is the DEF name its node holds (a scene of many DEF'd nodes has as many
+// names), so an entry is the node alone, and entries grow in blocks rather
+// than by doubling. Only a name given to a node not so named itself is kept
+// here. Assigning a name that is already present replaces its node: the
+// latest DEF wins. Nothing is ever removed one by one; clear() empties all.
+//
+// A node's DEF name must not change while the node is in a table.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
-#include "viewer/browser/field_value.h"
+#include "viewer/browser/node.h"
 
 namespace kestrel {
 
@@ -37,15 +41,10 @@ class NameTable {
   // name viewed is valid during the call; VISIT must not change this table.
   template <class Visit>
   void forEach(Visit&& visit) const {
-    for (size_t e = 0; e < entries_.size(); ++e) visit(nameOf(e), entries_[e].node);
+    for (size_t e = 0; e < entries_.size(); ++e) visit(nameOf(e), entries_[e]);
   }
 
  private:
-  struct Entry {
-    NodePtr node;
-    uint32_t hash;    // the low bits of the name's hash, kept for growing
-    uint32_t nameAt;  // where the name starts in names_; it ends where the next one starts
-  };
   struct Slot {
     uint32_t hash = 0;   // the low bits of the name's hash
     uint32_t entry = 0;  // index into entries_ plus one; 0: the slot is free
@@ -53,10 +52,13 @@ class NameTable {
   std::string_view nameOf(size_t entry) const;
   size_t slotOf(std::string_view name, uint32_t hash) const;
   void grow(size_t capacity);
+  // Keeps NAME for ENTRY when its node is not named so itself.
+  void keepName(size_t entry, std::string_view name);
 
   std::vector<Slot> slots_;  // size is 0 or a power of two
-  std::vector<Entry> entries_;
-  std::string names_;  // every name, in the order of entries_
+  std::deque<NodePtr> entries_;
+  // The names of entries whose node has another DEF name (or none).
+  std::unordered_map<uint32_t, std::string> ownNames_;
   size_t size_ = 0;
 };
 

@@ -49,7 +49,7 @@ struct ParseOptions {
 };
 
 // How far the parse moves between calls of ParseOptions::parsedUpTo.
-inline constexpr size_t kParsedStep = size_t{1} << 20;
+inline constexpr size_t kParsedStep = size_t{256} << 10;
 
 // Parses TEXT into SCENE (replacing its content). On failure fills ERROR,
 // leaves SCENE empty and returns false.
