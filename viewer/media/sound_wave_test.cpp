@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "testing/test_support.h"
@@ -169,14 +170,18 @@ TEST(SoundWave, AClipIsHeardWhileItRunsAndOnlyThen) {
   EXPECT_GT(leftLeft, 1.5 * leftRight) << leftLeft << " " << leftRight;
 }
 
-// Plays the browser's world for SECONDS of real time from the clock's 0.
-void playFor(CVrmlBrowser& browser, const Camera& camera, double seconds) {
+// Plays the browser's world for SECONDS of real time, its clock running
+// from CLOCKSTART; BEFOREFRAME, when given, is told the time played before
+// each frame (to change the scene then).
+void playFor(CVrmlBrowser& browser, const Camera& camera, double seconds, double clockStart = 0,
+             const std::function<void(double)>& beforeFrame = {}) {
   auto device = SoundDevice::open();
   ASSERT_TRUE(device);
   SoundPlayer player(device.get());
   const auto t0 = std::chrono::steady_clock::now();
   for (double t = 0; t < seconds;) {
-    browser.advanceTime(t);
+    if (beforeFrame) beforeFrame(t);
+    browser.advanceTime(clockStart + t);
     player.update(browser, camera);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -376,18 +381,7 @@ TEST(SoundWave, CorpusJukeboxWorldPlaysItsFiles) {
   Camera camera;  // between the two jukeboxes on the left
   camera.viewer.position = {0, -1.5f, 1.6f};
   camera.view = Mat4::translation({0, 1.5f, -1.6f});
-  {
-    auto device = SoundDevice::open();
-    ASSERT_TRUE(device);
-    SoundPlayer player(device.get());
-    const auto t0 = std::chrono::steady_clock::now();
-    for (double t = 0; t < 1.8;) {
-      browser.advanceTime(base + t);
-      player.update(browser, camera);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    }
-  }
+  playFor(browser, camera, 1.8, base);
   // Lengths as the files' headers give them (Ogg: its granule count), sent
   // as duration_changed once the clock runs.
   const std::pair<const char*, double> lengths[] = {{"AudioRightBottom", 1.45608},
@@ -432,23 +426,13 @@ TEST(SoundWave, AnotherUrlIsHeardAtOnce) {
   FieldHandle url;
   ASSERT_TRUE(findField(browser, "A", "url", url));
   Camera camera;
-  {
-    auto device = SoundDevice::open();
-    ASSERT_TRUE(device);
-    SoundPlayer player(device.get());
-    const auto t0 = std::chrono::steady_clock::now();
-    bool switched = false;
-    for (double t = 0; t < 0.9;) {
-      if (!switched && t >= 0.4) {
-        url.set(FieldValue{FieldType::MFString, std::vector<std::string>{loud}});
-        switched = true;
-      }
-      browser.advanceTime(t);
-      player.update(browser, camera);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  bool switched = false;
+  playFor(browser, camera, 0.9, 0, [&](double t) {
+    if (!switched && t >= 0.4) {
+      url.set(FieldValue{FieldType::MFString, std::vector<std::string>{loud}});
+      switched = true;
     }
-  }
+  });
   double step = 0;
   const std::vector<double> rms = loudness(out, 0.02, step);
   ASSERT_GT(rms.size(), size_t(0.8 / 0.02)) << "wave output missing or short";
@@ -484,19 +468,7 @@ TEST(SoundWave, AMovieAsTheSourceIsHeardWhileItRuns) {
       "Shape { appearance Appearance { texture USE M } geometry Box {} }\n", content))
       << browser.lastError().text();
   ASSERT_TRUE(browser.appendToRoot(content));
-  Camera camera;
-  {
-    auto device = SoundDevice::open();
-    ASSERT_TRUE(device);
-    SoundPlayer player(device.get());
-    const auto t0 = std::chrono::steady_clock::now();
-    for (double t = 0; t < 0.9;) {
-      browser.advanceTime(t);
-      player.update(browser, camera);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    }
-  }
+  playFor(browser, Camera{}, 0.9);
   double step = 0;
   const std::vector<double> rms = loudness(out, 0.02, step);
   ASSERT_GT(rms.size(), size_t(0.8 / 0.02)) << "wave output missing or short";
