@@ -1,6 +1,7 @@
 #include "viewer/media/movie_container.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avstring.h>
 }
@@ -82,6 +83,23 @@ int MovieContainer::onlyStream(int kind, const AVCodec*& decoder) {
   for (unsigned i = 0; i < format_->nb_streams; ++i)
     if (int(i) != stream) format_->streams[i]->discard = AVDISCARD_ALL;
   return stream;
+}
+
+AVCodecContext* MovieContainer::openDecoder(int stream, const AVCodec* decoder, const char* what,
+                                            std::string& why) {
+  AVCodecContext* codec = avcodec_alloc_context3(decoder);
+  if (!codec || avcodec_parameters_to_context(codec, format_->streams[stream]->codecpar) < 0) {
+    avcodec_free_context(&codec);
+    why = "out of memory";
+    return nullptr;
+  }
+  codec->thread_count = 1;
+  if (avcodec_open2(codec, decoder, nullptr) < 0) {
+    avcodec_free_context(&codec);
+    why = std::string("its ") + what + " decoder does not start";
+    return nullptr;
+  }
+  return codec;
 }
 
 }  // namespace kestrel

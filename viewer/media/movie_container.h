@@ -13,6 +13,7 @@
 #include "viewer/media/movie_input.h"
 
 struct AVCodec;
+struct AVCodecContext;
 struct AVFormatContext;
 struct AVIOContext;
 
@@ -33,6 +34,11 @@ class MovieContainer {
   // error (AVERROR_STREAM_NOT_FOUND, AVERROR_DECODER_NOT_FOUND). The other
   // streams are discarded: demuxers skip their payloads.
   int onlyStream(int kind, const AVCodec*& decoder);
+  // DECODER opened for STREAM on this thread alone; null with WHY set to
+  // "out of memory" or "its WHAT decoder does not start". The caller frees
+  // it (avcodec_free_context).
+  AVCodecContext* openDecoder(int stream, const AVCodec* decoder, const char* what,
+                              std::string& why);
 
   // The opened container; null before open succeeds.
   AVFormatContext* format() const { return format_; }

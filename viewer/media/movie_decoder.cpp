@@ -88,16 +88,8 @@ bool MovieDecoder::Impl::open(std::unique_ptr<MovieInput> input, std::string& wh
     why = "frames larger than " + std::to_string(kMaxMovieSide) + " pixels a side";
     return false;
   }
-  codec = avcodec_alloc_context3(decoder);
-  if (!codec || avcodec_parameters_to_context(codec, s->codecpar) < 0) {
-    why = "out of memory";
-    return false;
-  }
-  codec->thread_count = 1;
-  if (avcodec_open2(codec, decoder, nullptr) < 0) {
-    why = "its video decoder does not start";
-    return false;
-  }
+  codec = container.openDecoder(stream, decoder, "video", why);
+  if (!codec) return false;
   timeBase = av_q2d(s->time_base);
   streamStart = s->start_time != AV_NOPTS_VALUE ? s->start_time : 0;
   const int64_t size = container.size();

@@ -74,16 +74,15 @@ bool TrackReader::open(const std::string& path, std::string& why) {
     why = stream_ == AVERROR_DECODER_NOT_FOUND ? "no decoder for its sound" : "no sound in the file";
     return false;
   }
-  codec_ = avcodec_alloc_context3(decoder);
   packet_ = av_packet_alloc();
   frame_ = av_frame_alloc();
-  if (!codec_ || !packet_ || !frame_ ||
-      avcodec_parameters_to_context(codec_, container_.format()->streams[stream_]->codecpar) < 0) {
+  if (!packet_ || !frame_) {
     why = "out of memory";
     return false;
   }
-  codec_->thread_count = 1;
-  if (avcodec_open2(codec_, decoder, nullptr) < 0 || codec_->sample_rate <= 0) {
+  codec_ = container_.openDecoder(stream_, decoder, "sound", why);
+  if (!codec_) return false;
+  if (codec_->sample_rate <= 0) {
     why = "its sound decoder does not start";
     return false;
   }
