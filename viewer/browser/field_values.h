@@ -85,6 +85,34 @@ class FieldValues {
     replaceBlock(grown);
   }
 
+  // Sets the members of COUNT pairs at FIRST (a member and its value; of
+  // two pairs for one member the later wins) in one block, made once. The
+  // list must be sparse with nothing stored, and every member below
+  // kMaxSparseMembers.
+  template <class Pair>
+  void storeAll(Pair* first, size_t count) {
+    assert(isSparse() && !block_);
+    uint64_t mask = 0;
+    for (size_t i = 0; i < count; ++i) {
+      assert(first[i].first < kMaxSparseMembers);
+      mask |= uint64_t{1} << first[i].first;
+    }
+    if (mask == 0) return;
+    Block* block = Block::make(size_t(std::popcount(mask)), mask | kSparseBit);
+    uint64_t made = 0;
+    for (size_t i = 0; i < count; ++i) {
+      const uint64_t bit = uint64_t{1} << first[i].first;
+      FieldValue* slot = &block->values()[size_t(std::popcount(mask & (bit - 1)))];
+      if ((made & bit) != 0) {
+        *slot = std::move(first[i].second);
+      } else {
+        new (slot) FieldValue(std::move(first[i].second));
+        made |= bit;
+      }
+    }
+    block_ = block;
+  }
+
   // Turns a sparse list dense with COUNT members, those not stored set to
   // initial(member) (a const FieldValue&). No-op when already dense.
   template <class Initial>

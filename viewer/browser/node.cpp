@@ -1,5 +1,7 @@
 #include "viewer/browser/node.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 const NodeExtras& Node::noExtras() {
@@ -39,6 +41,18 @@ FieldValue& Node::editValue(size_t i) {
 void Node::storeValue(size_t i, FieldValue value) {
   if (values_.isSparse() && i >= FieldValues::kMaxSparseMembers) makeDense();
   values_.store(i, std::move(value));
+}
+
+void Node::storeValues(std::pair<size_t, FieldValue>* members, size_t count) {
+  const bool fresh = values_.isSparse() && values_.storedCount() == 0;
+  const bool fits = std::all_of(members, members + count, [](const auto& member) {
+    return member.first < FieldValues::kMaxSparseMembers;
+  });
+  if (fresh && fits) {
+    values_.storeAll(members, count);
+    return;
+  }
+  for (size_t i = 0; i < count; ++i) storeValue(members[i].first, std::move(members[i].second));
 }
 
 void Node::appendValue(FieldValue value) {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "viewer/browser/field_value.h"
@@ -82,6 +83,9 @@ struct Node {
   // Sets member I while the node is being built, before anything holds
   // its values: a node that has not been edited stays compact.
   void storeValue(size_t i, FieldValue value);
+  // storeValue for each of COUNT pairs at MEMBERS (a member and its value),
+  // in order; a node that stores nothing yet makes one block for them all.
+  void storeValues(std::pair<size_t, FieldValue>* members, size_t count);
   // Adds a member at the end for a type that has just grown one (a
   // Script's interface while it is read).
   void appendValue(FieldValue value);

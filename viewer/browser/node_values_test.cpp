@@ -58,6 +58,32 @@ TEST(NodeValues, MembersNotGivenReadTheirDefaultsWithoutBeingStored) {
   EXPECT_EQ(*m->field("transparency")->as<float>(), 0.0f);
 }
 
+// A node's values are read first and stored together when its members
+// end: in whatever order they came, given twice, or beside the interface
+// a Script declares as it is read.
+TEST(NodeValues, ValuesReadForANodeAreStoredTogetherWhateverTheirOrder) {
+  Scene scene = parsed(
+      "DEF T Transform { translation 1 2 3 children [ DEF In Transform { scale 2 2 2 } ] "
+      "center 1 1 1 translation 4 5 6 }\n"
+      "DEF S Script { url \"a.js\" field SFInt32 a 3 directOutput TRUE "
+      "field SFNode n USE In mustEvaluate TRUE field SFFloat b 2.5 }");
+  NodePtr t = scene.names.at("T");
+  EXPECT_EQ(vec3(*t, "translation"), (Vec3f{4, 5, 6}));
+  EXPECT_EQ(vec3(*t, "center"), (Vec3f{1, 1, 1}));
+  EXPECT_EQ(vec3(*t, "scale"), (Vec3f{1, 1, 1}));
+  EXPECT_FALSE(t->storesValue(memberIndex(*t, "scale")));
+  const auto& children = *t->field("children")->as<std::vector<NodePtr>>();
+  ASSERT_EQ(children.size(), 1u);
+  EXPECT_EQ(vec3(*children[0], "scale"), (Vec3f{2, 2, 2}));
+  NodePtr s = scene.names.at("S");
+  EXPECT_EQ(*s->field("url")->as<std::vector<std::string>>(), std::vector<std::string>{"a.js"});
+  EXPECT_EQ(*s->field("a")->as<int32_t>(), 3);
+  EXPECT_TRUE(*s->field("directOutput")->as<bool>());
+  EXPECT_TRUE(*s->field("mustEvaluate")->as<bool>());
+  EXPECT_EQ(*s->field("n")->as<NodePtr>(), children[0]);
+  EXPECT_EQ(*s->field("b")->as<float>(), 2.5f);
+}
+
 TEST(NodeValues, AnEditAfterTheParseKeepsEveryOtherValue) {
   const char* text =
       "DEF T Transform { translation 1 2 3 rotation 0 1 0 1.5 children [ DEF S Shape {} ] }";

@@ -239,6 +239,15 @@ bool Parser::nodeBody(Scope& scope, NodePtr& node, const std::string& defName) {
 bool Parser::nodeMembers(Scope& scope, const NodePtr& node,
                          const std::shared_ptr<NodeType>& scriptType) {
   if (!punct(TokenKind::OpenBrace)) return false;
+  // This node's values go on the pending stack above BASE as they are read
+  // (the nodes inside them have taken theirs off by then), and into the
+  // node together at the end.
+  const size_t base = pending_.size();
+  struct Unwind {
+    std::vector<std::pair<size_t, FieldValue>>& pending;
+    size_t base;
+    ~Unwind() { pending.resize(base); }
+  } unwind{pending_, base};
   while (true) {
     Token t = lex_.peek();
     if (t.kind == TokenKind::CloseBrace) break;
@@ -256,6 +265,7 @@ bool Parser::nodeMembers(Scope& scope, const NodePtr& node,
     }
   }
   lex_.next();
+  node->storeValues(pending_.data() + base, pending_.size() - base);
   return true;
 }
 
@@ -295,12 +305,11 @@ bool Parser::fieldEntry(Scope& scope, Node& node) {
     FieldValue ignored;
     return value(scope, decl.type, ignored);
   }
-  // Read aside and stored once read: storing moves a new node's values.
   FieldValue read;
   FieldTarget target{node.type.get(), &decl};
   if (!value(scope, decl.type, read, lenient() ? &target : nullptr)) return false;
   if (lenient()) checkRange(name, node, decl, read);
-  node.storeValue(static_cast<size_t>(index), std::move(read));
+  pending_.emplace_back(static_cast<size_t>(index), std::move(read));
   return true;
 }
 

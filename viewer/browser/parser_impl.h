@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "viewer/browser/lexer.h"
@@ -177,6 +178,9 @@ class Parser {
   NodeTypePtr makeProtoType(const std::shared_ptr<ProtoDecl>& decl);
 
   Lexer lex_;
+  // The values read for the nodes being built, innermost last; each node
+  // takes its own when its members end (nodeMembers).
+  std::vector<std::pair<size_t, FieldValue>> pending_;
   // The nodes whose members are being read, outermost first (at most
   // maxDepth of them, so a search is short; a USE of one is a cycle).
   std::vector<const Node*> building_;

@@ -36,7 +36,7 @@ bool Parser::isMappingOf(Scope& scope, Node& node, int index, const FieldDecl& d
                             quoted(outer->name));
   }
   if (outer->access == Access::Field || outer->access == Access::ExposedField) {
-    node.storeValue(static_cast<size_t>(index), outer->defaultValue);
+    pending_.emplace_back(static_cast<size_t>(index), outer->defaultValue);
   }
   node.editExtras().isLinks.push_back({index, outer->name});
   return true;
