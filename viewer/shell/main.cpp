@@ -10,6 +10,7 @@
 
 #include "viewer/browser/scene_check.h"
 #include "viewer/shell/headless_run.h"
+#include "viewer/shell/one_shot_arena.h"
 #include "viewer/shell/one_shot_heap.h"
 #include "viewer/shell/scene_file_loaders.h"
 #include "viewer/shell/video_export.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   }
   if (options.check || options.print) {
     // Both parse and exit: the heap need not be frugal.
+    kestrel::startOneShotArena(kestrel::heapForSceneFiles(options.files));
     kestrel::reserveHugePageHeap(kestrel::heapForSceneFiles(options.files));
   }
   if (options.check) {

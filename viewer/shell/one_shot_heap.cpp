@@ -16,6 +16,7 @@ namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kMaxReserve = size_t{1} << 30;
+constexpr size_t kSmallPagedHead = size_t{4} << 20;
 constexpr size_t kBytesPerFileByte = 16;
 // glibc's default heap pad.
 constexpr int kDefaultTopPad = 128 << 10;
@@ -52,7 +53,12 @@ bool reserveHugePageHeap(size_t bytes) {
   mallopt(M_TOP_PAD, kDefaultTopPad);
   if (before == reinterpret_cast<char*>(-1) || after <= before) return false;
   const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t start = (reinterpret_cast<uintptr_t>(before) + page - 1) & ~(page - 1);
+  // The first few MiB stay in small pages, used exactly: when small blocks
+  // come from elsewhere (startOneShotArena), a parse of many nodes puts
+  // only its few large blocks here, and a huge page half used would cost
+  // more than their faults.
+  const uintptr_t start =
+      (reinterpret_cast<uintptr_t>(before) + kSmallPagedHead + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t end = reinterpret_cast<uintptr_t>(after) & ~(page - 1);
   if (end <= start) return false;
   return madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE) == 0;
