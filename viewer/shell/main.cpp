@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.check || options.print) {
-    // Both parse and exit: the heap need not be frugal.
+    // Both parse and exit: the heap need not be frugal, and what the
+    // parse makes is never freed.
     kestrel::startOneShotArena(kestrel::heapForSceneFiles(options.files));
     kestrel::reserveHugePageHeap(kestrel::heapForSceneFiles(options.files));
   }

@@ -53,10 +53,7 @@ bool reserveHugePageHeap(size_t bytes) {
   mallopt(M_TOP_PAD, kDefaultTopPad);
   if (before == reinterpret_cast<char*>(-1) || after <= before) return false;
   const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  // The first few MiB stay in small pages, used exactly: when small blocks
-  // come from elsewhere (startOneShotArena), a parse of many nodes puts
-  // only its few large blocks here, and a huge page half used would cost
-  // more than their faults.
+  // The first few MiB stay in small pages (see the header).
   const uintptr_t start =
       (reinterpret_cast<uintptr_t>(before) + kSmallPagedHead + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t end = reinterpret_cast<uintptr_t>(after) & ~(page - 1);

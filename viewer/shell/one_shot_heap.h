@@ -16,9 +16,12 @@ namespace kestrel {
 // its size), at most 1 GiB. 0 when the files are small or unreadable.
 size_t heapForSceneFiles(const std::vector<std::string>& paths);
 
-// Grows the heap now by BYTES and asks the kernel to back that range with
-// huge pages (it does when transparent huge pages are "always" or
-// "madvise"), and has blocks of up to 32 MiB come from the heap as well.
+// Grows the heap now by BYTES and asks the kernel to back that range,
+// past its first 4 MiB, with huge pages (it does when transparent huge
+// pages are "always" or "madvise"), and has blocks of up to 32 MiB come
+// from the heap as well. Those first 4 MiB stay in small pages: with small
+// blocks served by startOneShotArena, a parse of many nodes puts only a
+// few large blocks here, and would fill a huge page only in part.
 // Only for short-lived processes: the heap keeps that much spare and never
 // shrinks. Returns false when nothing was set aside (BYTES under 2 MiB, a
 // malloc that does not grow the heap with brk, such as a sanitizer's).
