@@ -78,10 +78,24 @@ bool inOneShotArena(const void* p) {
 }  // namespace kestrel
 
 // The program's allocation functions: the default ones but for the arena.
-// The nothrow, array and sized forms of the standard library call these.
+// Every form that pairs with plain delete is replaced, the nothrow ones
+// too: a sanitizer supplies its own of any left out, and a block from its
+// new must not reach free. (The aligned forms pair among themselves.)
 void* operator new(std::size_t n) { return kestrel::allocate(n); }
 void* operator new[](std::size_t n) { return kestrel::allocate(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return kestrel::allocate(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t n, const std::nothrow_t& tag) noexcept {
+  return operator new(n, tag);
+}
 void operator delete(void* p) noexcept { kestrel::release(p); }
 void operator delete[](void* p) noexcept { kestrel::release(p); }
 void operator delete(void* p, std::size_t) noexcept { kestrel::release(p); }
 void operator delete[](void* p, std::size_t) noexcept { kestrel::release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { kestrel::release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { kestrel::release(p); }

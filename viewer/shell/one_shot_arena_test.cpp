@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
 #include <thread>
@@ -56,6 +57,14 @@ TEST(OneShotArena, ServesSmallBlocksOnceStartedAndNeverReusesThem) {
   delete[] next;
   // Blocks from before the start go back to malloc as ever.
   before.reset();
+
+  // The nothrow forms are the arena's too, and pair with plain delete.
+  auto* quiet = new (std::nothrow) char[16];
+  EXPECT_TRUE(inOneShotArena(quiet));
+  delete[] quiet;
+  auto* quietBefore = static_cast<char*>(::operator new(kOneShotLargest + 1, std::nothrow));
+  EXPECT_FALSE(inOneShotArena(quietBefore));
+  ::operator delete(quietBefore);
 
   // Large blocks come from malloc, which reuses them.
   auto* large = new char[kOneShotLargest + 1];
