@@ -142,8 +142,8 @@ std::string_view SceneText::view() const { return mapping_ ? mapping_->bytes() :
 
 bool SceneText::cutShort() const { return mapping_ && mapping_->cutShort(); }
 
-void SceneText::dropPagesBefore(size_t offset) {
-  if (mapping_) mapping_->dropPagesBefore(offset);
+void SceneText::dropPages(size_t begin, size_t end) {
+  if (mapping_) mapping_->dropPages(begin, end);
 }
 
 FileRead readSceneText(const std::string& path, size_t maxBytes, SceneText& text) {

@@ -66,9 +66,10 @@ class SceneText {
   // Whether the mapped file was cut short while in use: its lost end
   // reads as NUL bytes, and the text should not be taken as the file's.
   bool cutShort() const;
-  // Gives back the memory of the text's whole pages before OFFSET, when it
-  // is a mapped file: they are read from the file again if touched.
-  void dropPagesBefore(size_t offset);
+  // Gives back the memory of the text's whole pages within [BEGIN, END),
+  // when it is a mapped file: they are read from the file again if
+  // touched. Safe from several threads at once.
+  void dropPages(size_t begin, size_t end);
   // Whether the text is the file's pages rather than a copy.
   bool mapped() const { return mapping_ != nullptr; }
 

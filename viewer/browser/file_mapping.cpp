@@ -105,6 +105,10 @@ std::unique_ptr<FileMapping> FileMapping::map(int fd, size_t size) {
   // in the page cache). Measured a little faster, and steadier, than
   // MAP_POPULATE for a file that is.
   ::madvise(data, size, MADV_SEQUENTIAL);
+  // Small pages only: a page dropped behind the parse (dropPages) must not
+  // come back mapped as part of a whole 2 MiB folio when the reader, or a
+  // second reader of another part, touches its neighbour.
+  ::madvise(data, size, MADV_NOHUGEPAGE);
   const auto pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   const auto begin = reinterpret_cast<uintptr_t>(data);
   const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
@@ -126,12 +130,13 @@ FileMapping::~FileMapping() {
   ::close(fd_);
 }
 
-void FileMapping::dropPagesBefore(size_t offset) {
+void FileMapping::dropPages(size_t begin, size_t end) {
   const auto pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  const size_t pages = std::min(offset, size_) / pageSize * pageSize;
+  const size_t first = (std::min(begin, size_) + pageSize - 1) / pageSize * pageSize;
+  const size_t last = std::min(end, size_) / pageSize * pageSize;
   // The mapping is private and never written, so its pages are the file's
   // and dropping them loses nothing.
-  if (pages > 0) ::madvise(const_cast<char*>(data_), pages, MADV_DONTNEED);
+  if (last > first) ::madvise(const_cast<char*>(data_) + first, last - first, MADV_DONTNEED);
 }
 
 bool FileMapping::cutShort() const {

@@ -27,9 +27,10 @@ class FileMapping {
   FileMapping& operator=(const FileMapping&) = delete;
 
   std::string_view bytes() const { return {data_, size_}; }
-  // Takes the whole pages before OFFSET out of the process's memory (they
-  // stay in the page cache); reading them again maps them again.
-  void dropPagesBefore(size_t offset);
+  // Takes the whole pages within [BEGIN, END) out of the process's memory
+  // (they stay in the page cache); reading them again maps them again.
+  // Safe from several threads at once.
+  void dropPages(size_t begin, size_t end);
   // Whether the file lost part of these bytes since it was mapped: it is
   // shorter now, or pages that it lost were read (they read as zeros).
   bool cutShort() const;

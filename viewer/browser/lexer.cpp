@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <utility>
 
 #include "viewer/browser/bulk_numbers.h"
 #include "viewer/browser/byte_masks.h"
@@ -64,7 +65,8 @@ Lexer::Lexer(std::string_view text) : text_(text) {}
 
 void Lexer::callProgress() {
   nextProgress_ = pos_ + progressStep_;
-  progress_(pos_);
+  const size_t from = std::exchange(progressFrom_, pos_);
+  progress_(from, pos_);
 }
 
 void Lexer::newline(size_t at) {

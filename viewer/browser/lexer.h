@@ -82,16 +82,33 @@ class Lexer {
   size_t readPlainDoubles(double* out, size_t count);
   size_t readPlainInt32s(int32_t* out, size_t count);
 
-  // Calls DONE(offset) each time the read position has moved STEP bytes
-  // past the last call: the text before that offset has been read. Checked
-  // where reading pauses (reportProgress) and between chunks of numbers.
-  void onProgress(std::function<void(size_t)> done, size_t step) {
+  // Calls DONE(begin, end) each time the read position has moved STEP
+  // bytes past the last call: the text in [begin, end) has been read, and
+  // the next call starts where this one ended. Checked where reading pauses
+  // (reportProgress) and between chunks of numbers.
+  void onProgress(std::function<void(size_t, size_t)> done, size_t step) {
     progress_ = std::move(done);
     progressStep_ = step;
-    nextProgress_ = progress_ ? step : SIZE_MAX;
+    progressFrom_ = pos_;
+    nextProgress_ = progress_ ? pos_ + step : SIZE_MAX;
   }
   void reportProgress() {
     if (pos_ >= nextProgress_) callProgress();
+  }
+  // Tells DONE of what has been read since its last call, however little.
+  void flushProgress() {
+    if (progress_ && pos_ > progressFrom_) callProgress();
+  }
+  // Goes on at OFFSET, the start of line LINE, as if everything before it
+  // had been read here (the parse of a text in parts joins a part read
+  // elsewhere). Progress is told from OFFSET on.
+  void resumeAt(size_t offset, uint32_t line) {
+    hasPeek_ = false;
+    pos_ = offset;
+    lineStart_ = offset;
+    line_ = line;
+    progressFrom_ = offset;
+    if (progress_) nextProgress_ = offset + progressStep_;
   }
 
   uint32_t line() const { return line_; }
@@ -130,8 +147,9 @@ class Lexer {
 
   void callProgress();
 
-  std::function<void(size_t)> progress_;
+  std::function<void(size_t, size_t)> progress_;
   size_t progressStep_ = 0;
+  size_t progressFrom_ = 0;
   size_t nextProgress_ = SIZE_MAX;
 
   // One token of look-ahead, kept so that peek() then next() lexes once.

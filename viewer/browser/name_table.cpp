@@ -47,9 +47,12 @@ NodePtr NameTable::find(std::string_view name) const {
 
 void NameTable::assign(std::string_view name, NodePtr node) {
   if (!node) return;
+  assignHashed(name, hashOf(name), std::move(node));
+}
+
+void NameTable::assignHashed(std::string_view name, uint32_t hash, NodePtr node) {
   // At most 70% full, so probe runs stay short and a free slot exists.
   if ((size_ + 1) * 10 > slots_.size() * 7) grow(slots_.empty() ? 16 : slots_.size() * 2);
-  const uint32_t hash = hashOf(name);
   Slot& slot = slots_[slotOf(name, hash)];
   if (slot.entry != 0) {
     entries_[slot.entry - 1] = std::move(node);
@@ -61,6 +64,39 @@ void NameTable::assign(std::string_view name, NodePtr node) {
   slot.hash = hash;
   slot.entry = static_cast<uint32_t>(entries_.size());
   ++size_;
+}
+
+void NameTable::adoptLater(NameTable&& later) {
+  reserve(size_ + later.size_);
+  const size_t mask = slots_.size() - 1;
+  for (const Slot& taken : later.slots_) {
+    if (taken.entry == 0) continue;
+    const size_t from = taken.entry - 1;
+    // Names are read only where the hashes match: a table read by another
+    // thread is not in this one's cache, and every read would miss.
+    size_t i = taken.hash & mask;
+    while (slots_[i].entry != 0 &&
+           !(slots_[i].hash == taken.hash && nameOf(slots_[i].entry - 1) == later.nameOf(from))) {
+      i = (i + 1) & mask;
+    }
+    std::string* ownName = nullptr;
+    if (!later.ownNames_.empty()) {
+      auto own = later.ownNames_.find(static_cast<uint32_t>(from));
+      if (own != later.ownNames_.end()) ownName = &own->second;
+    }
+    size_t entry = slots_[i].entry - 1;
+    if (slots_[i].entry != 0) {
+      if (!ownNames_.empty()) ownNames_.erase(static_cast<uint32_t>(entry));
+      entries_[entry] = std::move(later.entries_[from]);
+    } else {
+      entries_.push_back(std::move(later.entries_[from]));
+      entry = entries_.size() - 1;
+      slots_[i] = Slot{taken.hash, static_cast<uint32_t>(entries_.size())};
+      ++size_;
+    }
+    if (ownName != nullptr) ownNames_[static_cast<uint32_t>(entry)] = std::move(*ownName);
+  }
+  later.clear();
 }
 
 void NameTable::reserve(size_t names) {
@@ -83,7 +119,7 @@ void NameTable::grow(size_t capacity) {
 }
 
 void NameTable::clear() {
-  slots_.clear();
+  std::vector<Slot>().swap(slots_);
   entries_.clear();
   ownNames_.clear();
   size_ = 0;

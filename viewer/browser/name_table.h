@@ -13,7 +13,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,6 +32,9 @@ class NameTable {
   size_t count(std::string_view name) const { return find(name) ? 1 : 0; }
   // Names NAME NODE, replacing any earlier node of that name.
   void assign(std::string_view name, NodePtr node);
+  // Takes every entry of LATER, whose names were given after all of this
+  // table's: where both have a name, LATER's node wins. LATER is left empty.
+  void adoptLater(NameTable&& later);
   void reserve(size_t names);
   void clear();
   size_t size() const { return size_; }
@@ -51,12 +54,36 @@ class NameTable {
   };
   std::string_view nameOf(size_t entry) const;
   size_t slotOf(std::string_view name, uint32_t hash) const;
+  void assignHashed(std::string_view name, uint32_t hash, NodePtr node);
   void grow(size_t capacity);
   // Keeps NAME for ENTRY when its node is not named so itself.
   void keepName(size_t entry, std::string_view name);
 
+  // The entries in blocks of 4 KiB that never move: a table grows without
+  // copying them, and a block is big enough to go back to malloc for reuse
+  // (see startOneShotArena) when the table goes.
+  class Entries {
+   public:
+    NodePtr& operator[](size_t i) { return blocks_[i / kPerBlock][i % kPerBlock]; }
+    const NodePtr& operator[](size_t i) const { return blocks_[i / kPerBlock][i % kPerBlock]; }
+    size_t size() const { return size_; }
+    void push_back(NodePtr node) {
+      if (size_ == blocks_.size() * kPerBlock) blocks_.push_back(std::make_unique<NodePtr[]>(kPerBlock));
+      (*this)[size_++] = std::move(node);
+    }
+    void clear() {
+      blocks_.clear();
+      size_ = 0;
+    }
+
+   private:
+    static constexpr size_t kPerBlock = 4096 / sizeof(NodePtr);
+    std::vector<std::unique_ptr<NodePtr[]>> blocks_;
+    size_t size_ = 0;
+  };
+
   std::vector<Slot> slots_;  // size is 0 or a power of two
-  std::deque<NodePtr> entries_;
+  Entries entries_;
   // The names of entries whose node has another DEF name (or none).
   std::unordered_map<uint32_t, std::string> ownNames_;
   size_t size_ = 0;

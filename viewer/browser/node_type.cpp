@@ -566,9 +566,10 @@ int NodeType::findEventOut(std::string_view wanted) const {
   return -1;
 }
 
-NodeTypePtr findStandardType(std::string_view name) {
+const NodeTypePtr& findStandardType(std::string_view name) {
+  static const NodeTypePtr kNone;
   const NodeTypePtr* type = registry().byName.find(name);
-  return type != nullptr ? *type : nullptr;
+  return type != nullptr ? *type : kNone;
 }
 
 const std::vector<NodeTypePtr>& standardTypes() { return registry().ordered; }

@@ -96,7 +96,7 @@ struct NodeType {
 using NodeTypePtr = std::shared_ptr<const NodeType>;
 
 // The built-in type named NAME (the 54 VRML97 types and Text3D), or null.
-NodeTypePtr findStandardType(std::string_view name);
+const NodeTypePtr& findStandardType(std::string_view name);
 // Every built-in type, in alphabetical order.
 const std::vector<NodeTypePtr>& standardTypes();
 

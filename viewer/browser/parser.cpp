@@ -40,10 +40,7 @@ bool Parser::parseScene(Scene& scene) {
   if (!header()) return false;
   Scope top;
   top.items = &scene.items;
-  while (!lex_.atEnd()) {
-    if (!statement(top)) return false;
-    lex_.reportProgress();
-  }
+  if (!topLevel(top)) return false;
   scene.names = std::move(top.names);
   scene.baseDir = options_.baseDir;
   return true;
@@ -161,6 +158,7 @@ bool Parser::nodeStatement(Scope& scope, NodePtr& node) {
     Token name;
     if (!identifier(name, "a node name")) return false;
     node = scope.names.find(name.text);
+    if (!node && part_) return partCannotTell(name);
     if (!node) {
       skippedNode_ = true;
       return skipOrFail(name, "USE of " + quoted(name.text) + ", which no DEF names");
@@ -195,7 +193,10 @@ NodeTypePtr Parser::findType(Scope& scope, std::string_view name) {
       if (it != s->protos.end()) return it->second;
     }
   }
-  return findStandardType(name);
+  const NodeTypePtr& standard = findStandardType(name);
+  if (!standard) return standard;
+  // Built-in types live as long as the process, so any owner will do.
+  return NodeTypePtr(typeOwner_, standard.get());
 }
 
 bool Parser::nodeBody(Scope& scope, NodePtr& node, const std::string& defName) {
@@ -204,6 +205,7 @@ bool Parser::nodeBody(Scope& scope, NodePtr& node, const std::string& defName) {
   Token typeName;
   if (!identifier(typeName, "a node")) return false;
   NodeTypePtr type = findType(scope, typeName.text);
+  if (!type && part_) return partCannotTell(typeName);
   if (!type && lenient() && lex_.peekChar() == '{') {
     warn(typeName, "unknown node type " + quoted(typeName.text) + "; the node is skipped");
     skippedNode_ = true;
@@ -375,7 +377,7 @@ bool parseVrml(std::string_view text, const ParseOptions& options, Scene& scene,
   Scene parsed;
   Parser parser(text, options, shared, error);
   if (bom) parser.skipByteOrderMark();
-  if (options.parsedUpTo) parser.onProgress(options.parsedUpTo, kParsedStep);
+  if (options.parsedRange) parser.onProgress(options.parsedRange, kParsedStep);
   if (!parser.parseScene(parsed)) {
     scene = Scene{};
     return false;

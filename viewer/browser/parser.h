@@ -42,14 +42,25 @@ struct ParseOptions {
   // problem fails the whole parse.
   WarningSink warn;
   std::string sourceName;  // names the text in warnings (a file path or URL)
-  // Set: called with an offset each time the parse of this text (not of the
-  // files it loads) has read about another kParsedStep bytes; the parse is
-  // done with the text before it. A mapped file's pages can go back then.
-  std::function<void(size_t offset)> parsedUpTo;
+  // Set: called each time the parse of this text (not of the files it
+  // loads) is done with about another kParsedStep bytes, with the range
+  // [begin, end) of them. A mapped file's pages can go back then. A large
+  // text is parsed in parts on several threads at once (see threads), so
+  // calls may come from those threads, at the same time and in no order;
+  // a range may be told twice when a part has to be read again.
+  std::function<void(size_t begin, size_t end)> parsedRange;
+  // Threads a large text of many top-level statements may be parsed on:
+  // 0 for as many as the machine runs at once (at most kMaxParseThreads),
+  // 1 for the calling thread alone. The scene, the warnings and any error
+  // are the same however many there are.
+  unsigned threads = 0;
 };
 
-// How far the parse moves between calls of ParseOptions::parsedUpTo.
+// How far the parse moves between calls of ParseOptions::parsedRange.
 inline constexpr size_t kParsedStep = size_t{256} << 10;
+// The most threads one parse uses, and the least text each is given.
+inline constexpr unsigned kMaxParseThreads = 8;
+inline constexpr size_t kMinPartBytes = size_t{512} << 10;
 
 // Parses TEXT into SCENE (replacing its content). On failure fills ERROR,
 // leaves SCENE empty and returns false.

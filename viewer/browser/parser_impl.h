@@ -4,6 +4,7 @@
 // interface is parser.h.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +38,11 @@ struct Scope {
   std::vector<SceneItem> after;   // ROUTEs written inside the current statement
 };
 
+// One part of a text parsed on a thread of its own, and the threads of
+// all the parts (parser_parts.cpp).
+struct TextPart;
+class PartThreads;
+
 // The node field a value is read for (kinds of node are checked against it).
 struct FieldTarget {
   const NodeType* owner;
@@ -55,11 +61,12 @@ class Parser {
   }
 
   void skipByteOrderMark() { lex_.skipBytes(3); }
-  // See ParseOptions::parsedUpTo; told between top-level statements and
+  // See ParseOptions::parsedRange; told between top-level statements and
   // between chunks of long numeric lists.
-  void onProgress(std::function<void(size_t)> done, size_t step) {
+  void onProgress(std::function<void(size_t, size_t)> done, size_t step) {
     lex_.onProgress(std::move(done), step);
   }
+  Lexer& lexer() { return lex_; }
 
   // The Scripts that hold a USE of an enclosing node.
   std::vector<std::weak_ptr<Node>> takeHolders() { return std::move(holders_); }
@@ -68,6 +75,15 @@ class Parser {
   ~Parser() { breakCycles(holders_); }
 
   bool parseScene(Scene& scene);
+
+  // ---- parts of a large text (parser_parts.cpp) ---------------------------
+  // Makes this parser read one part of a larger text, as though the text
+  // before it were not there: wherever that text could matter (see
+  // partCannotTell) the parse fails. It also fails once CANCEL is set.
+  void readAsPart(const std::atomic<bool>& cancel);
+  // Top-level statements into TOP until the next one would start at or
+  // after STOPAT, or the text ends.
+  bool statements(Scope& top, size_t stopAt);
 
  private:
   // ---- errors -------------------------------------------------------------
@@ -83,6 +99,20 @@ class Parser {
   }
 
   bool header();
+
+  // The top-level statements of the whole text, in parts on several
+  // threads when it is large.
+  bool topLevel(Scope& top);
+  // Takes PART, read elsewhere and starting where this parser has stopped,
+  // as though this parser had read it, and goes on after it. False, with
+  // nothing taken, when PART's reading might differ from this parser's own
+  // (its counts would pass this parse's limits, or a PROTO read here bears
+  // the name of a built-in type that the part read as the built-in one).
+  bool adopt(Scope& top, TextPart& part);
+  void makeRoomForParts(Scope& top, PartThreads& parts, size_t k);
+  // Fails a part's parse at AT, where the text before the part could
+  // change what is read.
+  bool partCannotTell(const Token& at);
 
   // ---- lenient reading (parser_lenient.cpp) -------------------------------
   bool lenient() const { return static_cast<bool>(options_.warn); }
@@ -181,6 +211,14 @@ class Parser {
   // The values read for the nodes being built, innermost last; each node
   // takes its own when its members end (nodeMembers).
   std::vector<std::pair<size_t, FieldValue>> pending_;
+  // Set for a part: its lookups cannot see the text before it.
+  bool part_ = false;
+  const std::atomic<bool>* cancel_ = nullptr;
+  // The built-in types this parse's nodes hold count their owners here
+  // rather than in the types' own count: that count shares a cache line
+  // with the type's members, and the writes of one thread would evict the
+  // lines other threads read them from.
+  std::shared_ptr<const void> typeOwner_ = std::make_shared<char>();
   // The nodes whose members are being read, outermost first (at most
   // maxDepth of them, so a search is short; a USE of one is a cycle).
   std::vector<const Node*> building_;

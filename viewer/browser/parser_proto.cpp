@@ -99,6 +99,7 @@ bool Parser::routeEnd(Scope& scope, NodePtr& node, Token& field) {
   if (!identifier(field, "a field name")) return false;
   node = scope.names.find(name.text);
   if (node) return true;
+  if (part_) return partCannotTell(name);
   // Lenient: the whole ROUTE has been read when the caller sees no node.
   lastName_ = name;
   return lenient() || fail(name, "ROUTE names " + quoted(name.text) + ", which no DEF names");
@@ -147,6 +148,9 @@ bool Parser::protoStatement(Scope& scope, std::shared_ptr<ProtoDecl>& decl) {
   Token keywordToken = lex_.next();
   decl = std::make_shared<ProtoDecl>();
   decl->external = keywordToken.text == "EXTERNPROTO";
+  // Loads are counted across the whole parse and go through the caller's
+  // loader, on the caller's thread.
+  if (decl->external && part_) return partCannotTell(keywordToken);
   Token name;
   if (!identifier(name, "a PROTO name")) return false;
   if (isKeyword(name.text)) return fail(name, quoted(name.text) + " cannot name a PROTO");

@@ -28,7 +28,7 @@ bool parseFile(const std::string& path, Scene& scene, std::string& problem,
     return resolver.load(url, base, fetched, dir);
   };
   options.sourceName = path;
-  options.parsedUpTo = [&text](size_t offset) { text.dropPagesBefore(offset); };
+  options.parsedRange = [&text](size_t begin, size_t end) { text.dropPages(begin, end); };
   if (warnings != nullptr) {
     options.warn = [warnings](const ParseWarning& w) {
       *warnings += w.file + ": line " + std::to_string(w.line) + ", column " +

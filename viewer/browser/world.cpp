@@ -78,7 +78,7 @@ bool World::parseFile(const std::string& path, Scene& content, ParseError& error
                         std::string& dir) { return resolver_.load(url, base, t, dir); };
   options.warn = logWarning;
   options.sourceName = path;
-  options.parsedUpTo = [&text](size_t offset) { text.dropPagesBefore(offset); };
+  options.parsedRange = [&text](size_t begin, size_t end) { text.dropPages(begin, end); };
   const bool parsed = parseVrml(text, options, content, error);
   if (text.cutShort()) {
     content = Scene{};
