@@ -35,8 +35,13 @@ int main(int argc, char** argv) {
   if (options.check || options.print) {
     // Both parse and exit: the heap need not be frugal, and what the
     // parse makes is never freed.
-    kestrel::startOneShotArena(kestrel::heapForSceneFiles(options.files));
-    kestrel::reserveHugePageHeap(kestrel::heapForSceneFiles(options.files));
+    const size_t heap = kestrel::heapForSceneFiles(options.files);
+    // A parse of many small nodes fills about three times its file.
+    kestrel::startOneShotArena(heap, heap / 16 * 3);
+    kestrel::reserveHugePageHeap(heap);
+    // The threads of a parse in parts take their few large blocks from
+    // that heap too, rather than each from a heap of its own.
+    kestrel::shareMainHeapWithThreads();
   }
   if (options.check) {
     return kestrel::checkSceneFiles(options.files, std::cout, kestrel::sceneTextReader(false),

@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +13,7 @@ namespace {
 
 // What a thread takes from the range at a time: its own allocations then
 // need no atomic step, and another thread's never share its cache lines.
-constexpr size_t kChunk = size_t{1} << 20;
+constexpr size_t kChunk = size_t{64} << 10;
 constexpr size_t kHugePage = size_t{2} << 20;
 // The alignment operator new promises (__STDCPP_DEFAULT_NEW_ALIGNMENT__).
 constexpr size_t kAlign = 16;
@@ -54,7 +55,7 @@ void release(void* p) noexcept {
 
 }  // namespace
 
-bool startOneShotArena(size_t bytes) {
+bool startOneShotArena(size_t bytes, size_t hugeBytes) {
   if (bytes == 0 || rangeBegin != nullptr) return false;
   const size_t size = (bytes + kChunk - 1) / kChunk * kChunk;
   // Room to start on a huge page boundary; nothing is committed until used.
@@ -63,7 +64,7 @@ bool startOneShotArena(size_t bytes) {
   if (mapped == MAP_FAILED) return false;
   const auto raw = reinterpret_cast<uintptr_t>(mapped);
   auto* begin = reinterpret_cast<char*>((raw + kHugePage - 1) & ~(kHugePage - 1));
-  ::madvise(begin, size, MADV_HUGEPAGE);
+  ::madvise(begin, std::min(hugeBytes, size) / kHugePage * kHugePage, MADV_HUGEPAGE);
   rangeBegin = begin;
   rangeEnd = begin + size;
   nextChunk.store(begin, std::memory_order_release);

@@ -17,12 +17,14 @@ namespace kestrel {
 // Larger blocks (a growing list, an inflated file) are freed and reused.
 inline constexpr size_t kOneShotLargest = 1024;
 
-// Reserves BYTES of address space (backed by transparent huge pages where
-// the kernel gives them) and serves small allocations from it from now on.
+// Reserves BYTES of address space, the first HUGEBYTES of it backed by
+// transparent huge pages where the kernel gives them, and serves small
+// allocations from it from now on. Past HUGEBYTES the pages are small, so
+// the end of what a parse fills is not rounded up to a whole huge page.
 // Returns false, and changes nothing, when BYTES is 0, the arena already
 // runs, or the range cannot be had. Only for short-lived processes: no
 // block from the arena is ever given back.
-bool startOneShotArena(size_t bytes);
+bool startOneShotArena(size_t bytes, size_t hugeBytes);
 
 // Whether P is a block the arena handed out.
 bool inOneShotArena(const void* p);

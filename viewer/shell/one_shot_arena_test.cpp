@@ -40,16 +40,19 @@ bool aligned(const void* p) { return reinterpret_cast<uintptr_t>(p) % 16 == 0; }
 TEST(OneShotArena, ServesSmallBlocksOnceStartedAndNeverReusesThem) {
   auto before = std::make_unique<int>(1);
   EXPECT_FALSE(inOneShotArena(before.get()));
-  EXPECT_FALSE(startOneShotArena(0));
+  EXPECT_FALSE(startOneShotArena(0, 0));
 
-  ASSERT_TRUE(startOneShotArena(size_t{8} << 20));
-  EXPECT_FALSE(startOneShotArena(size_t{8} << 20));  // one arena a process
+  ASSERT_TRUE(startOneShotArena(size_t{8} << 20, size_t{4} << 20));
+  EXPECT_FALSE(startOneShotArena(size_t{8} << 20, 0));  // one arena a process
   auto* small = new char[24];
   auto* next = new char[1];
   EXPECT_TRUE(inOneShotArena(small));
   EXPECT_TRUE(aligned(small) && aligned(next));
   EXPECT_EQ(next - small, 32);  // rounded to the promised alignment, no header
+  // The first block starts the range: huge pages for its first 4 MiB only.
   EXPECT_NE(vmFlagsAt(reinterpret_cast<uintptr_t>(small)).find(" hg"), std::string::npos);
+  EXPECT_EQ(vmFlagsAt(reinterpret_cast<uintptr_t>(small) + (size_t{6} << 20)).find(" hg"),
+            std::string::npos);
   delete[] small;
   auto* again = new char[24];
   EXPECT_NE(again, small);  // a freed block is not handed out again
