@@ -64,23 +64,26 @@ size_t statementLineFrom(std::string_view text, size_t from) {
   return kNone;
 }
 
-// Where the parts after the first begin, for a parse on THREADS threads of
-// the text after FROM; empty when the text is too small to share out.
-std::vector<size_t> partStarts(std::string_view text, size_t from, unsigned threads) {
+unsigned threadsFor(const ParseOptions& options) {
+  const unsigned wanted = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
+  return std::clamp(wanted, 1u, kMaxParseThreads);
+}
+
+// Where the parts after the first begin, for a parse with OPTIONS of the
+// text after FROM; empty when the text is too small to share out.
+std::vector<size_t> partStarts(std::string_view text, size_t from, const ParseOptions& options) {
   std::vector<size_t> starts;
   const size_t length = text.size() - std::min(from, text.size());
-  const size_t parts = std::min<size_t>(threads, length / kMinPartBytes);
+  // Most texts are small (a template, a data block): they do not ask how
+  // many processors there are, which reads a file of the system's.
+  if (length < 2 * kMinPartBytes) return starts;
+  const size_t parts = std::min<size_t>(threadsFor(options), length / kMinPartBytes);
   for (size_t k = 1; k < parts; ++k) {
     const size_t planned = std::max(from + k * (length / parts), starts.empty() ? from : starts.back() + 1);
     const size_t start = statementLineFrom(text, planned);
     if (start != kNone) starts.push_back(start);
   }
   return starts;
-}
-
-unsigned threadsFor(const ParseOptions& options) {
-  const unsigned wanted = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
-  return std::clamp(wanted, 1u, kMaxParseThreads);
 }
 
 void readPart(TextPart& part, std::string_view text, const std::atomic<bool>& cancel) {
@@ -191,7 +194,7 @@ bool Parser::statements(Scope& top, size_t stopAt) {
 
 bool Parser::topLevel(Scope& top) {
   const std::vector<size_t> starts =
-      part_ ? std::vector<size_t>{} : partStarts(lex_.text(), lex_.offset(), threadsFor(options_));
+      part_ ? std::vector<size_t>{} : partStarts(lex_.text(), lex_.offset(), options_);
   if (starts.empty()) return statements(top, kNone);
   PartThreads parts(lex_.text(), starts, options_);
   bool roomMade = false;
